@@ -1,0 +1,252 @@
+#include "analysis/eigen_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <optional>
+#include <vector>
+
+#include "analysis/qor.h"
+#include "common/run_state.h"
+#include "control/console.h"
+#include "numeric/eigen.h"
+#include "numeric/gamma.h"
+#include "report/number_text.h"
+#include "report/text_writer.h"
+
+namespace {
+
+// The REAL nearest to ln 10, for the smallness threshold 10^-SIZE.
+constexpr REAL kLn10 = 2.302585092994045684017991454684364208L;
+
+constexpr char kMu = '\xE6';
+constexpr char kPlusMinus = '\xF1';
+
+void set_up_labels(RunState& s) {
+  for (std::int32_t j = 1; j <= s.M; ++j) s.CO[1][j] = j;
+  for (std::int32_t i = 1; i <= s.N; ++i) s.RO[i][1] = i;
+}
+
+void copy_block(const MATRIX& from, MATRIX& to, std::int32_t order) {
+  for (std::int32_t i = 1; i <= order; ++i)
+    for (std::int32_t j = 1; j <= order; ++j) to[i][j] = from[i][j];
+}
+
+// EE[i] := sum over j, k of (T[j][i] * T[k][i])^2 * ST[j][k].
+void eigenvalue_variances(RunState& s) {
+  const std::int32_t n = s.MIN;
+  std::vector<REAL> v(static_cast<std::size_t>(n) + 1);
+  for (std::int32_t i = 1; i <= n; ++i) {
+    for (std::int32_t j = 1; j <= n; ++j) v[j] = s.T[j][i];
+    REAL sum = 0;
+    for (std::int32_t j = 1; j <= n; ++j) {
+      const REAL* st = s.ST[j];
+      for (std::int32_t k = 1; k <= n; ++k) {
+        const REAL x = v[j] * v[k];
+        sum = sum + x * x * st[k];
+      }
+    }
+    s.EE[i][1] = sum;
+  }
+}
+
+void write_heading(const AnalysisContext& q) {
+  TextWriter& out = *q.report;
+  out.write("Solutions for Ax=");
+  out.write(kMu);
+  out.write("x, ");
+  out.write("A must be a real, symmetric matrix.");
+  out.line_end();
+  out.write_right("EIGENVALUE", 19);
+  if (q.ERB) {
+    static constexpr char kColumns[] =
+        "\xE5" "est  2" "\xE5" "est  3" "\xE5" "est   chi" "\xFD";
+    out.write_right(std::string_view(kColumns, sizeof(kColumns) - 1), 2 * q.W + 16);
+    out.write_right("Q(nm-i)", q.W + 5);
+    out.write_right("Q((n-i)(m-i))", q.W + 6);
+  }
+  out.line_end();
+}
+
+// The data rebuilt from the first I eigenvectors, carried from one
+// eigenvalue to the next: each rebuilt value is still the sum over
+// J = 1..I of (projection on eigenvector J) x component, formed left to
+// right, and each projection is summed over K = 1..MIN in order; only the
+// repetition of the earlier terms is saved.
+class Reconstruction {
+ public:
+  explicit Reconstruction(const RunState& s)
+      : s_(s),
+        rebuilt_(static_cast<std::size_t>(s.N + 1) * static_cast<std::size_t>(s.M + 1)),
+        projection_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1),
+        component_(static_cast<std::size_t>(s.MIN) + 1) {}
+
+  void add_eigenvector(std::int32_t I) {
+    const std::int32_t n = s_.MIN;
+    for (std::int32_t k = 1; k <= n; ++k) component_[k] = s_.T[k][I];
+    if (s_.N >= s_.M) {
+      for (std::int32_t S = 1; S <= s_.N; ++S) {
+        const REAL* a = s_.A[S];
+        REAL sum = 0;
+        for (std::int32_t K = 1; K <= n; ++K) sum = sum + a[K] * component_[K];
+        projection_[S] = sum;
+      }
+      for (std::int32_t S = 1; S <= s_.N; ++S) {
+        REAL* c = row(S);
+        const REAL p = projection_[S];
+        for (std::int32_t R = 1; R <= s_.M; ++R) c[R] = c[R] + p * component_[R];
+      }
+    } else {
+      for (std::int32_t R = 1; R <= s_.M; ++R) projection_[R] = 0;
+      for (std::int32_t K = 1; K <= n; ++K) {
+        const REAL* a = s_.A[K];
+        const REAL t = component_[K];
+        for (std::int32_t R = 1; R <= s_.M; ++R) projection_[R] = projection_[R] + a[R] * t;
+      }
+      for (std::int32_t S = 1; S <= s_.N; ++S) {
+        REAL* c = row(S);
+        const REAL t = component_[S];
+        for (std::int32_t R = 1; R <= s_.M; ++R) c[R] = c[R] + projection_[R] * t;
+      }
+    }
+  }
+
+  const REAL* row(std::int32_t S) const {
+    return rebuilt_.data() + static_cast<std::size_t>(S) * static_cast<std::size_t>(s_.M + 1);
+  }
+  REAL* row(std::int32_t S) {
+    return rebuilt_.data() + static_cast<std::size_t>(S) * static_cast<std::size_t>(s_.M + 1);
+  }
+
+ private:
+  const RunState& s_;
+  std::vector<REAL> rebuilt_;
+  std::vector<REAL> projection_;
+  std::vector<REAL> component_;
+};
+
+struct ResidualTest {
+  REAL G = 0;
+  std::int64_t NR[4] = {0, 0, 0, 0};
+};
+
+// Residuals of the data against the rebuilt values. An element with variance
+// 0 adds nothing to the chi-square sum (it has no defined contribution).
+ResidualTest test_residuals(const RunState& s, const Reconstruction& rebuilt) {
+  ResidualTest r;
+  for (std::int32_t S = 1; S <= s.N; ++S) {
+    const REAL* a = s.A[S];
+    const REAL* sd = s.SD[S];
+    const REAL* c = rebuilt.row(S);
+    for (std::int32_t R = 1; R <= s.M; ++R) {
+      const REAL F = std::fabs(a[R] - c[R]);
+      const REAL E = std::sqrt(sd[R]);
+      if (E != 0) {
+        const REAL x = F / E;
+        r.G = r.G + x * x;
+      }
+      for (int j = 1; j <= 3; ++j)
+        if (F > j * E) ++r.NR[j];
+    }
+  }
+  return r;
+}
+
+void write_residual_line(const AnalysisContext& q, const ResidualTest& r, std::int32_t I) {
+  const RunState& s = q.s;
+  TextWriter& out = *q.report;
+  for (int j = 1; j <= 3; ++j) write_integer(out, r.NR[j], 7);
+  out.write(RS(r.G, q.W).view());
+  out.write("=>");
+  const std::int64_t all = static_cast<std::int64_t>(s.N) * s.M - I;
+  const std::int64_t remainder = static_cast<std::int64_t>(s.N - I) * (s.M - I);
+  out.write(RS(GAMMQ(static_cast<REAL>(all) / 2, r.G / 2, s.console), q.W).view());
+  out.write(RS(GAMMQ(static_cast<REAL>(remainder) / 2, r.G / 2, s.console), q.W).view());
+  out.line_end();
+}
+
+void check_eigenvector(const AnalysisContext& q, std::int32_t I) {
+  const RunState& s = q.s;
+  if (!q.NO) return;
+  TextWriter& out = *q.report;
+  const int W = q.W;
+  out.write("vector (x)");
+  out.write_right("A(", W - 6);
+  write_integer(out, std::llround(s.RO[I][1]), 3);
+  out.write(",i)*x");
+  out.write_right("Ratio", W - 2);
+  out.line_end();
+  const REAL t = std::exp(-s.SIZE * kLn10);
+  const REAL largest = std::fabs(s.DE[1][1]);
+  for (std::int32_t J = 1; J <= s.MIN; ++J) {
+    const REAL x = s.T[J][I];
+    out.write(RS(x, W).view());
+    out.write(' ');
+    out.write(RS(s.FE[J][1], W).view());
+    // With a largest eigenvalue of 0 only an exactly zero component counts as negligible.
+    const bool negligible = largest == 0 ? x == 0 : std::fabs(x) / largest < t;
+    if (negligible) {
+      out.write_right("div. by 0", W + 1);
+    } else {
+      out.write(' ');
+      out.write(RS(s.FE[J][1] / x, W).view());
+    }
+    out.line_end();
+  }
+}
+
+void multiply_decomposed_matrix(RunState& s, std::int32_t I) {
+  for (std::int32_t j = 1; j <= s.MIN; ++j) {
+    const REAL* cc = s.CC[j];
+    REAL sum = 0;
+    for (std::int32_t k = 1; k <= s.MIN; ++k) sum = sum + cc[k] * s.T[k][I];
+    s.FE[j][1] = sum;
+  }
+}
+
+}  // namespace
+
+void eigenvalue_analysis(AnalysisContext& q) {
+  RunState& s = q.s;
+  set_up_labels(s);
+  if (q.W < 10) q.W = 10;
+  if (!q.TP) copy_block(s.A, s.T, s.MIN);
+  copy_block(s.T, s.CC, s.MIN);
+  TRED2(s.T, s.DE, s.EE, s.MIN);
+  TQLI(s.T, s.DE, s.EE, s.MIN, s.console);
+  if (q.ERB) {
+    if (!q.TP) copy_block(s.SD, s.ST, s.MIN);
+    eigenvalue_variances(s);
+  }
+  EIGENSORT(s.T, s.EE, s.RO, s.DE, s.MIN, q.ERB);
+  if (q.U < 1) q.U = s.MIN;
+  if (q.NO) write_heading(q);
+
+  std::optional<Reconstruction> rebuilt;
+  if (q.ERB) rebuilt.emplace(s);
+  for (std::int32_t I = 1; I <= q.U; ++I) {
+    multiply_decomposed_matrix(s, I);
+    if (q.NO) {
+      TextWriter& out = *q.report;
+      out.write(kMu);
+      out.write(std::to_string(I) + "(" + std::to_string(std::llround(s.RO[I][1])) + ")=");
+      out.write(RS(s.DE[I][1], q.W).view());
+    }
+    if (q.ERB) {
+      if (q.NO) {
+        q.report->write(kPlusMinus);
+        q.report->write(RS(std::sqrt(s.EE[I][1]), q.W).view());
+      }
+      s.console.write_line(std::to_string(I) + "/" + std::to_string(q.U));
+      s.console.flush();
+      if (q.NO) q.report->flush();
+      rebuilt->add_eigenvector(I);
+      const ResidualTest r = test_residuals(s, *rebuilt);
+      if (q.NO) write_residual_line(q, r, I);
+    } else if (q.NO) {
+      q.report->line_end();
+    }
+    if (q.DR) check_eigenvector(q, I);
+  }
+}

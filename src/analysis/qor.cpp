@@ -1,0 +1,343 @@
+#include "analysis/qor.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/eigen_analysis.h"
+#include "analysis/remainder_stats.h"
+#include "common/bounded_string.h"
+#include "common/run_state.h"
+#include "control/console.h"
+#include "input/run_driver.h"
+#include "report/number_text.h"
+#include "report/result_report.h"
+#include "report/text_writer.h"
+
+namespace {
+
+using DATAFILE = BoundedString<12>;
+
+std::string upper_case(std::string_view text) {
+  std::string result(text);
+  for (char& c : result)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return result;
+}
+
+REAL fractional_part(REAL v) { return v - std::trunc(v); }
+
+// ---- Step listing -------------------------------------------------------
+
+void write_number(TextWriter& out, REAL v, int W, int D) {
+  if (D < 0) {
+    write_scientific(out, v, W);
+  } else {
+    write_fixed(out, v, W, D);
+  }
+}
+
+// HELP1: the column labels, whole numbers without decimals.
+void HELP1(const RunState& s, TextWriter& out, int W) {
+  for (std::int32_t K = 1; K <= s.M; ++K) {
+    const REAL v = s.CO[1][K];
+    write_fixed(out, v, W, std::fabs(fractional_part(v)) < 0.005L ? 0 : 2);
+  }
+}
+
+void write_step_listing(const AnalysisContext& q) {
+  const RunState& s = q.s;
+  TextWriter& out = *q.report;
+  const int W = q.W;
+  const int absD = std::abs(static_cast<int>(q.D));
+  const int lw = std::fabs(fractional_part(s.RO[1][1])) < 0.005L ? absD : W;
+  out.write_right("Order", lw + 8);
+  HELP1(s, out, W);
+  if (q.ERB) {
+    out.write("  Error");
+    HELP1(s, out, W);
+  }
+  out.line_end();
+  for (std::int32_t J = 1; J <= s.N; ++J) {
+    const REAL v = s.RO[J][1];
+    if (std::fabs(fractional_part(v)) < 0.0005L) {
+      write_fixed(out, v, absD + 8, 0);
+    } else {
+      write_scientific(out, v, W + 8);
+    }
+    const REAL* row = s.A[J];
+    for (std::int32_t K = 1; K <= s.M; ++K) write_number(out, row[K], W, q.D);
+    if (q.ERB) {
+      out.write_blanks(7);
+      const REAL* sd = s.SD[J];
+      for (std::int32_t K = 1; K <= s.M; ++K) write_number(out, std::sqrt(sd[K]), W, q.D);
+    }
+    out.line_end();
+  }
+}
+
+// ---- Elimination ----------------------------------------------------------
+
+struct Pivot {
+  REAL best = 0;
+  std::int32_t S = 0, R = 0;
+};
+
+// Rows L = I..N (outer), columns J = I..M (inner): the first element of
+// largest magnitude in row-major order.
+Pivot search_pivot(const RunState& s, std::int32_t I) {
+  Pivot p{0, I, I};
+  for (std::int32_t L = I; L <= s.N; ++L) {
+    const REAL* row = s.A[L];
+    for (std::int32_t J = I; J <= s.M; ++J)
+      if (std::fabs(row[J]) > p.best) {
+        p.best = std::fabs(row[J]);
+        p.S = L;
+        p.R = J;
+      }
+  }
+  return p;
+}
+
+void exchange_rows(RunState& s, bool ERB, std::int32_t I, std::int32_t S) {
+  if (I == S) return;
+  // Every row's columns 1..M move; column 0 of data rows is unused, so the row pointers may swap.
+  if (ERB) s.SD.swap_rows(I, S);
+  s.A.swap_rows(I, S);
+  std::swap(s.RO[I][1], s.RO[S][1]);
+  if (s.FTW > 0 || s.BTOR) std::swap(s.RW[I][1], s.RW[S][1]);
+}
+
+void exchange_columns(RunState& s, bool ERB, std::int32_t I, std::int32_t R) {
+  if (I == R) return;
+  for (std::int32_t K = 1; K <= s.N; ++K) {
+    if (ERB) std::swap(s.SD[K][I], s.SD[K][R]);
+    std::swap(s.A[K][I], s.A[K][R]);
+  }
+  std::swap(s.CO[1][I], s.CO[1][R]);
+  if (s.FTW > 0 || s.CTOC) std::swap(s.CW[1][I], s.CW[1][R]);
+}
+
+// Variance propagation and elimination of step I in one pass over the rows
+// below the pivot, which also finds the next pivot. Every element of step I
+// reads only row I and column I, so the rows may be done one after the
+// other; each value is formed by the same operations as element by element,
+// and the search keeps row-major order, so the tie rule holds.
+Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I) {
+  const std::int32_t N = s.N;
+  const std::int32_t M = s.M;
+  REAL* pivot_row = s.A[I];
+  const REAL p = pivot_row[I];
+  // The squares of the pivot row's elements are the same for every row below.
+  std::vector<REAL> g;
+  REAL c = 0, e = 0;
+  const REAL* sd_pivot_row = nullptr;
+  if (ERB) {
+    c = p * p;
+    e = s.SD[I][I];
+    sd_pivot_row = s.SD[I];
+    g.resize(static_cast<std::size_t>(M) + 1);
+    for (std::int32_t J = I + 1; J <= M; ++J) g[J] = pivot_row[J] * pivot_row[J];
+  }
+  Pivot next{0, I + 1, I + 1};
+  for (std::int32_t K = I + 1; K <= N; ++K) {
+    REAL* row = s.A[K];
+    const REAL a = row[I];
+    if (ERB) {
+      REAL* sd_row = s.SD[K];
+      const REAL b = a * a;
+      const REAL f = sd_row[I];
+      for (std::int32_t J = I + 1; J <= M; ++J)
+        sd_row[J] = sd_row[J] + ((b * e * g[J]) / c + (b * sd_pivot_row[J] + g[J] * f)) / c;
+    }
+    const REAL l = a / p;
+    for (std::int32_t J = I + 1; J <= M; ++J) {
+      const REAL v = row[J] - pivot_row[J] * l;
+      row[J] = v;
+      if (std::fabs(v) > next.best) {
+        next.best = std::fabs(v);
+        next.S = K;
+        next.R = J;
+      }
+    }
+    row[I] = 0;
+  }
+  // The pivot row: divided by itself last, its other elements cleared by the update.
+  const REAL one = p / p;
+  for (std::int32_t J = I + 1; J <= M; ++J) pivot_row[J] = pivot_row[J] - pivot_row[J] * one;
+  pivot_row[I] = s.A[0][I];
+  return next;
+}
+
+void count_remainder_histogram(RunState& s, std::int32_t I) {
+  const std::int32_t column = I + 1;
+  if (column > s.GK) return;
+  for (std::int32_t J = I + 1; J <= s.N; ++J)
+    for (std::int32_t K = I + 1; K <= s.M; ++K) {
+      const std::int32_t L = histogram_bin(s.A[J][K], s.GA, s.RGAUSS, s.GL);
+      if (L != 0) s.GB[L][column] = s.GB[L][column] + 1;
+    }
+}
+
+void show_progress(Console& console, std::int32_t I) {
+  if (!console.is_terminal()) return;  // a file or pipe gets no overwritten text
+  const int column = console.column();
+  console.write("Diagonal " + std::to_string(I) + "       ");
+  console.go_to_column(column);
+  console.flush();
+}
+
+void prepare_elimination(AnalysisContext& q) {
+  RunState& s = q.s;
+  if (q.TP) {
+    s.N = s.MIN;
+    s.M = s.MIN;
+    for (std::int32_t i = 1; i <= s.MIN; ++i)
+      for (std::int32_t j = 1; j <= s.MIN; ++j) {
+        if (q.ERB) s.SD[i][j] = s.ST[i][j];
+        s.A[i][j] = s.T[i][j];
+      }
+  }
+  if (q.U > 0 && q.U < s.MIN) s.MIN = q.U;
+}
+
+void write_time_line(Console& console, REAL start) {
+  console.write("Time:");
+  console.write(fixed_text(elapsed_seconds(start, time_of_day_seconds()), 7, 2));
+  console.write_line("s");
+}
+
+}  // namespace
+
+REAL time_of_day_seconds() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::tm local{};
+  localtime_r(&now.tv_sec, &local);
+  const long hundredths = now.tv_nsec / 10000000;
+  return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + hundredths * 0.01L;
+}
+
+REAL elapsed_seconds(REAL start, REAL now) {
+  REAL elapsed = now - start;
+  if (elapsed < 0) elapsed = elapsed + 86400;
+  return elapsed;
+}
+
+void compute_element_variances(RunState& s, REAL ER, REAL ERPR) {
+  const REAL v = ER * ER;
+  for (std::int32_t i = 1; i <= s.N; ++i) {
+    const REAL* a = s.A[i];
+    REAL* sd = s.SD[i];
+    for (std::int32_t j = 1; j <= s.M; ++j) {
+      const REAL x = ERPR * a[j];
+      const REAL b = x * x;
+      sd[j] = b > v ? b : v;
+    }
+  }
+}
+
+void compute_product_matrix(RunState& s, bool ERB) {
+  if (s.N >= s.M) {
+    // Each T[i][j] (and ST[i][j]) is still summed over k = 1..N in increasing
+    // order; running k outermost only keeps the rows of A in cache.
+    for (std::int32_t k = 1; k <= s.N; ++k) {
+      const REAL* a = s.A[k];
+      const REAL* sd = ERB ? s.SD[k] : nullptr;
+      for (std::int32_t i = 1; i <= s.M; ++i) {
+        REAL* t = s.T[i];
+        const REAL ai = a[i];
+        for (std::int32_t j = i; j <= s.M; ++j) t[j] = t[j] + ai * a[j];
+        if (ERB) {
+          REAL* st = s.ST[i];
+          for (std::int32_t j = i; j <= s.M; ++j) {
+            REAL term = ai * ai * sd[j] + a[j] * a[j] * sd[i];
+            if (i == j) term = term * 2;
+            st[j] = st[j] + term;
+          }
+        }
+      }
+    }
+  } else {
+    for (std::int32_t i = 1; i <= s.N; ++i) {
+      const REAL* ai = s.A[i];
+      const REAL* sdi = ERB ? s.SD[i] : nullptr;
+      for (std::int32_t j = i; j <= s.N; ++j) {
+        const REAL* aj = s.A[j];
+        REAL sum = 0;
+        for (std::int32_t k = 1; k <= s.M; ++k) sum = sum + ai[k] * aj[k];
+        s.T[i][j] = sum;
+        if (ERB) {
+          const REAL* sdj = s.SD[j];
+          REAL var = 0;
+          for (std::int32_t k = 1; k <= s.M; ++k) {
+            REAL term = ai[k] * ai[k] * sdj[k] + aj[k] * aj[k] * sdi[k];
+            if (i == j) term = term * 2;
+            var = var + term;
+          }
+          s.ST[i][j] = var;
+        }
+      }
+    }
+  }
+  const std::int32_t order = s.MIN;
+  for (std::int32_t i = 1; i <= order; ++i)
+    for (std::int32_t j = i + 1; j <= order; ++j) {
+      s.T[j][i] = s.T[i][j];
+      if (ERB) s.ST[j][i] = s.ST[i][j];
+    }
+}
+
+void run_elimination(AnalysisContext& q) {
+  RunState& s = q.s;
+  prepare_elimination(q);
+  std::int32_t I = 0;
+  Pivot pivot;
+  bool pivot_known = false;
+  do {
+    ++I;
+    show_progress(s.console, I);
+    if (q.SM) remainder_statistics(s, I);
+    if (!pivot_known) pivot = search_pivot(s, I);
+    if (pivot.best == 0) s.MIN = I - 1;
+    s.A[0][I] = s.A[pivot.S][pivot.R];
+    pivot_known = false;
+    if (I <= s.MIN) {
+      exchange_rows(s, q.ERB, I, pivot.S);
+      exchange_columns(s, q.ERB, I, pivot.R);
+      if (q.DR && q.NO) write_step_listing(q);
+      pivot = eliminate_step(s, q.ERB, I);
+      pivot_known = true;
+    }
+    if (s.RGAUSS > 0) count_remainder_histogram(s, I);
+  } while (I < s.MIN);
+}
+
+void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, REAL ER, REAL ERPR,
+         std::int16_t W, std::int16_t D, std::int32_t U) {
+  const REAL T1 = time_of_day_seconds();
+  const DATAFILE name(OUT);
+  AnalysisContext q{s, TP, ES, DR, SM, ER, ERPR, W, D, U, ER != 0 || ERPR != 0, !name.empty(), nullptr};
+  if (q.ERB) compute_element_variances(s, ER, ERPR);
+  const std::string file_name = upper_case(name.view());
+  TextWriter* report = nullptr;
+  std::optional<TextWriter> report_file;
+  if (q.NO) {
+    report_file.emplace(TextWriter::create(file_name, "report file"));
+    report = &*report_file;
+    HELP3(s, *report);
+  }
+  q.report = report;
+  if (TP) compute_product_matrix(s, q.ERB);
+  if (ES) {
+    eigenvalue_analysis(q);
+  } else {
+    run_elimination(q);
+    if (q.NO) PRINTRES(s, *report, W);
+  }
+  if (q.NO) report_file->close();
+  write_time_line(s.console, T1);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "common/real.h"
+
+struct RunState;
+class TextWriter;
+
+// What the analysis procedure works with besides the run state: its
+// parameters (all by value) and the two flags derived from them.
+struct AnalysisContext {
+  RunState& s;
+  bool TP, ES, DR, SM;
+  REAL ER, ERPR;
+  std::int16_t W, D;
+  std::int32_t U;
+  bool ERB;            // a measurement error is known
+  bool NO;             // a report file is open
+  TextWriter* report;  // the report file when NO
+};
+
+// The rank analysis: element variances, optional product matrix, then
+// Gaussian elimination with complete pivoting (or the eigenvalue analysis),
+// the report file OUT (first 12 characters, upper-cased; none when empty),
+// the progress on the console and the "Time:" line.
+void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, REAL ER, REAL ERPR,
+         std::int16_t W, std::int16_t D, std::int32_t U);
+
+// Stages of QOR, exposed for tests.
+void compute_element_variances(RunState& s, REAL ER, REAL ERPR);
+void compute_product_matrix(RunState& s, bool ERB);
+void run_elimination(AnalysisContext& q);
+// Seconds since midnight from the local clock, to the hundredth.
+REAL time_of_day_seconds();
+// now - start, with a day added when the run passed midnight.
+REAL elapsed_seconds(REAL start, REAL now);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// The single way a run stops early. A failed file operation carries its
+// run-time error number (2: file does not exist, 106: bad number, 203: no
+// memory, otherwise the system's errno); main prints the explanation and
+// exits with that number.
+class RunError : public std::runtime_error {
+ public:
+  enum class Kind { runtime, data };
+
+  RunError(int number, const std::string& explanation, Kind kind = Kind::runtime)
+      : std::runtime_error(explanation), number_(number), kind_(kind) {}
+
+  int number() const { return number_; }
+  Kind kind() const { return kind_; }
+
+  // The whole line main writes: "Runtime error N: explanation" for failed
+  // file operations, "Error: explanation" for data that cannot be analysed.
+  std::string report_line() const;
+
+ private:
+  int number_;
+  Kind kind_;
+};
+
+// Exit status for a data file or selection that leaves nothing to analyse.
+inline constexpr int kNothingToAnalyse = 65;
+
+// Explanation of a failed file operation: "cannot <action> <role> "<path>": <reason>".
+std::string describe_file_failure(int error_number, const std::string& action,
+                                  const std::string& role, const std::string& path);
+
+// Throws the RunError for errno after a failed open/read/write/close.
+[[noreturn]] void throw_file_error(int error_number, const std::string& action,
+                                   const std::string& role, const std::string& path);

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+
+#include "report/text_writer.h"
+
+// The one place that knows about the terminal. Text goes to standard output
+// through a TextWriter (CR LF line ends); screen and cursor operations use
+// ANSI sequences only when standard output is a terminal, so redirected
+// output stays plain text. Keys and lines come from standard input.
+class Console {
+ public:
+  // The process's standard output and input.
+  Console();
+  // Any pair of streams (tests); terminal says whether escape sequences may be written.
+  Console(std::FILE* out, std::FILE* in, bool terminal);
+
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+
+  TextWriter& out() { return out_; }
+  bool is_terminal() const { return terminal_; }
+
+  void write(std::string_view text) { out_.write(text); }
+  void write_line(std::string_view text = {});
+  void flush() { out_.flush(); }
+
+  // Ends the current line unless the cursor already stands at its start.
+  void fresh_line();
+
+  void clear_screen();
+  // Column and row counted from 1 on an 80 x 25 screen.
+  void go_to(int column, int row);
+  // Moves back to a column of the current line.
+  void go_to_column(int column);
+  // Cursor column, counted from 1, as followed from what was written.
+  int column() const;
+
+  // One key press without echo and without Enter; -1 at the end of input.
+  int read_key();
+  // Waits for Enter: reads one line and discards it. False when the input
+  // ended before a line end (a closed or redirected stdin never blocks).
+  bool wait_for_enter();
+
+ private:
+  TextWriter out_;
+  std::FILE* in_;
+  bool terminal_;
+};

@@ -1,0 +1,52 @@
+#include "control/program.h"
+
+#include "common/run_error.h"
+#include "common/run_state.h"
+#include "control/help_browser.h"
+#include "control/settings.h"
+#include "input/contribution_tables.h"
+#include "input/loader.h"
+#include "input/run_driver.h"
+#include "report/text_reader.h"
+
+namespace {
+
+void read_settings_file(RunState& s, const std::string& path) {
+  try {
+    TextReader file(path, "parameter file");
+    read_parameter_file(s, file);
+  } catch (const RunError& e) {
+    if (e.kind() != RunError::Kind::runtime) throw;
+    throw RunError(e.number(), std::string(e.what()) +
+                                   " A single parameter names a parameter file; for a run give the "
+                                   "data file and the report file, and \"qor ?\" opens the help.");
+  }
+}
+
+}  // namespace
+
+bool wants_help(const std::vector<std::string>& params) {
+  return params.size() < 2 || params[1].find('?') != std::string::npos;
+}
+
+void read_settings(RunState& s, const std::vector<std::string>& params) {
+  set_default_settings(s);
+  s.params.assign(params.begin(), params.begin() + static_cast<long>(std::min<std::size_t>(params.size(), 7)));
+  if (params.size() == 2) {
+    read_settings_file(s, params[1]);
+  } else {
+    read_command_line(s, s.params);
+  }
+  finish_settings(s);
+}
+
+int run_program(RunState& s, const std::vector<std::string>& params) {
+  if (wants_help(params)) return run_help_browser(s);
+  read_settings(s, params);
+  load_data_matrix(s);
+  prepare_run(s);
+  run_analysis_stage(s);
+  if (s.RGAUSS > 0) write_histogram_file(s);
+  if (s.FTW != 0) write_contribution_tables(s);
+  return 0;
+}

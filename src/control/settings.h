@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/real.h"
+
+struct RunState;
+class TextReader;
+
+// Text-to-number rules of the run settings. None of them writes a message:
+// a text that is not a number yields nothing and the caller falls back.
+std::optional<std::int64_t> read_whole_number(std::string_view text);
+std::optional<std::int16_t> read_whole_number16(std::string_view text);
+std::optional<std::int32_t> read_whole_number32(std::string_view text);
+std::optional<REAL> read_real_number(std::string_view text);
+std::string_view first_word(std::string_view text);
+// "abs", "@rel", "abs@rel" (or % as separator): MER and MERPR (MERPR still in per cent).
+void read_error_pair(std::string_view text, REAL& MER, REAL& MERPR);
+// "width:decimals": KW1 and KD, 7 and 3 where a part is unreadable or there is no colon.
+void read_width_and_decimals(std::string_view text, std::int16_t& KW1, std::int16_t& KD);
+
+void set_default_settings(RunState& s);
+// params[1..6] as given on the command line (index 0 unused; missing ones absent).
+void read_command_line(RunState& s, const std::vector<std::string>& params);
+void read_parameter_file(RunState& s, TextReader& file);
+// Trims both file names, turns MERPR from per cent into a fraction, and
+// treats a negative FTW as 0.
+void finish_settings(RunState& s);

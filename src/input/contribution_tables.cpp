@@ -1,0 +1,99 @@
+#include "input/contribution_tables.h"
+
+#include <cmath>
+#include <optional>
+
+#include "common/run_state.h"
+#include "control/console.h"
+#include "numeric/heapsort.h"
+#include "report/number_text.h"
+#include "report/result_report.h"
+#include "report/text_writer.h"
+
+namespace {
+
+// Column table: row FTW of A receives each column's RAC, TW its original row.
+void find_column_contributions(RunState& s) {
+  const std::int32_t F = s.FTW;
+  for (std::int32_t j = 1; j <= s.M; ++j) {
+    REAL r = s.A[F][j];
+    REAL b = std::fabs(r);
+    s.TW[1][j] = s.RW[F][1];
+    for (std::int32_t i = F + 1; i <= s.N; ++i)
+      if (std::fabs(s.A[i][j]) > b) {
+        r = s.A[i][j];
+        s.A[F][j] = r;
+        b = std::fabs(r);
+        s.TW[1][j] = s.RW[i][1];
+      }
+  }
+}
+
+// Row table: column FTW of A receives each row's RAC, TW its original column.
+void find_row_contributions(RunState& s) {
+  const std::int32_t F = s.FTW;
+  for (std::int32_t i = 1; i <= s.N; ++i) {
+    REAL* row = s.A[i];
+    REAL r = row[F];
+    REAL b = std::fabs(r);
+    s.TW[i][1] = s.CW[1][F];
+    for (std::int32_t j = F + 1; j <= s.M; ++j)
+      if (std::fabs(row[j]) > b) {
+        r = row[j];
+        row[F] = r;
+        b = std::fabs(r);
+        s.TW[i][1] = s.CW[1][j];
+      }
+  }
+}
+
+void write_heading(TextWriter& out, bool columns, int KW1) {
+  out.write(columns ? "  Column titles" : "  Row titles");
+  out.write_right("RAC", 2 * KW1 - (columns ? 9 : 6));
+  out.write_right("Abs(RAC)", 2 * KW1 + 6);
+  out.write_right("Row", 3 * KW1 - 10);
+  out.write_right("Column", KW1);
+  out.line_end();
+}
+
+void write_table_line(TextWriter& out, int KW1, REAL label, REAL rac, REAL row, REAL column) {
+  write_scientific(out, label, 2 * KW1);
+  out.write(' ');
+  write_scientific(out, rac, 2 * KW1);
+  out.write(' ');
+  write_scientific(out, std::fabs(rac), 2 * KW1);
+  write_integer(out, std::llround(row), KW1);
+  write_integer(out, std::llround(column), KW1);
+  out.line_end();
+}
+
+void write_table(RunState& s, TextWriter& out) {
+  HELP3(s, out);
+  const int KW1 = s.KW1;
+  if (s.PCRC) {
+    find_column_contributions(s);
+    if (s.QHS) HEAPSORTC(s, s.M);
+    write_heading(out, true, KW1);
+    for (std::int32_t j = 1; j <= s.M; ++j)
+      write_table_line(out, KW1, s.CO[1][j], s.A[s.FTW][j], s.TW[1][j], s.CW[1][j]);
+  } else {
+    find_row_contributions(s);
+    if (s.QHS) HEAPSORTR(s, s.N);
+    write_heading(out, false, KW1);
+    for (std::int32_t i = 1; i <= s.N; ++i)
+      write_table_line(out, KW1, s.RO[i][1], s.A[i][s.FTW], s.RW[i][1], s.TW[i][1]);
+  }
+}
+
+}  // namespace
+
+void write_contribution_tables(RunState& s) {
+  if (s.GFNO.empty()) {
+    write_table(s, s.console.out());
+    s.console.flush();
+    return;
+  }
+  TextWriter file = TextWriter::create(s.GFNO.str(), "contribution-table file");
+  write_table(s, file);
+  file.close();
+}

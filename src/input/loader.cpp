@@ -1,0 +1,202 @@
+#include "input/loader.h"
+
+#include <cmath>
+#include <string>
+
+#include "common/run_error.h"
+#include "common/run_state.h"
+#include "control/console.h"
+#include "control/selection.h"
+#include "report/text_reader.h"
+
+namespace {
+
+constexpr int kProgressBlanks = 38;
+
+std::string quoted(const TextReader& file) { return "data file \"" + file.name() + "\""; }
+
+[[noreturn]] void fail_nothing_to_analyse(const std::string& why) {
+  throw RunError(kNothingToAnalyse, why, RunError::Kind::data);
+}
+
+// A stored label still holds the original number while the file is read.
+bool label_is(REAL label, std::int32_t number) { return std::fabs(label - number) < 0.1L; }
+
+void skip_title_line_and_check_rows(RunState& s, TextReader& file) {
+  file.skip_blank_lines();
+  if (s.CTOC) file.next_line();
+  if (file.rest_of_file_blank())
+    fail_nothing_to_analyse(quoted(file) + " holds no data row, so there is nothing to analyse.");
+}
+
+// Counting pass: N0 data rows, M0 values on the first selected row's line.
+void count_rows_and_values(RunState& s, TextReader& file) {
+  skip_title_line_and_check_rows(s, file);
+  s.N0 = 1;
+  while (NEEDCALC(s.ERS.view(), s.N0)) {
+    if (file.rest_of_file_blank())
+      fail_nothing_to_analyse("the row selection " + s.ERS.str() + " leaves out every row of " +
+                              quoted(file) + ", so there is nothing to analyse.");
+    file.read_number();
+    file.next_line();
+    ++s.N0;
+  }
+  if (s.BTOR) {
+    file.read_number();
+  } else {
+    file.skip_blank_lines();
+  }
+  s.M0 = 0;
+  while (!file.rest_of_line_blank()) {
+    ++s.M0;
+    file.read_number();
+  }
+  while (!file.rest_of_file_blank()) {
+    ++s.N0;
+    file.read_number();
+    file.next_line();
+  }
+}
+
+void choose_selected_rows(RunState& s) {
+  s.RO = MATRIX(s.N0 + 1, 2);
+  std::int32_t k = 0;
+  for (std::int32_t i = 1; i <= s.N0; ++i) {
+    if (!NEEDCALC(s.ERS.view(), i)) {
+      ++k;
+      s.RO[k][1] = i;
+      if (s.OSR == i) s.OSR = k;
+    } else if (s.OSR == i) {
+      s.OSR = 0;
+    }
+  }
+  s.N = k;
+}
+
+void choose_selected_columns(RunState& s) {
+  s.CO = MATRIX(2, s.M0 + 1);
+  std::int32_t k = 0;
+  for (std::int32_t j = 1; j <= s.M0; ++j) {
+    if (!NEEDCALC(s.DCS.view(), j)) {
+      ++k;
+      s.CO[1][k] = j;
+      if (s.OSC == j) s.OSC = k;
+    } else if (s.OSC == j) {
+      s.OSC = 0;
+    }
+  }
+  s.M = k;
+}
+
+void check_something_selected(const RunState& s, const TextReader& file) {
+  if (s.M0 == 0)
+    fail_nothing_to_analyse("the first selected row of " + quoted(file) +
+                            " holds no values, so there is nothing to analyse.");
+  if (s.N == 0)
+    fail_nothing_to_analyse("the row selection " + s.ERS.str() + " leaves out every row of " +
+                            quoted(file) + ", so there is nothing to analyse.");
+  if (s.M == 0)
+    fail_nothing_to_analyse("the column selection " + s.DCS.str() + " leaves out every column of " +
+                            quoted(file) + ", so there is nothing to analyse.");
+}
+
+void allocate_label_copies(RunState& s) {
+  if (s.FTW > 0 || s.BTOR) {
+    s.RW = MATRIX(s.N + 1, 2);
+    for (std::int32_t k = 1; k <= s.N; ++k) s.RW[k][1] = s.RO[k][1];
+  }
+  if (s.FTW > 0 || s.CTOC) {
+    s.CW = MATRIX(2, s.M + 1);
+    for (std::int32_t l = 1; l <= s.M; ++l) s.CW[1][l] = s.CO[1][l];
+  }
+  if (s.FTW > 0) s.TW = s.PCRC ? MATRIX(2, s.M + 1) : MATRIX(s.N + 1, 2);
+}
+
+[[noreturn]] void fail_ragged_row(const TextReader& file, std::int32_t row, std::int64_t line,
+                                  std::int32_t found, std::int32_t expected, bool titled) {
+  throw RunError(106, quoted(file) + ": data row " + std::to_string(row) + " (line " +
+                          std::to_string(line) + ") holds " + std::to_string(found) + " value" +
+                          (found == 1 ? "" : "s") + (titled ? " after its title" : "") +
+                          ", but " + std::to_string(expected) +
+                          " were expected (the count on the first selected row); every selected "
+                          "row must hold all its values on one line.");
+}
+
+// One selected row: its title (with BTOR), then exactly M0 values on its line.
+void read_selected_row(RunState& s, TextReader& file, std::int32_t k, std::int32_t i) {
+  file.skip_to_token();
+  const std::int64_t line = file.line();
+  if (s.BTOR) s.RO[k][1] = file.read_number();
+  std::int32_t count = 0;
+  std::int32_t l = 1;
+  REAL* row = s.A[k];
+  while (!file.rest_of_line_blank()) {
+    const REAL value = file.read_number();
+    ++count;
+    if (count <= s.M0 && l <= s.M && label_is(s.CO[1][l], count)) {
+      row[l] = value;
+      ++l;
+    }
+  }
+  if (count != s.M0) fail_ragged_row(file, i, line, count, s.M0, s.BTOR);
+}
+
+// Value pass: the values and row titles of the selected rows.
+void read_values(RunState& s, TextReader& file) {
+  file.rewind();
+  file.skip_blank_lines();
+  if (s.CTOC) {
+    file.read_number();
+    file.next_line();
+  }
+  std::int32_t k = 1;
+  for (std::int32_t i = 1; i <= s.N0 && k <= s.N; ++i) {
+    if (label_is(s.RO[k][1], i)) {
+      read_selected_row(s, file, k, i);
+      ++k;
+    } else {
+      file.read_number();
+      file.next_line();
+    }
+  }
+}
+
+// Title pass: the first M0 numbers of the column-title line.
+void read_column_titles(RunState& s, TextReader& file) {
+  if (!s.CTOC) return;
+  file.rewind();
+  file.skip_blank_lines();
+  const std::int64_t line = file.line();
+  std::int32_t l = 1;
+  for (std::int32_t j = 1; j <= s.M0; ++j) {
+    if (file.rest_of_line_blank())
+      throw RunError(106, quoted(file) + ": the column-title line (line " + std::to_string(line) +
+                              ") holds " + std::to_string(j - 1) + " title" + (j == 2 ? "" : "s") +
+                              ", but " + std::to_string(s.M0) +
+                              " were expected, one for every value of a data row.");
+    const REAL title = file.read_number();
+    if (l <= s.M && label_is(s.CO[1][l], j)) {
+      s.CO[1][l] = title;
+      ++l;
+    }
+  }
+}
+
+}  // namespace
+
+void load_data_matrix(RunState& s) {
+  if (s.AFNI.empty())
+    throw RunError(2, "no data file is named: the first parameter (or the A line of a parameter "
+                      "file) must begin with the data file's name; \"qor ?\" opens the help.");
+  TextReader file(s.AFNI.str(), "data file");
+  count_rows_and_values(s, file);
+  s.SIZE = 10;
+  s.console.write(std::string(kProgressBlanks, ' '));
+  choose_selected_rows(s);
+  choose_selected_columns(s);
+  check_something_selected(s, file);
+  allocate_label_copies(s);
+  s.A = MATRIX(s.N + 1, s.M + 1);
+  read_values(s, file);
+  read_column_titles(s, file);
+}

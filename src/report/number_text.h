@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "common/bounded_string.h"
+#include "common/real.h"
+
+class TextWriter;
+
+// The report's number texts. "Scientific, width w" and "fixed, width w,
+// d decimals" are produced exactly by these rules: the fractional part (for
+// values below 1 the value itself) is first increased by its own 2^-63
+// multiple in REAL arithmetic, then the exact binary value of that increased
+// number is rounded half-up to the digits the form asks for.
+namespace number_text {
+
+inline constexpr int kMaxText = 72;
+
+// An unpadded number text; the width only decides how many digits it has.
+struct Text {
+  char chars[kMaxText];
+  int length = 0;
+  std::string_view view() const { return std::string_view(chars, static_cast<std::size_t>(length)); }
+};
+
+// Scientific form: sign character ('-' or blank), d.ddd, 'E', exponent sign,
+// at least four exponent digits. Digits: 2 for 0 <= width < 10, width - 8 for
+// 10..24, 17 for width >= 25 or negative.
+Text scientific(REAL value, int width);
+// Fixed form with d decimals (d above 17 taken as 17, below 0 as 0).
+Text fixed(REAL value, int decimals);
+
+}  // namespace number_text
+
+// Padded forms: right-aligned in width, never cut.
+std::string scientific_text(REAL value, int width);
+std::string fixed_text(REAL value, int width, int decimals);
+std::string integer_text(std::int64_t value, int width);
+
+void write_scientific(TextWriter& out, REAL value, int width);
+void write_fixed(TextWriter& out, REAL value, int width, int decimals);
+void write_integer(TextWriter& out, std::int64_t value, int width);
+
+// RS: the scientific text in width W+2 with its exponent shortened to two
+// digits ("E+03"). An exponent of three or more digits keeps all of them
+// ("E+123", "E-4931"), so no digit is ever lost.
+using NUMOUT = BoundedString<30>;
+NUMOUT RS(REAL R, int W);

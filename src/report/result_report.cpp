@@ -1,0 +1,108 @@
+#include "report/result_report.h"
+
+#include <cmath>
+
+#include "common/run_state.h"
+#include "report/number_text.h"
+#include "report/text_writer.h"
+
+namespace {
+
+constexpr char kPlusMinus = '\xF1';  // the plus-minus sign of code page 437
+
+// NF: scientific when KD is negative, else fixed with KD decimals.
+void write_nf(TextWriter& out, REAL v, int w, int KD) {
+  if (KD < 0) {
+    write_scientific(out, v, w);
+  } else {
+    write_fixed(out, v, w, KD);
+  }
+}
+
+// LF: a label with a fractional part below 0.0005 as a whole number, else with 3 decimals.
+void write_label(TextWriter& out, REAL v, int w) {
+  const REAL fraction = v - std::trunc(v);
+  write_fixed(out, v, w, std::fabs(fraction) < 0.0005L ? 0 : 3);
+}
+
+bool titles_in_legend(const RunState& s) { return s.FTW > 0 || s.BTOR || s.CTOC; }
+
+void write_legend(const RunState& s, TextWriter& T) {
+  if (s.LSD) T.write("    ");
+  T.write("D,R,C");
+  if (titles_in_legend(s)) T.write(",t");
+  T.write(": Diagonal elements, their original row/column numbers");
+  if (titles_in_legend(s)) T.write("/titles");
+  T.write(".");
+  T.line_end();
+  if (s.LSD) {
+    T.write("M,Sd,Sk,K: Mean, standard deviation; ");
+    T.write("normalized skewness and kurtosis.");
+    T.line_end();
+  }
+}
+
+// The R or C lines: original numbers (when titles were read) and labels.
+template <typename Original, typename Label>
+void write_label_lines(const RunState& s, TextWriter& T, const char* head, bool titled, int w,
+                       Original original, Label label) {
+  T.write(head);
+  if (titled) {
+    for (std::int32_t i = 1; i <= s.MIN; ++i) write_fixed(T, original(i), w, 0);
+    T.line_end();
+    T.write(" t  ");
+  }
+  for (std::int32_t i = 1; i <= s.MIN; ++i) write_label(T, label(i), w);
+  T.line_end();
+}
+
+void write_statistics(const RunState& s, TextWriter& T, int w) {
+  static constexpr const char* kLabels[] = {" M:", "Sd:", "Sk:", " K:"};
+  for (int j = 1; j <= 8; ++j) {
+    if (j == 1 || j == 5) {
+      T.write("Statistical description for the ");
+      if (j == 5) T.write("absolute ");
+      T.write("elements of the remainder matrix:");
+      T.line_end();
+    }
+    T.write(kLabels[(j - 1) % 4]);
+    for (std::int32_t i = 1; i <= s.MIN; ++i) write_nf(T, s.AR[j][i], w, s.KD);
+    T.line_end();
+  }
+}
+
+}  // namespace
+
+void HELP3(const RunState& s, TextWriter& WAY) {
+  WAY.write("N_row: " + std::to_string(s.N) + ". N_column: " + std::to_string(s.M) + ".");
+  WAY.line_end();
+  WAY.write("Input parameters:");
+  for (std::size_t i = 1; i < s.params.size() && i <= 6; ++i) {
+    if (s.params[i].empty()) continue;
+    WAY.write(" ");
+    WAY.write(s.params[i]);
+  }
+  WAY.line_end();
+}
+
+void PRINTRES(const RunState& s, TextWriter& T, std::int16_t W1) {
+  const int w = W1;
+  T.line_end();
+  write_legend(s, T);
+  T.write(" D: ");
+  for (std::int32_t i = 1; i <= s.MIN; ++i) write_nf(T, s.A[0][i], w, s.KD);
+  T.line_end();
+  if (s.MER != 0 || s.MERPR != 0) {
+    T.write("   ");
+    T.write(kPlusMinus);
+    for (std::int32_t i = 1; i <= s.MIN; ++i) write_nf(T, std::sqrt(s.SD[i][i]), w, s.KD);
+    T.line_end();
+  }
+  write_label_lines(
+      s, T, " R: ", s.BTOR, w, [&](std::int32_t i) { return s.RW[i][1]; },
+      [&](std::int32_t i) { return s.RO[i][1]; });
+  write_label_lines(
+      s, T, " C: ", s.CTOC, w, [&](std::int32_t i) { return s.CW[1][i]; },
+      [&](std::int32_t i) { return s.CO[1][i]; });
+  if (s.LSD) write_statistics(s, T, w);
+}

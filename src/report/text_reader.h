@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/real.h"
+
+// A text file read number by number and line by line. Numbers are runs of
+// characters above code 32, separated by blanks, tabs, line ends and other
+// control characters; a line ends with LF, CR or CR LF; a Ctrl-Z (code 26)
+// met while skipping ends the text. Failures throw RunError: 2 (or errno) when
+// the file cannot be opened, 106 for a token that is not a number or a read
+// at the very end of the text.
+class TextReader {
+ public:
+  static constexpr int kEndOfText = -1;
+  static constexpr unsigned char kCtrlZ = 26;
+
+  // Opens path for reading; role names the file in error reports ("data file").
+  TextReader(const std::string& path, const std::string& role);
+  // Reads from text held in memory (tests, fuzzing).
+  TextReader(std::string text, const std::string& name, const std::string& role);
+  TextReader(const TextReader&) = delete;
+  TextReader& operator=(const TextReader&) = delete;
+  ~TextReader();
+
+  // Skips control characters and blanks, then reads one number. At the end of
+  // the text after skipping at least one character the number is 0; at the end
+  // without skipping, or at Ctrl-Z, error 106.
+  REAL read_number();
+
+  // Consumes blanks and tabs; true when the line ends here (CR, LF, Ctrl-Z or
+  // the end of the text), false at any other character, which stays unread.
+  bool rest_of_line_blank();
+  // True when only blanks, tabs, CR and LF remain before the end or a Ctrl-Z.
+  // Consumes nothing.
+  bool rest_of_file_blank();
+  // Skips up to and including the next line end (LF, CR, or CR LF).
+  void next_line();
+  // Skips blanks, tabs, CR and LF; false when the end of the text or a Ctrl-Z follows.
+  bool skip_blanks_and_line_ends();
+  // The rest of the current line, at most max_chars characters (the rest of a
+  // longer line is skipped); the line end is consumed.
+  std::string read_line_text(std::size_t max_chars);
+
+  // Skips every character up to code 32 except Ctrl-Z, as a number read does.
+  void skip_to_token();
+  // True at the end of the text or at a Ctrl-Z.
+  bool at_end();
+  // Skips blank lines (lines of blanks and tabs only) up to the first line
+  // that holds anything else; stops at the end of the text.
+  void skip_blank_lines();
+
+  void rewind();
+  // Line number (from 1) of the next unread character.
+  std::int64_t line() const { return line_; }
+  const std::string& name() const { return name_; }
+
+  // The number rules on a whole token; false when it is not a number or its
+  // value lies outside the range of REAL.
+  static bool parse_number(const char* begin, const char* end, REAL& value);
+
+ private:
+  int peek();
+  int peek_at(std::size_t ahead);  // only within the current buffer
+  void advance();
+  bool refill();
+  [[noreturn]] void fail_bad_number(const std::string& token);
+  [[noreturn]] void fail_at_end();
+  [[noreturn]] void fail_read();
+
+  std::FILE* file_ = nullptr;
+  std::string name_;
+  std::string role_;
+  std::vector<char> buffer_;
+  std::size_t pos_ = 0;
+  std::size_t len_ = 0;
+  bool memory_ = false;
+  std::int64_t buffer_offset_ = 0;  // file offset of buffer_[0]
+  std::int64_t line_ = 1;
+};

@@ -1,0 +1,85 @@
+#include "report/text_writer.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/run_error.h"
+
+TextWriter::TextWriter(std::FILE* stream, std::string name, std::string role)
+    : TextWriter(stream, std::move(name), std::move(role), false) {}
+
+TextWriter::TextWriter(std::FILE* stream, std::string name, std::string role, bool owned)
+    : stream_(stream), name_(std::move(name)), role_(std::move(role)), owned_(owned) {}
+
+TextWriter TextWriter::create(const std::string& path, const std::string& role) {
+  errno = 0;
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) throw_file_error(errno, "create", role, path);
+  static constexpr std::size_t kBuffer = 1 << 16;
+  std::setvbuf(f, nullptr, _IOFBF, kBuffer);
+  return TextWriter(f, path, role, true);
+}
+
+TextWriter::TextWriter(TextWriter&& other) noexcept
+    : stream_(other.stream_),
+      name_(std::move(other.name_)),
+      role_(std::move(other.role_)),
+      owned_(other.owned_),
+      column_(other.column_) {
+  other.stream_ = nullptr;
+  other.owned_ = false;
+}
+
+TextWriter::~TextWriter() {
+  // An error path leaves the file as written so far; close quietly.
+  if (owned_ && stream_ != nullptr) std::fclose(stream_);
+}
+
+void TextWriter::fail(const char* action) const { throw_file_error(errno, action, role_, name_); }
+
+void TextWriter::write(std::string_view text) {
+  if (text.empty()) return;
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) fail("write");
+  const void* last = memrchr(text.data(), '\n', text.size());
+  if (last == nullptr) {
+    column_ += static_cast<std::int64_t>(text.size());
+  } else {
+    column_ = static_cast<std::int64_t>(text.data() + text.size() - static_cast<const char*>(last) - 1);
+  }
+}
+
+void TextWriter::write_right(std::string_view text, int width) {
+  if (width > 0 && static_cast<std::size_t>(width) > text.size())
+    write_blanks(width - static_cast<int>(text.size()));
+  write(text);
+}
+
+void TextWriter::write_blanks(int count) {
+  static constexpr char kBlanks[] = "                                                                ";
+  constexpr int kChunk = sizeof(kBlanks) - 1;
+  while (count > 0) {
+    const int n = count < kChunk ? count : kChunk;
+    write(std::string_view(kBlanks, static_cast<std::size_t>(n)));
+    count -= n;
+  }
+}
+
+void TextWriter::line_end() { write("\r\n"); }
+
+void TextWriter::flush() {
+  errno = 0;
+  if (std::fflush(stream_) != 0) fail("write");
+}
+
+void TextWriter::close() {
+  if (!owned_ || stream_ == nullptr) {
+    flush();
+    return;
+  }
+  std::FILE* f = stream_;
+  stream_ = nullptr;
+  owned_ = false;
+  errno = 0;
+  if (std::fclose(f) != 0) throw_file_error(errno, "close", role_, name_);
+}

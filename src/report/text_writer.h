@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+// A text channel open for writing: a file or standard output. Bytes go out
+// unchanged; every line end is CR LF. A failed write, flush or close throws
+// RunError with the system's error number.
+class TextWriter {
+ public:
+  // Wraps an already open stream (standard output); never closes it.
+  TextWriter(std::FILE* stream, std::string name, std::string role);
+  // Creates (or replaces) the file at path; role names it in error reports,
+  // for example "report file".
+  static TextWriter create(const std::string& path, const std::string& role);
+
+  TextWriter(TextWriter&& other) noexcept;
+  TextWriter& operator=(TextWriter&&) = delete;
+  TextWriter(const TextWriter&) = delete;
+  ~TextWriter();
+
+  void write(std::string_view text);
+  void write(char c) { write(std::string_view(&c, 1)); }
+  // The text right-aligned in width: blanks in front up to width, never cut.
+  void write_right(std::string_view text, int width);
+  void write_blanks(int count);
+  void line_end();
+  void flush();
+  void close();
+
+  // Characters written since the last line end.
+  std::int64_t column() const { return column_; }
+  // After a cursor move on the console the count restarts at the new column.
+  void set_column(std::int64_t column) { column_ = column; }
+  const std::string& name() const { return name_; }
+
+ private:
+  TextWriter(std::FILE* stream, std::string name, std::string role, bool owned);
+  [[noreturn]] void fail(const char* action) const;
+
+  std::FILE* stream_;
+  std::string name_;
+  std::string role_;
+  bool owned_;
+  std::int64_t column_ = 0;
+};
