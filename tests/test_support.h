@@ -1,0 +1,91 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "common/run_state.h"
+#include "control/console.h"
+
+namespace qor_test {
+
+// A console whose output is collected in memory and whose input is a fixed
+// text (end of input after it), so no test ever waits for a key.
+class CapturedConsole {
+ public:
+  explicit CapturedConsole(const std::string& input = "") {
+    out_ = open_memstream(&buffer_, &size_);
+    in_ = std::tmpfile();
+    std::fwrite(input.data(), 1, input.size(), in_);
+    std::fflush(in_);
+    std::rewind(in_);
+    lseek(fileno(in_), 0, SEEK_SET);
+    console_ = std::make_unique<Console>(out_, in_, false);
+  }
+  ~CapturedConsole() {
+    console_.reset();
+    std::fclose(out_);
+    std::fclose(in_);
+    std::free(buffer_);
+  }
+  Console& console() { return *console_; }
+  std::string text() {
+    std::fflush(out_);
+    return std::string(buffer_, size_);
+  }
+
+ private:
+  char* buffer_ = nullptr;
+  std::size_t size_ = 0;
+  std::FILE* out_ = nullptr;
+  std::FILE* in_ = nullptr;
+  std::unique_ptr<Console> console_;
+};
+
+// A fresh directory under the system's temporary directory, made the working
+// directory for the test's lifetime and removed afterwards.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "qor-test-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(path_);
+  }
+  ~TempDir() {
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+  std::filesystem::path previous_;
+};
+
+inline void write_file(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+inline std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Lines joined with CR LF, each line closed.
+inline std::string crlf(std::initializer_list<std::string> lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return text;
+}
+
+}  // namespace qor_test
