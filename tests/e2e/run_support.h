@@ -1,0 +1,54 @@
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace qor_test {
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+};
+
+// Runs the built qor in the current directory with stdin at end of input,
+// collecting standard output.
+inline RunResult run_qor(const std::vector<std::string>& args) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
+  posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+  std::vector<std::string> argv_strings{QOR_BINARY};
+  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_strings) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, QOR_BINARY, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(pipe_fds[1]);
+  RunResult result;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    result.out.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(pipe_fds[0]);
+  if (spawned != 0) return result;
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  return result;
+}
+
+}  // namespace qor_test
