@@ -1,0 +1,200 @@
+#include "control/help_browser.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "common/run_state.h"
+#include "control/console.h"
+
+namespace {
+
+constexpr std::string_view kHelpFileName = "Qor.hlp";
+constexpr std::string_view kNotFound = "QOR.HLP is not found in the actual directory!";
+constexpr std::string_view kWorking = "Working...";
+constexpr std::string_view kMenuHeader1 =
+    " By pressing one of the following alphanumeric characters, you get a detailed";
+constexpr std::string_view kMenuHeader2 =
+    "       description of the topic listed after the character in question:";
+constexpr std::string_view kQuitTitle = " Quit from the Help Menu System.";
+constexpr std::string_view kPageBreakPrompt = "Press ENTER to continue ...";
+constexpr std::string_view kEndOfTopicPrompt = "Press ENTER to go to the main menu page ...";
+
+constexpr char kQuitKey = '0';
+// TM has entries 1..36: at most 35 topics and the quit entry after them.
+constexpr int kMaxTopics = 35;
+constexpr std::size_t kLineCapacity = 80;
+
+bool is_line_terminator(unsigned char byte) { return byte == 10 || byte == 13 || byte == 26; }
+
+int upper_case(int c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
+
+bool begins_with(std::string_view text, char c) { return !text.empty() && text.front() == c; }
+
+// A heading has an asterisk first and its key second; a lone asterisk has no
+// key and is not a heading (it could never be opened either).
+bool is_heading(std::string_view text) { return text.size() >= 2 && text[0] == '*'; }
+
+char heading_key(std::string_view heading) {
+  return static_cast<char>(upper_case(static_cast<unsigned char>(heading[1])));
+}
+
+std::string menu_title(std::string_view heading) {
+  std::string title(heading.size() > 8 ? heading.substr(8) : std::string_view{});
+  const std::size_t stars = title.find("*****");
+  if (stars != std::string::npos) title.erase(stars, 5);
+  return title;
+}
+
+bool read_whole_file(std::string_view path, std::string& bytes) {
+  std::FILE* f = std::fopen(std::string(path).c_str(), "rb");
+  if (f == nullptr) return false;
+  char buffer[4096];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  // A file that cannot be read (a directory named Qor.hlp, say) serves no better
+  // than a missing one.
+  const bool ok = std::ferror(f) == 0;
+  std::fclose(f);
+  return ok;
+}
+
+void show_menu_page(Console& console, const HelpState& help) {
+  console.clear_screen();
+  console.write_line(kMenuHeader1);
+  console.write_line(kMenuHeader2);
+  console.write_line();
+  for (int k = 1; k <= help.TMN; ++k) {
+    const TOPICS& entry = help.TM[static_cast<std::size_t>(k)];
+    std::string line = "  ";
+    line += entry.L;
+    line += ':';
+    line += entry.T.view();
+    console.write_line(line);
+  }
+  console.go_to(79, 25);
+}
+
+// Keys other than those of the menu are ignored without a sign; -1 at the end of input.
+int read_menu_key(Console& console, const HelpState& help) {
+  for (;;) {
+    const int key = console.read_key();
+    if (key < 0) return -1;
+    const int upper = upper_case(key);
+    if (help.STM.test(static_cast<std::size_t>(upper))) return upper;
+  }
+}
+
+// Index of the first heading with this key, or 0 (the head record) when none.
+std::size_t find_topic(const HelpState& help, int key) {
+  for (std::size_t i = 1; i < help.lines.size(); ++i) {
+    const std::string_view text = help.lines[i].view();
+    if (text.size() < 2) continue;  // counts as two blanks: never a match
+    if (text[0] == '*' && upper_case(static_cast<unsigned char>(text[1])) == key) return i;
+  }
+  return 0;
+}
+
+bool wait_at(Console& console, int column, std::string_view prompt) {
+  console.go_to(column, 25);
+  console.write(prompt);
+  return console.wait_for_enter();
+}
+
+// Writes the topic from its heading to its "#" line, stopping at the last
+// record when the "#" line is missing. False when the input ended at a prompt.
+bool show_topic(Console& console, const HelpState& help, std::size_t heading) {
+  const std::string_view head = help.lines[heading].view();
+  std::string text(head.substr(head.size() < 3 ? head.size() : 3));
+  std::size_t i = heading;
+  while (!begins_with(text, '#')) {
+    console.write_line(text);
+    if (i + 1 >= help.lines.size()) break;
+    text = help.lines[++i].str();
+    if (begins_with(text, ':')) {
+      text.erase(0, 1);
+      if (!wait_at(console, 50, kPageBreakPrompt)) return false;
+      console.clear_screen();
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void load_help_lines(HelpState& help, const std::string& bytes) {
+  help.lines.clear();
+  help.lines.emplace_back();  // head record, text unused
+  help.lines.emplace_back();  // current record
+  std::size_t pos = 0;
+  const std::size_t size = bytes.size();
+  std::string line;
+  while (pos < size) {
+    line.clear();
+    bool terminated = false;
+    while (pos < size) {
+      const auto byte = static_cast<unsigned char>(bytes[pos++]);
+      if (is_line_terminator(byte)) {
+        terminated = true;
+        break;
+      }
+      if (line.size() < kLineCapacity) line.push_back(static_cast<char>(byte));
+    }
+    help.lines.back() = line;  // a last line without terminator is kept too
+    if (terminated && pos < size) ++pos;  // the byte after a terminator is always dropped
+    help.lines.emplace_back();
+  }
+}
+
+void build_help_menu(HelpState& help) {
+  help.TMN = 1;
+  help.STM.reset();
+  help.STM.set(static_cast<unsigned char>(kQuitKey));
+  for (std::size_t i = 1; i < help.lines.size(); ++i) {
+    const std::string_view text = help.lines[i].view();
+    if (!is_heading(text)) continue;
+    // Further headings find no room in TM: they are neither listed nor opened.
+    if (help.TMN > kMaxTopics) break;
+    TOPICS& entry = help.TM[static_cast<std::size_t>(help.TMN)];
+    entry.L = heading_key(text);
+    entry.T = menu_title(text);
+    help.STM.set(static_cast<unsigned char>(entry.L));
+    ++help.TMN;
+  }
+  TOPICS& quit = help.TM[static_cast<std::size_t>(help.TMN)];
+  quit.L = kQuitKey;
+  quit.T = kQuitTitle;
+}
+
+int run_help_menu(Console& console, const HelpState& help) {
+  for (;;) {
+    show_menu_page(console, help);
+    const int key = read_menu_key(console, help);
+    if (key < 0) break;
+    console.clear_screen();
+    if (key == kQuitKey) break;
+    const std::size_t heading = find_topic(help, key);
+    if (heading != 0 && !show_topic(console, help, heading)) break;
+    if (!wait_at(console, 35, kEndOfTopicPrompt)) break;
+  }
+  console.flush();
+  return 0;
+}
+
+int run_help_browser(RunState& s) {
+  Console& console = s.console;
+  std::string bytes;
+  if (!read_whole_file(kHelpFileName, bytes)) {
+    console.write_line();
+    console.write_line(kNotFound);
+    console.flush();
+    return 0;
+  }
+  // Loading takes no visible time, so the notice is written once rather
+  // than once per line as a slow loader would repeat it.
+  console.clear_screen();
+  console.go_to(35, 13);
+  console.write_line(kWorking);
+  load_help_lines(s.help, bytes);
+  build_help_menu(s.help);
+  return run_help_menu(console, s.help);
+}
