@@ -14,6 +14,7 @@
 #include "control/console.h"
 #include "input/run_driver.h"
 #include "report/number_text.h"
+#include "report/output_file.h"
 #include "report/result_report.h"
 #include "report/text_writer.h"
 
@@ -326,7 +327,7 @@ void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, 
   TextWriter* report = nullptr;
   std::optional<TextWriter> report_file;
   if (q.NO) {
-    report_file.emplace(TextWriter::create(file_name, "report file"));
+    report_file.emplace(create_output_file(s, file_name, "report file"));
     report = &*report_file;
     HELP3(s, *report);
   }

@@ -4,6 +4,7 @@
 #include <bitset>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/bounded_string.h"
@@ -36,6 +37,9 @@ struct RunState {
 
   // Command-line parameters 1..6 as typed (index 0 unused), for the report header.
   std::vector<std::string> params;
+
+  // The files this run has read (role, path): no output may replace one of them.
+  std::vector<std::pair<std::string, std::string>> inputs;
 
   // Run settings.
   String255 AFNI, GFNO, DCS{"[]"}, ERS{"[]"};

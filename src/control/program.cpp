@@ -14,6 +14,7 @@ namespace {
 void read_settings_file(RunState& s, const std::string& path) {
   try {
     TextReader file(path, "parameter file");
+    s.inputs.emplace_back("parameter file", path);
     read_parameter_file(s, file);
   } catch (const RunError& e) {
     if (e.kind() != RunError::Kind::runtime) throw;

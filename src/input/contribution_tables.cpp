@@ -7,6 +7,7 @@
 #include "control/console.h"
 #include "numeric/heapsort.h"
 #include "report/number_text.h"
+#include "report/output_file.h"
 #include "report/result_report.h"
 #include "report/text_writer.h"
 
@@ -93,7 +94,7 @@ void write_contribution_tables(RunState& s) {
     s.console.flush();
     return;
   }
-  TextWriter file = TextWriter::create(s.GFNO.str(), "contribution-table file");
+  TextWriter file = create_output_file(s, s.GFNO.str(), "contribution-table file");
   write_table(s, file);
   file.close();
 }

@@ -189,6 +189,7 @@ void load_data_matrix(RunState& s) {
     throw RunError(2, "no data file is named: the first parameter (or the A line of a parameter "
                       "file) must begin with the data file's name; \"qor ?\" opens the help.");
   TextReader file(s.AFNI.str(), "data file");
+  s.inputs.emplace_back("data file", s.AFNI.str());
   count_rows_and_values(s, file);
   s.SIZE = 10;
   s.console.write(std::string(kProgressBlanks, ' '));

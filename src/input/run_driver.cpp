@@ -8,6 +8,7 @@
 #include "common/run_state.h"
 #include "control/console.h"
 #include "report/number_text.h"
+#include "report/output_file.h"
 #include "report/result_report.h"
 #include "report/text_writer.h"
 
@@ -152,7 +153,7 @@ void run_analysis_stage(RunState& s) {
 
 void write_histogram_file(RunState& s) {
   scale_histogram_columns(s);
-  TextWriter file = TextWriter::create("Qorgauss.bin", "histogram file");
+  TextWriter file = create_output_file(s, "Qorgauss.bin", "histogram file");
   for (std::int32_t i = 1; i <= s.GL; ++i) {
     write_scientific(file, s.GB[i][0], s.KW1 + 6);
     for (std::int32_t j = 1; j <= s.GK; ++j) write_fixed(file, s.GB[i][j], 10, 7);

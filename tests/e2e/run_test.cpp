@@ -130,3 +130,31 @@ TEST(EndToEnd, UnwritableReportFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EndToEnd, OutputsNeverReplaceTheirInputs) {
+  qor_test::TempDir dir;
+  const std::string data = "1 2\r\n3 4\r\n";
+  qor_test::write_file("DATA.TXT", data);
+  // The report name is upper-cased: data.txt becomes DATA.TXT, the data file itself.
+  const auto report = qor_test::run_qor({"DATA.TXT", "data.txt"});
+  EXPECT_EQ(report.status, 17);
+  EXPECT_NE(report.out.find("Runtime error 17: the report file \"DATA.TXT\" is the data file \"DATA.TXT\""),
+            std::string::npos)
+      << report.out;
+  EXPECT_EQ(qor_test::read_file("DATA.TXT"), data);
+  // A contribution table named like the data file under another spelling (a hard link).
+  std::filesystem::create_hard_link("DATA.TXT", "alias.txt");
+  const auto table = qor_test::run_qor({"alias.txt,TW1", "./DATA.TXT"});
+  EXPECT_EQ(table.status, 17);
+  EXPECT_EQ(qor_test::read_file("DATA.TXT"), data);
+  // The histogram file as the parameter file.
+  qor_test::write_file("Qorgauss.bin", "A DATA.TXT\r\nR 0.5\r\n");
+  const auto histogram = qor_test::run_qor({"Qorgauss.bin"});
+  EXPECT_EQ(histogram.status, 17);
+  EXPECT_NE(histogram.out.find("is the parameter file \"Qorgauss.bin\""), std::string::npos) << histogram.out;
+  EXPECT_EQ(qor_test::read_file("Qorgauss.bin"), "A DATA.TXT\r\nR 0.5\r\n");
+}
+
+}  // namespace
