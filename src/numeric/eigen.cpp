@@ -1,0 +1,368 @@
+#include "numeric/eigen.h"
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "control/console.h"
+
+namespace {
+
+// A vector of length n lives in column 1 of rows 1..n.
+inline REAL& at(MATRIX& v, std::int32_t i) { return v[i][1]; }
+
+// The reduction and the accumulation below take their loops in a different
+// order from the textbook one, for the cache and for the few x87 registers,
+// but every element is still formed by the same operations on the same
+// operands in the same order: sums start from 0 and add their terms in
+// increasing index, and every update reads the values the textbook order
+// would. A test checks D and Z bit for bit against the textbook order.
+
+// p[j] := sum over k = 1..l of A(j,k) * u[k], in increasing k, with A the
+// symmetric matrix held in the lower triangle of a and u = row i of a. The
+// lower triangle is read once, two rows at a time: row j gives the terms
+// k <= j of p[j] (in a register) and the terms k = j of p[k] for k < j,
+// whose earlier terms (rows before j) are already in p[k].
+void symmetric_times_row(MATRIX& a, std::int32_t i, std::int32_t l, REAL* p) {
+  const REAL* u = a[i];
+  std::int32_t j = 1;
+  for (; j + 1 <= l; j += 2) {
+    const REAL* r1 = a[j];
+    const REAL* r2 = a[j + 1];
+    const REAL u1 = u[j];
+    const REAL u2 = u[j + 1];
+    REAL s1 = 0;
+    REAL s2 = 0;
+    for (std::int32_t k = 1; k < j; ++k) {
+      const REAL x = r1[k];
+      const REAL y = r2[k];
+      const REAL uk = u[k];
+      s1 = s1 + x * uk;
+      s2 = s2 + y * uk;
+      p[k] = (p[k] + x * u1) + y * u2;
+    }
+    s1 = s1 + r1[j] * u1;
+    s1 = s1 + r2[j] * u2;
+    s2 = s2 + r2[j] * u1;
+    s2 = s2 + r2[j + 1] * u2;
+    p[j] = s1;
+    p[j + 1] = s2;
+  }
+  if (j == l) {
+    const REAL* r1 = a[j];
+    const REAL u1 = u[j];
+    REAL s1 = 0;
+    for (std::int32_t k = 1; k < j; ++k) {
+      const REAL x = r1[k];
+      s1 = s1 + x * u[k];
+      p[k] = p[k] + x * u1;
+    }
+    p[j] = s1 + r1[j] * u1;
+  }
+}
+
+// A[j][k] := (A[j][k] - F_j E[k]) - G_j u[k] over the lower triangle
+// (k <= j <= l), where G_j := E[j] - HH F_j replaces E[j] just before row j
+// is updated. Two rows at a time, sharing the loads of E[k] and u[k].
+void rank_two_update(MATRIX& a, MATRIX& e, std::int32_t i, std::int32_t l, REAL hh) {
+  const REAL* u = a[i];
+  std::int32_t j = 1;
+  for (; j + 1 <= l; j += 2) {
+    const REAL f1 = u[j];
+    const REAL g1 = at(e, j) - hh * f1;
+    at(e, j) = g1;
+    const REAL f2 = u[j + 1];
+    const REAL g2 = at(e, j + 1) - hh * f2;
+    at(e, j + 1) = g2;
+    REAL* r1 = a[j];
+    REAL* r2 = a[j + 1];
+    for (std::int32_t k = 1; k <= j; ++k) {
+      const REAL ek = at(e, k);
+      const REAL uk = u[k];
+      r1[k] = (r1[k] - f1 * ek) - g1 * uk;
+      r2[k] = (r2[k] - f2 * ek) - g2 * uk;
+    }
+    r2[j + 1] = (r2[j + 1] - f2 * g2) - g2 * u[j + 1];
+  }
+  if (j == l) {
+    const REAL f = u[j];
+    const REAL g = at(e, j) - hh * f;
+    at(e, j) = g;
+    REAL* r = a[j];
+    for (std::int32_t k = 1; k <= j; ++k) r[k] = (r[k] - f * at(e, k)) - g * u[k];
+  }
+}
+
+// One Householder step of the reduction for row i (l = i - 1 >= 2, scale != 0);
+// returns H. p is scratch for one value per column.
+REAL householder_step(MATRIX& a, MATRIX& e, std::int32_t i, REAL scale, REAL* p) {
+  const std::int32_t l = i - 1;
+  REAL* ai = a[i];
+  REAL h = 0;
+  for (std::int32_t k = 1; k <= l; ++k) {
+    ai[k] = ai[k] / scale;
+    h = h + ai[k] * ai[k];
+  }
+  REAL f = ai[l];
+  const REAL g = -SIGN(std::sqrt(h), f);
+  at(e, i) = scale * g;
+  h = h - f * g;
+  ai[l] = f - g;
+
+  symmetric_times_row(a, i, l, p);
+  f = 0;
+  for (std::int32_t j = 1; j <= l; ++j) {
+    a[j][i] = ai[j] / h;
+    at(e, j) = p[j] / h;
+    f = f + at(e, j) * ai[j];
+  }
+  rank_two_update(a, e, i, l, f / (h + h));
+  return h;
+}
+
+// g[j] := sum over k = 1..l of A[i][k] * A[k][j], in increasing k, for
+// j = 1..l. Four columns at a time walk down the rows with their sums in
+// registers (each row contributes one cache line).
+void row_times_block(MATRIX& a, std::int32_t i, std::int32_t l, REAL* g) {
+  const REAL* u = a[i];
+  std::int32_t j = 1;
+  for (; j + 3 <= l; j += 4) {
+    REAL g0 = 0, g1 = 0, g2 = 0, g3 = 0;
+    for (std::int32_t k = 1; k <= l; ++k) {
+      const REAL* r = a[k] + j;
+      const REAL uk = u[k];
+      g0 = g0 + uk * r[0];
+      g1 = g1 + uk * r[1];
+      g2 = g2 + uk * r[2];
+      g3 = g3 + uk * r[3];
+    }
+    g[j] = g0;
+    g[j + 1] = g1;
+    g[j + 2] = g2;
+    g[j + 3] = g3;
+  }
+  for (; j <= l; ++j) {
+    REAL s = 0;
+    for (std::int32_t k = 1; k <= l; ++k) s = s + u[k] * a[k][j];
+    g[j] = s;
+  }
+}
+
+// A[k][j] := A[k][j] - g[j] * A[k][i] for k, j = 1..l, four rows at a time.
+void subtract_outer(MATRIX& a, std::int32_t i, std::int32_t l, const REAL* g) {
+  std::int32_t k = 1;
+  for (; k + 3 <= l; k += 4) {
+    REAL* r0 = a[k];
+    REAL* r1 = a[k + 1];
+    REAL* r2 = a[k + 2];
+    REAL* r3 = a[k + 3];
+    const REAL v0 = r0[i], v1 = r1[i], v2 = r2[i], v3 = r3[i];
+    for (std::int32_t j = 1; j <= l; ++j) {
+      const REAL gj = g[j];
+      r0[j] = r0[j] - gj * v0;
+      r1[j] = r1[j] - gj * v1;
+      r2[j] = r2[j] - gj * v2;
+      r3[j] = r3[j] - gj * v3;
+    }
+  }
+  for (; k <= l; ++k) {
+    REAL* r = a[k];
+    const REAL v = r[i];
+    for (std::int32_t j = 1; j <= l; ++j) r[j] = r[j] - g[j] * v;
+  }
+}
+
+// Builds Q from the stored Householder vectors, from the smallest block
+// outwards. All of step i's sums are formed before any column changes, as
+// column j's update touches no other column's sum.
+void accumulate_transform(MATRIX& a, MATRIX& d, std::int32_t n, REAL* g) {
+  for (std::int32_t i = 1; i <= n; ++i) {
+    const std::int32_t l = i - 1;
+    if (at(d, i) != 0) {
+      row_times_block(a, i, l, g);
+      subtract_outer(a, i, l, g);
+    }
+    at(d, i) = a[i][i];
+    a[i][i] = 1;
+    for (std::int32_t j = 1; j <= l; ++j) {
+      a[i][j] = 0;
+      a[j][i] = 0;
+    }
+  }
+}
+
+// The step HELP: the smallest m in l..n-1 whose E[m] is negligible beside its
+// two diagonal neighbours (tested exactly in REAL), or n.
+std::int32_t find_split(MATRIX& d, MATRIX& e, std::int32_t l, std::int32_t n) {
+  for (std::int32_t m = l; m < n; ++m) {
+    const REAL dd = std::fabs(at(d, m + 1)) + std::fabs(at(d, m));
+    if (std::fabs(at(e, m)) + dd == dd) return m;
+  }
+  return n;
+}
+
+constexpr std::int32_t kPauseSweeps = 30;
+// Finite input never comes near this; a matrix holding an infinity or a NaN
+// never converges, and the run must still end.
+constexpr std::int32_t kMaxSweeps = 10000;
+
+// Once a sweep has left a NaN in E[l], every later sweep for l does so too
+// (it enters the shift, and the sweep ends with E[l] := that chain's g), and
+// the test |E[l]| + DD = DD never holds: the eigenvalue cannot converge any
+// more. Stopping then spares up to 10,000 sweeps of O(n^2) each, which for a
+// large matrix that overflowed would take as long as a hang.
+bool hopeless(MATRIX& e, std::int32_t l) { return std::isnan(at(e, l)); }
+
+void pause_tqli(Console& console) {
+  console.write_line("Pause in routine TQLI: more than 30 iterations!");
+  console.write_line("Press ENTER (RETURN) to continue...");
+  console.wait_for_enter();
+}
+
+// The sines and cosines of one sweep's rotations, by the index i of the
+// rotation of columns i and i+1.
+struct Rotations {
+  std::vector<REAL> s, c;
+};
+
+// One implicit-shift QL sweep on the block l..m of the tridiagonal matrix;
+// the rotations are recorded for apply_rotations, as they do not depend on Z.
+void ql_sweep(MATRIX& d, MATRIX& e, std::int32_t l, std::int32_t m, Rotations& rot) {
+  REAL g = (at(d, l + 1) - at(d, l)) / (2 * at(e, l));
+  REAL r = std::sqrt(g * g + 1);
+  g = at(d, m) - at(d, l) + at(e, l) / (g + SIGN(r, g));
+  REAL s = 1;
+  REAL c = 1;
+  REAL p = 0;
+  for (std::int32_t i = m - 1; i >= l; --i) {
+    const REAL f = s * at(e, i);
+    const REAL b = c * at(e, i);
+    if (std::fabs(f) >= std::fabs(g)) {
+      c = g / f;
+      r = std::sqrt(c * c + 1);
+      at(e, i + 1) = f * r;
+      s = 1 / r;
+      c = c * s;
+    } else {
+      s = f / g;
+      r = std::sqrt(s * s + 1);
+      at(e, i + 1) = g * r;
+      c = 1 / r;
+      s = s * c;
+    }
+    g = at(d, i + 1) - p;
+    r = (at(d, i) - g) * s + 2 * c * b;
+    p = s * r;
+    at(d, i + 1) = g + p;
+    g = c * r - b;
+    rot.s[static_cast<std::size_t>(i)] = s;
+    rot.c[static_cast<std::size_t>(i)] = c;
+  }
+  at(d, l) = at(d, l) - p;
+  at(e, l) = g;
+  at(e, m) = 0;
+}
+
+// Applies the sweep's rotations i = m-1 down to l to the columns of Z. Each
+// row of Z meets them in the same order as when each rotation runs over all
+// rows at once, so every element gets the same operations; going along a row
+// keeps it contiguous, the element two successive rotations share (column i)
+// stays in a register, and two rows at a time keep the x87 unit busy.
+void apply_rotations(MATRIX& z, std::int32_t l, std::int32_t m, std::int32_t n, const Rotations& rot) {
+  const REAL* s = rot.s.data();
+  const REAL* c = rot.c.data();
+  std::int32_t k = 1;
+  for (; k + 1 <= n; k += 2) {
+    REAL* za = z[k];
+    REAL* zb = z[k + 1];
+    REAL fa = za[m];
+    REAL fb = zb[m];
+    for (std::int32_t i = m - 1; i >= l; --i) {
+      const REAL si = s[i];
+      const REAL ci = c[i];
+      const REAL xa = za[i];
+      const REAL xb = zb[i];
+      za[i + 1] = si * xa + ci * fa;
+      zb[i + 1] = si * xb + ci * fb;
+      fa = ci * xa - si * fa;
+      fb = ci * xb - si * fb;
+    }
+    za[l] = fa;
+    zb[l] = fb;
+  }
+  if (k == n) {
+    REAL* zk = z[k];
+    REAL f = zk[m];
+    for (std::int32_t i = m - 1; i >= l; --i) {
+      const REAL x = zk[i];
+      zk[i + 1] = s[i] * x + c[i] * f;
+      f = c[i] * x - s[i] * f;
+    }
+    zk[l] = f;
+  }
+}
+
+}  // namespace
+
+REAL SIGN(REAL a, REAL b) { return b < 0 ? -std::fabs(a) : std::fabs(a); }
+
+void TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n) {
+  std::vector<REAL> scratch(static_cast<std::size_t>(n) + 1);
+  for (std::int32_t i = n; i >= 2; --i) {
+    const std::int32_t l = i - 1;
+    REAL h = 0;
+    if (l > 1) {
+      REAL scale = 0;
+      for (std::int32_t k = 1; k <= l; ++k) scale = scale + std::fabs(a[i][k]);
+      if (scale == 0) {
+        at(e, i) = a[i][l];
+      } else {
+        h = householder_step(a, e, i, scale, scratch.data());
+      }
+    } else {
+      at(e, i) = a[i][l];
+    }
+    at(d, i) = h;
+  }
+  at(d, 1) = 0;
+  at(e, 1) = 0;
+  accumulate_transform(a, d, n, scratch.data());
+}
+
+void TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Console& console) {
+  for (std::int32_t i = 2; i <= n; ++i) at(e, i - 1) = at(e, i);
+  at(e, n) = 0;
+  Rotations rot{std::vector<REAL>(static_cast<std::size_t>(n) + 1),
+                std::vector<REAL>(static_cast<std::size_t>(n) + 1)};
+  for (std::int32_t l = 1; l <= n; ++l) {
+    std::int32_t iter = 0;
+    std::int32_t m = find_split(d, e, l, n);
+    while (m != l) {
+      if (iter == kPauseSweeps) pause_tqli(console);
+      if (iter == kMaxSweeps || (iter >= kPauseSweeps && hopeless(e, l))) break;
+      ++iter;
+      ql_sweep(d, e, l, m, rot);
+      apply_rotations(z, l, m, n, rot);
+      m = find_split(d, e, l, n);
+    }
+  }
+}
+
+void EIGENSORT(MATRIX& v, MATRIX& ee, MATRIX& ro, MATRIX& d, std::int32_t n, bool erb) {
+  for (std::int32_t i = 1; i < n; ++i) {
+    std::int32_t k = i;
+    REAL p = at(d, i);
+    for (std::int32_t j = i + 1; j <= n; ++j) {
+      if (std::fabs(at(d, j)) >= std::fabs(p)) {
+        k = j;
+        p = at(d, j);
+      }
+    }
+    if (k == i) continue;
+    at(d, k) = at(d, i);
+    at(d, i) = p;
+    for (std::int32_t j = 1; j <= n; ++j) std::swap(v[j][i], v[j][k]);
+    std::swap(at(ro, i), at(ro, k));
+    if (erb) std::swap(at(ee, i), at(ee, k));
+  }
+}

@@ -1,0 +1,540 @@
+#include "report/number_text.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "report/text_writer.h"
+
+namespace number_text {
+namespace {
+
+__extension__ typedef unsigned __int128 u128;
+using u64 = std::uint64_t;
+
+// The decomposition below reads the x87 extended layout directly: 64-bit
+// significand with an explicit integer bit, then sign and 15-bit exponent.
+static_assert(std::numeric_limits<REAL>::max_exponent == 16384);
+static_assert(std::endian::native == std::endian::little);
+
+constexpr int kExponentBias = 16383;
+constexpr int kSignificandBits = 64;
+constexpr int kMaxDigits = 17;      // significant digits ever computed
+constexpr int kFixedLimitPower = 36;  // fixed texts from 10^36 on are scientific
+
+// 5^k fits 64 bits up to k = 27, so the fast paths work within |q| <= 27.
+constexpr int kSmallPow5 = 27;
+
+constexpr std::array<u64, kSmallPow5 + 1> make_pow5() {
+  std::array<u64, kSmallPow5 + 1> p{};
+  p[0] = 1;
+  for (int k = 1; k <= kSmallPow5; ++k) p[k] = p[k - 1] * 5;
+  return p;
+}
+constexpr auto kPow5 = make_pow5();
+
+constexpr std::array<u64, 20> make_pow10() {
+  std::array<u64, 20> p{};
+  p[0] = 1;
+  for (int k = 1; k < 20; ++k) p[k] = p[k - 1] * 10;
+  return p;
+}
+constexpr auto kPow10 = make_pow10();
+
+// ---------------------------------------------------------------------------
+// Exact arithmetic for the values the 128-bit paths cannot hold: the largest
+// and smallest magnitudes. Sizes: the biggest operand is below 2^16510.
+
+constexpr int kBigLimbs = 264;
+
+// 5^(128 j) for j = 0..39, built at compile time, so 5^k for any k this
+// type's range needs costs one copy and at most five short multiplications.
+constexpr int kPow5Step = 128;
+constexpr int kPow5Entries = 40;
+constexpr int kPow5TableLimbs = 3700;
+
+struct Pow5Table {
+  std::array<u64, kPow5TableLimbs> limbs{};
+  std::array<int, kPow5Entries + 1> offset{};
+};
+
+constexpr Pow5Table make_pow5_table() {
+  Pow5Table t{};
+  std::array<u64, 200> cur{};
+  int n = 1;
+  cur[0] = 1;
+  int pos = 0;
+  for (int j = 0; j < kPow5Entries; ++j) {
+    t.offset[j] = pos;
+    for (int i = 0; i < n; ++i) t.limbs[pos++] = cur[i];
+    for (int step : {27, 27, 27, 27, 20}) {
+      u64 carry = 0;
+      for (int i = 0; i < n; ++i) {
+        const u128 v = static_cast<u128>(cur[i]) * kPow5[step] + carry;
+        cur[i] = static_cast<u64>(v);
+        carry = static_cast<u64>(v >> 64);
+      }
+      if (carry != 0) cur[n++] = carry;
+    }
+  }
+  t.offset[kPow5Entries] = pos;
+  return t;
+}
+constexpr Pow5Table kPow5Table = make_pow5_table();
+
+struct Big {
+  u64 w[kBigLimbs];
+  int n = 0;  // limbs in use; w[n-1] != 0 unless n == 0
+
+  void set(u64 v) {
+    w[0] = v;
+    n = v != 0 ? 1 : 0;
+  }
+
+  void mul(u64 f) {
+    u64 carry = 0;
+    for (int i = 0; i < n; ++i) {
+      const u128 v = static_cast<u128>(w[i]) * f + carry;
+      w[i] = static_cast<u64>(v);
+      carry = static_cast<u64>(v >> 64);
+    }
+    if (carry != 0) w[n++] = carry;
+    assert(n <= kBigLimbs);
+  }
+
+  void set_pow5(int k) {
+    const int j = k / kPow5Step;
+    assert(j < kPow5Entries);
+    const int begin = kPow5Table.offset[j];
+    n = kPow5Table.offset[j + 1] - begin;
+    std::copy_n(kPow5Table.limbs.begin() + begin, n, w);
+    for (int r = k % kPow5Step; r > 0; r -= kSmallPow5) mul(kPow5[std::min(r, kSmallPow5)]);
+  }
+
+  void shl(int bits) {
+    if (n == 0 || bits == 0) return;
+    const int limbs = bits / 64;
+    const int b = bits % 64;
+    assert(n + limbs + 1 <= kBigLimbs);
+    if (b == 0) {
+      for (int i = n - 1; i >= 0; --i) w[i + limbs] = w[i];
+      w[n + limbs] = 0;
+    } else {
+      w[n + limbs] = w[n - 1] >> (64 - b);
+      for (int i = n - 1; i > 0; --i) w[i + limbs] = (w[i] << b) | (w[i - 1] >> (64 - b));
+      w[limbs] = w[0] << b;
+    }
+    std::fill_n(w, limbs, u64{0});
+    n += limbs + 1;
+    trim();
+  }
+
+  void trim() {
+    while (n > 0 && w[n - 1] == 0) --n;
+  }
+
+  int bit_length() const { return n == 0 ? 0 : (n - 1) * 64 + std::bit_width(w[n - 1]); }
+
+  // (value >> shift) cut to its low 128 bits.
+  u128 bits_from(int shift) const {
+    const int limb = shift / 64;
+    const int b = shift % 64;
+    const auto at = [&](int k) { return k < n ? w[k] : u64{0}; };
+    const u128 low = (static_cast<u128>(at(limb + 1)) << 64) | at(limb);
+    if (b == 0) return low;
+    return (low >> b) | (static_cast<u128>(at(limb + 2)) << (128 - b));
+  }
+};
+
+int compare(const Big& a, const Big& b) {
+  if (a.n != b.n) return a.n < b.n ? -1 : 1;
+  for (int i = a.n - 1; i >= 0; --i)
+    if (a.w[i] != b.w[i]) return a.w[i] < b.w[i] ? -1 : 1;
+  return 0;
+}
+
+// a -= b where a >= b.
+void subtract(Big& a, const Big& b) {
+  u64 borrow = 0;
+  for (int i = 0; i < a.n; ++i) {
+    const u64 bi = i < b.n ? b.w[i] : 0;
+    const u64 d = a.w[i] - bi - borrow;
+    borrow = (a.w[i] < bi || (a.w[i] == bi && borrow != 0)) ? 1 : 0;
+    a.w[i] = d;
+  }
+  a.trim();
+}
+
+// x = m * 2^e compared with 10^q as the integer ratio num / den.
+void make_ratio(u64 m, int e, int q, Big& num, Big& den) {
+  if (q <= 0) {
+    num.set_pow5(-q);
+    num.mul(m);
+    den.set(1);
+  } else {
+    num.set(m);
+    den.set_pow5(q);
+  }
+  const int a = e - q;
+  if (a >= 0)
+    num.shl(a);
+  else
+    den.shl(-a);
+}
+
+// floor(x / 10^q), and whether the remainder is at least half of 10^q.
+struct Scaled {
+  u64 floor = 0;
+  bool half_up = false;
+};
+
+// Division whose quotient is known to fit 64 bits: estimate the quotient
+// from the leading bits (never above the true one, at most a few below),
+// then settle it exactly.
+Scaled divide(const Big& num, const Big& den) {
+  const int den_bits = den.bit_length();
+  if (num.bit_length() <= den_bits - 2) return {};  // num < den / 2
+  const int shift = std::max(den_bits - 64, 0);
+  const u128 top_num = num.bits_from(shift);
+  const u64 top_den = static_cast<u64>(den.bits_from(shift));
+  u64 quotient = static_cast<u64>(shift == 0 ? top_num / top_den : top_num / (static_cast<u128>(top_den) + 1));
+  Big rem = num;
+  if (quotient != 0) {
+    Big product = den;
+    product.mul(quotient);
+    subtract(rem, product);
+  }
+  while (compare(rem, den) >= 0) {
+    subtract(rem, den);
+    ++quotient;
+  }
+  rem.shl(1);
+  return {quotient, compare(rem, den) >= 0};
+}
+
+Scaled scale_exact(u64 m, int e, int q) {
+  Big num;
+  Big den;
+  make_ratio(m, e, q, num, den);
+  return divide(num, den);
+}
+
+// The 128-bit path: x / 10^q = m * 5^-q * 2^(e-q), with one of the powers
+// in the denominator when negative. Returns false when it cannot hold it.
+bool scale_fast(u64 m, int e, int q, Scaled& out) {
+  const int a = e - q;
+  if (q <= 0) {
+    if (q < -kSmallPow5) return false;
+    const u128 p = static_cast<u128>(m) * kPow5[-q];  // below 2^127
+    if (a >= 0) {
+      if (a >= 64 || (p >> (64 - a)) != 0) return false;
+      out = {static_cast<u64>(p << a), false};
+      return true;
+    }
+    const int s = -a;
+    if (s >= 128) {
+      out = {};
+      return true;
+    }
+    const u128 f = p >> s;
+    if ((f >> 64) != 0) return false;
+    const u128 r = p - (f << s);
+    out = {static_cast<u64>(f), r >= (static_cast<u128>(1) << (s - 1))};
+    return true;
+  }
+  if (q > kSmallPow5) return false;
+  const u64 d5 = kPow5[q];
+  if (a >= 0) {
+    if (a > 63) return false;
+    const u128 n = static_cast<u128>(m) << a;
+    const u128 f = n / d5;
+    if ((f >> 64) != 0) return false;
+    const u64 r = static_cast<u64>(n - f * d5);
+    out = {static_cast<u64>(f), 2 * static_cast<u128>(r) >= d5};
+    return true;
+  }
+  const int s = -a;
+  // Denominator d5 * 2^s; from 2^64 on it exceeds 2m, so x / 10^q < 1/2.
+  if (s >= 64 || ((static_cast<u128>(d5) << s) >> 64) != 0) {
+    const u128 den = s >= 64 ? 0 : static_cast<u128>(d5) << s;
+    out = {0, s < 64 && 2 * static_cast<u128>(m) >= den};
+    return true;
+  }
+  const u64 den = d5 << s;
+  const u64 f = m / den;
+  const u64 r = m - f * den;
+  out = {f, 2 * static_cast<u128>(r) >= den};
+  return true;
+}
+
+Scaled scale(u64 m, int e, int q) {
+  Scaled s;
+  if (scale_fast(m, e, q, s)) return s;
+  return scale_exact(m, e, q);
+}
+
+// Whether m * 2^e >= 10^j, exactly.
+bool at_least_pow10(u64 m, int e, int j) {
+  const int a = e - j;
+  if (j >= 0 && j <= kSmallPow5) {  // m * 2^a >= 5^j
+    if (a >= 0) return a >= 64 || (static_cast<u128>(m) << a) >= kPow5[j];
+    const int s = -a;
+    if (s >= 64) return false;
+    return static_cast<u128>(m) >= (static_cast<u128>(kPow5[j]) << s);
+  }
+  if (j < 0 && j >= -kSmallPow5) {  // m * 5^-j * 2^a >= 1
+    if (a >= 0) return true;
+    const u128 p = static_cast<u128>(m) * kPow5[-j];
+    const int s = -a;
+    return s < 128 && (p >> s) != 0;
+  }
+  Big num;
+  Big den;
+  make_ratio(m, e, j, num, den);
+  return compare(num, den) >= 0;
+}
+
+// floor(log10(m * 2^e)) for m != 0.
+int decimal_exponent(u64 m, int e) {
+  const int lg2 = e + 63 - std::countl_zero(m);
+  // The estimate is at most one off; the exact tests settle it.
+  int exponent = static_cast<int>(std::floor(lg2 * 0.30102999566398119521));
+  while (!at_least_pow10(m, e, exponent)) --exponent;
+  while (at_least_pow10(m, e, exponent + 1)) ++exponent;
+  return exponent;
+}
+
+// The magnitude as written: its fractional part (below 1 the value itself)
+// raised by its own 2^-63 multiple, each step rounded to REAL. Scaling by
+// the exact power of two rounds just as ldexp would.
+REAL increased_magnitude(REAL x) {
+  constexpr REAL kTwoToMinus63 = 0x1p-63L;
+  if (x < 1) return x + x * kTwoToMinus63;
+  const REAL whole = std::trunc(x);
+  REAL fraction = x - whole;
+  fraction = fraction + fraction * kTwoToMinus63;
+  return whole + fraction;
+}
+
+struct Binary {
+  u64 m;  // 0 only for a zero value
+  int e;
+};
+
+Binary decompose(REAL x) {
+  unsigned char bytes[sizeof(REAL)];
+  std::memcpy(bytes, &x, sizeof(REAL));
+  Binary b{};
+  std::memcpy(&b.m, bytes, sizeof(u64));
+  std::uint16_t sign_exponent = 0;
+  std::memcpy(&sign_exponent, bytes + sizeof(u64), sizeof(sign_exponent));
+  const int biased = sign_exponent & 0x7fff;
+  b.e = std::max(biased, 1) - kExponentBias - (kSignificandBits - 1);
+  return b;
+}
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Exactly count digits of v (leading zeros included), ending at out + count.
+void put_digits(char* out, u64 v, int count) {
+  char* p = out + count;
+  while (count >= 2) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[(v % 100) * 2], 2);
+    v /= 100;
+    count -= 2;
+  }
+  if (count != 0) *--p = static_cast<char>('0' + v % 10);
+}
+
+int digit_count(u64 v) {
+  int c = 1;
+  while (c < 20 && v >= kPow10[c]) ++c;
+  return c;
+}
+
+int scientific_digits(int width) {
+  if (width >= 0 && width < 10) return 2;
+  if (width >= 10 && width <= 24) return width - 8;
+  return kMaxDigits;
+}
+
+bool special_text(REAL value, Text& t) {
+  const char* s = nullptr;
+  if (std::isnan(value))
+    s = "Nan";
+  else if (std::isinf(value))
+    s = value < 0 ? "-Inf" : "+Inf";
+  else
+    return false;
+  t.length = static_cast<int>(std::strlen(s));
+  std::memcpy(t.chars, s, static_cast<std::size_t>(t.length));
+  return true;
+}
+
+// Sign, digits as d.ddd (count of them), 'E', exponent sign, four digits.
+Text scientific_from(bool negative, u64 digits, int count, int exponent) {
+  Text t;
+  char* p = t.chars;
+  *p++ = negative ? '-' : ' ';
+  char buf[24];
+  put_digits(buf, digits, count);
+  *p++ = buf[0];
+  *p++ = '.';
+  std::memcpy(p, buf + 1, static_cast<std::size_t>(count - 1));
+  p += count - 1;
+  *p++ = 'E';
+  *p++ = exponent < 0 ? '-' : '+';
+  put_digits(p, static_cast<u64>(exponent < 0 ? -exponent : exponent), 4);
+  p += 4;
+  t.length = static_cast<int>(p - t.chars);
+  return t;
+}
+
+}  // namespace
+
+Text scientific(REAL value, int width) {
+  Text t;
+  if (special_text(value, t)) return t;
+  const bool negative = std::signbit(value);
+  const int digits = scientific_digits(width);
+  const REAL x = increased_magnitude(std::fabs(value));
+  if (x == 0) return scientific_from(negative, 0, digits, 0);
+  const Binary b = decompose(x);
+  const int exponent = decimal_exponent(b.m, b.e);
+  const Scaled s = scale(b.m, b.e, exponent - digits + 1);
+  assert(s.floor >= kPow10[digits - 1] && s.floor < kPow10[digits]);
+  const u64 rounded = s.floor + (s.half_up ? 1 : 0);
+  // A carry through every digit keeps the extra digit: 9.96 -> 1.00E+0001.
+  if (rounded == kPow10[digits]) return scientific_from(negative, rounded, digits + 1, exponent + 1);
+  return scientific_from(negative, rounded, digits, exponent);
+}
+
+Text fixed(REAL value, int decimals) {
+  Text t;
+  if (special_text(value, t)) return t;
+  const int d = std::clamp(decimals, 0, kMaxDigits);
+  const bool negative = std::signbit(value);
+  const REAL x = increased_magnitude(std::fabs(value));
+
+  // The rounded value is rounded * 10^q; q = -d unless the 17 digits counted
+  // from the first integer digit end before the d-th decimal.
+  u64 rounded = 0;
+  int q = -d;
+  if (x != 0) {
+    const Binary b = decompose(x);
+    int exponent = -1;
+    if (x >= 1) {
+      exponent = decimal_exponent(b.m, b.e);
+      if (exponent >= kFixedLimitPower) return scientific(value, -1);
+      q = std::max(q, exponent - (kMaxDigits - 1));
+    }
+    const Scaled s = scale(b.m, b.e, q);
+    rounded = s.floor + (s.half_up ? 1 : 0);
+    // Only a carry through all 17 digits of a value below 10^36 reaches it.
+    if (exponent == kFixedLimitPower - 1 && rounded == kPow10[kMaxDigits]) return scientific(value, -1);
+  }
+
+  char* p = t.chars;
+  if (negative) *p++ = '-';
+  const int frac_digits = q < 0 ? -q : 0;
+  const u64 whole = rounded / kPow10[frac_digits];
+  const u64 part = rounded % kPow10[frac_digits];
+  const int whole_digits = digit_count(whole);
+  put_digits(p, whole, whole_digits);
+  p += whole_digits;
+  if (whole != 0 && q > 0) {
+    std::memset(p, '0', static_cast<std::size_t>(q));
+    p += q;
+  }
+  if (d > 0) {
+    *p++ = '.';
+    put_digits(p, part, frac_digits);
+    p += frac_digits;
+    std::memset(p, '0', static_cast<std::size_t>(d - frac_digits));
+    p += d - frac_digits;
+  }
+  t.length = static_cast<int>(p - t.chars);
+  return t;
+}
+
+}  // namespace number_text
+
+namespace {
+
+std::string right_aligned(std::string_view text, int width) {
+  std::string s;
+  const int pad = width - static_cast<int>(text.size());
+  if (pad > 0) s.assign(static_cast<std::size_t>(pad), ' ');
+  s.append(text);
+  return s;
+}
+
+struct IntegerText {
+  char chars[24];
+  int length;
+  std::string_view view() const { return std::string_view(chars, static_cast<std::size_t>(length)); }
+};
+
+IntegerText integer_chars(std::int64_t value) {
+  IntegerText t{};
+  const auto r = std::to_chars(t.chars, t.chars + sizeof(t.chars), value);
+  t.length = static_cast<int>(r.ptr - t.chars);
+  return t;
+}
+
+void write_padded(TextWriter& out, std::string_view text, int width) {
+  const int pad = width - static_cast<int>(text.size());
+  if (pad > 0) out.write_blanks(pad);
+  out.write(text);
+}
+
+}  // namespace
+
+std::string scientific_text(REAL value, int width) {
+  return right_aligned(number_text::scientific(value, width).view(), width);
+}
+
+std::string fixed_text(REAL value, int width, int decimals) {
+  return right_aligned(number_text::fixed(value, decimals).view(), width);
+}
+
+std::string integer_text(std::int64_t value, int width) { return right_aligned(integer_chars(value).view(), width); }
+
+void write_scientific(TextWriter& out, REAL value, int width) {
+  write_padded(out, number_text::scientific(value, width).view(), width);
+}
+
+void write_fixed(TextWriter& out, REAL value, int width, int decimals) {
+  write_padded(out, number_text::fixed(value, decimals).view(), width);
+}
+
+void write_integer(TextWriter& out, std::int64_t value, int width) {
+  write_padded(out, integer_chars(value).view(), width);
+}
+
+NUMOUT RS(REAL R, int W) {
+  constexpr int kWidest = 28;
+  constexpr int kMinimum = 8;
+  const int capacity = static_cast<int>(NUMOUT::capacity);
+  if (!std::isfinite(R)) {
+    // Cutting exponent digits out of "Nan" or "+Inf" would mangle them.
+    return NUMOUT(scientific_text(R, std::clamp(W, kMinimum, capacity)));
+  }
+  std::string s = scientific_text(R, std::min(W, kWidest) + 2);
+  // The exponent is the last four characters; drop its leading zeros, but
+  // never more than the first two of its digits.
+  const std::size_t exponent = s.size() - 4;
+  if (s[exponent] == '0') s.erase(exponent, s[exponent + 1] == '0' ? 2 : 1);
+  // Wider fields are not cut: the text is right-aligned in them instead.
+  if (W > kWidest) s = right_aligned(s, std::min(W, capacity));
+  return NUMOUT(s);
+}
