@@ -69,90 +69,6 @@ void write_heading(const AnalysisContext& q) {
   out.line_end();
 }
 
-// The data rebuilt from the first I eigenvectors, carried from one
-// eigenvalue to the next: each rebuilt value is still the sum over
-// J = 1..I of (projection on eigenvector J) x component, formed left to
-// right, and each projection is summed over K = 1..MIN in order; only the
-// repetition of the earlier terms is saved.
-class Reconstruction {
- public:
-  explicit Reconstruction(const RunState& s)
-      : s_(s),
-        rebuilt_(static_cast<std::size_t>(s.N + 1) * static_cast<std::size_t>(s.M + 1)),
-        projection_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1),
-        component_(static_cast<std::size_t>(s.MIN) + 1) {}
-
-  void add_eigenvector(std::int32_t I) {
-    const std::int32_t n = s_.MIN;
-    for (std::int32_t k = 1; k <= n; ++k) component_[k] = s_.T[k][I];
-    if (s_.N >= s_.M) {
-      for (std::int32_t S = 1; S <= s_.N; ++S) {
-        const REAL* a = s_.A[S];
-        REAL sum = 0;
-        for (std::int32_t K = 1; K <= n; ++K) sum = sum + a[K] * component_[K];
-        projection_[S] = sum;
-      }
-      for (std::int32_t S = 1; S <= s_.N; ++S) {
-        REAL* c = row(S);
-        const REAL p = projection_[S];
-        for (std::int32_t R = 1; R <= s_.M; ++R) c[R] = c[R] + p * component_[R];
-      }
-    } else {
-      for (std::int32_t R = 1; R <= s_.M; ++R) projection_[R] = 0;
-      for (std::int32_t K = 1; K <= n; ++K) {
-        const REAL* a = s_.A[K];
-        const REAL t = component_[K];
-        for (std::int32_t R = 1; R <= s_.M; ++R) projection_[R] = projection_[R] + a[R] * t;
-      }
-      for (std::int32_t S = 1; S <= s_.N; ++S) {
-        REAL* c = row(S);
-        const REAL t = component_[S];
-        for (std::int32_t R = 1; R <= s_.M; ++R) c[R] = c[R] + projection_[R] * t;
-      }
-    }
-  }
-
-  const REAL* row(std::int32_t S) const {
-    return rebuilt_.data() + static_cast<std::size_t>(S) * static_cast<std::size_t>(s_.M + 1);
-  }
-  REAL* row(std::int32_t S) {
-    return rebuilt_.data() + static_cast<std::size_t>(S) * static_cast<std::size_t>(s_.M + 1);
-  }
-
- private:
-  const RunState& s_;
-  std::vector<REAL> rebuilt_;
-  std::vector<REAL> projection_;
-  std::vector<REAL> component_;
-};
-
-struct ResidualTest {
-  REAL G = 0;
-  std::int64_t NR[4] = {0, 0, 0, 0};
-};
-
-// Residuals of the data against the rebuilt values. An element with variance
-// 0 adds nothing to the chi-square sum (it has no defined contribution).
-ResidualTest test_residuals(const RunState& s, const Reconstruction& rebuilt) {
-  ResidualTest r;
-  for (std::int32_t S = 1; S <= s.N; ++S) {
-    const REAL* a = s.A[S];
-    const REAL* sd = s.SD[S];
-    const REAL* c = rebuilt.row(S);
-    for (std::int32_t R = 1; R <= s.M; ++R) {
-      const REAL F = std::fabs(a[R] - c[R]);
-      const REAL E = std::sqrt(sd[R]);
-      if (E != 0) {
-        const REAL x = F / E;
-        r.G = r.G + x * x;
-      }
-      for (int j = 1; j <= 3; ++j)
-        if (F > j * E) ++r.NR[j];
-    }
-  }
-  return r;
-}
-
 void write_residual_line(const AnalysisContext& q, const ResidualTest& r, std::int32_t I) {
   const RunState& s = q.s;
   TextWriter& out = *q.report;
@@ -196,16 +112,92 @@ void check_eigenvector(const AnalysisContext& q, std::int32_t I) {
   }
 }
 
-void multiply_decomposed_matrix(RunState& s, std::int32_t I) {
+void multiply_decomposed_matrix(RunState& s, std::int32_t I, std::vector<REAL>& x) {
+  for (std::int32_t k = 1; k <= s.MIN; ++k) x[k] = s.T[k][I];
   for (std::int32_t j = 1; j <= s.MIN; ++j) {
     const REAL* cc = s.CC[j];
     REAL sum = 0;
-    for (std::int32_t k = 1; k <= s.MIN; ++k) sum = sum + cc[k] * s.T[k][I];
+    for (std::int32_t k = 1; k <= s.MIN; ++k) sum = sum + cc[k] * x[k];
     s.FE[j][1] = sum;
   }
 }
 
 }  // namespace
+
+ResidualTester::ResidualTester(const RunState& s)
+    : s_(s),
+      cols_(static_cast<std::size_t>(s.M) + 1),
+      rebuilt_(static_cast<std::size_t>(s.N + 1) * cols_),
+      deviations_(static_cast<std::size_t>(s.N + 1) * cols_ * 3),
+      projection_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1),
+      component_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1) {
+  for (std::int32_t S = 1; S <= s.N; ++S) {
+    REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_ * 3;
+    for (std::int32_t R = 1; R <= s.M; ++R) {
+      const REAL E = std::sqrt(s.SD[S][R]);
+      e[3 * R] = E;
+      e[3 * R + 1] = 2 * E;
+      e[3 * R + 2] = 3 * E;
+    }
+  }
+}
+
+void ResidualTester::project(std::int32_t I) {
+  const std::int32_t n = s_.MIN;
+  for (std::int32_t k = 1; k <= n; ++k) component_[k] = s_.T[k][I];
+  if (s_.N >= s_.M) {
+    for (std::int32_t S = 1; S <= s_.N; ++S) {
+      const REAL* a = s_.A[S];
+      REAL sum = 0;
+      for (std::int32_t K = 1; K <= n; ++K) sum = sum + a[K] * component_[K];
+      projection_[S] = sum;
+    }
+  } else {
+    // Each column's sum still runs over K = 1..MIN in order; K outermost keeps A's rows in cache.
+    for (std::int32_t R = 1; R <= s_.M; ++R) projection_[R] = 0;
+    for (std::int32_t K = 1; K <= n; ++K) {
+      const REAL* a = s_.A[K];
+      const REAL t = component_[K];
+      for (std::int32_t R = 1; R <= s_.M; ++R) projection_[R] = projection_[R] + a[R] * t;
+    }
+  }
+}
+
+ResidualTest ResidualTester::test(std::int32_t I) {
+  project(I);
+  REAL G = 0;
+  std::int64_t n1 = 0, n2 = 0, n3 = 0;
+  const bool tall = s_.N >= s_.M;
+  for (std::int32_t S = 1; S <= s_.N; ++S) {
+    const REAL* a = s_.A[S];
+    const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_ * 3;
+    REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
+    const REAL row_factor = tall ? projection_[S] : component_[S];
+    const REAL* column_factor = tall ? component_.data() : projection_.data();
+    for (std::int32_t R = 1; R <= s_.M; ++R) {
+      // (projection) x (component), in that operand order in both shapes.
+      const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
+      const REAL C = c[R] + term;
+      c[R] = C;
+      const REAL F = std::fabs(a[R] - C);
+      const REAL E = e[3 * R];
+      // An element with variance 0 has no defined contribution to the sum.
+      if (E != 0) {
+        const REAL x = F / E;
+        G = G + x * x;
+      }
+      n1 += F > E;
+      n2 += F > e[3 * R + 1];
+      n3 += F > e[3 * R + 2];
+    }
+  }
+  ResidualTest r;
+  r.G = G;
+  r.NR[1] = n1;
+  r.NR[2] = n2;
+  r.NR[3] = n3;
+  return r;
+}
 
 void eigenvalue_analysis(AnalysisContext& q) {
   RunState& s = q.s;
@@ -223,10 +215,11 @@ void eigenvalue_analysis(AnalysisContext& q) {
   if (q.U < 1) q.U = s.MIN;
   if (q.NO) write_heading(q);
 
-  std::optional<Reconstruction> rebuilt;
-  if (q.ERB) rebuilt.emplace(s);
+  std::optional<ResidualTester> tester;
+  if (q.ERB) tester.emplace(s);
+  std::vector<REAL> eigenvector(static_cast<std::size_t>(s.MIN) + 1);
   for (std::int32_t I = 1; I <= q.U; ++I) {
-    multiply_decomposed_matrix(s, I);
+    multiply_decomposed_matrix(s, I, eigenvector);
     if (q.NO) {
       TextWriter& out = *q.report;
       out.write(kMu);
@@ -241,8 +234,7 @@ void eigenvalue_analysis(AnalysisContext& q) {
       s.console.write_line(std::to_string(I) + "/" + std::to_string(q.U));
       s.console.flush();
       if (q.NO) q.report->flush();
-      rebuilt->add_eigenvector(I);
-      const ResidualTest r = test_residuals(s, *rebuilt);
+      const ResidualTest r = tester->test(I);
       if (q.NO) write_residual_line(q, r, I);
     } else if (q.NO) {
       q.report->line_end();

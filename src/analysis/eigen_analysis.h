@@ -1,8 +1,46 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/real.h"
+
 struct AnalysisContext;
+struct RunState;
 
 // Eigenvalue mode of the analysis: decomposition of the product matrix (or
 // of the leading square block of A), eigenvalue variances, the report lines,
 // the residual chi-square tests and the eigenvector check.
 void eigenvalue_analysis(AnalysisContext& q);
+
+// Chi-square sum and the counts of residuals beyond 1, 2 and 3 standard deviations.
+struct ResidualTest {
+  REAL G = 0;
+  std::int64_t NR[4] = {0, 0, 0, 0};
+};
+
+// The residual tests of eigenvalues 1, 2, ... in turn, against the data
+// rebuilt from the first I eigenvectors (the columns of T). The rebuilt
+// values are carried from one eigenvalue to the next: each is still the sum
+// over J = 1..I of (projection on eigenvector J) x component, formed left to
+// right, and each projection is summed over K = 1..MIN in order; only the
+// repetition of the earlier terms is saved. The standard deviation of every
+// element (and its multiples 2E, 3E) is the same for every eigenvalue, so it
+// is taken once. An element with variance 0 adds nothing to the sum.
+class ResidualTester {
+ public:
+  explicit ResidualTester(const RunState& s);
+  // Must be called for I = 1, 2, ... in order.
+  ResidualTest test(std::int32_t I);
+
+ private:
+  void project(std::int32_t I);
+
+  const RunState& s_;
+  std::size_t cols_;
+  std::vector<REAL> rebuilt_;
+  std::vector<REAL> deviations_;
+  std::vector<REAL> projection_;
+  std::vector<REAL> component_;
+};

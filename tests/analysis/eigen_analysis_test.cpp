@@ -62,3 +62,70 @@ TEST(EigenvalueMode, RelativeErrorOnlyLeavesZeroElementsOutOfTheSum) {
 }
 
 }  // namespace
+
+#include <random>
+
+#include "analysis/eigen_analysis.h"
+#include "analysis/qor.h"
+#include "control/settings.h"
+#include "input/run_driver.h"
+
+namespace {
+
+// The residual sums as first written: the data rebuilt from scratch for every eigenvalue.
+ResidualTest literal_residual_test(const RunState& s, std::int32_t I) {
+  ResidualTest r;
+  for (std::int32_t S = 1; S <= s.N; ++S)
+    for (std::int32_t R = 1; R <= s.M; ++R) {
+      REAL C = 0;
+      for (std::int32_t J = 1; J <= I; ++J) {
+        REAL p = 0;
+        if (s.N >= s.M) {
+          for (std::int32_t K = 1; K <= s.MIN; ++K) p = p + s.A[S][K] * s.T[K][J];
+          C = C + p * s.T[R][J];
+        } else {
+          for (std::int32_t K = 1; K <= s.MIN; ++K) p = p + s.A[K][R] * s.T[K][J];
+          C = C + p * s.T[S][J];
+        }
+      }
+      const REAL F = std::fabs(s.A[S][R] - C);
+      const REAL E = std::sqrt(s.SD[S][R]);
+      if (E != 0) r.G = r.G + (F / E) * (F / E);
+      for (int j = 1; j <= 3; ++j)
+        if (F > j * E) ++r.NR[j];
+    }
+  return r;
+}
+
+TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
+  for (const auto& [rows, cols] : {std::pair{7, 5}, std::pair{5, 7}, std::pair{6, 6}, std::pair{1, 3}}) {
+    qor_test::TempDir dir;
+    qor_test::CapturedConsole captured;
+    RunState s(captured.console());
+    set_default_settings(s);
+    s.N = s.N0 = rows;
+    s.M = s.M0 = cols;
+    s.SIZE = 10;
+    s.JEV = s.ITRN = true;
+    s.MER = 0.01L;
+    s.MERPR = 0.02L;
+    s.A = MATRIX(rows + 1, cols + 1);
+    s.RO = MATRIX(rows + 1, 2);
+    s.CO = MATRIX(2, cols + 1);
+    std::mt19937_64 rng(static_cast<unsigned>(rows * 10 + cols));
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    for (int i = 1; i <= rows; ++i)
+      for (int j = 1; j <= cols; ++j) s.A[i][j] = dist(rng);
+    prepare_run(s);
+    QOR(s, "", true, true, false, false, s.MER, s.MERPR, 10, 3, 0);
+    ResidualTester tester(s);
+    for (std::int32_t I = 1; I <= s.MIN; ++I) {
+      const ResidualTest fast = tester.test(I);
+      const ResidualTest literal = literal_residual_test(s, I);
+      EXPECT_EQ(fast.G, literal.G) << rows << "x" << cols << " I=" << I;
+      for (int j = 1; j <= 3; ++j) EXPECT_EQ(fast.NR[j], literal.NR[j]);
+    }
+  }
+}
+
+}  // namespace

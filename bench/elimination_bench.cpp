@@ -1,0 +1,80 @@
+// Elimination against the floor set by 80-bit loads and stores: a plain
+// row-update kernel doing the same n^3/3 element updates.
+#include <benchmark/benchmark.h>
+
+#include <random>
+#include <vector>
+
+#include "analysis/qor.h"
+#include "common/run_state.h"
+#include "control/console.h"
+#include "control/settings.h"
+
+namespace {
+
+void fill_random(MATRIX& a, int n, unsigned seed) {
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> dist(-1.0, 1.0);
+  for (int i = 1; i <= n; ++i)
+    for (int j = 1; j <= n; ++j) a[i][j] = dist(rng);
+}
+
+// y[j] -= l * x[j] over the lower right block of every step: sum over i of (n - i)^2 updates.
+void RowUpdateKernel(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  MATRIX a(n + 1, n + 1);
+  for (auto _ : state) {
+    state.PauseTiming();
+    fill_random(a, n, 1);
+    state.ResumeTiming();
+    for (int i = 1; i <= n; ++i) {
+      const REAL* x = a[i];
+      for (int k = i + 1; k <= n; ++k) {
+        REAL* y = a[k];
+        const REAL l = y[i] / x[i];
+        for (int j = i + 1; j <= n; ++j) y[j] -= l * x[j];
+      }
+    }
+    benchmark::DoNotOptimize(a[n][n]);
+  }
+}
+
+void Elimination(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const bool errors = state.range(1) != 0;
+  std::FILE* sink = std::fopen("/dev/null", "wb");
+  std::FILE* none = std::fopen("/dev/null", "rb");
+  Console console(sink, none, false);
+  for (auto _ : state) {
+    state.PauseTiming();
+    RunState s(console);
+    set_default_settings(s);
+    s.N = s.M = s.MIN = n;
+    s.A = MATRIX(n + 1, n + 1);
+    s.RO = MATRIX(n + 1, 2);
+    s.CO = MATRIX(2, n + 1);
+    fill_random(s.A, n, 1);
+    if (errors) {
+      s.SD = MATRIX(n + 1, n + 1);
+      compute_element_variances(s, 0.002L, 0);
+    }
+    AnalysisContext q{s, false, false, false, false, errors ? 0.002L : 0, 0, 7, 3, n, errors, false, nullptr};
+    state.ResumeTiming();
+    run_elimination(q);
+    benchmark::DoNotOptimize(s.A[0][n]);
+  }
+  std::fclose(sink);
+  std::fclose(none);
+}
+
+}  // namespace
+
+BENCHMARK(RowUpdateKernel)->Arg(200)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(Elimination)
+    ->Args({200, 0})
+    ->Args({500, 0})
+    ->Args({1000, 0})
+    ->Args({200, 1})
+    ->Args({500, 1})
+    ->Args({1000, 1})
+    ->Unit(benchmark::kMillisecond);

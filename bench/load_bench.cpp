@@ -1,0 +1,82 @@
+// Reading numbers from data-file text, and loading a whole 2000 x 2000 data file.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "common/run_state.h"
+#include "control/console.h"
+#include "control/settings.h"
+#include "input/loader.h"
+#include "report/text_reader.h"
+
+namespace {
+
+std::string random_table(int rows, int cols) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> dist(-10.0, 10.0);
+  std::string text;
+  char cell[32];
+  for (int i = 0; i < rows; ++i) {
+    for (int j = 0; j < cols; ++j) {
+      std::snprintf(cell, sizeof cell, j == 0 ? "%.6f" : " %.6f", dist(rng));
+      text += cell;
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
+void ReadNumbers(benchmark::State& state) {
+  const std::string text = random_table(500, 200);
+  for (auto _ : state) {
+    TextReader reader(text, "bench", "data file");
+    REAL sum = 0;
+    for (int i = 0; i < 500 * 200; ++i) sum += reader.read_number();
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  state.SetItemsProcessed(state.iterations() * 500 * 200);
+}
+
+// The whole loader on a 2000 x 2000 file (about 40 MB): counting, value and
+// title passes, the selection tests and the allocation of A.
+void LoadDataFile(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const auto dir = std::filesystem::temp_directory_path() / ("qor-load-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const auto path = (dir / "data.txt").string();
+  std::size_t bytes = 0;
+  {
+    const std::string text = random_table(n, n);
+    bytes = text.size();
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  std::FILE* sink = std::fopen("/dev/null", "wb");
+  Console console(sink, stdin, false);
+  for (auto _ : state) {
+    RunState s(console);
+    set_default_settings(s);
+    s.AFNI = path;
+    load_data_matrix(s);
+    benchmark::DoNotOptimize(s.A[n][n]);
+  }
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["maxrss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  state.counters["A_MB"] = static_cast<double>(n + 1) * (n + 1) * sizeof(REAL) / 1048576.0;
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  std::fclose(sink);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+
+BENCHMARK(ReadNumbers)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadDataFile)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(2);
