@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <vector>
 
 #include "common/run_state.h"
 #include "control/console.h"
@@ -14,18 +15,25 @@
 namespace {
 
 // Column table: row FTW of A receives each column's RAC, TW its original row.
+// Every column still compares its rows FTW+1..N in increasing order; running
+// the rows outermost only keeps the matrix in cache.
 void find_column_contributions(RunState& s) {
   const std::int32_t F = s.FTW;
+  REAL* rac = s.A[F];
+  std::vector<REAL> largest(static_cast<std::size_t>(s.M) + 1);
   for (std::int32_t j = 1; j <= s.M; ++j) {
-    REAL r = s.A[F][j];
-    REAL b = std::fabs(r);
+    largest[j] = std::fabs(rac[j]);
     s.TW[1][j] = s.RW[F][1];
-    for (std::int32_t i = F + 1; i <= s.N; ++i)
-      if (std::fabs(s.A[i][j]) > b) {
-        r = s.A[i][j];
-        s.A[F][j] = r;
-        b = std::fabs(r);
-        s.TW[1][j] = s.RW[i][1];
+  }
+  REAL* where = s.TW[1];
+  for (std::int32_t i = F + 1; i <= s.N; ++i) {
+    const REAL* row = s.A[i];
+    const REAL original_row = s.RW[i][1];
+    for (std::int32_t j = 1; j <= s.M; ++j)
+      if (std::fabs(row[j]) > largest[j]) {
+        rac[j] = row[j];
+        largest[j] = std::fabs(row[j]);
+        where[j] = original_row;
       }
   }
 }

@@ -1,0 +1,70 @@
+// The contribution-table stage of a 2000 x 2000 run with ",TW2" against the
+// single elimination step before it.
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "analysis/qor.h"
+#include "common/run_state.h"
+#include "control/console.h"
+#include "control/settings.h"
+#include "input/contribution_tables.h"
+#include "input/run_driver.h"
+
+namespace {
+
+struct TableRun {
+  std::FILE* sink = std::fopen("/dev/null", "wb");
+  std::FILE* none = std::fopen("/dev/null", "rb");
+  Console console{sink, none, false};
+  RunState s{console};
+
+  TableRun(int n, bool columns) {
+    set_default_settings(s);
+    s.N = s.M = s.N0 = s.M0 = n;
+    s.FTW = 2;
+    s.PCRC = columns;
+    s.A = MATRIX(n + 1, n + 1);
+    s.RO = MATRIX(n + 1, 2);
+    s.CO = MATRIX(2, n + 1);
+    s.RW = MATRIX(n + 1, 2);
+    s.CW = MATRIX(2, n + 1);
+    s.TW = columns ? MATRIX(2, n + 1) : MATRIX(n + 1, 2);
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    for (int i = 1; i <= n; ++i) {
+      s.RO[i][1] = s.RW[i][1] = i;
+      s.CO[1][i] = s.CW[1][i] = i;
+      for (int j = 1; j <= n; ++j) s.A[i][j] = dist(rng);
+    }
+    prepare_run(s);
+  }
+  ~TableRun() {
+    std::fclose(sink);
+    std::fclose(none);
+  }
+};
+
+void EliminationStepBeforeTables(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    TableRun run(2000, false);
+    state.ResumeTiming();
+    QOR(run.s, run.s.H.view(), false, false, false, false, 0, 0, 7, 3, run.s.NU);
+  }
+}
+
+void ContributionTables(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    TableRun run(2000, state.range(0) != 0);
+    QOR(run.s, run.s.H.view(), false, false, false, false, 0, 0, 7, 3, run.s.NU);
+    state.ResumeTiming();
+    write_contribution_tables(run.s);
+  }
+}
+
+}  // namespace
+
+BENCHMARK(EliminationStepBeforeTables)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(ContributionTables)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
