@@ -28,6 +28,9 @@ class RunError : public std::runtime_error {
 
 // Exit status for a data file or selection that leaves nothing to analyse.
 inline constexpr int kNothingToAnalyse = 65;
+// Exit status for a setting the run cannot honour (a selection list too long
+// for its 255 characters, a histogram with too many classes).
+inline constexpr int kSettingOutOfRange = 64;
 
 // Explanation of a failed file operation: "cannot <action> <role> "<path>": <reason>".
 std::string describe_file_failure(int error_number, const std::string& action,

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <limits>
 
+#include "common/run_error.h"
 #include "common/run_state.h"
 #include "report/text_reader.h"
 
@@ -45,7 +46,17 @@ std::string read_list_keyword(std::string_view upper, std::string_view original,
   std::size_t i = at + keyword.size() - 1;  // the keyword's '['
   std::string list(1, '[');
   for (++i; i < original.size() && is_list_character(original[i]); ++i) list.push_back(original[i]);
-  if (i < original.size() && original[i] == ']') return list + "]";
+  if (i < original.size() && original[i] == ']') {
+    list += "]";
+    // Cut to 255 characters the list would lose its closing bracket and
+    // silently name nothing: the rows or columns would be analysed after all.
+    if (list.size() > String255::capacity)
+      throw RunError(kSettingOutOfRange,
+                     "the list after \"" + std::string(keyword) + "\" is " + std::to_string(list.size()) +
+                         " characters long; at most 255 fit. Shorten it with ranges such as 5..9.",
+                     RunError::Kind::data);
+    return list;
+  }
   return "[]";
 }
 

@@ -100,14 +100,21 @@ REAL largest_magnitude(const RunState& s) {
 void prepare_histogram(RunState& s) {
   s.GA = largest_magnitude(s);
   const REAL half_bins = std::trunc(s.GA / s.RGAUSS) + 1;
-  // GL must fit 32 bits; a larger count could never be held in memory anyway.
-  if (!(half_bins < REAL(1 << 30)))
-    throw RunError(203, "not enough memory for the histogram: the class width " +
-                            scientific_text(s.RGAUSS, 14) + " is too small for elements up to " +
-                            scientific_text(s.GA, 14) + " (more than 2^31 bins).");
+  const std::int32_t columns = s.NU > 0 ? s.NU + 1 : s.MIN + 1;
+  // A class width far below the range of the elements would ask for millions
+  // of classes, gigabytes of memory and a histogram file to match.
+  if (!(half_bins <= kMaxHistogramClasses / 2) ||
+      !(2 * half_bins * (columns + 1) <= kMaxHistogramCells))
+    throw RunError(kSettingOutOfRange,
+                   "the histogram class width" + scientific_text(s.RGAUSS, 14) +
+                       " is too small for elements up to" + scientific_text(s.GA, 14) + ": it would need " +
+                       fixed_text(2 * half_bins, 0, 0) + " classes of " + std::to_string(columns) +
+                       " counts; at most " + std::to_string(kMaxHistogramClasses) + " classes and " +
+                       std::to_string(kMaxHistogramCells) + " counts in all are supported.",
+                   RunError::Kind::data);
   s.GL = 2 * static_cast<std::int32_t>(half_bins);
   s.GA = -(s.GL / 2) * s.RGAUSS;
-  s.GK = s.NU > 0 ? s.NU + 1 : s.MIN + 1;
+  s.GK = columns;
   s.GB = MATRIX(s.GL + 1, s.GK + 1);
   for (std::int32_t i = 1; i <= s.GL; ++i) s.GB[i][0] = (i - (s.GL + 1) / 2.0L) * s.RGAUSS;
   for (std::int32_t i = 1; i <= s.N; ++i)

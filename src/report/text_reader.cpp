@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "common/run_error.h"
 
@@ -25,6 +26,10 @@ const REAL* exact_powers_of_ten() {
   }();
   return table;
 }
+
+// The largest REAL written with 17 significant digits: 1.1897314953572318E+4932.
+constexpr long kLargestExponent = 4932;
+constexpr std::uint64_t kLargestText19 = 1189731495357231800ULL;
 
 }  // namespace
 
@@ -90,7 +95,9 @@ bool TextReader::parse_number(const char* begin, const char* end, REAL& value) {
   if (p < end && (*p == '+' || *p == '-')) negative = (*p++ == '-');
   std::uint64_t mantissa = 0;
   int significant = 0;    // digits taken into the mantissa
-  int dropped = 0;        // integer digits beyond the mantissa (fast path gives up)
+  int dropped = 0;        // digits beyond the mantissa (the fast path gives up)
+  int dropped_integer = 0;
+  bool dropped_nonzero = false;
   int scale = 0;          // decimal exponent contributed by the fraction
   int digits = 0;
   bool nonzero = false;
@@ -102,6 +109,8 @@ bool TextReader::parse_number(const char* begin, const char* end, REAL& value) {
       ++significant;
     } else {
       ++dropped;
+      ++dropped_integer;
+      dropped_nonzero = dropped_nonzero || *p != '0';
     }
   }
   if (p < end && *p == '.') {
@@ -118,6 +127,7 @@ bool TextReader::parse_number(const char* begin, const char* end, REAL& value) {
         --scale;
       } else {
         ++dropped;  // a fraction digit beyond the mantissa: leave it to strtold
+        dropped_nonzero = dropped_nonzero || *p != '0';
       }
     }
   }
@@ -153,7 +163,18 @@ bool TextReader::parse_number(const char* begin, const char* end, REAL& value) {
   char* stop = nullptr;
   const REAL v = std::strtold(token.c_str(), &stop);
   if (stop != token.c_str() + token.size()) return false;
-  if (std::isinf(v) || v == 0) return false;  // beyond the largest or below the smallest REAL
+  if (std::isinf(v)) {
+    // The 17-digit text of the largest values lies just beyond the largest
+    // REAL; it still reads back as that value.
+    const long leading_exponent = total + dropped_integer + significant - 1;
+    if (leading_exponent != kLargestExponent) return false;
+    std::uint64_t digits19 = mantissa;
+    for (int i = significant; i < 19; ++i) digits19 *= 10;
+    if (digits19 > kLargestText19 || (digits19 == kLargestText19 && dropped_nonzero)) return false;
+    value = negative ? -std::numeric_limits<REAL>::max() : std::numeric_limits<REAL>::max();
+    return true;
+  }
+  if (v == 0) return false;  // below the smallest REAL
   value = v;
   return true;
 }

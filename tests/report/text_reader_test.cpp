@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <limits>
 
 #include "common/run_error.h"
 #include "test_support.h"
@@ -133,6 +135,24 @@ TEST(LineTests, MissingFileIsError2) {
     EXPECT_EQ(e.report_line(),
               "Runtime error 2: cannot open data file \"missing.txt\": the file does not exist.");
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(NumberReading, TheSeventeenDigitTextOfTheLargestValueReadsBack) {
+  const REAL largest = std::numeric_limits<REAL>::max();
+  REAL v = 0;
+  for (const char* text : {"1.1897314953572318E+4932", "1.18973149535723180000E+4932", "11897314953572318e4916"}) {
+    ASSERT_TRUE(TextReader::parse_number(text, text + std::strlen(text), v)) << text;
+    EXPECT_EQ(v, largest) << text;
+  }
+  const char* negative = "-1.1897314953572318E+4932";
+  ASSERT_TRUE(TextReader::parse_number(negative, negative + std::strlen(negative), v));
+  EXPECT_EQ(v, -largest);
+  for (const char* text : {"1.18973149535723180001E+4932", "1.1897314953572319E+4932", "2e4932"})
+    EXPECT_FALSE(TextReader::parse_number(text, text + std::strlen(text), v)) << text;
 }
 
 }  // namespace

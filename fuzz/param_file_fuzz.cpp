@@ -1,0 +1,64 @@
+// The parameter file: the input is the file's text. Besides not crashing, the
+// finished settings must have the forms the rest of the run relies on.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "common/run_error.h"
+#include "common/run_state.h"
+#include "control/console.h"
+#include "control/selection.h"
+#include "control/settings.h"
+#include "report/text_reader.h"
+
+namespace {
+
+Console& quiet_console() {
+  static std::FILE* out = std::fopen("/dev/null", "w");
+  static std::FILE* in = std::fopen("/dev/null", "r");
+  static Console console(out, in, false);
+  return console;
+}
+
+void require(bool ok, const char* what) {
+  if (ok) return;
+  std::fprintf(stderr, "parameter-file check failed: %s\n", what);
+  std::abort();
+}
+
+bool low_code(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+void check_list(std::string_view l) {
+  require(l.size() >= 2 && l.front() == '[' && l.back() == ']', "selection list not bracketed");
+  require(l.find(']') == l.size() - 1, "selection list holds a ']' before its end");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size > 8192) return 0;
+  RunState s(quiet_console());
+  set_default_settings(s);
+  try {
+    TextReader file(std::string(reinterpret_cast<const char*>(data), size), "fuzz.par", "parameter file");
+    read_parameter_file(s, file);
+  } catch (const RunError&) {
+    return 0;  // an orderly stop
+  }
+  finish_settings(s);
+
+  for (char c : s.AFNI.view()) require(!low_code(c) && c != ',', "AFNI holds a blank, control character or comma");
+  for (char c : s.GFNO.view()) require(!low_code(c), "GFNO holds a blank or control character");
+  require(s.AFNI.size() <= 79 && s.GFNO.size() <= 79, "file name longer than 79 characters");
+  require(s.FTW >= 0, "negative FTW after finishing");
+  check_list(s.DCS.view());
+  check_list(s.ERS.view());
+  for (std::int32_t np : {-1, 0, 1, 2, 3, 7, 100, 32767, 32768, INT32_MAX}) {
+    NEEDCALC(s.DCS.view(), np);
+    NEEDCALC(s.ERS.view(), np);
+  }
+  return 0;
+}

@@ -1,0 +1,201 @@
+// Command-line settings: the input is split on NUL bytes into the parameters
+// 1 to 6 (a real command line cannot hold a NUL). Beyond not crashing, the
+// settings that follow from the parameters by plain rules are checked.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/run_state.h"
+#include "control/console.h"
+#include "control/selection.h"
+#include "control/settings.h"
+
+namespace {
+
+Console& quiet_console() {
+  static std::FILE* out = std::fopen("/dev/null", "w");
+  static std::FILE* in = std::fopen("/dev/null", "r");
+  static Console console(out, in, false);
+  return console;
+}
+
+void require(bool ok, const char* what) {
+  if (ok) return;
+  std::fprintf(stderr, "settings check failed: %s\n", what);
+  std::abort();
+}
+
+std::string upper(std::string_view text) {
+  std::string u(text);
+  for (char& c : u)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return u;
+}
+
+bool low_code(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+// Whole number: optional blanks or tabs, optional sign, decimal digits, nothing else, in range.
+std::optional<std::int64_t> whole(std::string_view t, std::int64_t lo, std::int64_t hi) {
+  std::size_t i = 0;
+  while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
+  if (i == t.size()) return std::nullopt;
+  std::int64_t v = 0;
+  for (; i < t.size(); ++i) {
+    if (t[i] < '0' || t[i] > '9') return std::nullopt;
+    v = v * 10 + (t[i] - '0');
+    if (v > hi + 1) return std::nullopt;
+  }
+  if (negative) v = -v;
+  if (v < lo || v > hi) return std::nullopt;
+  return v;
+}
+
+// ",C[" / ",R[": the bracketed run of list characters, or "[]".
+std::string expected_list(const std::string& up, std::string_view keyword) {
+  const std::size_t at = up.find(keyword);
+  if (at == std::string::npos) return "[]";
+  std::size_t i = at + keyword.size() - 1;  // the '['
+  std::string list;
+  while (i < up.size()) {
+    const char c = up[i];
+    if (c == ',' || c == '.' || c == '[' || (c >= '0' && c <= '9')) {
+      list += c;
+      ++i;
+    } else {
+      break;
+    }
+  }
+  if (i < up.size() && up[i] == ']') return list + "]";
+  return "[]";
+}
+
+// Known and reported: a ",C[" or ",R[" list of more than 255 characters is
+// cut to the 255 characters of DCS/ERS and loses its closing bracket, so it
+// silently names nothing. Such parameters are passed over until that is settled.
+bool overlong_list(const std::vector<std::string>& params) {
+  if (params.size() < 2) return false;
+  const std::string up = upper(params[1]);
+  return expected_list(up, ",C[").size() > 255 || expected_list(up, ",R[").size() > 255;
+}
+
+void check_finished(const RunState& s) {
+  for (char c : s.AFNI.view()) require(!low_code(c) && c != ',', "AFNI holds a blank, control character or comma");
+  for (char c : s.GFNO.view()) require(!low_code(c), "GFNO holds a blank or control character");
+  for (const auto* list : {&s.DCS, &s.ERS}) {
+    const std::string_view l = list->view();
+    require(l.size() >= 2 && l.front() == '[' && l.back() == ']', "selection list not bracketed");
+  }
+}
+
+void check_command_line(const RunState& s, const std::vector<std::string>& p) {
+  auto param = [&](std::size_t i) -> std::string { return i < p.size() ? p[i] : std::string(); };
+  for (const auto& text : p)
+    if (text.size() > 250) return;  // the rules below ignore the 255-character capacity
+  const std::string p1 = param(1);
+  const std::string up1 = upper(p1);
+  std::string afni = p1;
+  for (std::size_t i = 0; i < afni.size(); ++i)
+    if (low_code(afni[i]) || afni[i] == ',') {
+      afni.resize(i);
+      break;
+    }
+  require(s.AFNI.view() == afni, "AFNI is not parameter 1 up to its first comma or blank");
+  require(s.BTOR == (up1.find(",TOR") != std::string::npos), "BTOR");
+  require(s.CTOC == (up1.find(",TOC") != std::string::npos), "CTOC");
+  require(s.PCRC == (up1.find(",CRC") != std::string::npos), "PCRC");
+  require(s.QHS == (up1.find(",NS") == std::string::npos), "QHS");
+  require(s.DCS.view() == expected_list(up1, ",C["), "DCS");
+  require(s.ERS.view() == expected_list(up1, ",R["), "ERS");
+  const std::size_t tw = up1.find(",TW");
+  std::int64_t ftw = 0;
+  if (tw != std::string::npos) {
+    std::size_t i = tw + 3;
+    std::string digits;
+    while (i < up1.size() && up1[i] >= '0' && up1[i] <= '9') digits += up1[i++];
+    ftw = whole(digits, INT32_MIN, INT32_MAX).value_or(0);
+  }
+  require(s.FTW == ftw, "FTW");
+
+  std::string gfno = param(2);
+  const std::size_t star = gfno.find('*');
+  require(s.HDR == (star == std::string::npos), "HDR");
+  if (star != std::string::npos) gfno.erase(star, 1);
+  for (std::size_t i = 0; i < gfno.size(); ++i)
+    if (low_code(gfno[i])) {
+      gfno.resize(i);
+      break;
+    }
+  require(s.GFNO.view() == gfno, "GFNO");
+
+  std::string p3 = upper(param(3));
+  const std::size_t s_at = p3.find('S');
+  require(s.LSD == (s_at != std::string::npos), "LSD");
+  if (s_at != std::string::npos) p3.erase(s_at, 1);
+  const char lead = p3.empty() ? '\0' : p3[0];
+  require(s.ITRN == (lead == 'B' || lead == 'T'), "ITRN");
+  require(s.JEV == (lead == 'B' || lead == 'E'), "JEV");
+  if (lead == 'B' || lead == 'E' || lead == 'T') p3.erase(0, 1);
+  std::int64_t kw1 = 7, kd = 3;
+  const std::size_t colon = p3.find(':');
+  if (colon != std::string::npos) {
+    kw1 = whole(std::string_view(p3).substr(0, colon), INT16_MIN, INT16_MAX).value_or(7);
+    kd = whole(std::string_view(p3).substr(colon + 1), INT16_MIN, INT16_MAX).value_or(3);
+  }
+  require(s.KW1 == kw1, "KW1");
+  require(s.KD == kd, "KD");
+
+  require(s.NU == whole(param(5), INT16_MIN, INT16_MAX).value_or(-1), "NU");
+
+  const std::string p6 = param(6);
+  std::int64_t osr = 0, osc = 0;
+  if (!p6.empty() && (p6[0] == 'R' || p6[0] == 'r')) osr = whole(p6.substr(1), INT32_MIN, INT32_MAX).value_or(0);
+  if (!p6.empty() && (p6[0] == 'C' || p6[0] == 'c')) osc = whole(p6.substr(1), INT32_MIN, INT32_MAX).value_or(0);
+  require(s.OSR == osr, "OSR");
+  require(s.OSC == osc, "OSC");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size > 2048) return 0;
+  std::vector<std::string> params{"qor"};
+  std::string piece;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == 0) {
+      params.push_back(piece);
+      piece.clear();
+      if (params.size() == 7) break;
+    } else {
+      piece += static_cast<char>(data[i]);
+    }
+  }
+  if (params.size() < 7) params.push_back(piece);
+
+  RunState s(quiet_console());
+  set_default_settings(s);
+  try {
+    read_command_line(s, params);
+  } catch (const RunError& e) {
+    // A list too long for its 255 characters stops the run instead of naming nothing.
+    require(overlong_list(params) && e.number() == kSettingOutOfRange, "unexpected run-time error");
+    return 0;
+  }
+  require(!overlong_list(params), "an overlong selection list was accepted");
+  finish_settings(s);
+  check_finished(s);
+  check_command_line(s, params);
+
+  // The lists as the loader will ask them.
+  for (std::int32_t np : {-1, 0, 1, 2, 3, 7, 100, 32767, 32768, INT32_MAX}) {
+    NEEDCALC(s.DCS.view(), np);
+    NEEDCALC(s.ERS.view(), np);
+  }
+  return 0;
+}
