@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/run_error.h"
 #include "common/run_state.h"
 #include "control/console.h"
 #include "control/selection.h"
