@@ -223,7 +223,9 @@ void check_token(std::string_view t) {
   const REAL x = std::strtold(copy.c_str(), nullptr);
   const bool range_error = errno == ERANGE;
   if (std::isinf(x)) {
-    if (got) fail("a token beyond the largest REAL reads as a number", t, r);
+    // Only up to the 17-digit text of the largest REAL, which reads as that value.
+    const REAL largest = std::numeric_limits<REAL>::max();
+    if (got && std::fabs(r) != largest) fail("a token beyond the largest REAL reads as another number", t, r);
     return;
   }
   if (range_error || (x != 0 && std::fabs(x) < std::numeric_limits<REAL>::min())) return;  // tiny values: either way
