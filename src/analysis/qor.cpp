@@ -151,8 +151,9 @@ Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I) {
       REAL* sd_row = s.SD[K];
       const REAL b = a * a;
       const REAL f = sd_row[I];
+      const REAL be = b * e;  // b * e * g[J] is (b * e) * g[J]
       for (std::int32_t J = I + 1; J <= M; ++J)
-        sd_row[J] = sd_row[J] + ((b * e * g[J]) / c + (b * sd_pivot_row[J] + g[J] * f)) / c;
+        sd_row[J] = sd_row[J] + ((be * g[J]) / c + (b * sd_pivot_row[J] + g[J] * f)) / c;
     }
     const REAL l = a / p;
     for (std::int32_t J = I + 1; J <= M; ++J) {
