@@ -128,17 +128,12 @@ ResidualTester::ResidualTester(const RunState& s)
     : s_(s),
       cols_(static_cast<std::size_t>(s.M) + 1),
       rebuilt_(static_cast<std::size_t>(s.N + 1) * cols_),
-      deviations_(static_cast<std::size_t>(s.N + 1) * cols_ * 3),
+      deviations_(static_cast<std::size_t>(s.N + 1) * cols_),
       projection_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1),
       component_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1) {
   for (std::int32_t S = 1; S <= s.N; ++S) {
-    REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_ * 3;
-    for (std::int32_t R = 1; R <= s.M; ++R) {
-      const REAL E = std::sqrt(s.SD[S][R]);
-      e[3 * R] = E;
-      e[3 * R + 1] = 2 * E;
-      e[3 * R + 2] = 3 * E;
-    }
+    REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
+    for (std::int32_t R = 1; R <= s.M; ++R) e[R] = std::sqrt(s.SD[S][R]);
   }
 }
 
@@ -170,7 +165,7 @@ ResidualTest ResidualTester::test(std::int32_t I) {
   const bool tall = s_.N >= s_.M;
   for (std::int32_t S = 1; S <= s_.N; ++S) {
     const REAL* a = s_.A[S];
-    const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_ * 3;
+    const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
     REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
     const REAL row_factor = tall ? projection_[S] : component_[S];
     const REAL* column_factor = tall ? component_.data() : projection_.data();
@@ -180,15 +175,15 @@ ResidualTest ResidualTester::test(std::int32_t I) {
       const REAL C = c[R] + term;
       c[R] = C;
       const REAL F = std::fabs(a[R] - C);
-      const REAL E = e[3 * R];
+      const REAL E = e[R];
       // An element with variance 0 has no defined contribution to the sum.
       if (E != 0) {
         const REAL x = F / E;
         G = G + x * x;
       }
       n1 += F > E;
-      n2 += F > e[3 * R + 1];
-      n3 += F > e[3 * R + 2];
+      n2 += F > 2 * E;
+      n3 += F > 3 * E;
     }
   }
   ResidualTest r;

@@ -26,8 +26,7 @@ struct ResidualTest {
 // over J = 1..I of (projection on eigenvector J) x component, formed left to
 // right, and each projection is summed over K = 1..MIN in order; only the
 // repetition of the earlier terms is saved. The standard deviation of every
-// element (and its multiples 2E, 3E) is the same for every eigenvalue, so it
-// is taken once. An element with variance 0 adds nothing to the sum.
+// element is the same for every eigenvalue, so it is taken once. An element with variance 0 adds nothing to the sum.
 class ResidualTester {
  public:
   explicit ResidualTester(const RunState& s);
