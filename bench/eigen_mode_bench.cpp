@@ -83,5 +83,5 @@ void LiteralResidualTest(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(EigenvalueMode)->Arg(40)->Arg(200)->Arg(500)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(EigenvalueMode)->Arg(40)->Arg(200)->Arg(500)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(LiteralResidualTest)->Arg(40)->Unit(benchmark::kMillisecond)->Iterations(1);

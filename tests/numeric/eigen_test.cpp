@@ -15,35 +15,14 @@
 
 #include "common/matrix.h"
 #include "control/console.h"
+#include "numeric/literal_eigen.h"
+#include "test_support.h"
 
 namespace {
 
-// Console output captured in memory; input from a string (possibly empty).
-struct CapturedConsole {
-  explicit CapturedConsole(const std::string& input = "") {
-    out = open_memstream(&buf, &len);
-    in = std::tmpfile();
-    std::fputs(input.c_str(), in);
-    std::rewind(in);
-    console = std::make_unique<Console>(out, in, false);
-  }
-  ~CapturedConsole() {
-    console.reset();
-    std::fclose(out);
-    std::fclose(in);
-    std::free(buf);
-  }
-  std::string text() {
-    console->flush();
-    std::fflush(out);
-    return std::string(buf, len);
-  }
-  char* buf = nullptr;
-  size_t len = 0;
-  std::FILE* out = nullptr;
-  std::FILE* in = nullptr;
-  std::unique_ptr<Console> console;
-};
+using qor_test::CapturedConsole;
+using qor_test::ref_tqli;
+using qor_test::ref_tred2;
 
 int count_of(const std::string& text, const std::string& what) {
   int n = 0;
@@ -82,122 +61,6 @@ Decomposition decompose(MATRIX a, std::int32_t n, Console& console) {
   return r;
 }
 
-// ---- The routines written in their textbook loop order, as a reference. ----
-
-REAL ref_sign(REAL a, REAL b) { return b < 0 ? -std::fabs(a) : std::fabs(a); }
-
-void ref_tred2(MATRIX& a, MATRIX& d, MATRIX& e, int n) {
-  for (int i = n; i >= 2; --i) {
-    int l = i - 1;
-    REAL h = 0, scale = 0;
-    if (l > 1) {
-      for (int k = 1; k <= l; ++k) scale = scale + std::fabs(a[i][k]);
-      if (scale == 0) {
-        e[i][1] = a[i][l];
-      } else {
-        for (int k = 1; k <= l; ++k) {
-          a[i][k] = a[i][k] / scale;
-          h = h + a[i][k] * a[i][k];
-        }
-        REAL f = a[i][l];
-        REAL g = -ref_sign(std::sqrt(h), f);
-        e[i][1] = scale * g;
-        h = h - f * g;
-        a[i][l] = f - g;
-        f = 0;
-        for (int j = 1; j <= l; ++j) {
-          a[j][i] = a[i][j] / h;
-          g = 0;
-          for (int k = 1; k <= j; ++k) g = g + a[j][k] * a[i][k];
-          for (int k = j + 1; k <= l; ++k) g = g + a[k][j] * a[i][k];
-          e[j][1] = g / h;
-          f = f + e[j][1] * a[i][j];
-        }
-        REAL hh = f / (h + h);
-        for (int j = 1; j <= l; ++j) {
-          f = a[i][j];
-          g = e[j][1] - hh * f;
-          e[j][1] = g;
-          for (int k = 1; k <= j; ++k) a[j][k] = (a[j][k] - f * e[k][1]) - g * a[i][k];
-        }
-      }
-    } else {
-      e[i][1] = a[i][l];
-    }
-    d[i][1] = h;
-  }
-  d[1][1] = 0;
-  e[1][1] = 0;
-  for (int i = 1; i <= n; ++i) {
-    int l = i - 1;
-    if (d[i][1] != 0) {
-      for (int j = 1; j <= l; ++j) {
-        REAL g = 0;
-        for (int k = 1; k <= l; ++k) g = g + a[i][k] * a[k][j];
-        for (int k = 1; k <= l; ++k) a[k][j] = a[k][j] - g * a[k][i];
-      }
-    }
-    d[i][1] = a[i][i];
-    a[i][i] = 1;
-    for (int j = 1; j <= l; ++j) a[j][i] = a[i][j] = 0;
-  }
-}
-
-void ref_tqli(MATRIX& z, MATRIX& d, MATRIX& e, int n) {
-  for (int i = 2; i <= n; ++i) e[i - 1][1] = e[i][1];
-  e[n][1] = 0;
-  auto help = [&](int l) {
-    int m = l;
-    bool found = false;
-    while (m < n && !found) {
-      REAL dd = std::fabs(d[m + 1][1]) + std::fabs(d[m][1]);
-      found = std::fabs(e[m][1]) + dd == dd;
-      m = m + 1;
-    }
-    m = m - 1;
-    return found ? m : n;
-  };
-  for (int l = 1; l <= n; ++l) {
-    int m = help(l);
-    while (m != l) {
-      REAL g = (d[l + 1][1] - d[l][1]) / (2 * e[l][1]);
-      REAL r = std::sqrt(g * g + 1);
-      g = d[m][1] - d[l][1] + e[l][1] / (g + ref_sign(r, g));
-      REAL s = 1, c = 1, p = 0;
-      for (int i = m - 1; i >= l; --i) {
-        REAL f = s * e[i][1];
-        REAL b = c * e[i][1];
-        if (std::fabs(f) >= std::fabs(g)) {
-          c = g / f;
-          r = std::sqrt(c * c + 1);
-          e[i + 1][1] = f * r;
-          s = 1 / r;
-          c = c * s;
-        } else {
-          s = f / g;
-          r = std::sqrt(s * s + 1);
-          e[i + 1][1] = g * r;
-          c = 1 / r;
-          s = s * c;
-        }
-        g = d[i + 1][1] - p;
-        r = (d[i][1] - g) * s + 2 * c * b;
-        p = s * r;
-        d[i + 1][1] = g + p;
-        g = c * r - b;
-        for (int k = 1; k <= n; ++k) {
-          f = z[k][i + 1];
-          z[k][i + 1] = s * z[k][i] + c * f;
-          z[k][i] = c * z[k][i] - s * f;
-        }
-      }
-      d[l][1] = d[l][1] - p;
-      e[l][1] = g;
-      e[m][1] = 0;
-      m = help(l);
-    }
-  }
-}
 
 bool same_bits(REAL x, REAL y) {
   // Only the 10 value bytes of the 80-bit type; the rest is padding.
@@ -216,7 +79,7 @@ TEST(EigenTest, MatchesTextbookLoopOrderBitForBit) {
       CapturedConsole c;
       TRED2(a, d, e, n);
       ref_tred2(b, rd, re, n);
-      TQLI(a, d, e, n, *c.console);
+      TQLI(a, d, e, n, c.console());
       ref_tqli(b, rd, re, n);
       for (std::int32_t i = 1; i <= n; ++i) {
         ASSERT_TRUE(same_bits(d[i][1], rd[i][1])) << "n=" << n << " d[" << i << "]";
@@ -233,7 +96,7 @@ TEST(EigenTest, DecompositionRebuildsTheMatrix) {
   MATRIX original = random_symmetric(n, 42);
   MATRIX a = random_symmetric(n, 42);
   CapturedConsole c;
-  Decomposition r = decompose(std::move(a), n, *c.console);
+  Decomposition r = decompose(std::move(a), n, c.console());
   for (std::int32_t i = 1; i <= n; ++i) {
     if (i > 1) {
       EXPECT_GE(std::fabs(r.d[i - 1][1]), std::fabs(r.d[i][1]));
@@ -258,7 +121,7 @@ TEST(EigenTest, OrderOneAndDiagonalInput) {
     EXPECT_EQ(d[1][1], -4.5L);
     EXPECT_EQ(e[1][1], 0);
     EXPECT_EQ(a[1][1], 1);
-    TQLI(a, d, e, 1, *c.console);
+    TQLI(a, d, e, 1, c.console());
     EIGENSORT(a, e, ro, d, 1, true);
     EXPECT_EQ(d[1][1], -4.5L);
     EXPECT_EQ(a[1][1], 1);
@@ -266,7 +129,7 @@ TEST(EigenTest, OrderOneAndDiagonalInput) {
   }
   {
     Decomposition r = decompose(square({{1, 0, 0, 0}, {0, -7, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 2}}), 4,
-                                *c.console);
+                                c.console());
     const REAL want_d[] = {0, -7, 3, 2, 1};
     const REAL want_ro[] = {0, 2, 3, 4, 1};
     for (std::int32_t i = 1; i <= 4; ++i) {
@@ -285,9 +148,9 @@ TEST(EigenTest, TwoByTwo) {
   MATRIX d(3, 2), e(3, 2), ro(3, 2);
   TRED2(a, d, e, 2);
   EXPECT_EQ(e[2][1], 1);  // no Householder step: the coupling is copied
-  TQLI(a, d, e, 2, *c.console);
+  TQLI(a, d, e, 2, c.console());
   EXPECT_NEAR(static_cast<double>(d[1][1]), 1.0, 1e-18);  // the QL iteration delivers 1 first
-  Decomposition r = decompose(square({{2, 1}, {1, 2}}), 2, *c.console);
+  Decomposition r = decompose(square({{2, 1}, {1, 2}}), 2, c.console());
   const double h = 1 / std::sqrt(2.0);
   EXPECT_NEAR(static_cast<double>(r.d[1][1]), 3.0, 1e-15);
   EXPECT_NEAR(static_cast<double>(r.d[2][1]), 1.0, 1e-15);
@@ -301,7 +164,7 @@ TEST(EigenTest, TwoByTwo) {
 
 TEST(EigenTest, ThreeByThree) {
   CapturedConsole c;
-  Decomposition r = decompose(square({{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}}), 3, *c.console);
+  Decomposition r = decompose(square({{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}}), 3, c.console());
   const double s = std::sqrt(2.0), h = 1 / s;
   EXPECT_NEAR(static_cast<double>(r.d[1][1]), 2 + s, 1e-15);
   EXPECT_NEAR(static_cast<double>(r.d[2][1]), 2, 1e-15);
@@ -364,7 +227,7 @@ TEST(EigenTest, SlowConvergencePausesOnceAndFinishes) {
   const std::int32_t n = 4;
   MATRIX d(n + 1, 2), e(n + 1, 2);
   TRED2(a, d, e, n);
-  TQLI(a, d, e, n, *c.console);
+  TQLI(a, d, e, n, c.console());
   EXPECT_EQ(c.text(),
             "Pause in routine TQLI: more than 30 iterations!\r\n"
             "Press ENTER (RETURN) to continue...\r\n");
@@ -386,7 +249,7 @@ TEST(EigenTest, NonConvergencePausesOnceAndEnds) {
     MATRIX a = square({{1, bad}, {bad, 2}});
     MATRIX d(3, 2), e(3, 2);
     TRED2(a, d, e, 2);
-    TQLI(a, d, e, 2, *c.console);
+    TQLI(a, d, e, 2, c.console());
     EXPECT_EQ(c.text(),
               "Pause in routine TQLI: more than 30 iterations!\r\n"
               "Press ENTER (RETURN) to continue...\r\n");
@@ -403,7 +266,7 @@ TEST(EigenTest, OverflowedMatrixDoesNotHang) {
   MATRIX d(n + 1, 2), e(n + 1, 2);
   const auto start = std::chrono::steady_clock::now();
   TRED2(a, d, e, n);
-  TQLI(a, d, e, n, *c.console);
+  TQLI(a, d, e, n, c.console());
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   EXPECT_LT(took.count(), 3.0);
   EXPECT_GE(count_of(c.text(), "Pause in routine TQLI: more than 30 iterations!\r\n"), 1);
