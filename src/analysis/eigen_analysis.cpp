@@ -124,74 +124,91 @@ void multiply_decomposed_matrix(RunState& s, std::int32_t I, std::vector<REAL>& 
 
 }  // namespace
 
-ResidualTester::ResidualTester(const RunState& s)
+ResidualTester::ResidualTester(const RunState& s, std::int32_t U)
     : s_(s),
+      U_(U),
       cols_(static_cast<std::size_t>(s.M) + 1),
+      vector_length_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1),
       rebuilt_(static_cast<std::size_t>(s.N + 1) * cols_),
       deviations_(static_cast<std::size_t>(s.N + 1) * cols_),
-      projection_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1),
-      component_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1) {
+      projections_(vector_length_ * kBlock),
+      components_(vector_length_ * kBlock),
+      results_(kBlock) {
   for (std::int32_t S = 1; S <= s.N; ++S) {
     REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
     for (std::int32_t R = 1; R <= s.M; ++R) e[R] = std::sqrt(s.SD[S][R]);
   }
 }
 
-void ResidualTester::project(std::int32_t I) {
+// Projections of the rows (N >= M) or columns (N < M) of A on eigenvector I.
+void ResidualTester::project(std::int32_t I, REAL* projection, REAL* component) const {
   const std::int32_t n = s_.MIN;
-  for (std::int32_t k = 1; k <= n; ++k) component_[k] = s_.T[k][I];
+  for (std::int32_t k = 1; k <= n; ++k) component[k] = s_.T[k][I];
   if (s_.N >= s_.M) {
     for (std::int32_t S = 1; S <= s_.N; ++S) {
       const REAL* a = s_.A[S];
       REAL sum = 0;
-      for (std::int32_t K = 1; K <= n; ++K) sum = sum + a[K] * component_[K];
-      projection_[S] = sum;
+      for (std::int32_t K = 1; K <= n; ++K) sum = sum + a[K] * component[K];
+      projection[S] = sum;
     }
   } else {
     // Each column's sum still runs over K = 1..MIN in order; K outermost keeps A's rows in cache.
-    for (std::int32_t R = 1; R <= s_.M; ++R) projection_[R] = 0;
+    for (std::int32_t R = 1; R <= s_.M; ++R) projection[R] = 0;
     for (std::int32_t K = 1; K <= n; ++K) {
       const REAL* a = s_.A[K];
-      const REAL t = component_[K];
-      for (std::int32_t R = 1; R <= s_.M; ++R) projection_[R] = projection_[R] + a[R] * t;
+      const REAL t = component[K];
+      for (std::int32_t R = 1; R <= s_.M; ++R) projection[R] = projection[R] + a[R] * t;
     }
   }
 }
 
-ResidualTest ResidualTester::test(std::int32_t I) {
-  project(I);
-  REAL G = 0;
-  std::int64_t n1 = 0, n2 = 0, n3 = 0;
+void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
+  const std::int32_t count = last - first + 1;
+  for (std::int32_t b = 0; b < count; ++b) {
+    project(first + b, projections_.data() + b * vector_length_, components_.data() + b * vector_length_);
+    results_[b] = ResidualTest{};
+  }
   const bool tall = s_.N >= s_.M;
   for (std::int32_t S = 1; S <= s_.N; ++S) {
     const REAL* a = s_.A[S];
     const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
     REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
-    const REAL row_factor = tall ? projection_[S] : component_[S];
-    const REAL* column_factor = tall ? component_.data() : projection_.data();
-    for (std::int32_t R = 1; R <= s_.M; ++R) {
-      // (projection) x (component), in that operand order in both shapes.
-      const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
-      const REAL C = c[R] + term;
-      c[R] = C;
-      const REAL F = std::fabs(a[R] - C);
-      const REAL E = e[R];
-      // An element with variance 0 has no defined contribution to the sum.
-      if (E != 0) {
-        const REAL x = F / E;
-        G = G + x * x;
+    for (std::int32_t b = 0; b < count; ++b) {
+      const REAL* projection = projections_.data() + b * vector_length_;
+      const REAL* component = components_.data() + b * vector_length_;
+      const REAL row_factor = tall ? projection[S] : component[S];
+      const REAL* column_factor = tall ? component : projection;
+      REAL G = results_[b].G;
+      std::int64_t n1 = 0, n2 = 0, n3 = 0;
+      for (std::int32_t R = 1; R <= s_.M; ++R) {
+        // (projection) x (component), in that operand order in both shapes.
+        const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
+        const REAL C = c[R] + term;
+        c[R] = C;
+        const REAL F = std::fabs(a[R] - C);
+        const REAL E = e[R];
+        // An element with variance 0 has no defined contribution to the sum.
+        if (E != 0) {
+          const REAL x = F / E;
+          G = G + x * x;
+        }
+        n1 += F > E;
+        n2 += F > 2 * E;
+        n3 += F > 3 * E;
       }
-      n1 += F > E;
-      n2 += F > 2 * E;
-      n3 += F > 3 * E;
+      results_[b].G = G;
+      results_[b].NR[1] += n1;
+      results_[b].NR[2] += n2;
+      results_[b].NR[3] += n3;
     }
   }
-  ResidualTest r;
-  r.G = G;
-  r.NR[1] = n1;
-  r.NR[2] = n2;
-  r.NR[3] = n3;
-  return r;
+  block_first_ = first;
+  block_last_ = last;
+}
+
+ResidualTest ResidualTester::test(std::int32_t I) {
+  if (I < block_first_ || I > block_last_) compute_block(I, std::min(I + kBlock - 1, U_));
+  return results_[I - block_first_];
 }
 
 void eigenvalue_analysis(AnalysisContext& q) {
@@ -211,7 +228,7 @@ void eigenvalue_analysis(AnalysisContext& q) {
   if (q.NO) write_heading(q);
 
   std::optional<ResidualTester> tester;
-  if (q.ERB) tester.emplace(s);
+  if (q.ERB) tester.emplace(s, q.U);
   std::vector<REAL> eigenvector(static_cast<std::size_t>(s.MIN) + 1);
   for (std::int32_t I = 1; I <= q.U; ++I) {
     multiply_decomposed_matrix(s, I, eigenvector);

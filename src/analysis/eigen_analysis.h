@@ -20,26 +20,38 @@ struct ResidualTest {
   std::int64_t NR[4] = {0, 0, 0, 0};
 };
 
-// The residual tests of eigenvalues 1, 2, ... in turn, against the data
+// The residual tests of eigenvalues 1, 2, ..., U in turn, against the data
 // rebuilt from the first I eigenvectors (the columns of T). The rebuilt
 // values are carried from one eigenvalue to the next: each is still the sum
 // over J = 1..I of (projection on eigenvector J) x component, formed left to
 // right, and each projection is summed over K = 1..MIN in order; only the
 // repetition of the earlier terms is saved. The standard deviation of every
-// element is the same for every eigenvalue, so it is taken once. An element with variance 0 adds nothing to the sum.
+// element is the same for every eigenvalue, so it is taken once. An element
+// with variance 0 adds nothing to the sum.
+//
+// The tests of a block of eigenvalues are computed together, one row of the
+// data at a time, so each row is read from memory once per block instead of
+// once per eigenvalue; every sum still adds the elements in row-major order.
 class ResidualTester {
  public:
-  explicit ResidualTester(const RunState& s);
-  // Must be called for I = 1, 2, ... in order.
+  ResidualTester(const RunState& s, std::int32_t U);
+  // Must be called for I = 1, 2, ..., U in order.
   ResidualTest test(std::int32_t I);
 
  private:
-  void project(std::int32_t I);
+  static constexpr std::int32_t kBlock = 16;
+  void compute_block(std::int32_t first, std::int32_t last);
+  void project(std::int32_t I, REAL* projection, REAL* component) const;
 
   const RunState& s_;
+  std::int32_t U_;
   std::size_t cols_;
+  std::size_t vector_length_;
   std::vector<REAL> rebuilt_;
   std::vector<REAL> deviations_;
-  std::vector<REAL> projection_;
-  std::vector<REAL> component_;
+  std::vector<REAL> projections_;  // kBlock vectors of the current block
+  std::vector<REAL> components_;
+  std::vector<ResidualTest> results_;  // of the current block
+  std::int32_t block_first_ = 0;
+  std::int32_t block_last_ = -1;
 };

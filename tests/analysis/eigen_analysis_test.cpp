@@ -98,7 +98,7 @@ ResidualTest literal_residual_test(const RunState& s, std::int32_t I) {
 }
 
 TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
-  for (const auto& [rows, cols] : {std::pair{7, 5}, std::pair{5, 7}, std::pair{6, 6}, std::pair{1, 3}}) {
+  for (const auto& [rows, cols] : {std::pair{7, 5}, std::pair{5, 7}, std::pair{6, 6}, std::pair{1, 3}, std::pair{40, 37}}) {
     qor_test::TempDir dir;
     qor_test::CapturedConsole captured;
     RunState s(captured.console());
@@ -118,7 +118,7 @@ TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
       for (int j = 1; j <= cols; ++j) s.A[i][j] = dist(rng);
     prepare_run(s);
     QOR(s, "", true, true, false, false, s.MER, s.MERPR, 10, 3, 0);
-    ResidualTester tester(s);
+    ResidualTester tester(s, s.MIN);
     for (std::int32_t I = 1; I <= s.MIN; ++I) {
       const ResidualTest fast = tester.test(I);
       const ResidualTest literal = literal_residual_test(s, I);
