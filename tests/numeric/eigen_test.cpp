@@ -94,13 +94,10 @@ TEST(EigenTest, MatchesTextbookLoopOrderBitForBit) {
 TEST(EigenTest, DecompositionRebuildsTheMatrix) {
   const std::int32_t n = 10;
   MATRIX original = random_symmetric(n, 42);
-  MATRIX a = random_symmetric(n, 42);
   CapturedConsole c;
-  Decomposition r = decompose(std::move(a), n, c.console());
+  Decomposition r = decompose(random_symmetric(n, 42), n, c.console());
   for (std::int32_t i = 1; i <= n; ++i) {
-    if (i > 1) {
-      EXPECT_GE(std::fabs(r.d[i - 1][1]), std::fabs(r.d[i][1]));
-    }
+    if (i > 1) EXPECT_GE(std::fabs(r.d[i - 1][1]), std::fabs(r.d[i][1]));
     for (std::int32_t j = 1; j <= n; ++j) {
       REAL sum = 0;
       for (std::int32_t k = 1; k <= n; ++k) sum += r.z[i][k] * r.d[k][1] * r.z[j][k];
@@ -109,80 +106,71 @@ TEST(EigenTest, DecompositionRebuildsTheMatrix) {
   }
 }
 
-TEST(EigenTest, OrderOneAndDiagonalInput) {
+TEST(EigenTest, KnownDecompositions) {
+  const double s = std::sqrt(2.0), h = 1 / s;
+  struct Case {
+    std::vector<std::vector<REAL>> a;
+    std::vector<double> d, ro;
+    std::vector<std::vector<double>> z;
+    double tolerance;  // 0: exact in REAL
+  };
+  const Case cases[] = {
+      {{{2, 1}, {1, 2}}, {3, 1}, {2, 1}, {{h, h}, {h, -h}}, 1e-15},
+      {{{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}}, {2 + s, 2, 2 - s}, {3, 2, 1},
+       {{0.5, h, 0.5}, {-h, 0, h}, {0.5, -h, 0.5}}, 1e-15},
+      // Diagonal: the identity, with its columns carried along by the sort.
+      {{{1, 0, 0, 0}, {0, -7, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 2}}, {-7, 3, 2, 1}, {2, 3, 4, 1},
+       {{0, 0, 0, 1}, {1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}, 0},
+  };
   CapturedConsole c;
-  {
-    MATRIX a(2, 2);
-    a[1][1] = -4.5L;
-    MATRIX d(2, 2), e(2, 2), ro(2, 2);
-    ro[1][1] = 1;
-    e[1][1] = 9;
-    TRED2(a, d, e, 1);
-    EXPECT_EQ(d[1][1], -4.5L);
-    EXPECT_EQ(e[1][1], 0);
-    EXPECT_EQ(a[1][1], 1);
-    TQLI(a, d, e, 1, c.console());
-    EIGENSORT(a, e, ro, d, 1, true);
-    EXPECT_EQ(d[1][1], -4.5L);
-    EXPECT_EQ(a[1][1], 1);
-    EXPECT_EQ(ro[1][1], 1);
-  }
-  {
-    Decomposition r = decompose(square({{1, 0, 0, 0}, {0, -7, 0, 0}, {0, 0, 3, 0}, {0, 0, 0, 2}}), 4,
-                                c.console());
-    const REAL want_d[] = {0, -7, 3, 2, 1};
-    const REAL want_ro[] = {0, 2, 3, 4, 1};
-    for (std::int32_t i = 1; i <= 4; ++i) {
-      EXPECT_EQ(r.d[i][1], want_d[i]);
-      EXPECT_EQ(r.ro[i][1], want_ro[i]);
-      // The identity, with its columns carried along by the sort.
-      for (std::int32_t j = 1; j <= 4; ++j) EXPECT_EQ(r.z[i][j], i == want_ro[j] ? 1 : 0);
+  for (const Case& k : cases) {
+    const auto n = static_cast<std::int32_t>(k.a.size());
+    Decomposition r = decompose(square(k.a), n, c.console());
+    const auto check = [&](REAL got, double want) {
+      if (k.tolerance == 0)
+        EXPECT_EQ(got, static_cast<REAL>(want));
+      else
+        EXPECT_NEAR(static_cast<double>(got), want, k.tolerance);
+    };
+    for (std::int32_t i = 1; i <= n; ++i) {
+      SCOPED_TRACE(testing::Message() << "n=" << n << " i=" << i);
+      check(r.d[i][1], k.d[i - 1]);
+      EXPECT_EQ(r.ro[i][1], k.ro[i - 1]);
+      for (std::int32_t j = 1; j <= n; ++j) check(r.z[i][j], k.z[i - 1][j - 1]);
     }
   }
+  // Order 2 takes no Householder step (the coupling is copied), and the QL
+  // iteration delivers 1 first.
+  MATRIX a = square({{2, 1}, {1, 2}}), d(3, 2), e(3, 2);
+  TRED2(a, d, e, 2);
+  EXPECT_EQ(e[2][1], 1);
+  TQLI(a, d, e, 2, c.console());
+  EXPECT_NEAR(static_cast<double>(d[1][1]), 1.0, 1e-18);
   EXPECT_EQ(c.text(), "");
 }
 
-TEST(EigenTest, TwoByTwo) {
+TEST(EigenTest, OrderOne) {
   CapturedConsole c;
-  MATRIX a = square({{2, 1}, {1, 2}});
-  MATRIX d(3, 2), e(3, 2), ro(3, 2);
-  TRED2(a, d, e, 2);
-  EXPECT_EQ(e[2][1], 1);  // no Householder step: the coupling is copied
-  TQLI(a, d, e, 2, c.console());
-  EXPECT_NEAR(static_cast<double>(d[1][1]), 1.0, 1e-18);  // the QL iteration delivers 1 first
-  Decomposition r = decompose(square({{2, 1}, {1, 2}}), 2, c.console());
-  const double h = 1 / std::sqrt(2.0);
-  EXPECT_NEAR(static_cast<double>(r.d[1][1]), 3.0, 1e-15);
-  EXPECT_NEAR(static_cast<double>(r.d[2][1]), 1.0, 1e-15);
-  EXPECT_EQ(r.ro[1][1], 2);
-  EXPECT_EQ(r.ro[2][1], 1);
-  EXPECT_NEAR(static_cast<double>(r.z[1][1]), h, 1e-15);
-  EXPECT_NEAR(static_cast<double>(r.z[2][1]), h, 1e-15);
-  EXPECT_NEAR(static_cast<double>(r.z[1][2]), h, 1e-15);
-  EXPECT_NEAR(static_cast<double>(r.z[2][2]), -h, 1e-15);
-}
-
-TEST(EigenTest, ThreeByThree) {
-  CapturedConsole c;
-  Decomposition r = decompose(square({{2, -1, 0}, {-1, 2, -1}, {0, -1, 2}}), 3, c.console());
-  const double s = std::sqrt(2.0), h = 1 / s;
-  EXPECT_NEAR(static_cast<double>(r.d[1][1]), 2 + s, 1e-15);
-  EXPECT_NEAR(static_cast<double>(r.d[2][1]), 2, 1e-15);
-  EXPECT_NEAR(static_cast<double>(r.d[3][1]), 2 - s, 1e-15);
-  EXPECT_EQ(r.ro[1][1], 3);
-  EXPECT_EQ(r.ro[2][1], 2);
-  EXPECT_EQ(r.ro[3][1], 1);
-  const double want[3][3] = {{0.5, h, 0.5}, {-h, 0, h}, {0.5, -h, 0.5}};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j)
-      EXPECT_NEAR(static_cast<double>(r.z[i + 1][j + 1]), want[i][j], 1e-15) << i << "," << j;
+  MATRIX a(2, 2), d(2, 2), e(2, 2), ro(2, 2);
+  a[1][1] = -4.5L;
+  ro[1][1] = 1;
+  e[1][1] = 9;
+  TRED2(a, d, e, 1);
+  EXPECT_EQ(d[1][1], -4.5L);
+  EXPECT_EQ(e[1][1], 0);
+  EXPECT_EQ(a[1][1], 1);
+  TQLI(a, d, e, 1, c.console());
+  EIGENSORT(a, e, ro, d, 1, true);
+  EXPECT_EQ(d[1][1], -4.5L);
+  EXPECT_EQ(a[1][1], 1);
+  EXPECT_EQ(ro[1][1], 1);
+  EXPECT_EQ(c.text(), "");
 }
 
 TEST(EigenTest, SortTiesAndCompanions) {
   {
-    // |-3| beats 2 even though it is smaller.
-    MATRIX v = square({{1, 0}, {0, 1}});
-    MATRIX d(3, 2), ee(3, 2), ro(3, 2);
+    // |-3| beats 2 even though it is smaller; ee stays attached to its eigenvalue.
+    MATRIX v = square({{1, 0}, {0, 1}}), d(3, 2), ee(3, 2), ro(3, 2);
     d[1][1] = 2, d[2][1] = -3;
     ee[1][1] = 0.5L, ee[2][1] = 0.25L;
     ro[1][1] = 1, ro[2][1] = 2;
@@ -190,24 +178,22 @@ TEST(EigenTest, SortTiesAndCompanions) {
     EXPECT_EQ(d[1][1], -3);
     EXPECT_EQ(d[2][1], 2);
     EXPECT_EQ(ro[1][1], 2);
-    EXPECT_EQ(ee[1][1], 0.25L);  // stays attached to its eigenvalue
+    EXPECT_EQ(ee[1][1], 0.25L);
     EXPECT_EQ(ee[2][1], 0.5L);
     EXPECT_EQ(v[1][1], 0);
     EXPECT_EQ(v[2][1], 1);
   }
-  {
-    // Equal magnitudes: the highest index moves forward each time.
-    MATRIX v = square({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}});
-    MATRIX d(4, 2), ee(4, 2), ro(4, 2);
-    for (std::int32_t i = 1; i <= 3; ++i) d[i][1] = 5, ee[i][1] = 10 * i, ro[i][1] = i;
-    EIGENSORT(v, ee, ro, d, 3, false);
-    EXPECT_EQ(ro[1][1], 3);
-    EXPECT_EQ(ro[2][1], 1);
-    EXPECT_EQ(ro[3][1], 2);
-    for (std::int32_t i = 1; i <= 3; ++i) {
-      EXPECT_EQ(ee[i][1], 10 * i);  // untouched without errors
-      for (std::int32_t j = 1; j <= 3; ++j) EXPECT_EQ(v[i][j], 3 * (i - 1) + ro[j][1]);
-    }
+  // Equal magnitudes: the highest index moves forward each time; ee is
+  // untouched without errors.
+  MATRIX v = square({{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}), d(4, 2), ee(4, 2), ro(4, 2);
+  for (std::int32_t i = 1; i <= 3; ++i) d[i][1] = 5, ee[i][1] = 10 * i, ro[i][1] = i;
+  EIGENSORT(v, ee, ro, d, 3, false);
+  EXPECT_EQ(ro[1][1], 3);
+  EXPECT_EQ(ro[2][1], 1);
+  EXPECT_EQ(ro[3][1], 2);
+  for (std::int32_t i = 1; i <= 3; ++i) {
+    EXPECT_EQ(ee[i][1], 10 * i);
+    for (std::int32_t j = 1; j <= 3; ++j) EXPECT_EQ(v[i][j], 3 * (i - 1) + ro[j][1]);
   }
 }
 
