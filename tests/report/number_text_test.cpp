@@ -7,138 +7,81 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "report/text_writer.h"
+#include "test_support.h"
 
 namespace {
 
 const REAL kNan = std::numeric_limits<REAL>::quiet_NaN();
 const REAL kInf = std::numeric_limits<REAL>::infinity();
 
-struct SciCase {
-  REAL value;
-  int width;
-  const char* text;
-};
-
-struct FixedCase {
-  REAL value;
-  int width;
-  int decimals;
-  const char* text;
-};
-
-TEST(NumberTextScientific, DocumentedExamples) {
-  const SciCase cases[] = {
+TEST(NumberTextScientific, Examples) {
+  const REAL pi = 3.14159265358979323846L;
+  const struct {
+    REAL value;
+    int width;
+    std::string text;
+  } cases[] = {
       {1234.5678L, 14, " 1.23457E+0003"}, {-0.00012345L, 14, "-1.23450E-0004"}, {0.5L, 9, " 5.0E-0001"},
-      {0.0L, 12, " 0.000E+0000"},         {9.999L, 10, " 1.00E+0001"},          {99999.95L, 14, " 1.000000E+0005"},
+      {0.0L, 12, " 0.000E+0000"}, {9.999L, 10, " 1.00E+0001"}, {99999.95L, 14, " 1.000000E+0005"},
       {-0.0L, 10, "-0.0E+0000"},
+      // The width decides the digits and the padding.
+      {pi, -1, " 3.1415926535897932E+0000"}, {pi, 0, " 3.1E+0000"}, {pi, 9, " 3.1E+0000"}, {pi, 10, " 3.1E+0000"},
+      {pi, 24, " 3.141592653589793E+0000"}, {pi, 25, " 3.1415926535897932E+0000"},
+      {pi, 40, std::string(15, ' ') + " 3.1415926535897932E+0000"},
+      // A carry through all digits adds one digit.
+      {9.96L, 10, " 1.00E+0001"}, {-9.99999999999999999L, -1, "-1.00000000000000000E+0001"},
+      {0.000995L, 0, " 1.00E-0003"}, {9.94L, 10, " 9.9E+0000"},
+      // Powers of ten stored below keep their digit count.
+      {0.01L, 10, " 1.0E-0002"}, {0.001L, -1, " 1.0000000000000000E-0003"}, {1e-5L, 14, " 1.00000E-0005"},
+      {0.1L, 25, " 1.0000000000000000E-0001"},
+      // Extreme magnitudes are exact.
+      {LDBL_MAX, -1, " 1.1897314953572318E+4932"}, {-LDBL_TRUE_MIN, -1, "-3.6451995318824746E-4951"},
+      {LDBL_MIN, 14, " 3.36210E-4932"}, {std::ldexp(1.0L, 64), 25, " 1.8446744073709552E+0019"},
+      // Half up on the exact binary value: 0.125 and 2.25 are exact halves; one
+      // unit in the last place below 0.125 is lifted by the 2^-63 increase;
+      // well below the half-way point it stays down.
+      {0.125L, 0, " 1.3E-0001"}, {2.25L, 0, " 2.3E+0000"}, {std::nextafter(0.125L, 0.0L), 0, " 1.3E-0001"},
+      {0.125L - 1e-15L, 0, " 1.2E-0001"},
+      {kNan, 6, "   Nan"}, {kInf, -1, "+Inf"}, {-kInf, 0, "-Inf"},
   };
   for (const auto& c : cases) EXPECT_EQ(scientific_text(c.value, c.width), c.text) << c.width;
+  EXPECT_EQ(number_text::scientific(-pi, 40).view(), "-3.1415926535897932E+0000");
+  for (int w = 10; w <= 25; ++w) EXPECT_EQ(scientific_text(-pi, w).size(), static_cast<std::size_t>(w));
 }
 
-TEST(NumberTextScientific, WidthDecidesDigitsAndPadding) {
-  const REAL v = 3.14159265358979323846L;
-  EXPECT_EQ(scientific_text(v, -1), " 3.1415926535897932E+0000");
-  EXPECT_EQ(scientific_text(v, 0), " 3.1E+0000");
-  EXPECT_EQ(scientific_text(v, 9), " 3.1E+0000");
-  EXPECT_EQ(scientific_text(v, 10), " 3.1E+0000");
-  EXPECT_EQ(scientific_text(v, 24), " 3.141592653589793E+0000");
-  EXPECT_EQ(scientific_text(v, 25), " 3.1415926535897932E+0000");
-  EXPECT_EQ(scientific_text(v, 40), std::string(15, ' ') + " 3.1415926535897932E+0000");
-  EXPECT_EQ(number_text::scientific(-v, 40).view(), "-3.1415926535897932E+0000");
-  for (int w = 10; w <= 25; ++w) EXPECT_EQ(scientific_text(-v, w).size(), static_cast<std::size_t>(w));
-}
-
-TEST(NumberTextScientific, CarryThroughAllDigitsAddsOneDigit) {
-  EXPECT_EQ(scientific_text(9.96L, 10), " 1.00E+0001");
-  EXPECT_EQ(scientific_text(-9.99999999999999999L, -1), "-1.00000000000000000E+0001");
-  EXPECT_EQ(scientific_text(0.000995L, 0), " 1.00E-0003");
-  EXPECT_EQ(scientific_text(9.94L, 10), " 9.9E+0000");
-}
-
-TEST(NumberTextScientific, PowersOfTenStoredBelowKeepTheirDigitCount) {
-  EXPECT_EQ(scientific_text(0.01L, 10), " 1.0E-0002");
-  EXPECT_EQ(scientific_text(0.001L, -1), " 1.0000000000000000E-0003");
-  EXPECT_EQ(scientific_text(1e-5L, 14), " 1.00000E-0005");
-  EXPECT_EQ(scientific_text(0.1L, 25), " 1.0000000000000000E-0001");
-}
-
-TEST(NumberTextScientific, ExtremeMagnitudesAreExact) {
-  EXPECT_EQ(scientific_text(LDBL_MAX, -1), " 1.1897314953572318E+4932");
-  EXPECT_EQ(scientific_text(-LDBL_TRUE_MIN, -1), "-3.6451995318824746E-4951");
-  EXPECT_EQ(scientific_text(LDBL_MIN, 14), " 3.36210E-4932");
-  EXPECT_EQ(scientific_text(std::ldexp(1.0L, 64), 25), " 1.8446744073709552E+0019");
-}
-
-TEST(NumberTextScientific, HalfUpOnTheExactBinaryValue) {
-  // 0.125 and 2.5 are exact halves: they round up.
-  EXPECT_EQ(scientific_text(0.125L, 0), " 1.3E-0001");
-  EXPECT_EQ(scientific_text(2.25L, 0), " 2.3E+0000");
-  // One unit in the last place below 0.125: the 2^-63 increase lifts it.
-  EXPECT_EQ(scientific_text(std::nextafter(0.125L, 0.0L), 0), " 1.3E-0001");
-  // Well below the half-way point it stays down.
-  EXPECT_EQ(scientific_text(0.125L - 1e-15L, 0), " 1.2E-0001");
-}
-
-TEST(NumberTextFixed, DocumentedExamples) {
-  const FixedCase cases[] = {
-      {0.25L, 10, 7, " 0.2500000"},
-      {-1.23456L, 7, 3, " -1.235"},
-      {2.5L, 3, 0, "  3"},
-      {0.0005L, 5, 3, "0.001"},
-      {-0.0004L, 6, 3, "-0.000"},
-      {123456789012345678901.0L, 0, 0, "123456789012345680000"},
-      {1234.123456789012345678L, 0, 17, "1234.12345678901230000"},
-      {9.9996L, 7, 3, " 10.000"},
+TEST(NumberTextFixed, Examples) {
+  const struct {
+    REAL value;
+    int width, decimals;
+    const char* text;
+  } cases[] = {
+      {0.25L, 10, 7, " 0.2500000"}, {-1.23456L, 7, 3, " -1.235"}, {2.5L, 3, 0, "  3"}, {0.0005L, 5, 3, "0.001"},
+      {-0.0004L, 6, 3, "-0.000"}, {123456789012345678901.0L, 0, 0, "123456789012345680000"},
+      {1234.123456789012345678L, 0, 17, "1234.12345678901230000"}, {9.9996L, 7, 3, " 10.000"},
       {1.5e40L, 0, 2, " 1.5000000000000000E+0040"},
+      // Sign, zero and the decimal count.
+      {-0.0L, 0, 2, "-0.00"}, {0.0L, 4, 0, "   0"}, {-0.4L, 0, 0, "-0"}, {0.5L, 0, 0, "1"},
+      {1.0L / 3, 0, 20, "0.33333333333333333"}, {2.0L / 3, 0, 17, "0.66666666666666667"}, {12.5L, 0, -3, "13"},
+      {0.01L, 0, 2, "0.01"}, {0.001L, 0, 17, "0.00100000000000000"}, {LDBL_TRUE_MIN, 0, 17, "0.00000000000000000"},
+      {-LDBL_TRUE_MIN, 0, 3, "-0.000"}, {5e-18L, 0, 17, "0.00000000000000001"},
+      // Seventeen digits, then zeros.
+      {123456789.123456789L, 0, 10, "123456789.1234567900"}, {99999999999999999.5L, 0, 1, "100000000000000000.0"},
+      {1e35L, 0, 0, "100000000000000000000000000000000000"},
+      // The scientific form from 1e36 on. 1e36 is stored just below 10^36 and
+      // rounds up to it at the 17th digit: written in the scientific form,
+      // whose rounding carries through every digit.
+      {std::nextafter(1e36L, kInf), 0, 2, " 1.0000000000000000E+0036"},
+      {-2e300L, 30, 0, "     -2.0000000000000000E+0300"}, {1e36L, 0, 1, " 1.00000000000000000E+0036"},
+      {999999999999999940000000000000000000.0L, 0, 1, "999999999999999940000000000000000000.0"},
+      {-kNan, 5, 2, "  Nan"}, {kInf, 5, 2, " +Inf"}, {-kInf, 2, 2, "-Inf"},
   };
   for (const auto& c : cases) EXPECT_EQ(fixed_text(c.value, c.width, c.decimals), c.text) << c.text;
-}
-
-TEST(NumberTextFixed, SignZeroAndDecimalCount) {
-  EXPECT_EQ(fixed_text(-0.0L, 0, 2), "-0.00");
-  EXPECT_EQ(fixed_text(0.0L, 4, 0), "   0");
-  EXPECT_EQ(fixed_text(-0.4L, 0, 0), "-0");
-  EXPECT_EQ(fixed_text(0.5L, 0, 0), "1");
-  EXPECT_EQ(fixed_text(1.0L / 3, 0, 20), "0.33333333333333333");
-  EXPECT_EQ(fixed_text(2.0L / 3, 0, 17), "0.66666666666666667");
-  EXPECT_EQ(fixed_text(12.5L, 0, -3), "13");
-  EXPECT_EQ(fixed_text(0.01L, 0, 2), "0.01");
-  EXPECT_EQ(fixed_text(0.001L, 0, 17), "0.00100000000000000");
-  EXPECT_EQ(fixed_text(LDBL_TRUE_MIN, 0, 17), "0.00000000000000000");
-  EXPECT_EQ(fixed_text(-LDBL_TRUE_MIN, 0, 3), "-0.000");
-  EXPECT_EQ(fixed_text(5e-18L, 0, 17), "0.00000000000000001");
-}
-
-TEST(NumberTextFixed, SeventeenDigitsThenZeros) {
-  EXPECT_EQ(fixed_text(123456789.123456789L, 0, 10), "123456789.1234567900");
-  EXPECT_EQ(fixed_text(99999999999999999.5L, 0, 1), "100000000000000000.0");
-  EXPECT_EQ(fixed_text(1e35L, 0, 0), "100000000000000000000000000000000000");
-}
-
-TEST(NumberTextFixed, SwitchesToScientificFrom1e36) {
-  EXPECT_EQ(fixed_text(std::nextafter(1e36L, kInf), 0, 2), " 1.0000000000000000E+0036");
-  EXPECT_EQ(fixed_text(-2e300L, 30, 0), "     -2.0000000000000000E+0300");
-  // 1e36 is stored just below 10^36 and rounds up to it at the 17th digit:
-  // written in the scientific form, whose rounding carries through every digit.
-  EXPECT_EQ(fixed_text(1e36L, 0, 1), " 1.00000000000000000E+0036");
-  EXPECT_EQ(fixed_text(999999999999999940000000000000000000.0L, 0, 1),
-            "999999999999999940000000000000000000.0");
-}
-
-TEST(NumberTextSpecial, NanAndInfinitiesInBothForms) {
-  EXPECT_EQ(scientific_text(kNan, 6), "   Nan");
-  EXPECT_EQ(scientific_text(kInf, -1), "+Inf");
-  EXPECT_EQ(scientific_text(-kInf, 0), "-Inf");
-  EXPECT_EQ(fixed_text(-kNan, 5, 2), "  Nan");
-  EXPECT_EQ(fixed_text(kInf, 5, 2), " +Inf");
-  EXPECT_EQ(fixed_text(-kInf, 2, 2), "-Inf");
 }
 
 TEST(NumberTextInteger, DigitsSignAndWidth) {
@@ -150,153 +93,80 @@ TEST(NumberTextInteger, DigitsSignAndWidth) {
 }
 
 TEST(NumberTextWriters, WritePaddedTexts) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* f = open_memstream(&buffer, &size);
-  ASSERT_NE(f, nullptr);
-  {
-    TextWriter out(f, "memory", "test output");
-    write_scientific(out, 0.5L, 12);
-    write_fixed(out, -1.25L, 8, 1);
-    write_integer(out, 7, 3);
-    write_fixed(out, 1e-3L, -1, 3);
-    write_scientific(out, kNan, 5);
-    EXPECT_EQ(out.column(), 12 + 8 + 3 + 5 + 5);
-    out.flush();
-  }
-  std::fclose(f);
-  EXPECT_EQ(std::string(buffer, size), " 5.000E-0001    -1.3  70.001  Nan");
-  std::free(buffer);
+  qor_test::CapturedConsole c;
+  TextWriter& out = c.console().out();
+  write_scientific(out, 0.5L, 12);
+  write_fixed(out, -1.25L, 8, 1);
+  write_integer(out, 7, 3);
+  write_fixed(out, 1e-3L, -1, 3);
+  write_scientific(out, kNan, 5);
+  EXPECT_EQ(out.column(), 12 + 8 + 3 + 5 + 5);
+  EXPECT_EQ(c.text(), " 5.000E-0001    -1.3  70.001  Nan");
 }
 
-TEST(NumberTextRS, ShortensTheExponent) {
-  EXPECT_EQ(RS(1234.5678L, 8), " 1.2E+03");
-  EXPECT_EQ(RS(1234.5678L, 7), " 1.2E+03");
-  EXPECT_EQ(RS(-0.0L, 8), "-0.0E+00");
-  EXPECT_EQ(RS(9.999L, 8), " 1.00E+01");
-  EXPECT_EQ(RS(0.015625L, 12), " 1.56250E-02");
-  EXPECT_EQ(RS(-1.5L, 23), "-1.5000000000000000E+00");
-  EXPECT_EQ(RS(1.5L, 28), "      1.5000000000000000E+00");
+TEST(NumberTextRS, Examples) {
+  const struct {
+    REAL value;
+    int width;
+    const char* text;
+  } cases[] = {
+      {1234.5678L, 8, " 1.2E+03"}, {1234.5678L, 7, " 1.2E+03"}, {-0.0L, 8, "-0.0E+00"}, {9.999L, 8, " 1.00E+01"},
+      {0.015625L, 12, " 1.56250E-02"}, {-1.5L, 23, "-1.5000000000000000E+00"},
+      {1.5L, 28, "      1.5000000000000000E+00"},
+      // Long exponents keep every digit.
+      {1.5e-123L, 8, " 1.5E-123"}, {2e300L, 10, " 2.000E+300"}, {-1e-4931L, 8, "-1.0E-4931"},
+      {LDBL_MAX, 8, " 1.2E+4932"},
+      // Wide fields are not cut, but the result holds at most 30 characters.
+      {1.5L, 29, "       1.5000000000000000E+00"}, {-1.5L, 30, "       -1.5000000000000000E+00"},
+      {1.5L, 200, "        1.5000000000000000E+00"},
+      // Special values stay whole.
+      {kNan, 8, "     Nan"}, {-kInf, 3, "    -Inf"}, {kInf, 12, "        +Inf"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RS(c.value, c.width), c.text) << c.width;
   EXPECT_EQ(RS(1.5L, 28).size(), 28u);
-}
-
-TEST(NumberTextRS, KeepsEveryDigitOfLongExponents) {
-  EXPECT_EQ(RS(1.5e-123L, 8), " 1.5E-123");
-  EXPECT_EQ(RS(2e300L, 10), " 2.000E+300");
-  EXPECT_EQ(RS(-1e-4931L, 8), "-1.0E-4931");
-  EXPECT_EQ(RS(LDBL_MAX, 8), " 1.2E+4932");
-}
-
-TEST(NumberTextRS, WideFieldsAreNotCut) {
-  EXPECT_EQ(RS(1.5L, 29), "       1.5000000000000000E+00");
-  EXPECT_EQ(RS(-1.5L, 30), "       -1.5000000000000000E+00");
-  // The result holds at most 30 characters: wider fields stay at 30.
-  EXPECT_EQ(RS(1.5L, 200), "        1.5000000000000000E+00");
-}
-
-TEST(NumberTextRS, SpecialValuesStayWhole) {
-  EXPECT_EQ(RS(kNan, 8), "     Nan");
-  EXPECT_EQ(RS(-kInf, 3), "    -Inf");
-  EXPECT_EQ(RS(kInf, 12), "        +Inf");
 }
 
 // ---------------------------------------------------------------------------
 // Independent check: the texts of random values against their exact decimal
-// expansion, computed here with plain schoolbook arithmetic.
+// expansion, computed here with plain schoolbook arithmetic. x = m * 2^e is
+// the integer m * 2^e, or m * 5^-e scaled by 10^e.
 
-using Nat = std::vector<std::uint32_t>;  // little-endian base 2^32, no top zeros
+using Decimal = std::vector<std::uint32_t>;  // little-endian base 10^9
+constexpr std::uint64_t kBase = 1000000000;
 
-void trim(Nat& a) {
-  while (!a.empty() && a.back() == 0) a.pop_back();
-}
-
-Nat nat(std::uint64_t v) {
-  Nat a{static_cast<std::uint32_t>(v), static_cast<std::uint32_t>(v >> 32)};
-  trim(a);
-  return a;
-}
-
-void mul_small(Nat& a, std::uint32_t f) {
-  std::uint64_t carry = 0;
-  for (auto& limb : a) {
-    const std::uint64_t t = static_cast<std::uint64_t>(limb) * f + carry;
-    limb = static_cast<std::uint32_t>(t);
-    carry = t >> 32;
+Decimal times(const Decimal& a, std::uint64_t f) {
+  Decimal r(a.size() + 3, 0);
+  for (std::size_t shift = 0; f != 0; ++shift, f /= kBase) {
+    std::uint64_t carry = 0;
+    for (std::size_t i = 0; i + shift < r.size(); ++i) {
+      const std::uint64_t t = r[i + shift] + (i < a.size() ? a[i] * (f % kBase) : 0) + carry;
+      r[i + shift] = static_cast<std::uint32_t>(t % kBase);
+      carry = t / kBase;
+    }
   }
-  if (carry != 0) a.push_back(static_cast<std::uint32_t>(carry));
-  trim(a);
+  while (r.size() > 1 && r.back() == 0) r.pop_back();
+  return r;
 }
 
-void add(Nat& a, const Nat& b) {
-  if (a.size() < b.size()) a.resize(b.size(), 0);
-  std::uint64_t carry = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const std::uint64_t t = static_cast<std::uint64_t>(a[i]) + (i < b.size() ? b[i] : 0) + carry;
-    a[i] = static_cast<std::uint32_t>(t);
-    carry = t >> 32;
-  }
-  if (carry != 0) a.push_back(static_cast<std::uint32_t>(carry));
+// base^k (base 2 or 5), from a table of every 64th power.
+Decimal power(std::uint64_t base, int k) {
+  static std::vector<Decimal> tables[6];  // by base
+  std::vector<Decimal>& table = tables[base];
+  const auto raise = [base](Decimal a, int by) {
+    for (; by > 0; by -= 27) {  // 5^27 < 2^64
+      std::uint64_t f = 1;
+      for (int i = 0; i < std::min(by, 27); ++i) f *= base;
+      a = times(a, f);
+    }
+    return a;
+  };
+  if (table.empty()) table.push_back({1});
+  while (static_cast<int>(table.size()) <= k / 64) table.push_back(raise(table.back(), 64));
+  return raise(table[static_cast<std::size_t>(k / 64)], k % 64);
 }
 
-void shift_left(Nat& a, int bits) {
-  if (a.empty()) return;
-  a.insert(a.begin(), static_cast<std::size_t>(bits / 32), 0);
-  for (int i = 0; i < bits % 32; ++i) mul_small(a, 2);
-}
-
-Nat times(const Nat& a, std::uint64_t f) {
-  Nat low = a;
-  mul_small(low, static_cast<std::uint32_t>(f));
-  Nat high = a;
-  mul_small(high, static_cast<std::uint32_t>(f >> 32));
-  if (!high.empty()) high.insert(high.begin(), 0);
-  add(low, high);
-  trim(low);
-  return low;
-}
-
-int compare(const Nat& a, const Nat& b) {
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  for (std::size_t i = a.size(); i-- > 0;)
-    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-  return 0;
-}
-
-const Nat& pow5(int k) {
-  static std::vector<Nat> table{nat(1)};
-  while (static_cast<int>(table.size()) <= k) {
-    Nat next = table.back();
-    mul_small(next, 5);
-    table.push_back(std::move(next));
-  }
-  return table[static_cast<std::size_t>(k)];
-}
-
-// a as mantissa * 2^exponent, roughly, for estimates only.
-REAL approximate(const Nat& a, int& exponent) {
-  REAL v = 0;
-  const std::size_t top = a.size() > 3 ? a.size() - 3 : 0;
-  for (std::size_t i = a.size(); i-- > top;) v = v * 4294967296.0L + a[i];
-  exponent = static_cast<int>(top) * 32;
-  return v;
-}
-
-// x = m * 2^e against 10^j as the integers num / den.
-void ratio(std::uint64_t m, int e, int j, Nat& num, Nat& den) {
-  num = nat(m);
-  den = nat(1);
-  if (j >= 0)
-    den = pow5(j);
-  else
-    num = times(pow5(-j), m);
-  if (e - j >= 0)
-    shift_left(num, e - j);
-  else
-    shift_left(den, j - e);
-}
-
-// The 19 leading decimal digits of x > 0, truncated, and the exponent of
-// the first of them.
+// At least 19 leading decimal digits of x > 0, truncated, and the exponent
+// of the first of them.
 struct Expansion {
   std::string digits;
   int exponent;
@@ -307,27 +177,16 @@ Expansion expand(REAL x) {
   const REAL fraction = std::frexp(x, &ex);
   const auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 64));
   const int e = ex - 64;
-  Nat num;
-  Nat den;
-  const auto at_least = [&](int j) {
-    ratio(m, e, j, num, den);
-    return compare(num, den) >= 0;
-  };
-  int exponent = static_cast<int>(std::floor(std::log10(x)));
-  while (!at_least(exponent)) --exponent;
-  while (at_least(exponent + 1)) ++exponent;
-
-  ratio(m, e, exponent - 18, num, den);
-  int num_exp = 0;
-  int den_exp = 0;
-  const REAL top_num = approximate(num, num_exp);
-  const REAL top_den = approximate(den, den_exp);
-  const REAL estimate = std::ldexp(top_num / top_den, num_exp - den_exp);
-  auto t = static_cast<std::uint64_t>(std::clamp(estimate, 1e18L, 9999999999999999999.0L));
-  while (compare(times(den, t + 1), num) <= 0) ++t;
-  while (compare(times(den, t), num) > 0) --t;
-  EXPECT_TRUE(t >= 1000000000000000000ULL && t <= 9999999999999999999ULL);
-  return {std::to_string(t), exponent};
+  const Decimal n = times(e >= 0 ? power(2, e) : power(5, -e), m);
+  std::string digits = std::to_string(n.back());
+  const auto length = static_cast<int>(digits.size() + 9 * (n.size() - 1));
+  char limb[16];
+  for (std::size_t i = n.size() - 1; i-- > 0 && digits.size() < 19;) {
+    std::snprintf(limb, sizeof limb, "%09u", static_cast<unsigned>(n[i]));
+    digits += limb;
+  }
+  digits.resize(std::max<std::size_t>(digits.size(), 19), '0');  // only when n had no more digits
+  return {digits, length - 1 - std::max(-e, 0)};
 }
 
 REAL increased(REAL x) {
