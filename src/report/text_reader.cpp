@@ -40,7 +40,7 @@ TextReader::TextReader(const std::string& path, const std::string& role)
   if (file_ == nullptr) throw_file_error(errno, "open", role, path);
 }
 
-TextReader::TextReader(std::string text, const std::string& name, const std::string& role)
+TextReader::TextReader(const std::string& text, const std::string& name, const std::string& role)
     : name_(name), role_(role), buffer_(text.begin(), text.end()), len_(text.size()), memory_(true) {}
 
 TextReader::~TextReader() {

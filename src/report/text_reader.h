@@ -21,7 +21,7 @@ class TextReader {
   // Opens path for reading; role names the file in error reports ("data file").
   TextReader(const std::string& path, const std::string& role);
   // Reads from text held in memory (tests, fuzzing).
-  TextReader(std::string text, const std::string& name, const std::string& role);
+  TextReader(const std::string& text, const std::string& name, const std::string& role);
   TextReader(const TextReader&) = delete;
   TextReader& operator=(const TextReader&) = delete;
   ~TextReader();
