@@ -72,3 +72,19 @@ TEST(ContributionTables, OneEntryTablesNeedNoSort) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ContributionTables, NoAnalysisTablesTheMatrixAfterTheReferenceRow) {
+  qor_test::TempDir dir;
+  qor_test::write_file("d.txt", "1 1 1\r\n2 -5 3\r\n1 4 1\r\n");
+  const auto run = qor_test::run_qor({"d.txt,TW1,NS", "r.txt", "", "", "", "R1"});
+  ASSERT_EQ(run.status, 0) << run.out;
+  // Rows 2 and 3 minus row 1: (1, -6, 2) and (0, 3, 0), labelled with their original numbers.
+  const auto lines = lines_of(qor_test::read_file("r.txt"));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[3], " 2.00000E+0000 -6.00000E+0000  6.00000E+0000      2      2");
+  EXPECT_EQ(lines[4], " 3.00000E+0000  3.00000E+0000  3.00000E+0000      3      2");
+}
+
+}  // namespace
