@@ -9,6 +9,7 @@
 
 #include "analysis/eigen_analysis.h"
 #include "analysis/remainder_stats.h"
+#include "common/ascii.h"
 #include "common/bounded_string.h"
 #include "common/run_state.h"
 #include "control/console.h"
@@ -21,13 +22,6 @@
 namespace {
 
 using DATAFILE = BoundedString<12>;
-
-std::string upper_case(std::string_view text) {
-  std::string result(text);
-  for (char& c : result)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return result;
-}
 
 REAL fractional_part(REAL v) { return v - std::trunc(v); }
 
@@ -324,7 +318,7 @@ void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, 
   const DATAFILE name(OUT);
   AnalysisContext q{s, TP, ES, DR, SM, ER, ERPR, W, D, U, ER != 0 || ERPR != 0, !name.empty(), nullptr};
   if (q.ERB) compute_element_variances(s, ER, ERPR);
-  const std::string file_name = upper_case(name.view());
+  const std::string file_name = ascii_upper(name.view());
   TextWriter* report = nullptr;
   std::optional<TextWriter> report_file;
   if (q.NO) {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <limits>
 
+#include "common/ascii.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "report/text_reader.h"
@@ -15,15 +16,6 @@ std::string_view skip_blanks_and_tabs(std::string_view text) {
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   return text.substr(i);
 }
-
-std::string upper_case(std::string_view text) {
-  std::string result(text);
-  for (char& c : result)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return result;
-}
-
-char upper_letter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool contains(std::string_view text, std::string_view what) {
   return text.find(what) != std::string_view::npos;
@@ -62,7 +54,7 @@ std::string read_list_keyword(std::string_view upper, std::string_view original,
 
 void read_data_file_parameter(RunState& s, std::string_view p) {
   s.AFNI = p;
-  const std::string upper = upper_case(p);
+  const std::string upper = ascii_upper(p);
   s.BTOR = contains(upper, ",TOR");
   s.CTOC = contains(upper, ",TOC");
   s.PCRC = contains(upper, ",CRC");
@@ -94,7 +86,7 @@ void read_report_parameter(RunState& s, std::string_view p) {
 }
 
 void read_format_parameter(RunState& s, std::string_view p) {
-  std::string text = upper_case(p);
+  std::string text = ascii_upper(p);
   const std::size_t letter_s = text.find('S');
   if (letter_s != std::string::npos) {
     s.LSD = true;
@@ -114,7 +106,7 @@ void read_format_parameter(RunState& s, std::string_view p) {
 // Parameter 6 and the O key: R or C followed by a whole number.
 void read_reference(RunState& s, std::string_view p) {
   if (p.empty()) return;
-  const char first = upper_letter(p[0]);
+  const char first = ascii_upper(p[0]);
   if (first == 'R') s.OSR = read_whole_number32(p.substr(1)).value_or(0);
   if (first == 'C') s.OSC = read_whole_number32(p.substr(1)).value_or(0);
 }
@@ -257,7 +249,7 @@ void read_parameter_file(RunState& s, TextReader& file) {
   constexpr std::size_t kMaxLine = 255;
   while (file.skip_blanks_and_line_ends()) {
     const std::string line = file.read_line_text(kMaxLine);
-    const char key = upper_letter(line[0]);
+    const char key = ascii_upper(line[0]);
     std::string_view value = std::string_view(line).substr(std::min<std::size_t>(2, line.size()));
     while (!value.empty() && static_cast<unsigned char>(value[0]) <= 32) value.remove_prefix(1);
     apply_parameter_line(s, key, value);
