@@ -27,14 +27,6 @@ REAL fractional_part(REAL v) { return v - std::trunc(v); }
 
 // ---- Step listing -------------------------------------------------------
 
-void write_number(TextWriter& out, REAL v, int W, int D) {
-  if (D < 0) {
-    write_scientific(out, v, W);
-  } else {
-    write_fixed(out, v, W, D);
-  }
-}
-
 // HELP1: the column labels, whole numbers without decimals.
 void HELP1(const RunState& s, TextWriter& out, int W) {
   for (std::int32_t K = 1; K <= s.M; ++K) {

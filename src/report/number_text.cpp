@@ -538,3 +538,11 @@ NUMOUT RS(REAL R, int W) {
   if (W > kWidest) s = right_aligned(s, std::min(W, capacity));
   return NUMOUT(s);
 }
+
+void write_number(TextWriter& out, REAL value, int width, int decimals) {
+  if (decimals < 0) {
+    write_scientific(out, value, width);
+  } else {
+    write_fixed(out, value, width, decimals);
+  }
+}

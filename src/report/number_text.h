@@ -42,6 +42,8 @@ std::string integer_text(std::int64_t value, int width);
 void write_scientific(TextWriter& out, REAL value, int width);
 void write_fixed(TextWriter& out, REAL value, int width, int decimals);
 void write_integer(TextWriter& out, std::int64_t value, int width);
+// The report's number form: scientific when decimals is negative, else fixed.
+void write_number(TextWriter& out, REAL value, int width, int decimals);
 
 // RS: the scientific text in width W+2 with its exponent shortened to two
 // digits ("E+03"). An exponent of three or more digits keeps all of them

@@ -10,15 +10,6 @@ namespace {
 
 constexpr char kPlusMinus = '\xF1';  // the plus-minus sign of code page 437
 
-// NF: scientific when KD is negative, else fixed with KD decimals.
-void write_nf(TextWriter& out, REAL v, int w, int KD) {
-  if (KD < 0) {
-    write_scientific(out, v, w);
-  } else {
-    write_fixed(out, v, w, KD);
-  }
-}
-
 // LF: a label with a fractional part below 0.0005 as a whole number, else with 3 decimals.
 void write_label(TextWriter& out, REAL v, int w) {
   const REAL fraction = v - std::trunc(v);
@@ -66,7 +57,7 @@ void write_statistics(const RunState& s, TextWriter& T, int w) {
       T.line_end();
     }
     T.write(kLabels[(j - 1) % 4]);
-    for (std::int32_t i = 1; i <= s.MIN; ++i) write_nf(T, s.AR[j][i], w, s.KD);
+    for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, s.AR[j][i], w, s.KD);
     T.line_end();
   }
 }
@@ -90,12 +81,12 @@ void PRINTRES(const RunState& s, TextWriter& T, std::int16_t W1) {
   T.line_end();
   write_legend(s, T);
   T.write(" D: ");
-  for (std::int32_t i = 1; i <= s.MIN; ++i) write_nf(T, s.A[0][i], w, s.KD);
+  for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, s.A[0][i], w, s.KD);
   T.line_end();
   if (s.MER != 0 || s.MERPR != 0) {
     T.write("   ");
     T.write(kPlusMinus);
-    for (std::int32_t i = 1; i <= s.MIN; ++i) write_nf(T, std::sqrt(s.SD[i][i]), w, s.KD);
+    for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, std::sqrt(s.SD[i][i]), w, s.KD);
     T.line_end();
   }
   write_label_lines(
