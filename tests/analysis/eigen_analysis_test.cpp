@@ -1,76 +1,67 @@
-// Eigenvalue mode through the built program and its report file.
+// Eigenvalue mode through the built program and its report file, and the residual test's sums.
+#include "analysis/eigen_analysis.h"
+
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "analysis/qor.h"
+#include "control/settings.h"
 #include "e2e/run_support.h"
+#include "input/run_driver.h"
 #include "test_support.h"
 
 namespace {
 
-using qor_test::crlf;
-using qor_test::read_file;
-using qor_test::run_qor;
-using qor_test::TempDir;
-using qor_test::write_file;
+using ::testing::IsNotSubstring;
+using ::testing::IsSubstring;
+
+// Runs qor in a fresh directory holding `data` as the data file args[0]; returns the run and the report file.
+std::pair<qor_test::RunResult, std::string> run_on(const std::string& data, const std::vector<std::string>& args,
+                                                   const std::string& report) {
+  qor_test::TempDir dir;
+  qor_test::write_file(args[0], data);
+  auto run = qor_test::run_qor(args);
+  return {run, qor_test::read_file(report)};
+}
 
 TEST(EigenvalueMode, NoErrorLayoutWithTheEigenvectorCheck) {
-  TempDir dir;
-  write_file("e.txt", "3 0\r\n0 1\r\n");
-  const auto run = run_qor({"e.txt", "eig.txt", "E7:3", "", "0"});
+  const auto [run, report] = run_on("3 0\r\n0 1\r\n", {"e.txt", "eig.txt", "E7:3", "", "0"}, "EIG.TXT");
   ASSERT_EQ(run.status, 0) << run.out;
-  EXPECT_EQ(read_file("EIG.TXT"),
-            crlf({"N_row: 2. N_column: 2.", "Input parameters: e.txt eig.txt E7:3 0",
-                  "Solutions for Ax=\xE6x, A must be a real, symmetric matrix.", "         EIGENVALUE",
-                  "\xE6" "1(1)= 3.000E+00", "vector (x)  A(  1,i)*x   Ratio",
-                  " 1.000E+00  3.000E+00  3.000E+00", " 0.000E+00  0.000E+00  div. by 0",
-                  "\xE6" "2(2)= 1.000E+00", "vector (x)  A(  2,i)*x   Ratio",
-                  " 0.000E+00  0.000E+00  div. by 0", " 1.000E+00  1.000E+00  1.000E+00"}));
+  EXPECT_EQ(report,
+            qor_test::crlf({"N_row: 2. N_column: 2.", "Input parameters: e.txt eig.txt E7:3 0",
+                            "Solutions for Ax=\xE6x, A must be a real, symmetric matrix.", "         EIGENVALUE",
+                            "\xE6" "1(1)= 3.000E+00", "vector (x)  A(  1,i)*x   Ratio",
+                            " 1.000E+00  3.000E+00  3.000E+00", " 0.000E+00  0.000E+00  div. by 0",
+                            "\xE6" "2(2)= 1.000E+00", "vector (x)  A(  2,i)*x   Ratio",
+                            " 0.000E+00  0.000E+00  div. by 0", " 1.000E+00  1.000E+00  1.000E+00"}));
   // No progress lines without errors, and no result report in this mode.
   EXPECT_EQ(run.out.substr(38, 5), "Time:");
-  EXPECT_EQ(run.out.find("D,R,C"), std::string::npos);
+  EXPECT_PRED_FORMAT2(IsNotSubstring, "D,R,C", run.out);
 }
 
 TEST(EigenvalueMode, ZeroMatrixShowsDivByZeroWithoutDividing) {
-  TempDir dir;
-  write_file("z.txt", "0 0\r\n0 0\r\n");
-  const auto run = run_qor({"z.txt", "z.out", "E12:3"});
+  const auto [run, report] = run_on("0 0\r\n0 0\r\n", {"z.txt", "z.out", "E12:3"}, "Z.OUT");
   ASSERT_EQ(run.status, 0) << run.out;
-  const std::string report = read_file("Z.OUT");
-  EXPECT_NE(report.find(" 0.00000E+00  0.00000E+00    div. by 0"), std::string::npos) << report;
-  EXPECT_EQ(report.find("Nan"), std::string::npos) << report;
+  EXPECT_PRED_FORMAT2(IsSubstring, " 0.00000E+00  0.00000E+00    div. by 0", report);
+  EXPECT_PRED_FORMAT2(IsNotSubstring, "Nan", report);
 }
 
 TEST(EigenvalueMode, StepCountAndProductMatrix) {
-  TempDir dir;
-  write_file("p.txt", "1 2\r\n3 4\r\n5 6\r\n");
-  const auto run = run_qor({"p.txt", "p.out*", "B", "0.01", "1"});
+  const auto [run, report] = run_on("1 2\r\n3 4\r\n5 6\r\n", {"p.txt", "p.out*", "B", "0.01", "1"}, "P.OUT");
   ASSERT_EQ(run.status, 0) << run.out;
-  const std::string report = read_file("P.OUT");
   // One eigenvalue of the 2 x 2 product matrix, examined with the residual test.
-  EXPECT_NE(report.find("\xE6" "1(2)= 9.074E+01\xF1"), std::string::npos) << report;
-  EXPECT_EQ(report.find("\xE6" "2("), std::string::npos);
-  EXPECT_NE(run.out.find("1/1\r\n"), std::string::npos);
+  EXPECT_PRED_FORMAT2(IsSubstring, "\xE6" "1(2)= 9.074E+01\xF1", report);
+  EXPECT_PRED_FORMAT2(IsNotSubstring, "\xE6" "2(", report);
+  EXPECT_PRED_FORMAT2(IsSubstring, "1/1\r\n", run.out);
 }
 
 TEST(EigenvalueMode, RelativeErrorOnlyLeavesZeroElementsOutOfTheSum) {
-  TempDir dir;
-  write_file("r.txt", "2 0\r\n0 1\r\n");
-  const auto run = run_qor({"r.txt", "r.out*", "E", "@10"});
+  const auto [run, report] = run_on("2 0\r\n0 1\r\n", {"r.txt", "r.out*", "E", "@10"}, "R.OUT");
   ASSERT_EQ(run.status, 0) << run.out;
-  const std::string report = read_file("R.OUT");
-  EXPECT_EQ(report.find("Nan"), std::string::npos) << report;
-  EXPECT_EQ(report.find("Inf"), std::string::npos) << report;
+  EXPECT_PRED_FORMAT2(IsNotSubstring, "Nan", report);
+  EXPECT_PRED_FORMAT2(IsNotSubstring, "Inf", report);
 }
-
-}  // namespace
-
-#include <random>
-
-#include "analysis/eigen_analysis.h"
-#include "analysis/qor.h"
-#include "control/settings.h"
-#include "input/run_driver.h"
-
-namespace {
 
 // The residual sums as first written: the data rebuilt from scratch for every eigenvalue.
 ResidualTest literal_residual_test(const RunState& s, std::int32_t I) {
@@ -88,11 +79,9 @@ ResidualTest literal_residual_test(const RunState& s, std::int32_t I) {
           C = C + p * s.T[S][J];
         }
       }
-      const REAL F = std::fabs(s.A[S][R] - C);
-      const REAL E = std::sqrt(s.SD[S][R]);
+      const REAL F = std::fabs(s.A[S][R] - C), E = std::sqrt(s.SD[S][R]);
       if (E != 0) r.G = r.G + (F / E) * (F / E);
-      for (int j = 1; j <= 3; ++j)
-        if (F > j * E) ++r.NR[j];
+      for (int j = 1; j <= 3; ++j) r.NR[j] += F > j * E;
     }
   return r;
 }
@@ -120,10 +109,9 @@ TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
     QOR(s, "", true, true, false, false, s.MER, s.MERPR, 10, 3, 0);
     ResidualTester tester(s, s.MIN);
     for (std::int32_t I = 1; I <= s.MIN; ++I) {
-      const ResidualTest fast = tester.test(I);
-      const ResidualTest literal = literal_residual_test(s, I);
+      const ResidualTest fast = tester.test(I), literal = literal_residual_test(s, I);
       EXPECT_EQ(fast.G, literal.G) << rows << "x" << cols << " I=" << I;
-      for (int j = 1; j <= 3; ++j) EXPECT_EQ(fast.NR[j], literal.NR[j]);
+      for (int j = 1; j <= 3; ++j) EXPECT_EQ(fast.NR[j], literal.NR[j]) << rows << "x" << cols << " I=" << I;
     }
   }
 }

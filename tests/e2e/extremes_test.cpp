@@ -9,9 +9,16 @@
 namespace {
 
 using qor_test::read_file;
-using qor_test::run_qor;
-using qor_test::TempDir;
 using qor_test::write_file;
+
+// Runs qor and expects the given exit status, showing the arguments and the output otherwise.
+qor_test::RunResult run_expecting(const std::vector<std::string>& args, int status = 0) {
+  auto run = qor_test::run_qor(args);
+  std::string shown;
+  for (const auto& arg : args) shown += arg + " ";
+  EXPECT_EQ(run.status, status) << shown << "\n" << run.out;
+  return run;
+}
 
 // Every analysis mode on one data file.
 const std::vector<std::vector<std::string>> kModes = {
@@ -21,94 +28,77 @@ const std::vector<std::vector<std::string>> kModes = {
 };
 
 void expect_every_mode_finishes(const std::string& data, bool histogram_refused = false) {
-  TempDir dir;
+  qor_test::TempDir dir;
   write_file("d.txt", data);
-  for (const auto& args : kModes) {
-    const auto run = run_qor(args);
-    const bool histogram = args[0].find(",TG") != std::string::npos;
-    EXPECT_EQ(run.status, histogram && histogram_refused ? 64 : 0) << args[0] << " " << args[1] << "\n" << run.out;
-  }
+  for (const auto& args : kModes)
+    run_expecting(args, histogram_refused && args[0].find(",TG") != std::string::npos ? 64 : 0);
 }
 
-TEST(Extremes, ValuesNearTheLimitsOfReal) {
+// Each run in a fresh working directory.
+struct Extremes : ::testing::Test {
+  qor_test::TempDir dir;
+};
+
+TEST_F(Extremes, ValuesNearTheLimitsOfReal) {
   expect_every_mode_finishes("1e4930 -1e4931 1e-4940\r\n-1e-4935 1e4900 3\r\n1.1e4932 0 -1.1e4932\r\n",
                              /*histogram_refused=*/true);
 }
 
-TEST(Extremes, HistogramWithTooManyClassesIsRefused) {
-  TempDir dir;
+TEST_F(Extremes, HistogramWithTooManyClassesIsRefused) {
   write_file("d.txt", "1 333333\r\n2 3\r\n");
-  const auto run = run_qor({"d.txt,TG0.1", "o"});
-  EXPECT_EQ(run.status, 64);
-  EXPECT_NE(run.out.find("\r\nError: the histogram class width 1.00000E-0001 is too small for elements up to "
-                         "3.33333E+0005: it would need 6666662 classes"),
-            std::string::npos)
-      << run.out;
+  const auto run = run_expecting({"d.txt,TG0.1", "o"}, 64);
+  EXPECT_PRED_FORMAT2(::testing::IsSubstring,
+                      "\r\nError: the histogram class width 1.00000E-0001 is too small for elements up to "
+                      "3.33333E+0005: it would need 6666662 classes",
+                      run.out);
   EXPECT_FALSE(std::filesystem::exists("Qorgauss.bin"));
   EXPECT_FALSE(std::filesystem::exists("O"));
 }
 
-TEST(Extremes, SelectionListTooLongForItsCapacityIsRefused) {
-  TempDir dir;
+TEST_F(Extremes, SelectionListTooLongForItsCapacityIsRefused) {
   write_file("d.txt", "1 2\r\n3 4\r\n");
   std::string list = "d.txt,C[";
   for (int i = 0; i < 130; ++i) list += "1,";
-  const auto run = run_qor({list + "1]", "o"});
-  EXPECT_EQ(run.status, 64);
+  const auto run = run_expecting({list + "1]", "o"}, 64);
   EXPECT_EQ(run.out.rfind("Error: the list after \",C[\" is 263 characters long; at most 255 fit.", 0), 0u) << run.out;
 }
 
-TEST(Extremes, ZerosAndNegativeZeros) {
+TEST_F(Extremes, ZerosAndNegativeZeros) {
   expect_every_mode_finishes("0 -0 0\r\n-0 0 -0\r\n");
-  TempDir dir;
   write_file("z.txt", "-0 -0\r\n-0 -0\r\n");
-  const auto run = run_qor({"z.txt", "z.out", "S"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(read_file("Z.OUT").find("Nan"), std::string::npos) << read_file("Z.OUT");
+  run_expecting({"z.txt", "z.out", "S"});
+  EXPECT_PRED_FORMAT2(::testing::IsNotSubstring, "Nan", read_file("Z.OUT"));
 }
 
-TEST(Extremes, HugeAndTinyErrors) {
-  TempDir dir;
+TEST_F(Extremes, HugeAndTinyErrors) {
   write_file("d.txt", "1 2\r\n3 4\r\n");
-  for (const char* error : {"1e4000", "1e-4000", "@1e4000", "1e-4000@1e-4000", "-5"}) {
-    for (const char* format : {"S", "B"}) {
-      const auto run = run_qor({"d.txt", "o", format, error});
-      EXPECT_EQ(run.status, 0) << error << " " << format << "\n" << run.out;
-    }
-  }
+  for (const char* error : {"1e4000", "1e-4000", "@1e4000", "1e-4000@1e-4000", "-5"})
+    for (const char* format : {"S", "B"}) run_expecting({"d.txt", "o", format, error});
 }
 
-TEST(Extremes, WidthsAndDecimals) {
-  TempDir dir;
+TEST_F(Extremes, WidthsAndDecimals) {
   write_file("d.txt", "1.5 2\r\n3 4.25\r\n");
   for (const char* format : {"S32767:32767", "S-32768:-32768", "0:0", "S1:-1", "B-32768:5", "B32767:-3",
                              "28:-1", "B29:3"}) {
-    const auto run = run_qor({"d.txt,TW2", "t", format});
-    EXPECT_EQ(run.status, 0) << format << "\n" << run.out.substr(0, 200);
-    const auto full = run_qor({"d.txt,TG0.5", "o", format, "0.1"});
-    EXPECT_EQ(full.status, 0) << format << "\n" << full.out.substr(0, 200);
+    run_expecting({"d.txt,TW2", "t", format});
+    run_expecting({"d.txt,TG0.5", "o", format, "0.1"});
   }
 }
 
-TEST(Extremes, LongLinesNamesAndTitles) {
-  TempDir dir;
+TEST_F(Extremes, LongLinesNamesAndTitles) {
   std::string wide;
   for (int j = 0; j < 20000; ++j) wide += (j ? " " : "") + std::to_string(j % 7);
   write_file("w.txt", wide + "\r\n" + wide + "\r\n");
-  EXPECT_EQ(run_qor({"w.txt", "w.out*", "", "", "2"}).status, 0);
+  run_expecting({"w.txt", "w.out*", "", "", "2"});
   write_file("t.txt", " 12345678901234567890 98765432109876543210\r\n"
                       "12345678901234567891 1 2\r\n-12345678901234567892 3 5\r\n");
-  const auto titled = run_qor({"t.txt,TOR,TOC", "t.out", "S", "0.1"});
-  EXPECT_EQ(titled.status, 0) << titled.out;
+  run_expecting({"t.txt,TOR,TOC", "t.out", "S", "0.1"});
   // Titles keep 17 significant digits in the report.
-  EXPECT_NE(read_file("T.OUT").find("\r\n t  -12345678901234568000"), std::string::npos) << read_file("T.OUT");
-  const std::string long_name(300, 'n');
-  const auto named = run_qor({long_name, "o"});
-  EXPECT_EQ(named.status, 2);
-  EXPECT_NE(named.out.find("Runtime error 2:"), std::string::npos);
+  EXPECT_PRED_FORMAT2(::testing::IsSubstring, "\r\n t  -12345678901234568000", read_file("T.OUT"));
+  EXPECT_PRED_FORMAT2(::testing::IsSubstring, "Runtime error 2:", run_expecting({std::string(300, 'n'), "o"}, 2).out);
 }
 
-TEST(Extremes, OneRowOrOneColumn) {
+TEST_F(Extremes, OneRowOrOneColumn) {
   expect_every_mode_finishes("5 -3 2 0\r\n");
   expect_every_mode_finishes("5\r\n-3\r\n2\r\n");
   expect_every_mode_finishes("7\r\n");

@@ -6,16 +6,21 @@
 
 namespace {
 
+using ::testing::IsNotSubstring;
+using ::testing::IsSubstring;
 using qor_test::crlf;
 using qor_test::read_file;
 using qor_test::run_qor;
-using qor_test::TempDir;
 using qor_test::write_file;
 
 const std::string kBlanks38(38, ' ');
 
-TEST(EndToEnd, EliminationReportWithErrors) {
-  TempDir dir;
+// Every run in a fresh working directory.
+struct EndToEnd : ::testing::Test {
+  qor_test::TempDir dir;
+};
+
+TEST_F(EndToEnd, EliminationReportWithErrors) {
   write_file("d.txt", "2 1\r\n1 3\r\n");
   const auto run = run_qor({"d.txt", "out.txt", "", "0.1"});
   EXPECT_EQ(run.status, 0);
@@ -35,8 +40,7 @@ TEST(EndToEnd, EliminationReportWithErrors) {
   EXPECT_EQ(run.out.substr(run.out.find("s\r\n") + 3), result);
 }
 
-TEST(EndToEnd, TitlesStatisticsAndNoDetail) {
-  TempDir dir;
+TEST_F(EndToEnd, TitlesStatisticsAndNoDetail) {
   write_file("d.txt", crlf({"   400   450.5   500", "  7  1 0 0", "  8  0 2 0", "  9  0 0 4"}));
   const auto run = run_qor({"d.txt,TOR,TOC", "rep.txt*", "S8:2"});
   EXPECT_EQ(run.status, 0);
@@ -55,8 +59,7 @@ TEST(EndToEnd, TitlesStatisticsAndNoDetail) {
                   "Sk:    1.63    0.26   -1.00", " K:    0.18   -0.85   -1.00"}));
 }
 
-TEST(EndToEnd, EigenvalueReportWithErrors) {
-  TempDir dir;
+TEST_F(EndToEnd, EigenvalueReportWithErrors) {
   write_file("e.txt", "2 1\r\n1 2\r\n");
   const auto run = run_qor({"e.txt", "eig.txt*", "E", "0.1"});
   EXPECT_EQ(run.status, 0);
@@ -69,45 +72,40 @@ TEST(EndToEnd, EigenvalueReportWithErrors) {
                           "\xE6" "2(1)= 1.000E+00\xF1 1.000E-01      0      0      0" +
                               report.substr(report.rfind("0      0      0") + 15, 10) +
                               "=> 1.000E+00 1.000E+00"}));
-  EXPECT_NE(run.out.find(kBlanks38 + "1/2\r\n2/2\r\nTime:"), std::string::npos) << run.out;
-  EXPECT_EQ(run.out.find("D,R,C"), std::string::npos);  // no result report in this mode
+  EXPECT_PRED_FORMAT2(IsSubstring, kBlanks38 + "1/2\r\n2/2\r\nTime:", run.out);
+  EXPECT_PRED_FORMAT2(IsNotSubstring, "D,R,C", run.out);  // no result report in this mode
 }
 
-TEST(EndToEnd, HistogramFile) {
-  TempDir dir;
+TEST_F(EndToEnd, HistogramFile) {
   write_file("d.txt", "0.2 -0.1\r\n0.05 0\r\n");
   const auto run = run_qor({"d.txt,TG0.1", ""});
   EXPECT_EQ(run.status, 0);
   // Bins of width 0.1 from -0.3; column 1 the input, column 2 the remainder after step 1.
   const std::string histogram = read_file("Qorgauss.bin");
   EXPECT_EQ(histogram.substr(0, 45), "-2.5000E-0001 0.0000000 0.0000000 0.0000000\r\n");
-  EXPECT_NE(histogram.find(" 5.0000E-0002 1.0000000"), std::string::npos) << histogram;
+  EXPECT_PRED_FORMAT2(IsSubstring, " 5.0000E-0002 1.0000000", histogram);
   EXPECT_EQ(histogram.substr(histogram.rfind("\r\n", histogram.size() - 3) + 2),
             " 0.0000000 0.0000000 0.0000000\r\n");
 }
 
-TEST(EndToEnd, MissingDataFile) {
-  TempDir dir;
+TEST_F(EndToEnd, MissingDataFile) {
   const auto run = run_qor({"missing.txt", "out.txt"});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "Runtime error 2: cannot open data file \"missing.txt\": the file does not exist.\r\n");
 }
 
-TEST(EndToEnd, LoneParameterNamesAParameterFile) {
-  TempDir dir;
+TEST_F(EndToEnd, LoneParameterNamesAParameterFile) {
   const auto run = run_qor({"nosuchfile"});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out.rfind("Runtime error 2: cannot open parameter file \"nosuchfile\"", 0), 0u) << run.out;
-  EXPECT_NE(run.out.find("qor ?"), std::string::npos);
+  EXPECT_PRED_FORMAT2(IsSubstring, "qor ?", run.out);
   write_file("p.txt", "A d.txt\r\nG r.txt\r\nN 1\r\n");
   write_file("d.txt", "1 2\r\n3 4\r\n");
-  const auto from_file = run_qor({"p.txt"});
-  EXPECT_EQ(from_file.status, 0);
+  EXPECT_EQ(run_qor({"p.txt"}).status, 0);
   EXPECT_EQ(read_file("R.TXT").substr(0, 49), "N_row: 2. N_column: 2.\r\nInput parameters: p.txt\r\n");
 }
 
-TEST(EndToEnd, BadDataStopsWithAFreshLine) {
-  TempDir dir;
+TEST_F(EndToEnd, BadDataStopsWithAFreshLine) {
   write_file("d.txt", "1 2\r\n3 4 5\r\n");
   const auto run = run_qor({"d.txt", "out.txt"});
   EXPECT_EQ(run.status, 106);
@@ -120,41 +118,33 @@ TEST(EndToEnd, BadDataStopsWithAFreshLine) {
   EXPECT_EQ(empty.out, "Error: data file \"d.txt\" holds no data row, so there is nothing to analyse.\r\n");
 }
 
-TEST(EndToEnd, UnwritableReportFile) {
-  TempDir dir;
+TEST_F(EndToEnd, UnwritableReportFile) {
   write_file("d.txt", "1 2\r\n3 4\r\n");
   std::filesystem::create_directory("SUB");
   const auto run = run_qor({"d.txt", "sub"});
   EXPECT_EQ(run.status, 21);  // EISDIR
-  EXPECT_NE(run.out.find("\r\nRuntime error 21: cannot create report file \"SUB\""), std::string::npos) << run.out;
+  EXPECT_PRED_FORMAT2(IsSubstring, "\r\nRuntime error 21: cannot create report file \"SUB\"", run.out);
 }
 
-}  // namespace
-
-namespace {
-
-TEST(EndToEnd, OutputsNeverReplaceTheirInputs) {
-  qor_test::TempDir dir;
+TEST_F(EndToEnd, OutputsNeverReplaceTheirInputs) {
   const std::string data = "1 2\r\n3 4\r\n";
-  qor_test::write_file("DATA.TXT", data);
+  write_file("DATA.TXT", data);
   // The report name is upper-cased: data.txt becomes DATA.TXT, the data file itself.
-  const auto report = qor_test::run_qor({"DATA.TXT", "data.txt"});
+  const auto report = run_qor({"DATA.TXT", "data.txt"});
   EXPECT_EQ(report.status, 17);
-  EXPECT_NE(report.out.find("Runtime error 17: the report file \"DATA.TXT\" is the data file \"DATA.TXT\""),
-            std::string::npos)
-      << report.out;
-  EXPECT_EQ(qor_test::read_file("DATA.TXT"), data);
+  EXPECT_PRED_FORMAT2(IsSubstring, "Runtime error 17: the report file \"DATA.TXT\" is the data file \"DATA.TXT\"",
+                      report.out);
+  EXPECT_EQ(read_file("DATA.TXT"), data);
   // A contribution table named like the data file under another spelling (a hard link).
   std::filesystem::create_hard_link("DATA.TXT", "alias.txt");
-  const auto table = qor_test::run_qor({"alias.txt,TW1", "./DATA.TXT"});
-  EXPECT_EQ(table.status, 17);
-  EXPECT_EQ(qor_test::read_file("DATA.TXT"), data);
+  EXPECT_EQ(run_qor({"alias.txt,TW1", "./DATA.TXT"}).status, 17);
+  EXPECT_EQ(read_file("DATA.TXT"), data);
   // The histogram file as the parameter file.
-  qor_test::write_file("Qorgauss.bin", "A DATA.TXT\r\nR 0.5\r\n");
-  const auto histogram = qor_test::run_qor({"Qorgauss.bin"});
+  write_file("Qorgauss.bin", "A DATA.TXT\r\nR 0.5\r\n");
+  const auto histogram = run_qor({"Qorgauss.bin"});
   EXPECT_EQ(histogram.status, 17);
-  EXPECT_NE(histogram.out.find("is the parameter file \"Qorgauss.bin\""), std::string::npos) << histogram.out;
-  EXPECT_EQ(qor_test::read_file("Qorgauss.bin"), "A DATA.TXT\r\nR 0.5\r\n");
+  EXPECT_PRED_FORMAT2(IsSubstring, "is the parameter file \"Qorgauss.bin\"", histogram.out);
+  EXPECT_EQ(read_file("Qorgauss.bin"), "A DATA.TXT\r\nR 0.5\r\n");
 }
 
 }  // namespace

@@ -9,7 +9,6 @@ namespace {
 
 using qor_test::read_file;
 using qor_test::run_qor;
-using qor_test::TempDir;
 using qor_test::write_file;
 
 // Header, heading and value lines of a table file.
@@ -21,8 +20,12 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-TEST(ContributionTables, ColumnTableLayout) {
-  TempDir dir;
+// Each run in a fresh working directory.
+struct ContributionTables : ::testing::Test {
+  qor_test::TempDir dir;
+};
+
+TEST_F(ContributionTables, ColumnTableLayout) {
   // Column 3 titled 450 holds -0.00123457 in input row 12 below the first step's pivot row.
   std::string data = "       400      425      450\r\n";
   for (int row = 1; row <= 12; ++row) {
@@ -41,11 +44,10 @@ TEST(ContributionTables, ColumnTableLayout) {
   // first of equal magnitude in the current row order.
   EXPECT_EQ(lines[3].substr(0, 44), " 4.00000E+0002  0.00000E+0000  0.00000E+0000");
   // The console shows the result report of the one elimination step.
-  EXPECT_NE(run.out.find(" D:   5.000"), std::string::npos) << run.out;
+  EXPECT_PRED_FORMAT2(::testing::IsSubstring, " D:   5.000", run.out);
 }
 
-TEST(ContributionTables, RowTableSortedByMagnitudeOnTheConsole) {
-  TempDir dir;
+TEST_F(ContributionTables, RowTableSortedByMagnitudeOnTheConsole) {
   write_file("d.txt", "1 -2 0.5\r\n0.1 3 -4\r\n2 2 -2\r\n");
   const auto run = run_qor({"d.txt,TW1", ""});
   ASSERT_EQ(run.status, 0) << run.out;
@@ -59,29 +61,21 @@ TEST(ContributionTables, RowTableSortedByMagnitudeOnTheConsole) {
   EXPECT_EQ(lines[5], " 1.00000E+0000 -2.00000E+0000  2.00000E+0000      1      2");
 }
 
-TEST(ContributionTables, OneEntryTablesNeedNoSort) {
-  TempDir dir;
+TEST_F(ContributionTables, OneEntryTablesNeedNoSort) {
   write_file("d.txt", "1 2 3\r\n");
-  const auto rows = run_qor({"d.txt,TW1", "r.txt"});
-  EXPECT_EQ(rows.status, 0);
+  EXPECT_EQ(run_qor({"d.txt,TW1", "r.txt"}).status, 0);
   EXPECT_EQ(lines_of(read_file("r.txt")).size(), 4u);
   write_file("c.txt", "1\r\n2\r\n3\r\n");
-  const auto columns = run_qor({"c.txt,TW1,CRC", "c.out"});
-  EXPECT_EQ(columns.status, 0);
+  EXPECT_EQ(run_qor({"c.txt,TW1,CRC", "c.out"}).status, 0);
   EXPECT_EQ(lines_of(read_file("c.out")).back(), " 1.00000E+0000  3.00000E+0000  3.00000E+0000      3      1");
 }
 
-}  // namespace
-
-namespace {
-
-TEST(ContributionTables, NoAnalysisTablesTheMatrixAfterTheReferenceRow) {
-  qor_test::TempDir dir;
-  qor_test::write_file("d.txt", "1 1 1\r\n2 -5 3\r\n1 4 1\r\n");
-  const auto run = qor_test::run_qor({"d.txt,TW1,NS", "r.txt", "", "", "", "R1"});
+TEST_F(ContributionTables, NoAnalysisTablesTheMatrixAfterTheReferenceRow) {
+  write_file("d.txt", "1 1 1\r\n2 -5 3\r\n1 4 1\r\n");
+  const auto run = run_qor({"d.txt,TW1,NS", "r.txt", "", "", "", "R1"});
   ASSERT_EQ(run.status, 0) << run.out;
   // Rows 2 and 3 minus row 1: (1, -6, 2) and (0, 3, 0), labelled with their original numbers.
-  const auto lines = lines_of(qor_test::read_file("r.txt"));
+  const auto lines = lines_of(read_file("r.txt"));
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[3], " 2.00000E+0000 -6.00000E+0000  6.00000E+0000      2      2");
   EXPECT_EQ(lines[4], " 3.00000E+0000  3.00000E+0000  3.00000E+0000      3      2");

@@ -2,19 +2,28 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include "common/run_error.h"
 #include "control/settings.h"
 #include "test_support.h"
 
 namespace {
 
-using qor_test::CapturedConsole;
-using qor_test::TempDir;
-using qor_test::write_file;
+using Grid = std::vector<std::vector<REAL>>;  // elements [1..rows][1..cols] of a matrix
+using Counts = std::tuple<int, int, int, int, int>;  // N0, M0, N, M, OSR
+
+Grid grid(const MATRIX& m, int rows, int cols) {
+  Grid g(rows, std::vector<REAL>(cols));
+  for (int i = 1; i <= rows; ++i)
+    for (int j = 1; j <= cols; ++j) g[i - 1][j - 1] = m[i][j];
+  return g;
+}
 
 struct Loader : ::testing::Test {
-  TempDir dir;
-  CapturedConsole captured;
+  qor_test::TempDir dir;
+  qor_test::CapturedConsole captured;
   RunState s{captured.console()};
 
   Loader() {
@@ -22,7 +31,7 @@ struct Loader : ::testing::Test {
     s.AFNI = "data.txt";
   }
   void load(const std::string& bytes) {
-    write_file("data.txt", bytes);
+    qor_test::write_file("data.txt", bytes);
     load_data_matrix(s);
   }
   RunError load_error(const std::string& bytes) {
@@ -34,6 +43,7 @@ struct Loader : ::testing::Test {
     ADD_FAILURE() << "expected the load to fail";
     return RunError(0, "");
   }
+  Counts counts() const { return {s.N0, s.M0, s.N, s.M, s.OSR}; }
 };
 
 TEST_F(Loader, WorkedSelection) {
@@ -41,22 +51,12 @@ TEST_F(Loader, WorkedSelection) {
   s.DCS = "[1]";
   s.OSR = 3;
   load("11 12 13\r\n21 22 23\r\n31 32 33\r\n41 42 43\r\n");
-  EXPECT_EQ(s.N0, 4);
-  EXPECT_EQ(s.M0, 3);
-  EXPECT_EQ(s.N, 3);
-  EXPECT_EQ(s.M, 2);
-  EXPECT_EQ(s.OSR, 2);
+  EXPECT_EQ(counts(), Counts(4, 3, 3, 2, 2));
   EXPECT_EQ(s.SIZE, 10);
-  const REAL rows[] = {1, 3, 4};
-  for (int k = 1; k <= 3; ++k) {
-    EXPECT_EQ(s.RO[k][1], rows[k - 1]);
-    EXPECT_EQ(s.A[k][1], rows[k - 1] * 10 + 2);
-    EXPECT_EQ(s.A[k][2], rows[k - 1] * 10 + 3);
-  }
-  EXPECT_EQ(s.CO[1][1], 2);
-  EXPECT_EQ(s.CO[1][2], 3);
-  EXPECT_FALSE(s.RW.allocated());
-  EXPECT_FALSE(s.CW.allocated());
+  EXPECT_EQ(grid(s.RO, 3, 1), (Grid{{1}, {3}, {4}}));
+  EXPECT_EQ(grid(s.A, 3, 2), (Grid{{12, 13}, {32, 33}, {42, 43}}));
+  EXPECT_EQ(grid(s.CO, 1, 2), (Grid{{2, 3}}));
+  EXPECT_FALSE(s.RW.allocated() || s.CW.allocated());
   EXPECT_EQ(captured.text(), std::string(38, ' '));
 }
 
@@ -65,87 +65,59 @@ TEST_F(Loader, TitlesAndBlankLines) {
   load("\r\n  \t\r\n          400      450.5      500\r\n"
        "   1     0.105    0.210    0.330\r\n\r\n"
        "   2.5   0.110    0.219    0.341\r\n   \r\n");
-  EXPECT_EQ(s.N0, 2);
-  EXPECT_EQ(s.M, 3);
-  EXPECT_EQ(s.RO[1][1], 1);
-  EXPECT_EQ(s.RO[2][1], 2.5L);
-  EXPECT_EQ(s.RW[1][1], 1);
-  EXPECT_EQ(s.RW[2][1], 2);
-  EXPECT_EQ(s.CO[1][2], 450.5L);
-  EXPECT_EQ(s.CW[1][2], 2);
-  EXPECT_EQ(s.A[2][3], 0.341L);
+  EXPECT_EQ(counts(), Counts(2, 3, 2, 3, 0));
+  EXPECT_EQ(grid(s.RO, 2, 1), (Grid{{1}, {2.5L}}));
+  EXPECT_EQ(grid(s.RW, 2, 1), (Grid{{1}, {2}}));
+  EXPECT_EQ(grid(s.CO, 1, 3), (Grid{{400, 450.5L, 500}}));
+  EXPECT_EQ(grid(s.CW, 1, 3), (Grid{{1, 2, 3}}));
+  EXPECT_EQ(grid(s.A, 2, 3), (Grid{{0.105L, 0.210L, 0.330L}, {0.110L, 0.219L, 0.341L}}));
 }
 
 TEST_F(Loader, LeftOutRowsAreReadOnlyToTheirFirstNumber) {
   s.ERS = "[1,3]";
   s.OSR = 3;
   load("1 junk text ;;\n\n2 20 30\n3 not numbers\n4 40 50\n");
-  EXPECT_EQ(s.N0, 4);
-  EXPECT_EQ(s.M0, 3);  // counted on row 2, the first selected one, after the blank line
-  EXPECT_EQ(s.N, 2);
-  EXPECT_EQ(s.OSR, 0);  // the reference row was left out
-  EXPECT_EQ(s.A[2][3], 50);
+  // M0 counted on row 2 (the first selected one, after the blank line); reference row left out.
+  EXPECT_EQ(counts(), Counts(4, 3, 2, 3, 0));
+  EXPECT_EQ(grid(s.A, 2, 3), (Grid{{2, 20, 30}, {4, 40, 50}}));
 }
 
 TEST_F(Loader, ContributionTablesNeedTheOriginalNumbers) {
   s.FTW = 2;
   s.PCRC = true;
   load("1 2\n3 4\n5 6\n");
-  ASSERT_TRUE(s.RW.allocated());
-  ASSERT_TRUE(s.CW.allocated());
-  EXPECT_EQ(s.TW.rows(), 2);
-  EXPECT_EQ(s.TW.cols(), 3);
+  ASSERT_TRUE(s.RW.allocated() && s.CW.allocated());
+  EXPECT_EQ(std::make_pair(s.TW.rows(), s.TW.cols()), std::make_pair(2, 3));
   s.PCRC = false;
   load("1 2\n3 4\n5 6\n");
-  EXPECT_EQ(s.TW.rows(), 4);
-  EXPECT_EQ(s.TW.cols(), 2);
+  EXPECT_EQ(std::make_pair(s.TW.rows(), s.TW.cols()), std::make_pair(4, 2));
 }
 
-TEST_F(Loader, RowWithTooManyValuesStops) {
+TEST_F(Loader, MalformedDataIsError106AndAMissingFileError2) {
   const RunError e = load_error("1 2 3\n4 5 6 7\n8 9 10\n");
   EXPECT_EQ(e.number(), 106);
   EXPECT_EQ(e.report_line(),
             "Runtime error 106: data file \"data.txt\": data row 2 (line 2) holds 4 values, but 3 "
             "were expected (the count on the first selected row); every selected row must hold all "
             "its values on one line.");
-}
-
-TEST_F(Loader, RowWithTooFewValuesStops) {
-  s.BTOR = true;
-  const RunError e = load_error("\n1 1 2 3\n2 4 5\n3 6 7 8\n");
-  EXPECT_EQ(e.number(), 106);
-  EXPECT_NE(std::string(e.what()).find("data row 2 (line 3) holds 2 values after its title, but 3"),
-            std::string::npos)
-      << e.what();
-}
-
-TEST_F(Loader, ShortTitleLineStops) {
-  s.CTOC = true;
-  const RunError e = load_error("400 450\n1 2 3\n");
-  EXPECT_EQ(e.number(), 106);
-  EXPECT_NE(std::string(e.what()).find("column-title line (line 1) holds 2 titles, but 3"),
-            std::string::npos)
-      << e.what();
-}
-
-TEST_F(Loader, BadTokensAreError106) {
-  for (const char* text : {"1 2\n3 x\n", "1 2\n3 4,5\n", "1 2;\n3 4\n"})
-    EXPECT_EQ(load_error(text).number(), 106) << text;
-}
-
-TEST_F(Loader, MissingFileIsError2) {
-  try {
-    load_data_matrix(s);
-    FAIL();
-  } catch (const RunError& e) {
-    EXPECT_EQ(e.number(), 2);
-    EXPECT_NE(e.report_line().find("\"data.txt\""), std::string::npos);
+  const struct { bool btor, ctoc; const char *text, *says; } cases[] = {
+      {true, false, "\n1 1 2 3\n2 4 5\n3 6 7 8\n", "data row 2 (line 3) holds 2 values after its title, but 3"},
+      {false, true, "400 450\n1 2 3\n", "column-title line (line 1) holds 2 titles, but 3"},
+      {false, false, "1 2\n3 x\n", ""}, {false, false, "1 2\n3 4,5\n", ""}, {false, false, "1 2;\n3 4\n", ""}};
+  for (const auto& c : cases) {
+    s.BTOR = c.btor;
+    s.CTOC = c.ctoc;
+    const RunError bad = load_error(c.text);
+    EXPECT_EQ(bad.number(), 106) << c.text;
+    EXPECT_NE(std::string(bad.what()).find(c.says), std::string::npos) << bad.what();
   }
+  s.AFNI = "missing.txt";  // a missing file is error 2, named in the report
+  EXPECT_EQ(load_error("1\n").number(), 2);
+  EXPECT_NE(load_error("1\n").report_line().find("\"missing.txt\""), std::string::npos);
 }
 
 TEST_F(Loader, NothingToAnalyse) {
-  EXPECT_EQ(load_error("").number(), kNothingToAnalyse);
-  EXPECT_EQ(load_error(" \r\n\t\r\n").number(), kNothingToAnalyse);
+  for (const char* text : {"", " \r\n\t\r\n"}) EXPECT_EQ(load_error(text).number(), kNothingToAnalyse) << text;
   s.CTOC = true;
   EXPECT_EQ(load_error("400 500\n").number(), kNothingToAnalyse);
   s.CTOC = false;

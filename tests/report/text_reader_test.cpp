@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <tuple>
 
 #include "common/run_error.h"
 #include "test_support.h"
@@ -14,72 +15,74 @@ namespace {
 
 TextReader reader(const std::string& text) { return TextReader(text, "t.txt", "data file"); }
 
-int error_of(const std::function<void()>& f) {
+RunError error_of(const std::function<void()>& f) {
   try {
     f();
   } catch (const RunError& e) {
-    return e.number();
+    return e;
   }
-  return 0;
+  return RunError(0, "");  // number 0: f did not stop
 }
+
+// rest_of_line_blank, rest_of_file_blank and line, asked in that order.
+using State = std::tuple<bool, bool, std::int64_t>;
+State state(TextReader& r) { return State{r.rest_of_line_blank(), r.rest_of_file_blank(), r.line()}; }
+
+bool parse(const char* text, REAL& v) { return TextReader::parse_number(text, text + std::strlen(text), v); }
 
 TEST(NumberReading, AcceptedForms) {
   auto r = reader("7 -2.5 .5 5. 1e-3 +3.0E+02 1. -0 0.1 123456789012345678901234 1e4000");
-  EXPECT_EQ(r.read_number(), 7);
-  EXPECT_EQ(r.read_number(), -2.5L);
-  EXPECT_EQ(r.read_number(), 0.5L);
-  EXPECT_EQ(r.read_number(), 5);
-  EXPECT_EQ(r.read_number(), 1e-3L);
-  EXPECT_EQ(r.read_number(), 300);
-  EXPECT_EQ(r.read_number(), 1);
-  const REAL negative_zero = r.read_number();
-  EXPECT_EQ(negative_zero, 0);
-  EXPECT_TRUE(std::signbit(negative_zero));
-  EXPECT_EQ(r.read_number(), 0.1L);
-  EXPECT_EQ(r.read_number(), 123456789012345678901234.0L);
-  EXPECT_EQ(r.read_number(), 1e4000L);
+  for (const REAL expected : {7.0L, -2.5L, 0.5L, 5.0L, 1e-3L, 300.0L, 1.0L, -0.0L, 0.1L,
+                              123456789012345678901234.0L, 1e4000L}) {
+    const REAL v = r.read_number();
+    EXPECT_EQ(v, expected);
+    EXPECT_EQ(std::signbit(v), std::signbit(expected)) << v;  // -0 keeps its sign
+  }
 }
 
 TEST(NumberReading, RejectedFormsAreError106) {
   for (const char* token : {"1,5", "1.5;", "E5", "abc", ".", "+", "1e", "1e+", "--1", "1..2", "0x10",
                             "1e5000", "-1e5000", "1e-5000"}) {
-    auto r = reader(std::string(" ") + token + " 1");
-    try {
-      r.read_number();
-      ADD_FAILURE() << token;
-    } catch (const RunError& e) {
-      EXPECT_EQ(e.number(), 106) << token;
-      EXPECT_NE(std::string(e.what()).find(token), std::string::npos) << e.what();
-      EXPECT_NE(std::string(e.what()).find("t.txt"), std::string::npos) << e.what();
-    }
+    const RunError e = error_of([&] { reader(std::string(" ") + token + " 1").read_number(); });
+    const std::string what = e.what();
+    EXPECT_EQ(e.number(), 106) << token;
+    EXPECT_NE(what.find(token), std::string::npos) << what;
+    EXPECT_NE(what.find("t.txt"), std::string::npos) << what;
   }
 }
 
 TEST(NumberReading, CorrectlyRoundedAgainstTheLibrary) {
   for (const char* token : {"0.1", "2.675", "1.0000000000000000000001", "9007199254740993",
                             "3.141592653589793238462643383279", "1e-30", "4.9e-4950", "1.18973e4932",
-                            "12345678901234567890", "0.000000000000000000000000000123"}) {
-    auto r = reader(token);
-    EXPECT_EQ(r.read_number(), std::strtold(token, nullptr)) << token;
+                            "12345678901234567890", "0.000000000000000000000000000123"})
+    EXPECT_EQ(reader(token).read_number(), std::strtold(token, nullptr)) << token;
+  auto r = reader(std::string(255, '1') + "5");  // long tokens are read in 255-character runs
+  EXPECT_EQ(r.read_number(), std::strtold(std::string(255, '1').c_str(), nullptr));
+  EXPECT_EQ(r.read_number(), 5);
+}
+
+TEST(NumberReading, TheSeventeenDigitTextOfTheLargestValueReadsBack) {
+  const REAL largest = std::numeric_limits<REAL>::max();
+  REAL v = 0;
+  for (const char* text : {"1.1897314953572318E+4932", "1.18973149535723180000E+4932", "11897314953572318e4916"}) {
+    ASSERT_TRUE(parse(text, v)) << text;
+    EXPECT_EQ(v, largest) << text;
   }
+  ASSERT_TRUE(parse("-1.1897314953572318E+4932", v));
+  EXPECT_EQ(v, -largest);
+  for (const char* text : {"1.18973149535723180001E+4932", "1.1897314953572319E+4932", "2e4932"})
+    EXPECT_FALSE(parse(text, v)) << text;
 }
 
 TEST(NumberReading, EndOfText) {
-  auto r = reader("1\r\n");
-  EXPECT_EQ(r.read_number(), 1);
-  EXPECT_EQ(r.read_number(), 0);  // line end skipped before the end: 0, no error
-  EXPECT_EQ(error_of([&] { r.read_number(); }), 106);
-  auto z = reader("1 \x1a 2");
-  EXPECT_EQ(z.read_number(), 1);
-  EXPECT_EQ(z.read_number(), 0);  // Ctrl-Z met while skipping ends the text
-  EXPECT_EQ(error_of([&] { z.read_number(); }), 106);
-  EXPECT_EQ(error_of([&] { reader("").read_number(); }), 106);
-}
-
-TEST(NumberReading, LongTokensAreReadIn255CharacterRuns) {
-  auto r = reader(std::string(255, '1') + "5");
-  EXPECT_EQ(r.read_number(), std::strtold(std::string(255, '1').c_str(), nullptr));
-  EXPECT_EQ(r.read_number(), 5);
+  // A line end, or a Ctrl-Z met while skipping, ends the text: 0 once, then error 106.
+  for (const char* text : {"1\r\n", "1 \x1a 2"}) {
+    auto r = reader(text);
+    EXPECT_EQ(r.read_number(), 1) << text;
+    EXPECT_EQ(r.read_number(), 0) << text;
+    EXPECT_EQ(error_of([&] { r.read_number(); }).number(), 106) << text;
+  }
+  EXPECT_EQ(error_of([&] { reader("").read_number(); }).number(), 106);
 }
 
 TEST(LineTests, RestOfLineAndFileAndNextLine) {
@@ -87,9 +90,7 @@ TEST(LineTests, RestOfLineAndFileAndNextLine) {
   EXPECT_FALSE(r.rest_of_line_blank());
   EXPECT_EQ(r.read_number(), 1);
   EXPECT_EQ(r.read_number(), 2);
-  EXPECT_TRUE(r.rest_of_line_blank());
-  EXPECT_FALSE(r.rest_of_file_blank());
-  EXPECT_EQ(r.line(), 1);
+  EXPECT_EQ(state(r), State(true, false, 1));
   r.next_line();
   EXPECT_EQ(r.line(), 2);
   r.skip_blank_lines();
@@ -98,8 +99,7 @@ TEST(LineTests, RestOfLineAndFileAndNextLine) {
   r.next_line();  // a lone CR ends a line
   EXPECT_EQ(r.line(), 5);
   EXPECT_EQ(r.read_number(), 4);
-  EXPECT_TRUE(r.rest_of_line_blank());
-  EXPECT_TRUE(r.rest_of_file_blank());
+  EXPECT_EQ(state(r), State(true, true, 5));
   r.next_line();  // at the end nothing happens
   EXPECT_TRUE(r.at_end());
   EXPECT_TRUE(reader(" \r\n\t \x1a 5").rest_of_file_blank());
@@ -107,8 +107,7 @@ TEST(LineTests, RestOfLineAndFileAndNextLine) {
 
 TEST(LineTests, LookAheadAcrossTheBufferAndRewind) {
   qor_test::TempDir dir;
-  // Far more white space than one buffer holds, then a number: the look-ahead
-  // must read on, answer, and leave the position where it was.
+  // More white space than one buffer holds: the look-ahead reads on and keeps the position.
   qor_test::write_file("big.txt", "1" + std::string(200000, ' ') + "\n" + std::string(100000, '\n') + "2\n");
   TextReader r("big.txt", "data file");
   EXPECT_EQ(r.read_number(), 1);
@@ -123,36 +122,9 @@ TEST(LineTests, LookAheadAcrossTheBufferAndRewind) {
   EXPECT_EQ(b.read_number(), 7);
   EXPECT_TRUE(b.rest_of_file_blank());
   EXPECT_EQ(b.read_number(), 0);
-}
-
-TEST(LineTests, MissingFileIsError2) {
-  qor_test::TempDir dir;
-  try {
-    TextReader r("missing.txt", "data file");
-    FAIL();
-  } catch (const RunError& e) {
-    EXPECT_EQ(e.number(), 2);
-    EXPECT_EQ(e.report_line(),
-              "Runtime error 2: cannot open data file \"missing.txt\": the file does not exist.");
-  }
-}
-
-}  // namespace
-
-namespace {
-
-TEST(NumberReading, TheSeventeenDigitTextOfTheLargestValueReadsBack) {
-  const REAL largest = std::numeric_limits<REAL>::max();
-  REAL v = 0;
-  for (const char* text : {"1.1897314953572318E+4932", "1.18973149535723180000E+4932", "11897314953572318e4916"}) {
-    ASSERT_TRUE(TextReader::parse_number(text, text + std::strlen(text), v)) << text;
-    EXPECT_EQ(v, largest) << text;
-  }
-  const char* negative = "-1.1897314953572318E+4932";
-  ASSERT_TRUE(TextReader::parse_number(negative, negative + std::strlen(negative), v));
-  EXPECT_EQ(v, -largest);
-  for (const char* text : {"1.18973149535723180001E+4932", "1.1897314953572319E+4932", "2e4932"})
-    EXPECT_FALSE(TextReader::parse_number(text, text + std::strlen(text), v)) << text;
+  const RunError e = error_of([] { TextReader missing("missing.txt", "data file"); });
+  EXPECT_EQ(e.number(), 2);
+  EXPECT_EQ(e.report_line(), "Runtime error 2: cannot open data file \"missing.txt\": the file does not exist.");
 }
 
 }  // namespace
