@@ -16,14 +16,11 @@
 #include "common/run_state.h"
 #include "control/console.h"
 #include "control/help_browser.h"
+#include "fuzz_support.h"
 
 namespace {
 
-void require(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "help check failed: %s\n", what);
-  std::abort();
-}
+using fuzz_support::require;
 
 std::FILE* key_stream(const std::uint8_t* keys, std::size_t count) {
   int fds[2];

@@ -12,24 +12,11 @@
 #include <string_view>
 
 #include "control/selection.h"
+#include "fuzz_support.h"
 
 namespace {
 
-std::optional<std::int64_t> whole32(std::string_view t) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
-  if (i == t.size()) return std::nullopt;
-  std::int64_t v = 0;
-  for (; i < t.size(); ++i) {
-    if (t[i] < '0' || t[i] > '9') return std::nullopt;
-    v = v * 10 + (t[i] - '0');
-    if (v > (std::int64_t{1} << 32)) return std::nullopt;
-  }
-  if (negative) v = -v;
-  if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
-  return v;
-}
+using fuzz_support::whole;
 
 bool reference(std::string_view list, std::int32_t np) {
   if (list.empty() || list.front() != '[' || list.back() != ']' || list.size() < 2) return false;
@@ -48,11 +35,11 @@ bool reference(std::string_view list, std::int32_t np) {
       text.clear();
     }
     item = item.substr(0, 20);
-    if (const auto n = whole32(item)) {
+    if (const auto n = whole(item, INT32_MIN, INT32_MAX)) {
       if (*n == np) named = true;
     } else if (const std::size_t dots = item.find(".."); dots != std::string::npos) {
-      const auto lo = whole32(std::string_view(item).substr(0, dots));
-      const auto hi = whole32(std::string_view(item).substr(dots + 2));
+      const auto lo = whole(std::string_view(item).substr(0, dots), INT32_MIN, INT32_MAX);
+      const auto hi = whole(std::string_view(item).substr(dots + 2), INT32_MIN, INT32_MAX);
       if (lo && hi && *lo <= np && np <= *hi) named = true;
     }
   } while (!text.empty());

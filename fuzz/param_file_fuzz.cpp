@@ -13,23 +13,13 @@
 #include "control/selection.h"
 #include "control/settings.h"
 #include "report/text_reader.h"
+#include "fuzz_support.h"
 
 namespace {
 
-Console& quiet_console() {
-  static std::FILE* out = std::fopen("/dev/null", "w");
-  static std::FILE* in = std::fopen("/dev/null", "r");
-  static Console console(out, in, false);
-  return console;
-}
-
-void require(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "parameter-file check failed: %s\n", what);
-  std::abort();
-}
-
-bool low_code(char c) { return static_cast<unsigned char>(c) <= 32; }
+using fuzz_support::low_code;
+using fuzz_support::quiet_console;
+using fuzz_support::require;
 
 void check_list(std::string_view l) {
   require(l.size() >= 2 && l.front() == '[' && l.back() == ']', "selection list not bracketed");

@@ -23,18 +23,14 @@
 #include "control/console.h"
 #include "control/program.h"
 #include "report/text_reader.h"
+#include "fuzz_support.h"
 
 namespace {
 
+using fuzz_support::quiet_console;
+
 constexpr std::size_t kHeader = 8;
 constexpr std::size_t kMaxData = 4096;
-
-Console& quiet_console() {
-  static std::FILE* out = std::fopen("/dev/null", "w");
-  static std::FILE* in = std::fopen("/dev/null", "r");
-  static Console console(out, in, false);
-  return console;
-}
 
 char private_directory[] = "/tmp/qor-fuzz-run-XXXXXX";
 

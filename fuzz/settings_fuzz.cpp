@@ -15,47 +15,20 @@
 #include "control/console.h"
 #include "control/selection.h"
 #include "control/settings.h"
+#include "fuzz_support.h"
 
 namespace {
 
-Console& quiet_console() {
-  static std::FILE* out = std::fopen("/dev/null", "w");
-  static std::FILE* in = std::fopen("/dev/null", "r");
-  static Console console(out, in, false);
-  return console;
-}
-
-void require(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "settings check failed: %s\n", what);
-  std::abort();
-}
+using fuzz_support::low_code;
+using fuzz_support::quiet_console;
+using fuzz_support::require;
+using fuzz_support::whole;
 
 std::string upper(std::string_view text) {
   std::string u(text);
   for (char& c : u)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return u;
-}
-
-bool low_code(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-// Whole number: optional blanks or tabs, optional sign, decimal digits, nothing else, in range.
-std::optional<std::int64_t> whole(std::string_view t, std::int64_t lo, std::int64_t hi) {
-  std::size_t i = 0;
-  while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
-  bool negative = false;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
-  if (i == t.size()) return std::nullopt;
-  std::int64_t v = 0;
-  for (; i < t.size(); ++i) {
-    if (t[i] < '0' || t[i] > '9') return std::nullopt;
-    v = v * 10 + (t[i] - '0');
-    if (v > hi + 1) return std::nullopt;
-  }
-  if (negative) v = -v;
-  if (v < lo || v > hi) return std::nullopt;
-  return v;
 }
 
 // ",C[" / ",R[": the bracketed run of list characters, or "[]".
