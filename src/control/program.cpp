@@ -1,5 +1,7 @@
 #include "control/program.h"
 
+#include <algorithm>
+
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "control/help_browser.h"
