@@ -16,6 +16,7 @@
 #include "numeric/eigen.h"
 #include "numeric/heapsort.h"
 #include "numeric/literal_eigen.h"
+#include "bench_support.h"
 
 namespace {
 
@@ -39,9 +40,6 @@ void run_decomposition(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   const MATRIX source = random_symmetric(n);
   MATRIX a(n + 1, n + 1), d(n + 1, 2), e(n + 1, 2);
-  std::FILE* sink = std::tmpfile();
-  std::FILE* none = std::tmpfile();
-  Console console(sink, none, false);
   for (auto _ : state) {
     state.PauseTiming();
     copy_into(a, source, n);
@@ -51,12 +49,10 @@ void run_decomposition(benchmark::State& state) {
       qor_test::ref_tqli(a, d, e, n);
     } else {
       TRED2(a, d, e, n);
-      TQLI(a, d, e, n, console);
+      TQLI(a, d, e, n, silent_console());
     }
     benchmark::DoNotOptimize(a[1][1]);
   }
-  std::fclose(sink);
-  std::fclose(none);
 }
 
 void BM_EigenDecomposition(benchmark::State& state) { run_decomposition<false>(state); }
@@ -69,10 +65,7 @@ BENCHMARK(BM_EigenDecomposition)->Arg(1000)->Iterations(1)->Unit(benchmark::kMil
 
 void BM_HeapSortRows(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
-  std::FILE* sink = std::tmpfile();
-  std::FILE* none = std::tmpfile();
-  Console console(sink, none, false);
-  RunState s(console);
+  RunState s(silent_console());
   s.FTW = 1;
   s.A = MATRIX(n + 1, 2);
   s.RO = MATRIX(n + 1, 2);
@@ -92,8 +85,6 @@ void BM_HeapSortRows(benchmark::State& state) {
     HEAPSORTR(s, n);
     benchmark::DoNotOptimize(s.A[1][1]);
   }
-  std::fclose(sink);
-  std::fclose(none);
 }
 BENCHMARK(BM_HeapSortRows)->Arg(2000)->Unit(benchmark::kMicrosecond);
 

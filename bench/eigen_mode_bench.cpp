@@ -11,14 +11,12 @@
 #include "control/console.h"
 #include "control/settings.h"
 #include "input/run_driver.h"
+#include "bench_support.h"
 
 namespace {
 
 struct EigenRun {
-  std::FILE* sink = std::fopen("/dev/null", "wb");
-  std::FILE* none = std::fopen("/dev/null", "rb");
-  Console console{sink, none, false};
-  RunState s{console};
+  RunState s{silent_console()};
 
   explicit EigenRun(int n) {
     set_default_settings(s);
@@ -34,10 +32,6 @@ struct EigenRun {
     for (int i = 1; i <= n; ++i)
       for (int j = 1; j <= i; ++j) s.A[i][j] = s.A[j][i] = dist(rng);
     prepare_run(s);
-  }
-  ~EigenRun() {
-    std::fclose(sink);
-    std::fclose(none);
   }
 };
 

@@ -9,6 +9,7 @@
 #include "common/run_state.h"
 #include "control/console.h"
 #include "control/settings.h"
+#include "bench_support.h"
 
 namespace {
 
@@ -42,12 +43,9 @@ void RowUpdateKernel(benchmark::State& state) {
 void Elimination(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   const bool errors = state.range(1) != 0;
-  std::FILE* sink = std::fopen("/dev/null", "wb");
-  std::FILE* none = std::fopen("/dev/null", "rb");
-  Console console(sink, none, false);
   for (auto _ : state) {
     state.PauseTiming();
-    RunState s(console);
+    RunState s(silent_console());
     set_default_settings(s);
     s.N = s.M = s.MIN = n;
     s.A = MATRIX(n + 1, n + 1);
@@ -63,8 +61,6 @@ void Elimination(benchmark::State& state) {
     run_elimination(q);
     benchmark::DoNotOptimize(s.A[0][n]);
   }
-  std::fclose(sink);
-  std::fclose(none);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "control/settings.h"
 #include "input/loader.h"
 #include "report/text_reader.h"
+#include "bench_support.h"
 
 namespace {
 
@@ -58,10 +59,8 @@ void LoadDataFile(benchmark::State& state) {
     std::fwrite(text.data(), 1, text.size(), f);
     std::fclose(f);
   }
-  std::FILE* sink = std::fopen("/dev/null", "wb");
-  Console console(sink, stdin, false);
   for (auto _ : state) {
-    RunState s(console);
+    RunState s(silent_console());
     set_default_settings(s);
     s.AFNI = path;
     load_data_matrix(s);
@@ -72,7 +71,6 @@ void LoadDataFile(benchmark::State& state) {
   state.counters["maxrss_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
   state.counters["A_MB"] = static_cast<double>(n + 1) * (n + 1) * sizeof(REAL) / 1048576.0;
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
-  std::fclose(sink);
   std::filesystem::remove_all(dir);
 }
 

@@ -10,14 +10,12 @@
 #include "control/settings.h"
 #include "input/contribution_tables.h"
 #include "input/run_driver.h"
+#include "bench_support.h"
 
 namespace {
 
 struct TableRun {
-  std::FILE* sink = std::fopen("/dev/null", "wb");
-  std::FILE* none = std::fopen("/dev/null", "rb");
-  Console console{sink, none, false};
-  RunState s{console};
+  RunState s{silent_console()};
 
   TableRun(int n, bool columns) {
     set_default_settings(s);
@@ -38,10 +36,6 @@ struct TableRun {
       for (int j = 1; j <= n; ++j) s.A[i][j] = dist(rng);
     }
     prepare_run(s);
-  }
-  ~TableRun() {
-    std::fclose(sink);
-    std::fclose(none);
   }
 };
 
