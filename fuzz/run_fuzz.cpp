@@ -5,7 +5,9 @@
 // run happens in a private temporary directory, with the console writing to
 // /dev/null and reading from an input that is already at its end, so every
 // pause passes at once. RunError and bad_alloc are the orderly stops (main
-// reports them); anything else escaping is a finding.
+// reports them); anything else escaping is a finding, and so is a completed
+// run that wrote "Nan" or "Inf" into a file: numbers that overflow must stop
+// the run instead of passing for results.
 #include <unistd.h>
 
 #include <cmath>
@@ -83,6 +85,32 @@ std::vector<std::string> command_line(const std::uint8_t* h) {
   return params;
 }
 
+void check_every_value_is_finite() {
+  for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    if (!entry.is_regular_file() || entry.path().filename() == "data.txt") continue;
+    std::FILE* f = std::fopen(entry.path().c_str(), "rb");
+    if (f == nullptr) continue;
+    std::string text;
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    std::fclose(f);
+    for (const char* bad : {"Nan", "Inf"})
+      if (text.find(bad) != std::string::npos) {
+        std::fprintf(stderr, "qor run fuzz: %s holds %s\n", entry.path().c_str(), bad);
+        std::abort();
+      }
+  }
+}
+
+void remove_outputs() {
+  for (const auto& entry : std::filesystem::directory_iterator("."))
+    if (entry.path().filename() != "data.txt") {
+      std::error_code ignored;
+      std::filesystem::remove_all(entry.path(), ignored);
+    }
+}
+
 void write_data_file(const std::uint8_t* data, std::size_t size) {
   std::FILE* f = std::fopen("data.txt", "wb");
   if (f == nullptr || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) {
@@ -98,9 +126,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> params = command_line(data);
   enter_private_directory();
   write_data_file(data + kHeader, size - kHeader);
+  remove_outputs();
   RunState s(quiet_console());
   try {
     run_program(s, params);
+    check_every_value_is_finite();
   } catch (const RunError&) {
   } catch (const std::bad_alloc&) {
   }

@@ -1,3 +1,6 @@
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -9,28 +12,41 @@
 
 namespace {
 
+// Standard error is the only channel left when standard output has failed.
+void tell_standard_error(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+
 // The last word of a run that stopped early: one line of its own on standard
-// output. If standard output itself is what failed, the exit status still tells.
+// output, and on standard error as well when standard output has failed.
 int report_failure(Console& console, const std::string& line, int status) {
-  try {
-    console.fresh_line();
-    console.write_line(line);
-    console.flush();
-  } catch (...) {
-  }
+  console.fresh_line();
+  console.write_line(line);
+  console.flush();
+  if (console.output_failure() != 0) tell_standard_error(line);
   return status;
+}
+
+// A run whose console went away still finished its files; the status says
+// that not everything it printed was seen.
+int finish(Console& console, int status) {
+  console.flush();
+  const int failure = console.output_failure();
+  if (failure == 0) return status;
+  tell_standard_error("Runtime error " + std::to_string(failure) + ": cannot write standard output: " +
+                      std::strerror(failure) + ". The run went on; every file it writes is complete.");
+  return status != 0 ? status : failure;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A closed pipe must end the console output, not the process: the report
+  // and the other files still have to be finished.
+  std::signal(SIGPIPE, SIG_IGN);
   Console console;
   RunState state(console);
   const std::vector<std::string> params(argv, argv + argc);
   try {
-    const int status = run_program(state, params);
-    console.flush();
-    return status;
+    return finish(console, run_program(state, params));
   } catch (const RunError& e) {
     return report_failure(console, e.report_line(), e.number());
   } catch (const std::bad_alloc&) {

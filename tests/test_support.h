@@ -14,6 +14,11 @@
 #include "common/run_state.h"
 #include "control/console.h"
 
+// Tests never time anything: processors differ (on some, every x87
+// operation on a NaN or an infinity costs a hundred ordinary ones), so a test
+// shows that work ends by counting it (sweeps, calls, pauses) or by its
+// result, and speed is measured only in bench/. A deadline may guard against
+// a hang, never judge speed.
 namespace qor_test {
 
 // A console whose output is collected in memory and whose input is a fixed

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/qor.h"
+#include "common/run_error.h"
 #include "common/run_state.h"
 #include "control/console.h"
 #include "numeric/eigen.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr REAL kLn10 = 2.302585092994045684017991454684364208L;
 
 constexpr char kMu = '\xE6';
+constexpr const char* kBeyondReal = "would exceed 1.19E+4932";
 constexpr char kPlusMinus = '\xF1';
 
 void set_up_labels(RunState& s) {
@@ -33,7 +35,8 @@ void copy_block(const MATRIX& from, MATRIX& to, std::int32_t order) {
     for (std::int32_t j = 1; j <= order; ++j) to[i][j] = from[i][j];
 }
 
-// EE[i] := sum over j, k of (T[j][i] * T[k][i])^2 * ST[j][k].
+// EE[i] := sum over j, k of (T[j][i] * T[k][i])^2 * ST[j][k]. Stops at the
+// first sum that is not finite.
 void eigenvalue_variances(RunState& s) {
   const std::int32_t n = s.MIN;
   std::vector<REAL> v(static_cast<std::size_t>(n) + 1);
@@ -48,7 +51,31 @@ void eigenvalue_variances(RunState& s) {
       }
     }
     s.EE[i][1] = sum;
+    if (!std::isfinite(sum))
+      throw_overflow("the variance of eigenvalue " + std::to_string(i) + " overflows",
+                     std::string("a sum of element variances ") + kBeyondReal,
+                     "give a smaller error or scale the data down");
   }
+}
+
+bool square_block_finite(const MATRIX& m, std::int32_t order) {
+  for (std::int32_t i = 1; i <= order; ++i)
+    for (std::int32_t j = 1; j <= order; ++j)
+      if (!std::isfinite(m[i][j])) return false;
+  return true;
+}
+
+// The decomposition works on finite values only: NaN and infinity arithmetic
+// costs a hundred times the ordinary on some processors and means nothing.
+void decompose(AnalysisContext& q) {
+  RunState& s = q.s;
+  const std::string matrix = q.TP ? "product matrix" : "matrix";
+  if (!TRED2(s.T, s.DE, s.EE, s.MIN) || !square_block_finite(s.T, s.MIN))
+    throw_overflow("the tridiagonal reduction of the " + matrix + " overflows",
+                   std::string("an intermediate value ") + kBeyondReal, "scale the data down");
+  if (!TQLI(s.T, s.DE, s.EE, s.MIN, s.console).finite)
+    throw_overflow("the QL iteration for the eigenvalues of the " + matrix + " overflows",
+                   std::string("an intermediate value ") + kBeyondReal, "scale the data down");
 }
 
 void write_heading(const AnalysisContext& q) {
@@ -119,6 +146,9 @@ void multiply_decomposed_matrix(RunState& s, std::int32_t I, std::vector<REAL>& 
     REAL sum = 0;
     for (std::int32_t k = 1; k <= s.MIN; ++k) sum = sum + cc[k] * x[k];
     s.FE[j][1] = sum;
+    if (!std::isfinite(sum))
+      throw_overflow("the eigenvector check of eigenvalue " + std::to_string(I) + " overflows",
+                     std::string("the matrix times the eigenvector ") + kBeyondReal, "scale the data down");
   }
 }
 
@@ -162,8 +192,12 @@ void ResidualTester::project(std::int32_t I, REAL* projection, REAL* component) 
   }
 }
 
+// A chi-square sum that is no longer finite stays so: from the row where it
+// overflows, neither that eigenvalue's test nor those after it in the block
+// are carried further. The caller stops at that eigenvalue, and the tests
+// before it are complete.
 void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
-  const std::int32_t count = last - first + 1;
+  std::int32_t count = last - first + 1;
   for (std::int32_t b = 0; b < count; ++b) {
     project(first + b, projections_.data() + b * vector_length_, components_.data() + b * vector_length_);
     results_[b] = ResidualTest{};
@@ -200,6 +234,10 @@ void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
       results_[b].NR[1] += n1;
       results_[b].NR[2] += n2;
       results_[b].NR[3] += n3;
+      if (!std::isfinite(G)) {
+        count = b;
+        break;
+      }
     }
   }
   block_first_ = first;
@@ -217,8 +255,7 @@ void eigenvalue_analysis(AnalysisContext& q) {
   if (q.W < 10) q.W = 10;
   if (!q.TP) copy_block(s.A, s.T, s.MIN);
   copy_block(s.T, s.CC, s.MIN);
-  TRED2(s.T, s.DE, s.EE, s.MIN);
-  TQLI(s.T, s.DE, s.EE, s.MIN, s.console);
+  decompose(q);
   if (q.ERB) {
     if (!q.TP) copy_block(s.SD, s.ST, s.MIN);
     eigenvalue_variances(s);
@@ -247,6 +284,10 @@ void eigenvalue_analysis(AnalysisContext& q) {
       s.console.flush();
       if (q.NO) q.report->flush();
       const ResidualTest r = tester->test(I);
+      if (!std::isfinite(r.G))
+        throw_overflow("the chi-square sum of eigenvalue " + std::to_string(I) + " overflows",
+                       "a residual divided by its standard deviation would exceed 1.09E+2466",
+                       "the error is far too small for these data: give a larger one");
       if (q.NO) write_residual_line(q, r, I);
     } else if (q.NO) {
       q.report->line_end();

@@ -1,8 +1,10 @@
 #include "analysis/qor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "analysis/remainder_stats.h"
 #include "common/ascii.h"
 #include "common/bounded_string.h"
+#include "common/run_error.h"
 #include "common/run_state.h"
 #include "control/console.h"
 #include "input/run_driver.h"
@@ -22,6 +25,8 @@
 namespace {
 
 using DATAFILE = BoundedString<12>;
+
+constexpr REAL kLargestReal = std::numeric_limits<REAL>::max();
 
 REAL fractional_part(REAL v) { return v - std::trunc(v); }
 
@@ -68,9 +73,23 @@ void write_step_listing(const AnalysisContext& q) {
 
 // ---- Elimination ----------------------------------------------------------
 
+constexpr const char* kBeyondReal = "would exceed 1.19E+4932";
+
 struct Pivot {
   REAL best = 0;
   std::int32_t S = 0, R = 0;
+
+  void consider(REAL v, std::int32_t L, std::int32_t J) {
+    if (std::fabs(v) > best) {
+      best = std::fabs(v);
+      S = L;
+      R = J;
+    }
+  }
+  // From finite values an elimination step forms no NaN: |multiplier| <= 1,
+  // so the products are finite and only a difference can overflow, to an
+  // infinity that becomes the largest magnitude.
+  bool found_finite() const { return !std::isinf(best); }
 };
 
 // Rows L = I..N (outer), columns J = I..M (inner): the first element of
@@ -79,12 +98,7 @@ Pivot search_pivot(const RunState& s, std::int32_t I) {
   Pivot p{0, I, I};
   for (std::int32_t L = I; L <= s.N; ++L) {
     const REAL* row = s.A[L];
-    for (std::int32_t J = I; J <= s.M; ++J)
-      if (std::fabs(row[J]) > p.best) {
-        p.best = std::fabs(row[J]);
-        p.S = L;
-        p.R = J;
-      }
+    for (std::int32_t J = I; J <= s.M; ++J) p.consider(row[J], L, J);
   }
   return p;
 }
@@ -108,51 +122,79 @@ void exchange_columns(RunState& s, bool ERB, std::int32_t I, std::int32_t R) {
   if (s.FTW > 0 || s.CTOC) std::swap(s.CW[1][I], s.CW[1][R]);
 }
 
+// What the variance propagation knows about the size of the variances: an
+// upper bound of every element of SD, and whether a propagated one failed to
+// be finite.
+struct VarianceBound {
+  REAL largest = 0;
+  bool finite = true;
+};
+
+// Propagation of step I into one row. Every operation of the update is
+// monotone in its non-negative operands, so the row's update of every element
+// is at most the update formed from the largest g and the largest variance of
+// the pivot row, and the new element at most the bound plus that. While that
+// sum is finite no element can overflow, and the plain loop runs; otherwise
+// each element is checked. Returns the row's largest possible update.
+REAL propagate_row(REAL* sd_row, const REAL* sd_pivot_row, const REAL* g, std::int32_t first, std::int32_t M,
+                   REAL b, REAL c, REAL e, REAL largest_g, REAL largest_pivot_variance, VarianceBound& bound) {
+  const REAL f = sd_row[first - 1];
+  const REAL be = b * e;  // b * e * g[J] is (b * e) * g[J]
+  const REAL most = ((be * largest_g) / c + (b * largest_pivot_variance + largest_g * f)) / c;
+  if (bound.largest + most <= kLargestReal) {
+    for (std::int32_t J = first; J <= M; ++J)
+      sd_row[J] = sd_row[J] + ((be * g[J]) / c + (b * sd_pivot_row[J] + g[J] * f)) / c;
+    return most;
+  }
+  for (std::int32_t J = first; J <= M; ++J) {
+    const REAL v = sd_row[J] + ((be * g[J]) / c + (b * sd_pivot_row[J] + g[J] * f)) / c;
+    sd_row[J] = v;
+    if (!(v <= kLargestReal)) bound.finite = false;  // NaN too
+  }
+  return most;
+}
+
 // Variance propagation and elimination of step I in one pass over the rows
 // below the pivot, which also finds the next pivot. Every element of step I
 // reads only row I and column I, so the rows may be done one after the
 // other; each value is formed by the same operations as element by element,
 // and the search keeps row-major order, so the tie rule holds.
-Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I) {
+Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, VarianceBound& bound) {
   const std::int32_t N = s.N;
   const std::int32_t M = s.M;
   REAL* pivot_row = s.A[I];
   const REAL p = pivot_row[I];
   // The squares of the pivot row's elements are the same for every row below.
   std::vector<REAL> g;
-  REAL c = 0, e = 0;
+  REAL c = 0, e = 0, largest_g = 0, largest_pivot_variance = 0, largest_update = 0;
   const REAL* sd_pivot_row = nullptr;
   if (ERB) {
     c = p * p;
     e = s.SD[I][I];
     sd_pivot_row = s.SD[I];
     g.resize(static_cast<std::size_t>(M) + 1);
-    for (std::int32_t J = I + 1; J <= M; ++J) g[J] = pivot_row[J] * pivot_row[J];
+    for (std::int32_t J = I + 1; J <= M; ++J) {
+      g[J] = pivot_row[J] * pivot_row[J];
+      largest_g = std::max(largest_g, g[J]);
+      largest_pivot_variance = std::max(largest_pivot_variance, sd_pivot_row[J]);
+    }
   }
   Pivot next{0, I + 1, I + 1};
   for (std::int32_t K = I + 1; K <= N; ++K) {
     REAL* row = s.A[K];
     const REAL a = row[I];
-    if (ERB) {
-      REAL* sd_row = s.SD[K];
-      const REAL b = a * a;
-      const REAL f = sd_row[I];
-      const REAL be = b * e;  // b * e * g[J] is (b * e) * g[J]
-      for (std::int32_t J = I + 1; J <= M; ++J)
-        sd_row[J] = sd_row[J] + ((be * g[J]) / c + (b * sd_pivot_row[J] + g[J] * f)) / c;
-    }
+    if (ERB)
+      largest_update = std::max(largest_update, propagate_row(s.SD[K], sd_pivot_row, g.data(), I + 1, M, a * a, c,
+                                                              e, largest_g, largest_pivot_variance, bound));
     const REAL l = a / p;
     for (std::int32_t J = I + 1; J <= M; ++J) {
       const REAL v = row[J] - pivot_row[J] * l;
       row[J] = v;
-      if (std::fabs(v) > next.best) {
-        next.best = std::fabs(v);
-        next.S = K;
-        next.R = J;
-      }
+      next.consider(v, K, J);
     }
     row[I] = 0;
   }
+  bound.largest = bound.largest + largest_update;
   // The pivot row: divided by itself last, its other elements cleared by the update.
   const REAL one = p / p;
   for (std::int32_t J = I + 1; J <= M; ++J) pivot_row[J] = pivot_row[J] - pivot_row[J] * one;
@@ -165,7 +207,7 @@ void count_remainder_histogram(RunState& s, std::int32_t I) {
   if (column > s.GK) return;
   for (std::int32_t J = I + 1; J <= s.N; ++J)
     for (std::int32_t K = I + 1; K <= s.M; ++K) {
-      const std::int32_t L = histogram_bin(s.A[J][K], s.GA, s.RGAUSS, s.GL);
+      const std::int32_t L = remainder_histogram_bin(s.A[J][K], s.GA, s.RGAUSS, s.GL);
       if (L != 0) s.GB[L][column] = s.GB[L][column] + 1;
     }
 }
@@ -190,6 +232,52 @@ void prepare_elimination(AnalysisContext& q) {
       }
   }
   if (q.U > 0 && q.U < s.MIN) s.MIN = q.U;
+}
+
+REAL largest_variance(const RunState& s) {
+  REAL largest = 0;
+  for (std::int32_t i = 1; i <= s.N; ++i)
+    for (std::int32_t j = 1; j <= s.M; ++j) largest = std::max(largest, s.SD[i][j]);
+  return largest;
+}
+
+bool statistics_finite(const RunState& s, std::int32_t I) {
+  for (int j = 1; j <= 8; ++j)
+    if (!std::isfinite(s.AR[j][I])) return false;
+  return true;
+}
+
+// Stops the elimination at the first value that is not finite: NaN and
+// infinity arithmetic would make every later result meaningless.
+void check_step(std::int32_t I, const Pivot& next, const VarianceBound& variances) {
+  if (!next.found_finite())
+    throw_overflow("the remainder after elimination step " + std::to_string(I) + " overflows",
+                   std::string("an element ") + kBeyondReal, "scale the data down");
+  if (!variances.finite)
+    throw_overflow("the variances propagated through elimination step " + std::to_string(I) + " overflow",
+                   std::string("a product of squared elements and variances ") + kBeyondReal,
+                   "give a smaller error or scale the data down");
+}
+
+void throw_product_overflow(bool variances) {
+  if (variances)
+    throw_overflow("the variances of the product matrix overflow", std::string("an element ") + kBeyondReal,
+                   "give a smaller error or scale the data down");
+  throw_overflow("the product matrix overflows", std::string("its largest element ") + kBeyondReal,
+                 "scale the data down");
+}
+
+// Elements i..order of row i of T (and ST): the upper triangle is all the
+// product loops write.
+void check_product_row(const RunState& s, bool ERB, std::int32_t i, std::int32_t order) {
+  for (std::int32_t j = i; j <= order; ++j) {
+    if (!std::isfinite(s.T[i][j])) throw_product_overflow(false);
+    if (ERB && !std::isfinite(s.ST[i][j])) throw_product_overflow(true);
+  }
+}
+
+void check_product_matrix(const RunState& s, bool ERB, std::int32_t order) {
+  for (std::int32_t i = 1; i <= order; ++i) check_product_row(s, ERB, i, order);
 }
 
 void write_time_line(Console& console, REAL start) {
@@ -217,6 +305,7 @@ REAL elapsed_seconds(REAL start, REAL now) {
 
 void compute_element_variances(RunState& s, REAL ER, REAL ERPR) {
   const REAL v = ER * ER;
+  bool finite = v <= kLargestReal;
   for (std::int32_t i = 1; i <= s.N; ++i) {
     const REAL* a = s.A[i];
     REAL* sd = s.SD[i];
@@ -224,11 +313,20 @@ void compute_element_variances(RunState& s, REAL ER, REAL ERPR) {
       const REAL x = ERPR * a[j];
       const REAL b = x * x;
       sd[j] = b > v ? b : v;
+      finite = finite && sd[j] <= kLargestReal;
     }
   }
+  if (!finite)
+    throw_overflow("the element variances overflow",
+                   std::string("the square of an element's error ") + kBeyondReal,
+                   "give a smaller error or scale the data down");
 }
 
 void compute_product_matrix(RunState& s, bool ERB) {
+  // Once a sum has overflowed every later term would be infinity arithmetic;
+  // looking every 64 data rows keeps that to a bounded share of the work.
+  constexpr std::int32_t kRowsBetweenChecks = 64;
+  const std::int32_t order = s.MIN;
   if (s.N >= s.M) {
     // Each T[i][j] (and ST[i][j]) is still summed over k = 1..N in increasing
     // order; running k outermost only keeps the rows of A in cache.
@@ -248,6 +346,7 @@ void compute_product_matrix(RunState& s, bool ERB) {
           }
         }
       }
+      if (k % kRowsBetweenChecks == 0 || k == s.N) check_product_matrix(s, ERB, order);
     }
   } else {
     for (std::int32_t i = 1; i <= s.N; ++i) {
@@ -269,9 +368,9 @@ void compute_product_matrix(RunState& s, bool ERB) {
           s.ST[i][j] = var;
         }
       }
+      check_product_row(s, ERB, i, order);
     }
   }
-  const std::int32_t order = s.MIN;
   for (std::int32_t i = 1; i <= order; ++i)
     for (std::int32_t j = i + 1; j <= order; ++j) {
       s.T[j][i] = s.T[i][j];
@@ -282,13 +381,21 @@ void compute_product_matrix(RunState& s, bool ERB) {
 void run_elimination(AnalysisContext& q) {
   RunState& s = q.s;
   prepare_elimination(q);
+  VarianceBound variances;
+  if (q.ERB) variances.largest = largest_variance(s);
   std::int32_t I = 0;
   Pivot pivot;
   bool pivot_known = false;
   do {
     ++I;
     show_progress(s.console, I);
-    if (q.SM) remainder_statistics(s, I);
+    if (q.SM) {
+      remainder_statistics(s, I);
+      if (!statistics_finite(s, I))
+        throw_overflow("the statistics of the remainder before elimination step " + std::to_string(I) + " overflow",
+                       std::string("a sum of powers of the elements ") + kBeyondReal,
+                       "scale the data nearer to 1 or leave the statistics out");
+    }
     if (!pivot_known) pivot = search_pivot(s, I);
     if (pivot.best == 0) s.MIN = I - 1;
     s.A[0][I] = s.A[pivot.S][pivot.R];
@@ -297,7 +404,8 @@ void run_elimination(AnalysisContext& q) {
       exchange_rows(s, q.ERB, I, pivot.S);
       exchange_columns(s, q.ERB, I, pivot.R);
       if (q.DR && q.NO) write_step_listing(q);
-      pivot = eliminate_step(s, q.ERB, I);
+      pivot = eliminate_step(s, q.ERB, I, variances);
+      check_step(I, pivot, variances);
       pivot_known = true;
     }
     if (s.RGAUSS > 0) count_remainder_histogram(s, I);

@@ -19,3 +19,8 @@ void throw_file_error(int error_number, const std::string& action, const std::st
   if (error_number == 0) error_number = 5;  // EIO when the C library left no reason
   throw RunError(error_number, describe_file_failure(error_number, action, role, path));
 }
+
+void throw_overflow(const std::string& what, const std::string& detail, const std::string& advice) {
+  throw RunError(kOverflow, what + " the range of the 80-bit type (" + detail + "); " + advice + ".",
+                 RunError::Kind::data);
+}

@@ -32,6 +32,15 @@ inline constexpr int kNothingToAnalyse = 65;
 // for its 255 characters, a histogram with too many classes).
 inline constexpr int kSettingOutOfRange = 64;
 
+// Exit status for numbers that overflow the range of REAL during the analysis.
+inline constexpr int kOverflow = 67;
+
+// Stops an analysis whose numbers overflowed: "<what> the range of the 80-bit
+// type (<detail>); <advice>." what carries its verb ("the product matrix
+// overflows"), advice says what the user can change ("scale the data down").
+[[noreturn]] void throw_overflow(const std::string& what, const std::string& detail,
+                                 const std::string& advice);
+
 // Explanation of a failed file operation: "cannot <action> <role> "<path>": <reason>".
 std::string describe_file_failure(int error_number, const std::string& action,
                                   const std::string& role, const std::string& path);

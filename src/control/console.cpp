@@ -8,7 +8,9 @@
 Console::Console() : Console(stdout, stdin, isatty(STDOUT_FILENO) != 0) {}
 
 Console::Console(std::FILE* out, std::FILE* in, bool terminal)
-    : out_(out, "standard output", "standard output"), in_(in), terminal_(terminal) {}
+    : out_(out, "standard output", "standard output"), in_(in), terminal_(terminal) {
+  out_.remember_failures();
+}
 
 void Console::write_line(std::string_view text) {
   out_.write(text);

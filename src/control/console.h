@@ -21,6 +21,10 @@ class Console {
 
   TextWriter& out() { return out_; }
   bool is_terminal() const { return terminal_; }
+  // A console that went away (a closed pipe, a full disk) never stops the
+  // run: its output is dropped from the first failed write on, and this
+  // tells the error number of that write (0 when all went out).
+  int output_failure() const { return out_.failure(); }
 
   void write(std::string_view text) { out_.write(text); }
   void write_line(std::string_view text = {});

@@ -14,15 +14,26 @@
 
 namespace {
 
+// Two finite values of opposite sign near the limit of REAL differ by more than it holds.
+[[noreturn]] void throw_reference_overflow(const std::string& which) {
+  throw_overflow("subtracting the reference " + which + " overflows",
+                 "a difference would exceed 1.19E+4932", "scale the data down");
+}
+
 void remove_reference_row(RunState& s) {
   const std::int32_t r = s.OSR;
   if (r <= 0 || r > s.N) return;
   const REAL* ref = s.A[r];
+  bool finite = true;
   for (std::int32_t i = 1; i <= s.N; ++i) {
     if (i == r) continue;
     REAL* row = s.A[i];
-    for (std::int32_t j = 1; j <= s.M; ++j) row[j] = row[j] - ref[j];
+    for (std::int32_t j = 1; j <= s.M; ++j) {
+      row[j] = row[j] - ref[j];
+      finite = finite && std::isfinite(row[j]);
+    }
   }
+  if (!finite) throw_reference_overflow("row");
   --s.N;
   const bool copies = s.FTW > 0 || s.BTOR;
   for (std::int32_t i = r; i <= s.N; ++i) {
@@ -36,12 +47,17 @@ void remove_reference_column(RunState& s) {
   const std::int32_t c = s.OSC;
   if (c <= 0 || c > s.M) return;
   // Each element only needs its own row's reference value, so rows may go in any order.
+  bool finite = true;
   for (std::int32_t i = 1; i <= s.N; ++i) {
     REAL* row = s.A[i];
     const REAL ref = row[c];
     for (std::int32_t j = 1; j <= s.M; ++j)
-      if (j != c) row[j] = row[j] - ref;
+      if (j != c) {
+        row[j] = row[j] - ref;
+        finite = finite && std::isfinite(row[j]);
+      }
   }
+  if (!finite) throw_reference_overflow("column");
   --s.M;
   const bool copies = s.FTW > 0 || s.CTOC;
   for (std::int32_t j = c; j <= s.M; ++j) {
@@ -119,7 +135,7 @@ void prepare_histogram(RunState& s) {
   for (std::int32_t i = 1; i <= s.GL; ++i) s.GB[i][0] = (i - (s.GL + 1) / 2.0L) * s.RGAUSS;
   for (std::int32_t i = 1; i <= s.N; ++i)
     for (std::int32_t j = 1; j <= s.M; ++j) {
-      const std::int32_t b = histogram_bin(s.A[i][j], s.GA, s.RGAUSS, s.GL);
+      const std::int32_t b = input_histogram_bin(s.A[i][j], s.GA, s.RGAUSS, s.GL);
       if (b != 0) s.GB[b][1] = s.GB[b][1] + 1;
     }
 }
@@ -137,11 +153,17 @@ void scale_histogram_columns(RunState& s) {
 
 }  // namespace
 
-std::int32_t histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t GL) {
+std::int32_t input_histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t GL) {
   const REAL index = std::trunc((v - GA) / RGAUSS) + 1;
   if (!(index >= 1) || !(index <= REAL(GL) + 1)) return 0;
   const auto b = static_cast<std::int32_t>(index);
   return b > GL ? GL : b;
+}
+
+std::int32_t remainder_histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t GL) {
+  const REAL index = std::trunc((v - GA) / RGAUSS) + 1;
+  if (!(index >= 1) || !(index <= REAL(GL))) return 0;
+  return static_cast<std::int32_t>(index);
 }
 
 void prepare_run(RunState& s) {

@@ -19,7 +19,12 @@ void write_histogram_file(RunState& s);
 inline constexpr std::int32_t kMaxHistogramClasses = 100000;
 inline constexpr std::int64_t kMaxHistogramCells = 20000000;
 
-// Histogram bin of value v (1..GL), or 0 when it falls outside the bins. An
-// element of the largest magnitude whose computed index comes out as GL + 1
-// counts in bin GL.
-std::int32_t histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t GL);
+// Bin of an element of the input matrix (1..GL), or 0 when it falls outside
+// the bins. The bins cover the largest magnitude, but its computed index can
+// come out as GL + 1 when that magnitude is nearly a multiple of the class
+// width: such an element counts in bin GL.
+std::int32_t input_histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t GL);
+// Bin of an element of a remainder matrix (1..GL), or 0 when its index falls
+// outside 1..GL: elimination can enlarge elements beyond the input's range,
+// and those are left out.
+std::int32_t remainder_histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t GL);

@@ -202,16 +202,15 @@ std::int32_t find_split(MATRIX& d, MATRIX& e, std::int32_t l, std::int32_t n) {
 }
 
 constexpr std::int32_t kPauseSweeps = 30;
-// Finite input never comes near this; a matrix holding an infinity or a NaN
-// never converges, and the run must still end.
+// Finite input never comes near this; it only guarantees that a matrix that
+// does not converge still ends.
 constexpr std::int32_t kMaxSweeps = 10000;
 
-// Once a sweep has left a NaN in E[l], every later sweep for l does so too
-// (it enters the shift, and the sweep ends with E[l] := that chain's g), and
-// the test |E[l]| + DD = DD never holds: the eigenvalue cannot converge any
-// more. Stopping then spares up to 10,000 sweeps of O(n^2) each, which for a
-// large matrix that overflowed would take as long as a hang.
-bool hopeless(MATRIX& e, std::int32_t l) { return std::isnan(at(e, l)); }
+bool all_finite(MATRIX& v, std::int32_t first, std::int32_t last) {
+  for (std::int32_t i = first; i <= last; ++i)
+    if (!std::isfinite(at(v, i))) return false;
+  return true;
+}
 
 void pause_tqli(Console& console) {
   console.write_line("Pause in routine TQLI: more than 30 iterations!");
@@ -306,7 +305,7 @@ void apply_rotations(MATRIX& z, std::int32_t l, std::int32_t m, std::int32_t n, 
 
 REAL SIGN(REAL a, REAL b) { return b < 0 ? -std::fabs(a) : std::fabs(a); }
 
-void TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n) {
+bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n) {
   std::vector<REAL> scratch(static_cast<std::size_t>(n) + 1);
   for (std::int32_t i = n; i >= 2; --i) {
     const std::int32_t l = i - 1;
@@ -314,10 +313,14 @@ void TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n) {
     if (l > 1) {
       REAL scale = 0;
       for (std::int32_t k = 1; k <= l; ++k) scale = scale + std::fabs(a[i][k]);
+      // A value that is not finite shows in the next row's scale or in h at
+      // the latest, so at most one step works on it.
+      if (!std::isfinite(scale)) return false;
       if (scale == 0) {
         at(e, i) = a[i][l];
       } else {
         h = householder_step(a, e, i, scale, scratch.data());
+        if (!std::isfinite(h) || !std::isfinite(at(e, i))) return false;
       }
     } else {
       at(e, i) = a[i][l];
@@ -327,9 +330,15 @@ void TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n) {
   at(d, 1) = 0;
   at(e, 1) = 0;
   accumulate_transform(a, d, n, scratch.data());
+  return all_finite(d, 1, n) && all_finite(e, 1, n);
 }
 
-void TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Console& console) {
+TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Console& console) {
+  TqliOutcome outcome;
+  if (!all_finite(d, 1, n) || !all_finite(e, 1, n)) {
+    outcome.finite = false;
+    return outcome;
+  }
   for (std::int32_t i = 2; i <= n; ++i) at(e, i - 1) = at(e, i);
   at(e, n) = 0;
   Rotations rot{std::vector<REAL>(static_cast<std::size_t>(n) + 1),
@@ -339,13 +348,21 @@ void TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Console& console) {
     std::int32_t m = find_split(d, e, l, n);
     while (m != l) {
       if (iter == kPauseSweeps) pause_tqli(console);
-      if (iter == kMaxSweeps || (iter >= kPauseSweeps && hopeless(e, l))) break;
+      if (iter == kMaxSweeps) break;
       ++iter;
+      ++outcome.sweeps;
       ql_sweep(d, e, l, m, rot);
+      // An overflow inside the sweep would otherwise turn every later sweep
+      // into NaN arithmetic; the rotations are not applied then.
+      if (!all_finite(d, l, m) || !all_finite(e, l, m)) {
+        outcome.finite = false;
+        return outcome;
+      }
       apply_rotations(z, l, m, n, rot);
       m = find_split(d, e, l, n);
     }
   }
+  return outcome;
 }
 
 void EIGENSORT(MATRIX& v, MATRIX& ee, MATRIX& ro, MATRIX& d, std::int32_t n, bool erb) {

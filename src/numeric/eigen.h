@@ -16,12 +16,21 @@ class Console;
 REAL SIGN(REAL a, REAL b);
 
 // a: symmetric matrix in, orthogonal reduction matrix out; d: diagonal; e: sub-diagonal (e[1] = 0).
-void TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n);
+// False when a value overflowed the range of REAL (or the input held one that
+// is not finite): the reduction then stops at once and a, d, e are unusable.
+bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n);
+
+struct TqliOutcome {
+  std::int64_t sweeps = 0;  // QL sweeps made, for all eigenvalues together
+  bool finite = true;       // false: a value was not finite, the iteration stopped there
+};
 
 // z: reduction matrix in, eigenvectors (columns) out; d: eigenvalues out; e destroyed.
-// After 30 sweeps for one eigenvalue it pauses once on the console (end of
-// input counts as Enter); the sweeps for that eigenvalue stop at 10,000.
-void TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Console& console);
+// When one eigenvalue has taken 30 sweeps it pauses on the console (end of
+// input counts as Enter), once for each eigenvalue that gets that far; the
+// sweeps for one eigenvalue stop at 10,000. A d or e that is not finite, on
+// entry or after a sweep, stops the iteration before any further work.
+TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Console& console);
 
 // Selection sort by decreasing |d|, moving the columns of v, ro and (when erb) ee alike.
 void EIGENSORT(MATRIX& v, MATRIX& ee, MATRIX& ro, MATRIX& d, std::int32_t n, bool erb);

@@ -25,6 +25,8 @@ TextWriter::TextWriter(TextWriter&& other) noexcept
       name_(std::move(other.name_)),
       role_(std::move(other.role_)),
       owned_(other.owned_),
+      remember_failures_(other.remember_failures_),
+      failure_(other.failure_),
       column_(other.column_) {
   other.stream_ = nullptr;
   other.owned_ = false;
@@ -35,12 +37,18 @@ TextWriter::~TextWriter() {
   if (owned_ && stream_ != nullptr) std::fclose(stream_);
 }
 
-void TextWriter::fail(const char* action) const { throw_file_error(errno, action, role_, name_); }
+void TextWriter::fail(const char* action) {
+  if (!remember_failures_) throw_file_error(errno, action, role_, name_);
+  if (failure_ == 0) failure_ = errno != 0 ? errno : EIO;
+}
 
 void TextWriter::write(std::string_view text) {
-  if (text.empty()) return;
+  if (text.empty() || failure_ != 0) return;
   errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) fail("write");
+  if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) {
+    fail("write");
+    return;
+  }
   const void* last = memrchr(text.data(), '\n', text.size());
   if (last == nullptr) {
     column_ += static_cast<std::int64_t>(text.size());
@@ -68,6 +76,7 @@ void TextWriter::write_blanks(int count) {
 void TextWriter::line_end() { write("\r\n"); }
 
 void TextWriter::flush() {
+  if (failure_ != 0) return;
   errno = 0;
   if (std::fflush(stream_) != 0) fail("write");
 }

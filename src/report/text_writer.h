@@ -30,6 +30,14 @@ class TextWriter {
   void flush();
   void close();
 
+  // From now on a failed write or flush is remembered instead of stopping the
+  // run, and later output is dropped: for standard output, whose reader may
+  // go away (a pager quit early, "| head") while the run still has files to
+  // finish.
+  void remember_failures() { remember_failures_ = true; }
+  // The error number of the first failed write, 0 when every write went out.
+  int failure() const { return failure_; }
+
   // Characters written since the last line end.
   std::int64_t column() const { return column_; }
   // After a cursor move on the console the count restarts at the new column.
@@ -38,11 +46,14 @@ class TextWriter {
 
  private:
   TextWriter(std::FILE* stream, std::string name, std::string role, bool owned);
-  [[noreturn]] void fail(const char* action) const;
+  // Throws, or with remember_failures records the error number and returns.
+  void fail(const char* action);
 
   std::FILE* stream_;
   std::string name_;
   std::string role_;
   bool owned_;
+  bool remember_failures_ = false;
+  int failure_ = 0;
   std::int64_t column_ = 0;
 };

@@ -164,9 +164,26 @@ TEST_F(Analysis, HistogramBinsAndCounts) {
 }
 
 TEST(HistogramBin, LargestMagnitudeNeverLeavesTheBins) {
-  // 0.3 would be index 7 and counts in bin 6; values beyond the range, and NaN, in none.
-  const std::pair<REAL, std::int32_t> cases[] = {{0.3L, 6}, {-0.3L, 1}, {5.0L, 0}, {-5.0L, 0}, {NAN, 0}};
-  for (const auto& [x, bin] : cases) EXPECT_EQ(histogram_bin(x, -0.3L, 0.1L, 6), bin) << x;
+  // Bins of 0.1 from -0.3: 0.3 would be index 7; the input counts it in bin 6,
+  // a remainder leaves it out. Values beyond the range, and NaN, count in none.
+  const struct {
+    REAL x;
+    std::int32_t input, remainder;
+  } cases[] = {{0.3L, 6, 0}, {0.29L, 6, 6}, {-0.3L, 1, 1}, {0.0L, 4, 4}, {5.0L, 0, 0}, {-5.0L, 0, 0}, {NAN, 0, 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(input_histogram_bin(c.x, -0.3L, 0.1L, 6), c.input) << c.x;
+    EXPECT_EQ(remainder_histogram_bin(c.x, -0.3L, 0.1L, 6), c.remainder) << c.x;
+  }
+}
+
+// After step 1 the remainder holds 4.367 + 4.8 x 3.644 / 4.850242 = 7.97 and
+// 4.70 + 4.8 x 4.367 / 4.850242 = 9.02, beyond the bins (-6.4 to 6.4): the
+// count column of step 1 stays empty.
+TEST_F(Analysis, RemainderBeyondTheBinsIsLeftOut) {
+  s.RGAUSS = 1.6L;
+  analyse({{3.644L, 4.367L, -4.850242L}, {4.367L, 4.70L, 4.8L}});
+  ASSERT_EQ(s.GL, 8);
+  for (std::int32_t i = 1; i <= s.GL; ++i) EXPECT_EQ(s.GB[i][2], 0) << i;
 }
 
 TEST_F(Analysis, ReferenceRowAndColumn) {

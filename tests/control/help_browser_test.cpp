@@ -233,10 +233,11 @@ struct Pty {
     if (n > 0) seen.append(buffer, static_cast<std::size_t>(n));
     return n > 0;
   }
-  // Reads until each text has appeared, in order, since the last mark.
+  // Reads until each text has appeared, in order, since the last mark. The
+  // deadlines only keep a broken build from hanging the suite.
   bool wait_for(const Lines& texts) {
     for (const auto& text : texts) {
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
       while (seen.find(text, mark) == std::string::npos)
         if (std::chrono::steady_clock::now() > deadline || !read_some(100)) return false;
       mark = seen.find(text, mark) + text.size();
@@ -248,7 +249,7 @@ struct Pty {
   }
   // Drains the output until the program ends; its exit status, or -1.
   int exit_status() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     for (int status = 0; std::chrono::steady_clock::now() < deadline; read_some(50)) {
       if (waitpid(pid, &status, WNOHANG) == pid) {
         pid = -1;

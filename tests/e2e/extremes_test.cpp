@@ -27,11 +27,12 @@ const std::vector<std::vector<std::string>> kModes = {
     {"d.txt,TW2,CRC", "o5"},                {"d.txt,TW1", "o6"},
 };
 
-void expect_every_mode_finishes(const std::string& data, bool histogram_refused = false) {
+// statuses: one per mode of kModes; none given means every mode ends with 0.
+void expect_every_mode_finishes(const std::string& data, std::vector<int> statuses = {}) {
   qor_test::TempDir dir;
   write_file("d.txt", data);
-  for (const auto& args : kModes)
-    run_expecting(args, histogram_refused && args[0].find(",TG") != std::string::npos ? 64 : 0);
+  statuses.resize(kModes.size(), 0);
+  for (std::size_t i = 0; i < kModes.size(); ++i) run_expecting(kModes[i], statuses[i]);
 }
 
 // Each run in a fresh working directory.
@@ -39,9 +40,72 @@ struct Extremes : ::testing::Test {
   qor_test::TempDir dir;
 };
 
+// The histogram needs too many classes (64); the product matrix, the element
+// variances and the QL iteration overflow (67).
 TEST_F(Extremes, ValuesNearTheLimitsOfReal) {
   expect_every_mode_finishes("1e4930 -1e4931 1e-4940\r\n-1e-4935 1e4900 3\r\n1.1e4932 0 -1.1e4932\r\n",
-                             /*histogram_refused=*/true);
+                             {64, 67, 67, 67, 0, 0});
+}
+
+// Every place where finite data can overflow stops the run with one line that
+// names it and a status of 67, leaving the report as far as it was written.
+TEST_F(Extremes, OverflowStopsTheRunAndKeepsTheReport) {
+  const std::string header = "N_row: 2. N_column: 2.\r\n";
+  const std::string listing = "      Order      1      2\r\n          1 1.0000000000000000E+4932 1.0000000000000000E+4932\r\n"
+                              "          2-1.0000000000000000E+4932 1.0000000000000000E+4932\r\n";
+  const struct {
+    std::string data;
+    std::vector<std::string> args;  // after "d.txt"
+    std::string error;              // after "Error: ", up to " the range of the 80-bit type"
+    std::string report;             // without the parameter line; "-": none created, "*": see below
+  } cases[] = {
+      {"1 2\r\n3 4\r\n", {"o", "S", "1e2467"}, "the element variances overflow", "-"},
+      {"1 2\r\n3 4\r\n", {"o", "B", "@1e2470"}, "the element variances overflow", "-"},
+      {"1.1e2466 1\r\n2 1\r\n", {"o", "T"}, "the product matrix overflows", header},
+      {"1.1e2466 1\r\n2 1\r\n", {"o", "B", "1"}, "the product matrix overflows", header},
+      {"1e2000 1\r\n2 1e2000\r\n", {"o", "T", "@1"}, "the variances of the product matrix overflow", header},
+      {"4.9e2465 4.9e2465 4.9e2465\r\n4.9e2465 4.9e2465 4.9e2465\r\n4.9e2465 4.9e2465 4.9e2465\r\n", {"o", "B"},
+       "the tridiagonal reduction of the product matrix overflows", "N_row: 3. N_column: 3.\r\n"},
+      {"0 1e4932\r\n1e4932 0\r\n", {"o", "E"}, "the QL iteration for the eigenvalues of the matrix overflows",
+       header},
+      // The listing of step 1 comes before its elimination.
+      {"1e4932 1e4932\r\n-1e4932 1e4932\r\n", {"o", ""}, "the remainder after elimination step 1 overflows",
+       header + listing},
+      {"1e2000 1e2000\r\n1e2000 -1e2000\r\n", {"o*", "", "@1"},
+       "the variances propagated through elimination step 1 overflow", header},
+      {"1e1300 -1e1300\r\n2 3\r\n", {"o", "S"}, "the statistics of the remainder before elimination step 1 overflow",
+       header},
+      {"1e4932 1\r\n-1e4932 2\r\n", {"o", "", "", "", "R1"}, "subtracting the reference row overflows", "-"},
+      // The report keeps the eigenvalue line up to the test that overflowed.
+      {"2 1\r\n1 2\r\n", {"o", "E", "1e-2467"}, "the chi-square sum of eigenvalue 1 overflows", "*"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove("O");
+    write_file("d.txt", c.data);
+    std::vector<std::string> args{"d.txt"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto run = run_expecting(args, 67);
+    const std::size_t at = run.out.find("\r\nError: ");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    EXPECT_EQ(run.out.substr(at + 9, c.error.size() + 31), c.error + " the range of the 80-bit type (") << c.error;
+    EXPECT_EQ(run.out.substr(run.out.size() - 3), ".\r\n") << c.error;
+    EXPECT_EQ(run.out.find('\n', at + 2), run.out.size() - 1) << "one line: " << run.out;
+    if (c.report == "-") {
+      EXPECT_FALSE(std::filesystem::exists("O")) << c.error;
+    } else if (c.report == "*") {
+      const std::string report = read_file("O");
+      const std::string last_line = report.substr(report.rfind("\r\n") + 2);
+      EXPECT_EQ(last_line.substr(0, 17), "\xE6" "1(2)= 3.000E+00\xF1") << report;
+      EXPECT_EQ(last_line.substr(last_line.size() - 6), "E-2467") << report;
+    } else {
+      std::string typed = "Input parameters: d.txt";
+      for (const auto& arg : c.args)
+        if (!arg.empty()) typed += " " + arg;
+      std::string report = c.report;
+      report.insert(report.find("\r\n") + 2, typed + "\r\n");
+      EXPECT_EQ(read_file("O"), report) << c.error;
+    }
+  }
 }
 
 TEST_F(Extremes, HistogramWithTooManyClassesIsRefused) {
@@ -70,10 +134,13 @@ TEST_F(Extremes, ZerosAndNegativeZeros) {
   EXPECT_PRED_FORMAT2(::testing::IsNotSubstring, "Nan", read_file("Z.OUT"));
 }
 
+// Errors whose squares overflow stop the run (67); those whose squares vanish
+// leave variances of 0, which add nothing to the chi-square sum.
 TEST_F(Extremes, HugeAndTinyErrors) {
   write_file("d.txt", "1 2\r\n3 4\r\n");
-  for (const char* error : {"1e4000", "1e-4000", "@1e4000", "1e-4000@1e-4000", "-5"})
-    for (const char* format : {"S", "B"}) run_expecting({"d.txt", "o", format, error});
+  for (const auto& [error, status] : std::vector<std::pair<const char*, int>>{
+           {"1e4000", 67}, {"1e-4000", 0}, {"@1e4000", 67}, {"1e-4000@1e-4000", 0}, {"-5", 0}})
+    for (const char* format : {"S", "B"}) run_expecting({"d.txt", "o", format, error}, status);
 }
 
 TEST_F(Extremes, WidthsAndDecimals) {

@@ -147,4 +147,29 @@ TEST_F(EndToEnd, OutputsNeverReplaceTheirInputs) {
   EXPECT_EQ(read_file("Qorgauss.bin"), "A DATA.TXT\r\nR 0.5\r\n");
 }
 
+// A reader that goes away after the first line (| head -1) costs no file: the
+// console report of 6 lines of 90,000 characters cannot fit the pipe, so its
+// writes fail once the pipe is closed; the run still writes the histogram and
+// ends with the error number of the failed write (32, a broken pipe).
+TEST_F(EndToEnd, ConsoleThatGoesAwayCostsNoFile) {
+  write_file("d.txt", "1 2 3\r\n4 5 6\r\n7 8 10\r\n");
+  const std::vector<std::string> args{"d.txt,TG2", "o", "S30000:3"};
+  const auto whole = run_qor(args);
+  ASSERT_EQ(whole.status, 0);
+  ASSERT_GT(whole.out.size(), 500000u);
+  const std::string report = read_file("O");
+  const std::string histogram = read_file("Qorgauss.bin");
+  std::filesystem::remove("O");
+  std::filesystem::remove("Qorgauss.bin");
+  const auto cut = qor_test::run_qor_closing_output_after_first_line(args);
+  EXPECT_EQ(cut.status, 32);
+  EXPECT_EQ(cut.err,
+            "Runtime error 32: cannot write standard output: Broken pipe. The run went on; every file it "
+            "writes is complete.\n");
+  EXPECT_TRUE(read_file("O") == report) << "the report differs";
+  EXPECT_TRUE(read_file("Qorgauss.bin") == histogram) << "the histogram differs";
+  // 12 classes of width 2 for elements up to 10, each a centre 30,006 wide and 4 counts.
+  EXPECT_EQ(histogram.size(), 12u * (30006 + 4 * 10 + 2) + 4 * 10 + 2);
+}
+
 }  // namespace
