@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "control/console.h"
+#include "common/console.h"
 
 // A console for benchmarks: output is discarded and input is at its end, so
 // a pause never waits.

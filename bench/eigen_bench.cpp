@@ -12,7 +12,7 @@
 
 #include "common/matrix.h"
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "numeric/eigen.h"
 #include "numeric/heapsort.h"
 #include "numeric/literal_eigen.h"

@@ -8,7 +8,7 @@
 
 #include "analysis/qor.h"
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "control/settings.h"
 #include "input/run_driver.h"
 #include "bench_support.h"

@@ -7,7 +7,7 @@
 
 #include "analysis/qor.h"
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "control/settings.h"
 #include "bench_support.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "control/settings.h"
 #include "input/loader.h"
 #include "report/text_reader.h"

@@ -6,7 +6,7 @@
 
 #include "analysis/qor.h"
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "control/settings.h"
 #include "input/contribution_tables.h"
 #include "input/run_driver.h"

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-#include "control/console.h"
+#include "common/console.h"
 
 namespace fuzz_support {
 

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "control/help_browser.h"
 #include "fuzz_support.h"
 

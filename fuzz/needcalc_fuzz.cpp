@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/selection.h"
+#include "input/selection.h"
 #include "fuzz_support.h"
 
 namespace {

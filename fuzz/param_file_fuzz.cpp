@@ -9,8 +9,8 @@
 
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "control/console.h"
-#include "control/selection.h"
+#include "common/console.h"
+#include "input/selection.h"
 #include "control/settings.h"
 #include "report/text_reader.h"
 #include "fuzz_support.h"

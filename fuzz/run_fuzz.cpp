@@ -22,7 +22,7 @@
 
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "control/program.h"
 #include "report/text_reader.h"
 #include "fuzz_support.h"

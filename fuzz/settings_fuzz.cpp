@@ -12,8 +12,8 @@
 
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "control/console.h"
-#include "control/selection.h"
+#include "common/console.h"
+#include "input/selection.h"
 #include "control/settings.h"
 #include "fuzz_support.h"
 

@@ -7,7 +7,7 @@
 
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "control/program.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 
 // Tests never time anything: processors differ (on some, every x87
 // operation on a NaN or an infinity costs a hundred ordinary ones), so a test

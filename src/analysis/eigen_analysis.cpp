@@ -10,20 +10,19 @@
 #include "analysis/qor.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "numeric/eigen.h"
 #include "numeric/gamma.h"
+#include "report/code_page.h"
 #include "report/number_text.h"
-#include "report/text_writer.h"
+#include "common/text_writer.h"
 
 namespace {
 
 // The REAL nearest to ln 10, for the smallness threshold 10^-SIZE.
 constexpr REAL kLn10 = 2.302585092994045684017991454684364208L;
 
-constexpr char kMu = '\xE6';
 constexpr const char* kBeyondReal = "would exceed 1.19E+4932";
-constexpr char kPlusMinus = '\xF1';
 
 void set_up_labels(RunState& s) {
   for (std::int32_t j = 1; j <= s.M; ++j) s.CO[1][j] = j;
@@ -81,15 +80,15 @@ void decompose(AnalysisContext& q) {
 void write_heading(const AnalysisContext& q) {
   TextWriter& out = *q.report;
   out.write("Solutions for Ax=");
-  out.write(kMu);
+  out.write(cp437::kMu);
   out.write("x, ");
   out.write("A must be a real, symmetric matrix.");
   out.line_end();
   out.write_right("EIGENVALUE", 19);
   if (q.ERB) {
-    static constexpr char kColumns[] =
-        "\xE5" "est  2" "\xE5" "est  3" "\xE5" "est   chi" "\xFD";
-    out.write_right(std::string_view(kColumns, sizeof(kColumns) - 1), 2 * q.W + 16);
+    using cp437::kSigma;
+    const std::string columns = kSigma + std::string("est  2") + kSigma + "est  3" + kSigma + "est   chi" + cp437::kSquared;
+    out.write_right(columns, 2 * q.W + 16);
     out.write_right("Q(nm-i)", q.W + 5);
     out.write_right("Q((n-i)(m-i))", q.W + 6);
   }
@@ -271,13 +270,13 @@ void eigenvalue_analysis(AnalysisContext& q) {
     multiply_decomposed_matrix(s, I, eigenvector);
     if (q.NO) {
       TextWriter& out = *q.report;
-      out.write(kMu);
+      out.write(cp437::kMu);
       out.write(std::to_string(I) + "(" + std::to_string(std::llround(s.RO[I][1])) + ")=");
       out.write(RS(s.DE[I][1], q.W).view());
     }
     if (q.ERB) {
       if (q.NO) {
-        q.report->write(kPlusMinus);
+        q.report->write(cp437::kPlusMinus);
         q.report->write(RS(std::sqrt(s.EE[I][1]), q.W).view());
       }
       s.console.write_line(std::to_string(I) + "/" + std::to_string(q.U));

@@ -10,25 +10,24 @@
 #include <vector>
 
 #include "analysis/eigen_analysis.h"
+#include "analysis/histogram.h"
 #include "analysis/remainder_stats.h"
-#include "common/ascii.h"
+#include "common/text.h"
 #include "common/bounded_string.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "control/console.h"
-#include "input/run_driver.h"
+#include "common/console.h"
 #include "report/number_text.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
-#include "report/text_writer.h"
+#include "common/text_writer.h"
 
 namespace {
 
+// The report file's name as the analysis uses it: at most 12 characters.
 using DATAFILE = BoundedString<12>;
 
 constexpr REAL kLargestReal = std::numeric_limits<REAL>::max();
-
-REAL fractional_part(REAL v) { return v - std::trunc(v); }
 
 // ---- Step listing -------------------------------------------------------
 
@@ -36,7 +35,7 @@ REAL fractional_part(REAL v) { return v - std::trunc(v); }
 void HELP1(const RunState& s, TextWriter& out, int W) {
   for (std::int32_t K = 1; K <= s.M; ++K) {
     const REAL v = s.CO[1][K];
-    write_fixed(out, v, W, std::fabs(fractional_part(v)) < 0.005L ? 0 : 2);
+    write_fixed(out, v, W, is_whole_label(v, kColumnLabelWholeWithin) ? 0 : 2);
   }
 }
 
@@ -45,7 +44,7 @@ void write_step_listing(const AnalysisContext& q) {
   TextWriter& out = *q.report;
   const int W = q.W;
   const int absD = std::abs(static_cast<int>(q.D));
-  const int lw = std::fabs(fractional_part(s.RO[1][1])) < 0.005L ? absD : W;
+  const int lw = is_whole_label(s.RO[1][1], kColumnLabelWholeWithin) ? absD : W;
   out.write_right("Order", lw + 8);
   HELP1(s, out, W);
   if (q.ERB) {
@@ -55,7 +54,7 @@ void write_step_listing(const AnalysisContext& q) {
   out.line_end();
   for (std::int32_t J = 1; J <= s.N; ++J) {
     const REAL v = s.RO[J][1];
-    if (std::fabs(fractional_part(v)) < 0.0005L) {
+    if (is_whole_label(v, kRowLabelWholeWithin)) {
       write_fixed(out, v, absD + 8, 0);
     } else {
       write_scientific(out, v, W + 8);
@@ -109,7 +108,7 @@ void exchange_rows(RunState& s, bool ERB, std::int32_t I, std::int32_t S) {
   if (ERB) s.SD.swap_rows(I, S);
   s.A.swap_rows(I, S);
   std::swap(s.RO[I][1], s.RO[S][1]);
-  if (s.FTW > 0 || s.BTOR) std::swap(s.RW[I][1], s.RW[S][1]);
+  if (keeps_original_row_numbers(s)) std::swap(s.RW[I][1], s.RW[S][1]);
 }
 
 void exchange_columns(RunState& s, bool ERB, std::int32_t I, std::int32_t R) {
@@ -119,7 +118,7 @@ void exchange_columns(RunState& s, bool ERB, std::int32_t I, std::int32_t R) {
     std::swap(s.A[K][I], s.A[K][R]);
   }
   std::swap(s.CO[1][I], s.CO[1][R]);
-  if (s.FTW > 0 || s.CTOC) std::swap(s.CW[1][I], s.CW[1][R]);
+  if (keeps_original_column_numbers(s)) std::swap(s.CW[1][I], s.CW[1][R]);
 }
 
 // What the variance propagation knows about the size of the variances: an
@@ -200,16 +199,6 @@ Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, VarianceBound& bound
   for (std::int32_t J = I + 1; J <= M; ++J) pivot_row[J] = pivot_row[J] - pivot_row[J] * one;
   pivot_row[I] = s.A[0][I];
   return next;
-}
-
-void count_remainder_histogram(RunState& s, std::int32_t I) {
-  const std::int32_t column = I + 1;
-  if (column > s.GK) return;
-  for (std::int32_t J = I + 1; J <= s.N; ++J)
-    for (std::int32_t K = I + 1; K <= s.M; ++K) {
-      const std::int32_t L = remainder_histogram_bin(s.A[J][K], s.GA, s.RGAUSS, s.GL);
-      if (L != 0) s.GB[L][column] = s.GB[L][column] + 1;
-    }
 }
 
 void show_progress(Console& console, std::int32_t I) {
@@ -416,7 +405,7 @@ void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, 
          std::int16_t W, std::int16_t D, std::int32_t U) {
   const REAL T1 = time_of_day_seconds();
   const DATAFILE name(OUT);
-  AnalysisContext q{s, TP, ES, DR, SM, ER, ERPR, W, D, U, ER != 0 || ERPR != 0, !name.empty(), nullptr};
+  AnalysisContext q{s, TP, ES, DR, SM, ER, ERPR, W, D, U, errors_known(ER, ERPR), !name.empty(), nullptr};
   if (q.ERB) compute_element_variances(s, ER, ERPR);
   const std::string file_name = ascii_upper(name.view());
   TextWriter* report = nullptr;

@@ -13,17 +13,31 @@
 
 class Console;
 
-// Help browser: one line record per line of the help file, and the menu.
+// The key to the short names. They are the program's vocabulary and the
+// manual's: every run setting is named after its parameter-file key, its
+// first letter (AFNI is set by the key A, GFNO by G, ..., RGAUSS by R; KW1 and
+// KD share K, MER and MERPR share M, OSR and OSC share O). Matrices and
+// counts keep the names the report and the manual use (A, SD, T, MIN, ...).
+// Rows and columns are numbered from 1; index 0 of a matrix is unused unless
+// a comment says otherwise. A vector indexed by row lives in column 1 of rows
+// 1..n, one indexed by column in row 1 of columns 1..m.
+
+// One entry of the help menu.
 struct TOPICS {
-  char L = '0';              // key of the entry
-  BoundedString<85> T;       // title shown in the menu
+  char L = '0';         // the key that opens the topic, in upper case; '0' quits
+  BoundedString<85> T;  // the title shown in the menu after "  L:"
 };
 
+// The help browser's state, filled from "Qor.hlp" when help mode starts.
 struct HelpState {
-  std::vector<BoundedString<80>> lines;  // the line list, in file order, ending with an empty record
-  std::array<TOPICS, 37> TM{};           // entries 1..36 used
-  std::int16_t TMN = 0;
-  std::bitset<256> STM;                  // keys the menu accepts
+  // The help file's lines in file order (80 characters each at most), after
+  // an unused head record and followed by one empty record.
+  std::vector<BoundedString<80>> lines;
+  // The menu: entries 1..TMN in use (topics in file order, then the quit
+  // entry); entry 0 is unused. At most 35 topics fit.
+  std::array<TOPICS, 37> TM{};
+  std::int16_t TMN = 0;  // entries in use, the quit entry included
+  std::bitset<256> STM;  // the keys the menu accepts: '0' and every topic's key
 };
 
 // Everything a run shares between its stages. main creates exactly one and
@@ -33,37 +47,128 @@ struct HelpState {
 struct RunState {
   explicit RunState(Console& console_in) : console(console_in) {}
 
+  // Standard output and input: messages, progress, pauses, the help browser.
   Console& console;
 
-  // Command-line parameters 1..6 as typed (index 0 unused), for the report header.
+  // Command-line parameters 1..6 as typed (index 0 unused), for the report
+  // header; a run from a parameter file has just its name.
   std::vector<std::string> params;
 
   // The files this run has read (role, path): no output may replace one of them.
   std::vector<std::pair<std::string, std::string>> inputs;
 
-  // Run settings.
-  String255 AFNI, GFNO, DCS{"[]"}, ERS{"[]"};
-  bool BTOR = false, CTOC = false, HDR = true, ITRN = false, JEV = false, LSD = false,
-       PCRC = false, QHS = true;
-  std::int16_t KW1 = 7, KD = 3;
-  // Read as a 16-bit setting; held wider so that the driver can settle it to
-  // the smaller matrix dimension of any matrix that fits in memory.
+  // ---- Run settings: defaults, then the command line or the parameter file.
+  // The run driver later adjusts FTW, NU, LSD, JEV, MER and MERPR.
+
+  // A: name of the data file; parameter 1 up to its first comma, blank or control character.
+  String255 AFNI;
+  // G: name of the report file (parameter 2, without its asterisk); empty: no
+  // report. With FTW it names the contribution-table file instead.
+  String255 GFNO;
+  // D, E: selection lists of the data file's columns (DCS) and rows (ERS)
+  // left out of the analysis, such as "[2,5..7]"; "[]" leaves nothing out.
+  String255 DCS{"[]"}, ERS{"[]"};
+  bool BTOR = false;  // B: every data row begins with a row title (keyword ",TOR")
+  bool CTOC = false;  // C: a line of column titles comes first (",TOC")
+  bool HDR = true;    // H: detailed results: the matrix at every step, the eigenvector check (off: '*' in parameter 2)
+  bool ITRN = false;  // I: analyse the product of the matrix with its transpose (leading T or B in parameter 3)
+  bool JEV = false;   // J: eigenvalue analysis instead of elimination (leading E or B); cleared for tables
+  bool LSD = false;   // L: statistics of the remainder at every step ('S' in parameter 3); cleared for tables
+  bool PCRC = false;  // P: contribution table of the columns instead of the rows (",CRC")
+  bool QHS = true;    // Q: sort the contribution table by magnitude (off: ",NS")
+  // K: field width of the report's numbers (parameter 3 before its colon, default 7).
+  std::int16_t KW1 = 7;
+  // K: decimals of the report's numbers (after the colon, default 3); negative: scientific form.
+  std::int16_t KD = 3;
+  // N: elimination steps or eigenvalues to examine (parameter 5, default -1:
+  // all). Read as a 16-bit setting, held wider so that the driver can settle
+  // it to the smaller dimension of any matrix that fits in memory; with FTW it
+  // becomes FTW - 1.
   std::int32_t NU = -1;
-  std::int32_t FTW = 0, OSR = 0, OSC = 0;
-  REAL MER = 0, MERPR = 0, RGAUSS = -1.0L;
+  // F: 0 for an analysis; k >= 1 asks for the contribution tables after
+  // k - 1 elimination steps (",TWk"). Negative counts as 0; above the smaller
+  // dimension the driver sets it to 0.
+  std::int32_t FTW = 0;
+  // O: the reference row (OSR) or column (OSC) subtracted from all others and
+  // removed (parameter 6, "R3" or "C2"); 0 for none. Counted in the data file
+  // when read; the loader turns it into the position among the selected rows
+  // (columns), or 0 when the selection leaves it out.
+  std::int32_t OSR = 0, OSC = 0;
+  // M: absolute error (standard deviation of every element) and relative
+  // error, given in per cent and held as a fraction once the settings are
+  // read (parameter 4: "abs", "@rel", "abs@rel"). Cleared for tables.
+  REAL MER = 0, MERPR = 0;
+  // R: class width of the histogram (",TGw"); not positive: no histogram.
+  REAL RGAUSS = -1.0L;
 
-  // Data dimensions.
-  std::int32_t N0 = 0, M0 = 0, N = 0, M = 0, MIN = 0, SIZE = 0;
+  // ---- Dimensions, set by the loader and the run driver.
 
-  // Working matrices.
-  MATRIX A, SD, ST, CC, CO, DE, EE, FE, AR, GB, T, RO, RW, CW, TW;
+  std::int32_t N0 = 0;  // data rows in the file, selected or not
+  std::int32_t M0 = 0;  // values in a data row (counted on the first selected row)
+  // Selected rows and columns; each one less after removing a reference row
+  // (column); both MIN after an elimination of the product matrix.
+  std::int32_t N = 0, M = 0;
+  // The smaller of N and M (run driver); after an elimination the number of
+  // steps done, that is the rank found (limited by NU).
+  std::int32_t MIN = 0;
+  // Exponent of the eigenvector check's smallness threshold 10^-SIZE; the loader sets 10.
+  std::int32_t SIZE = 0;
 
-  // Histogram.
-  std::int32_t GL = 0, GK = 0;
+  // ---- Working matrices (allocated zeroed by the loader and the run driver
+  // as the run needs them).
+
+  // The data matrix, rows 1..N, columns 1..M, reduced in place by the
+  // elimination. Row 0 receives the pivots: A[0][i] is the pivot of step i.
+  MATRIX A;
+  // Variances of the elements of A (when an error is given), exchanged and
+  // propagated with A; SD[i][i] is the pivot's variance after step i.
+  MATRIX SD;
+  // The product matrix (order MIN); in eigenvalue mode afterwards the
+  // eigenvectors, one per column, sorted like the eigenvalues.
+  MATRIX T;
+  MATRIX ST;  // variances of the elements of T
+  MATRIX CC;  // eigenvalue mode: a copy of the matrix that was decomposed
+  MATRIX DE;  // eigenvalue mode: the eigenvalues, sorted by decreasing magnitude (column 1)
+  // Eigenvalue mode: first the sub-diagonal work vector of the decomposition,
+  // then the eigenvalues' variances (column 1).
+  MATRIX EE;
+  MATRIX FE;  // eigenvalue mode: CC times the eigenvector last examined (column 1)
+  // Remainder statistics: AR[1..8][I] describes the remainder before step I
+  // (mean, deviation, skewness, kurtosis; signed, then absolute values).
+  MATRIX AR;
+  // Histogram: GB[i][0] is the centre of class i (1..GL), GB[i][1] the count
+  // of the input matrix, GB[i][I+1] that of the remainder after step I;
+  // scaled to a largest count of 1 per column when the file is written.
+  MATRIX GB;
+  // Row labels RO[i][1] (titles with BTOR, else original row numbers) and
+  // column labels CO[1][j], moved with the row and column exchanges. In
+  // eigenvalue mode RO[i][1] becomes the position eigenvalue i had before
+  // sorting, and CO[1][j] = j.
+  MATRIX RO, CO;
+  // Original row numbers RW[i][1] and column numbers CW[1][j], kept beside
+  // titles and for the tables (see keeps_original_row_numbers).
+  MATRIX RW, CW;
+  // Contribution tables: where each row's (column's) largest remainder
+  // element lies, as an original column (row) number.
+  MATRIX TW;
+
+  // ---- Histogram classes (see analysis/histogram.h).
+
+  std::int32_t GL = 0;  // number of classes
+  std::int32_t GK = 0;  // count columns: the input, then one per elimination step
+  // First the largest magnitude of the input matrix, then the lower edge of class 1.
   REAL GA = 0;
 
-  // Report-file name handed to the analysis.
+  // The report-file name handed to the analysis: GFNO, or empty in a table run.
   String255 H;
 
   HelpState help;
 };
+
+// RW (CW) holds the original row (column) numbers whenever titles replace
+// the labels or the contribution tables need the numbers.
+inline bool keeps_original_row_numbers(const RunState& s) { return s.FTW > 0 || s.BTOR; }
+inline bool keeps_original_column_numbers(const RunState& s) { return s.FTW > 0 || s.CTOC; }
+
+// A measurement error is known when either the absolute or the relative one is given.
+inline bool errors_known(REAL absolute, REAL relative) { return absolute != 0 || relative != 0; }

@@ -4,7 +4,8 @@
 #include <string_view>
 
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/text.h"
+#include "common/console.h"
 
 namespace {
 
@@ -26,16 +27,12 @@ constexpr std::size_t kLineCapacity = 80;
 
 bool is_line_terminator(unsigned char byte) { return byte == 10 || byte == 13 || byte == 26; }
 
-int upper_case(int c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; }
-
-bool begins_with(std::string_view text, char c) { return !text.empty() && text.front() == c; }
-
 // A heading has an asterisk first and its key second; a lone asterisk has no
 // key and is not a heading (it could never be opened either).
 bool is_heading(std::string_view text) { return text.size() >= 2 && text[0] == '*'; }
 
 char heading_key(std::string_view heading) {
-  return static_cast<char>(upper_case(static_cast<unsigned char>(heading[1])));
+  return ascii_upper(heading[1]);
 }
 
 std::string menu_title(std::string_view heading) {
@@ -79,7 +76,7 @@ int read_menu_key(Console& console, const HelpState& help) {
   for (;;) {
     const int key = console.read_key();
     if (key < 0) return -1;
-    const int upper = upper_case(key);
+    const int upper = static_cast<unsigned char>(ascii_upper(static_cast<char>(key)));
     if (help.STM.test(static_cast<std::size_t>(upper))) return upper;
   }
 }
@@ -89,7 +86,7 @@ std::size_t find_topic(const HelpState& help, int key) {
   for (std::size_t i = 1; i < help.lines.size(); ++i) {
     const std::string_view text = help.lines[i].view();
     if (text.size() < 2) continue;  // counts as two blanks: never a match
-    if (text[0] == '*' && upper_case(static_cast<unsigned char>(text[1])) == key) return i;
+    if (text[0] == '*' && static_cast<unsigned char>(ascii_upper(text[1])) == key) return i;
   }
   return 0;
 }

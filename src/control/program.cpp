@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analysis/histogram.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "control/help_browser.h"

@@ -4,18 +4,13 @@
 #include <cctype>
 #include <limits>
 
-#include "common/ascii.h"
+#include "common/text.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
+#include "report/setting_numbers.h"
 #include "report/text_reader.h"
 
 namespace {
-
-std::string_view skip_blanks_and_tabs(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  return text.substr(i);
-}
 
 bool contains(std::string_view text, std::string_view what) {
   return text.find(what) != std::string_view::npos;
@@ -111,8 +106,6 @@ void read_reference(RunState& s, std::string_view p) {
   if (first == 'C') s.OSC = read_whole_number32(p.substr(1)).value_or(0);
 }
 
-bool begins_with(std::string_view text, char c) { return !text.empty() && text[0] == c; }
-
 void apply_parameter_line(RunState& s, char key, std::string_view value) {
   switch (key) {
     case 'A': s.AFNI = value.substr(0, 79); break;
@@ -142,55 +135,7 @@ void apply_parameter_line(RunState& s, char key, std::string_view value) {
   }
 }
 
-std::size_t first_control_or_blank(std::string_view text, bool comma_too) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c <= 32 || (comma_too && c == ',')) return i;
-  }
-  return text.size();
-}
-
 }  // namespace
-
-std::optional<std::int64_t> read_whole_number(std::string_view text) {
-  text = skip_blanks_and_tabs(text);
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return std::nullopt;
-  std::int64_t value = 0;
-  constexpr std::int64_t kLimit = std::int64_t{1} << 40;  // far beyond every setting's range
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    if (value < kLimit) value = value * 10 + (text[i] - '0');
-  }
-  return negative ? -value : value;
-}
-
-std::optional<std::int16_t> read_whole_number16(std::string_view text) {
-  const auto v = read_whole_number(text);
-  if (!v || *v < std::numeric_limits<std::int16_t>::min() || *v > std::numeric_limits<std::int16_t>::max())
-    return std::nullopt;
-  return static_cast<std::int16_t>(*v);
-}
-
-std::optional<std::int32_t> read_whole_number32(std::string_view text) {
-  const auto v = read_whole_number(text);
-  if (!v || *v < std::numeric_limits<std::int32_t>::min() || *v > std::numeric_limits<std::int32_t>::max())
-    return std::nullopt;
-  return static_cast<std::int32_t>(*v);
-}
-
-std::optional<REAL> read_real_number(std::string_view text) {
-  text = skip_blanks_and_tabs(text);
-  REAL value = 0;
-  if (!TextReader::parse_number(text.data(), text.data() + text.size(), value)) return std::nullopt;
-  return value;
-}
-
-std::string_view first_word(std::string_view text) {
-  return text.substr(0, first_control_or_blank(text, false));
-}
 
 void read_error_pair(std::string_view text, REAL& MER, REAL& MERPR) {
   std::size_t sep = text.find('@');

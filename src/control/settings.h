@@ -11,13 +11,6 @@
 struct RunState;
 class TextReader;
 
-// Text-to-number rules of the run settings. None of them writes a message:
-// a text that is not a number yields nothing and the caller falls back.
-std::optional<std::int64_t> read_whole_number(std::string_view text);
-std::optional<std::int16_t> read_whole_number16(std::string_view text);
-std::optional<std::int32_t> read_whole_number32(std::string_view text);
-std::optional<REAL> read_real_number(std::string_view text);
-std::string_view first_word(std::string_view text);
 // "abs", "@rel", "abs@rel" (or % as separator): MER and MERPR (MERPR still in per cent).
 void read_error_pair(std::string_view text, REAL& MER, REAL& MERPR);
 // "width:decimals": KW1 and KD, 7 and 3 where a part is unreadable or there is no colon.

@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "numeric/heapsort.h"
 #include "report/number_text.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
-#include "report/text_writer.h"
+#include "common/text_writer.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "control/console.h"
-#include "control/selection.h"
+#include "common/console.h"
+#include "input/selection.h"
 #include "report/text_reader.h"
 
 namespace {
@@ -17,6 +17,11 @@ std::string quoted(const TextReader& file) { return "data file \"" + file.name()
 
 [[noreturn]] void fail_nothing_to_analyse(const std::string& why) {
   throw RunError(kNothingToAnalyse, why, RunError::Kind::data);
+}
+
+[[noreturn]] void fail_every_row_left_out(const RunState& s, const TextReader& file) {
+  fail_nothing_to_analyse("the row selection " + s.ERS.str() + " leaves out every row of " + quoted(file) +
+                          ", so there is nothing to analyse.");
 }
 
 // A stored label still holds the original number while the file is read.
@@ -35,8 +40,7 @@ void count_rows_and_values(RunState& s, TextReader& file) {
   s.N0 = 1;
   while (NEEDCALC(s.ERS.view(), s.N0)) {
     if (file.rest_of_file_blank())
-      fail_nothing_to_analyse("the row selection " + s.ERS.str() + " leaves out every row of " +
-                              quoted(file) + ", so there is nothing to analyse.");
+      fail_every_row_left_out(s, file);
     file.read_number();
     file.next_line();
     ++s.N0;
@@ -93,19 +97,18 @@ void check_something_selected(const RunState& s, const TextReader& file) {
     fail_nothing_to_analyse("the first selected row of " + quoted(file) +
                             " holds no values, so there is nothing to analyse.");
   if (s.N == 0)
-    fail_nothing_to_analyse("the row selection " + s.ERS.str() + " leaves out every row of " +
-                            quoted(file) + ", so there is nothing to analyse.");
+    fail_every_row_left_out(s, file);
   if (s.M == 0)
     fail_nothing_to_analyse("the column selection " + s.DCS.str() + " leaves out every column of " +
                             quoted(file) + ", so there is nothing to analyse.");
 }
 
 void allocate_label_copies(RunState& s) {
-  if (s.FTW > 0 || s.BTOR) {
+  if (keeps_original_row_numbers(s)) {
     s.RW = MATRIX(s.N + 1, 2);
     for (std::int32_t k = 1; k <= s.N; ++k) s.RW[k][1] = s.RO[k][1];
   }
-  if (s.FTW > 0 || s.CTOC) {
+  if (keeps_original_column_numbers(s)) {
     s.CW = MATRIX(2, s.M + 1);
     for (std::int32_t l = 1; l <= s.M; ++l) s.CW[1][l] = s.CO[1][l];
   }

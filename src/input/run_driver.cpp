@@ -3,14 +3,15 @@
 #include <cmath>
 #include <string>
 
+#include "analysis/histogram.h"
 #include "analysis/qor.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "control/console.h"
+#include "common/console.h"
 #include "report/number_text.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
-#include "report/text_writer.h"
+#include "common/text_writer.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ void remove_reference_row(RunState& s) {
   }
   if (!finite) throw_reference_overflow("row");
   --s.N;
-  const bool copies = s.FTW > 0 || s.BTOR;
+  const bool copies = keeps_original_row_numbers(s);
   for (std::int32_t i = r; i <= s.N; ++i) {
     s.RO[i][1] = s.RO[i + 1][1];
     if (copies) s.RW[i][1] = s.RW[i + 1][1];
@@ -59,7 +60,7 @@ void remove_reference_column(RunState& s) {
   }
   if (!finite) throw_reference_overflow("column");
   --s.M;
-  const bool copies = s.FTW > 0 || s.CTOC;
+  const bool copies = keeps_original_column_numbers(s);
   for (std::int32_t j = c; j <= s.M; ++j) {
     s.CO[1][j] = s.CO[1][j + 1];
     if (copies) s.CW[1][j] = s.CW[1][j + 1];
@@ -88,7 +89,7 @@ void settle_run(RunState& s) {
 
 void size_working_matrices(RunState& s) {
   const std::int32_t order = s.MIN + 1;
-  const bool errors = s.MER != 0 || s.MERPR != 0;
+  const bool errors = errors_known(s.MER, s.MERPR);
   if (s.ITRN) {
     s.T = MATRIX(order, order);
     s.ST = MATRIX(order, order);
@@ -105,66 +106,7 @@ void size_working_matrices(RunState& s) {
   if (s.LSD) s.AR = MATRIX(9, order);
 }
 
-REAL largest_magnitude(const RunState& s) {
-  REAL largest = 0;
-  for (std::int32_t i = 1; i <= s.N; ++i)
-    for (std::int32_t j = 1; j <= s.M; ++j)
-      if (std::fabs(s.A[i][j]) > largest) largest = std::fabs(s.A[i][j]);
-  return largest;
-}
-
-void prepare_histogram(RunState& s) {
-  s.GA = largest_magnitude(s);
-  const REAL half_bins = std::trunc(s.GA / s.RGAUSS) + 1;
-  const std::int32_t columns = s.NU > 0 ? s.NU + 1 : s.MIN + 1;
-  // A class width far below the range of the elements would ask for millions
-  // of classes, gigabytes of memory and a histogram file to match.
-  if (!(half_bins <= kMaxHistogramClasses / 2) ||
-      !(2 * half_bins * (columns + 1) <= kMaxHistogramCells))
-    throw RunError(kSettingOutOfRange,
-                   "the histogram class width" + scientific_text(s.RGAUSS, 14) +
-                       " is too small for elements up to" + scientific_text(s.GA, 14) + ": it would need " +
-                       fixed_text(2 * half_bins, 0, 0) + " classes of " + std::to_string(columns) +
-                       " counts; at most " + std::to_string(kMaxHistogramClasses) + " classes and " +
-                       std::to_string(kMaxHistogramCells) + " counts in all are supported.",
-                   RunError::Kind::data);
-  s.GL = 2 * static_cast<std::int32_t>(half_bins);
-  s.GA = -(s.GL / 2) * s.RGAUSS;
-  s.GK = columns;
-  s.GB = MATRIX(s.GL + 1, s.GK + 1);
-  for (std::int32_t i = 1; i <= s.GL; ++i) s.GB[i][0] = (i - (s.GL + 1) / 2.0L) * s.RGAUSS;
-  for (std::int32_t i = 1; i <= s.N; ++i)
-    for (std::int32_t j = 1; j <= s.M; ++j) {
-      const std::int32_t b = input_histogram_bin(s.A[i][j], s.GA, s.RGAUSS, s.GL);
-      if (b != 0) s.GB[b][1] = s.GB[b][1] + 1;
-    }
-}
-
-// A column that received no count keeps its zeros instead of 0/0.
-void scale_histogram_columns(RunState& s) {
-  for (std::int32_t j = 1; j <= s.GK; ++j) {
-    REAL largest = 0;
-    for (std::int32_t i = 1; i <= s.GL; ++i)
-      if (s.GB[i][j] > largest) largest = s.GB[i][j];
-    if (largest == 0) continue;
-    for (std::int32_t i = 1; i <= s.GL; ++i) s.GB[i][j] = s.GB[i][j] / largest;
-  }
-}
-
 }  // namespace
-
-std::int32_t input_histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t GL) {
-  const REAL index = std::trunc((v - GA) / RGAUSS) + 1;
-  if (!(index >= 1) || !(index <= REAL(GL) + 1)) return 0;
-  const auto b = static_cast<std::int32_t>(index);
-  return b > GL ? GL : b;
-}
-
-std::int32_t remainder_histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t GL) {
-  const REAL index = std::trunc((v - GA) / RGAUSS) + 1;
-  if (!(index >= 1) || !(index <= REAL(GL))) return 0;
-  return static_cast<std::int32_t>(index);
-}
 
 void prepare_run(RunState& s) {
   remove_reference_row(s);
@@ -178,17 +120,4 @@ void run_analysis_stage(RunState& s) {
   if (s.NU == 0) return;
   QOR(s, s.H.view(), s.ITRN, s.JEV, s.HDR, s.LSD, s.MER, s.MERPR, s.KW1, s.KD, s.NU);
   if (!s.JEV) PRINTRES(s, s.console.out(), s.KW1);
-}
-
-void write_histogram_file(RunState& s) {
-  scale_histogram_columns(s);
-  TextWriter file = create_output_file(s, "Qorgauss.bin", "histogram file");
-  for (std::int32_t i = 1; i <= s.GL; ++i) {
-    write_scientific(file, s.GB[i][0], s.KW1 + 6);
-    for (std::int32_t j = 1; j <= s.GK; ++j) write_fixed(file, s.GB[i][j], 10, 7);
-    file.line_end();
-  }
-  for (std::int32_t j = 1; j <= s.GK; ++j) write_fixed(file, s.GB[1][j], 10, 7);
-  file.line_end();
-  file.close();
 }

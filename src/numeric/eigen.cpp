@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "control/console.h"
+#include "common/pause.h"
 
 namespace {
 
@@ -212,10 +212,8 @@ bool all_finite(MATRIX& v, std::int32_t first, std::int32_t last) {
   return true;
 }
 
-void pause_tqli(Console& console) {
-  console.write_line("Pause in routine TQLI: more than 30 iterations!");
-  console.write_line("Press ENTER (RETURN) to continue...");
-  console.wait_for_enter();
+void pause_tqli(Pause& pause) {
+  pause.show_and_wait({"Pause in routine TQLI: more than 30 iterations!", "Press ENTER (RETURN) to continue..."});
 }
 
 // The sines and cosines of one sweep's rotations, by the index i of the
@@ -333,7 +331,7 @@ bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n) {
   return all_finite(d, 1, n) && all_finite(e, 1, n);
 }
 
-TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Console& console) {
+TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause) {
   TqliOutcome outcome;
   if (!all_finite(d, 1, n) || !all_finite(e, 1, n)) {
     outcome.finite = false;
@@ -347,7 +345,7 @@ TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Console& conso
     std::int32_t iter = 0;
     std::int32_t m = find_split(d, e, l, n);
     while (m != l) {
-      if (iter == kPauseSweeps) pause_tqli(console);
+      if (iter == kPauseSweeps) pause_tqli(pause);
       if (iter == kMaxSweeps) break;
       ++iter;
       ++outcome.sweeps;

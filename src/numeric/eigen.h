@@ -5,7 +5,7 @@
 #include "common/matrix.h"
 #include "common/real.h"
 
-class Console;
+class Pause;
 
 // Symmetric eigen-decomposition: Householder reduction to tridiagonal form,
 // QL iteration with implicit shifts, and a sort by decreasing magnitude.
@@ -26,11 +26,10 @@ struct TqliOutcome {
 };
 
 // z: reduction matrix in, eigenvectors (columns) out; d: eigenvalues out; e destroyed.
-// When one eigenvalue has taken 30 sweeps it pauses on the console (end of
-// input counts as Enter), once for each eigenvalue that gets that far; the
+// When one eigenvalue has taken 30 sweeps it pauses for the user, once for each eigenvalue that gets that far; the
 // sweeps for one eigenvalue stop at 10,000. A d or e that is not finite, on
 // entry or after a sweep, stops the iteration before any further work.
-TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Console& console);
+TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause);
 
 // Selection sort by decreasing |d|, moving the columns of v, ro and (when erb) ee alike.
 void EIGENSORT(MATRIX& v, MATRIX& ee, MATRIX& ro, MATRIX& d, std::int32_t n, bool erb);

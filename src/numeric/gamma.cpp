@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "control/console.h"
+#include "common/pause.h"
 
 namespace {
 
@@ -15,10 +15,7 @@ constexpr REAL EPS = 3e-7L;
 constexpr REAL kSeriesCutoff = -15;
 constexpr REAL kFractionCutoff = -68;
 
-void pause_with(Console& console, const char* line) {
-  console.write_line(line);
-  console.wait_for_enter();
-}
+void pause_with(Pause& pause, const char* line) { pause.show_and_wait({line}); }
 
 // a ln x - ln Gamma(a) - x, in this order.
 REAL log_prefactor(REAL A, REAL X, REAL GLN) { return A * std::log(X) - GLN - X; }
@@ -34,10 +31,10 @@ REAL GAMMLN(REAL XX) {
   return TMP + std::log(2.50662827465L * SER);
 }
 
-void GSER(REAL A, REAL X, REAL& GAMSER, REAL& GLN, Console& console) {
+void GSER(REAL A, REAL X, REAL& GAMSER, REAL& GLN, Pause& pause) {
   GLN = GAMMLN(A);
   if (X <= 0) {
-    if (X < 0) pause_with(console, "Pause in Gser - x less than 0");
+    if (X < 0) pause_with(pause, "Pause in Gser - x less than 0");
     GAMSER = 0;
     return;
   }
@@ -54,12 +51,12 @@ void GSER(REAL A, REAL X, REAL& GAMSER, REAL& GLN, Console& console) {
       break;
     }
   }
-  if (!converged) pause_with(console, "Pause in Gser - a too large, itmax too small");
+  if (!converged) pause_with(pause, "Pause in Gser - a too large, itmax too small");
   const REAL T = log_prefactor(A, X, GLN);
   GAMSER = T > kSeriesCutoff ? std::exp(T) * SUM : 0;
 }
 
-void GCF(REAL A, REAL X, REAL& GAMMCF, REAL& GLN, Console& console) {
+void GCF(REAL A, REAL X, REAL& GAMMCF, REAL& GLN, Pause& pause) {
   GLN = GAMMLN(A);
   REAL GOLD = 0;
   REAL A0 = 1;
@@ -88,20 +85,20 @@ void GCF(REAL A, REAL X, REAL& GAMMCF, REAL& GLN, Console& console) {
       }
     }
   }
-  if (!converged) pause_with(console, "Pause in Gcf - a too large, itmax too small");
+  if (!converged) pause_with(pause, "Pause in Gcf - a too large, itmax too small");
   const REAL T = log_prefactor(A, X, GLN);
   GAMMCF = T > kFractionCutoff ? std::exp(T) * G : 0;
 }
 
-REAL GAMMQ(REAL A, REAL X, Console& console) {
+REAL GAMMQ(REAL A, REAL X, Pause& pause) {
   if (A <= 0) return 1;
   REAL GLN = 0;
   if (X < A + 1) {
     REAL GAMSER = 0;
-    GSER(A, X, GAMSER, GLN, console);
+    GSER(A, X, GAMSER, GLN, pause);
     return 1 - GAMSER;
   }
   REAL GAMMCF = 0;
-  GCF(A, X, GAMMCF, GLN, console);
+  GCF(A, X, GAMMCF, GLN, pause);
   return GAMMCF;
 }

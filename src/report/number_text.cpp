@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include "report/text_writer.h"
+#include "common/text_writer.h"
 
 namespace number_text {
 namespace {
@@ -520,6 +520,8 @@ void write_fixed(TextWriter& out, REAL value, int width, int decimals) {
 void write_integer(TextWriter& out, std::int64_t value, int width) {
   write_padded(out, integer_chars(value).view(), width);
 }
+
+bool is_whole_label(REAL v, REAL within) { return std::fabs(v - std::trunc(v)) < within; }
 
 NUMOUT RS(REAL R, int W) {
   constexpr int kWidest = 28;

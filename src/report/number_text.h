@@ -45,6 +45,14 @@ void write_integer(TextWriter& out, std::int64_t value, int width);
 // The report's number form: scientific when decimals is negative, else fixed.
 void write_number(TextWriter& out, REAL value, int width, int decimals);
 
+// Labels (row and column titles or numbers) are written as whole numbers when
+// their fractional part is below a tolerance: 0.0005 for the row labels of the
+// step listing and every label of the result report, 0.005 for the column
+// labels of the step listing and for choosing its label width.
+inline constexpr REAL kRowLabelWholeWithin = 0.0005L;
+inline constexpr REAL kColumnLabelWholeWithin = 0.005L;
+bool is_whole_label(REAL v, REAL within);
+
 // RS: the scientific text in width W+2 with its exponent shortened to two
 // digits ("E+03"). An exponent of three or more digits keeps all of them
 // ("E+123", "E-4931"), so no digit is ever lost.

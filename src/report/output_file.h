@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "report/text_writer.h"
+#include "common/text_writer.h"
 
 struct RunState;
 

@@ -3,20 +3,17 @@
 #include <cmath>
 
 #include "common/run_state.h"
+#include "report/code_page.h"
 #include "report/number_text.h"
-#include "report/text_writer.h"
+#include "common/text_writer.h"
 
 namespace {
 
-constexpr char kPlusMinus = '\xF1';  // the plus-minus sign of code page 437
+// LF: a label as a whole number when it nearly is one, else with 3 decimals.
+void write_label(TextWriter& out, REAL v, int w) { write_fixed(out, v, w, is_whole_label(v, kRowLabelWholeWithin) ? 0 : 3); }
 
-// LF: a label with a fractional part below 0.0005 as a whole number, else with 3 decimals.
-void write_label(TextWriter& out, REAL v, int w) {
-  const REAL fraction = v - std::trunc(v);
-  write_fixed(out, v, w, std::fabs(fraction) < 0.0005L ? 0 : 3);
-}
-
-bool titles_in_legend(const RunState& s) { return s.FTW > 0 || s.BTOR || s.CTOC; }
+// The legend names titles whenever original numbers are kept beside the labels.
+bool titles_in_legend(const RunState& s) { return keeps_original_row_numbers(s) || keeps_original_column_numbers(s); }
 
 void write_legend(const RunState& s, TextWriter& T) {
   if (s.LSD) T.write("    ");
@@ -83,9 +80,9 @@ void PRINTRES(const RunState& s, TextWriter& T, std::int16_t W1) {
   T.write(" D: ");
   for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, s.A[0][i], w, s.KD);
   T.line_end();
-  if (s.MER != 0 || s.MERPR != 0) {
+  if (errors_known(s.MER, s.MERPR)) {
     T.write("   ");
-    T.write(kPlusMinus);
+    T.write(cp437::kPlusMinus);
     for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, std::sqrt(s.SD[i][i]), w, s.KD);
     T.line_end();
   }

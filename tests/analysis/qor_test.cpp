@@ -8,6 +8,7 @@
 
 #include "analysis/remainder_stats.h"
 #include "control/settings.h"
+#include "analysis/histogram.h"
 #include "input/run_driver.h"
 #include "test_support.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "report/text_writer.h"
+#include "common/text_writer.h"
 #include "test_support.h"
 
 namespace {

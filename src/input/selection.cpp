@@ -1,8 +1,8 @@
-#include "control/selection.h"
+#include "input/selection.h"
 
 #include <string>
 
-#include "control/settings.h"
+#include "report/setting_numbers.h"
 
 namespace {
 

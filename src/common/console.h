@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <string_view>
 
-#include "report/text_writer.h"
+#include "common/pause.h"
+#include "common/text_writer.h"
 
 // The one place that knows about the terminal. Text goes to standard output
 // through a TextWriter (CR LF line ends); screen and cursor operations use
 // ANSI sequences only when standard output is a terminal, so redirected
 // output stays plain text. Keys and lines come from standard input.
-class Console {
+class Console final : public Pause {
  public:
   // The process's standard output and input.
   Console();
@@ -46,6 +47,9 @@ class Console {
   // Waits for Enter: reads one line and discards it. False when the input
   // ended before a line end (a closed or redirected stdin never blocks).
   bool wait_for_enter();
+
+  // The pause of the numerical routines: each line, then a wait for Enter.
+  void show_and_wait(std::initializer_list<std::string_view> lines) override;
 
  private:
   TextWriter out_;

@@ -1,4 +1,4 @@
-#include "control/console.h"
+#include "common/console.h"
 
 #include <termios.h>
 #include <unistd.h>
@@ -67,4 +67,9 @@ bool Console::wait_for_enter() {
     if (read(fd, &byte, 1) != 1) return false;
     if (byte == '\n') return true;
   }
+}
+
+void Console::show_and_wait(std::initializer_list<std::string_view> lines) {
+  for (std::string_view line : lines) write_line(line);
+  wait_for_enter();
 }

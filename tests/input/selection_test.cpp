@@ -1,4 +1,4 @@
-#include "control/selection.h"
+#include "input/selection.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "report/text_writer.h"
+#include "common/text_writer.h"
 
 #include <cerrno>
 #include <cstring>
