@@ -86,6 +86,9 @@ void TextWriter::close() {
     flush();
     return;
   }
+  // The buffer's last bytes go out first, so that a full disk is reported
+  // as the failed write it is.
+  flush();
   std::FILE* f = stream_;
   stream_ = nullptr;
   owned_ = false;

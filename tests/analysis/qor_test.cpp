@@ -73,14 +73,16 @@ TEST_F(Analysis, RankOneTwoByTwo) {
   expect({{A, 0, 1, 2}, {A, 0, 2, 0}, {CO, 1, 1, 2}, {CO, 1, 2, 1}, {RO, 1, 1, 1}});
 }
 
+// The remainder 2 - 1 x 1 / 3 depends on all four elements, each of variance
+// 0.01; first-order propagation gives 0.01 x (1 + 1/9 + 1/9 + 1/81) = 1/81
+// (derivatives 1, -1/3, -1/3 and 1/9).
 TEST_F(Analysis, VariancePropagation) {
   s.MER = 0.1L;
   analyse({{2, 1}, {1, 3}});
   EXPECT_EQ(s.MIN, 2);
-  const REAL v = 0.1L * 0.1L;
-  expect({{A, 0, 1, 3}, {A, 0, 2, 2 - 1 * (1 / 3.0L)}, {RO, 1, 1, 2}, {CO, 1, 1, 2}, {SD, 1, 1, v},
-          {SD, 2, 2, v + ((1 * v * 1) / 9 + (1 * v + 1 * v)) / 9}});
-  EXPECT_NEAR(static_cast<double>(s.SD[2][2]), 0.01 + (0.01 / 9 + 0.02) / 9, 1e-15);
+  expect({{A, 0, 1, 3}, {RO, 1, 1, 2}, {CO, 1, 1, 2}, {SD, 1, 1, 0.1L * 0.1L}});
+  EXPECT_NEAR(static_cast<double>(s.A[0][2]), 5.0 / 3, 1e-15);
+  EXPECT_NEAR(static_cast<double>(s.SD[2][2] * 81), 1.0, 1e-15);
 }
 
 TEST_F(Analysis, StepCountLimitsTheElimination) {
@@ -143,13 +145,19 @@ TEST_F(Analysis, ConstantRemainderMarksSkewnessAndKurtosis) {
   expect({{AR, 1, 1, 0}, {AR, 2, 1, 0}, {AR, 3, 1, -1}, {AR, 4, 1, -1}, {AR, 7, 1, -1}, {AR, 8, 1, -1}});
 }
 
+// Step 1 takes the 5 and leaves the remainder 3 - 1/5, 1 - 2/5, 1 - 2/5,
+// 4 - 4/5 = 2.8, 0.6, 0.6, 3.2: mean 1.8, deviations 1, -1.2, -1.2, 1.4,
+// standard deviation sqrt(5.84 / 3); skewness and kurtosis worked out exactly.
 TEST_F(Analysis, StatisticsOfTheReducedMatrixAtStepTwo) {
   s.LSD = true;
   analyse({{4, 1, 2}, {1, 3, 1}, {2, 1, 5}});
-  // Step 2 describes rows and columns 2..3 after the first elimination only.
   EXPECT_EQ(s.MIN, 3);
+  const double expected[] = {1.8, 1.39522996909709, 0.0216445957143529, -0.982651490100143};
+  for (int j = 1; j <= 4; ++j) {
+    EXPECT_NEAR(static_cast<double>(s.AR[j][2]), expected[j - 1], 1e-14) << j;
+    EXPECT_EQ(s.AR[j + 4][2], s.AR[j][2]) << j;  // every remainder element is positive
+  }
   for (int j = 1; j <= 8; ++j) EXPECT_EQ(s.AR[j][3], -1) << j;
-  EXPECT_NE(s.AR[1][2], s.AR[1][1]);
 }
 
 TEST_F(Analysis, HistogramBinsAndCounts) {

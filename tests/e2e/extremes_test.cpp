@@ -127,20 +127,43 @@ TEST_F(Extremes, SelectionListTooLongForItsCapacityIsRefused) {
   EXPECT_EQ(run.out.rfind("Error: the list after \",C[\" is 263 characters long; at most 255 fit.", 0), 0u) << run.out;
 }
 
+// A matrix of (negative) zeros has rank 0: no step, no value in the result
+// lines, and no statistics column to show.
 TEST_F(Extremes, ZerosAndNegativeZeros) {
   expect_every_mode_finishes("0 -0 0\r\n-0 0 -0\r\n");
   write_file("z.txt", "-0 -0\r\n-0 -0\r\n");
   run_expecting({"z.txt", "z.out", "S"});
-  EXPECT_PRED_FORMAT2(::testing::IsNotSubstring, "Nan", read_file("Z.OUT"));
+  EXPECT_EQ(read_file("Z.OUT"),
+            qor_test::crlf({"N_row: 2. N_column: 2.", "Input parameters: z.txt z.out S", "",
+                            "    D,R,C: Diagonal elements, their original row/column numbers.",
+                            "M,Sd,Sk,K: Mean, standard deviation; normalized skewness and kurtosis.", " D: ",
+                            " R: ", " C: ", "Statistical description for the elements of the remainder matrix:", " M:",
+                            "Sd:", "Sk:", " K:",
+                            "Statistical description for the absolute elements of the remainder matrix:", " M:",
+                            "Sd:", "Sk:", " K:"}));
 }
 
 // Errors whose squares overflow stop the run (67); those whose squares vanish
 // leave variances of 0, which add nothing to the chi-square sum.
 TEST_F(Extremes, HugeAndTinyErrors) {
   write_file("d.txt", "1 2\r\n3 4\r\n");
-  for (const auto& [error, status] : std::vector<std::pair<const char*, int>>{
-           {"1e4000", 67}, {"1e-4000", 0}, {"@1e4000", 67}, {"1e-4000@1e-4000", 0}, {"-5", 0}})
-    for (const char* format : {"S", "B"}) run_expecting({"d.txt", "o", format, error}, status);
+  // The second pivot 1 - 2 x 3 / 4 has the derivatives 1, -3/4, -1/2 and 3/8:
+  // with variance 25 everywhere its variance is 25 x 1.953125, deviation 6.988.
+  const struct {
+    const char* error;
+    int status;
+    const char* deviations;  // the report's plus-minus line in elimination mode
+  } cases[] = {{"1e4000", 67, ""},
+               {"1e-4000", 0, "   \xF1  0.000  0.000\r\n"},
+               {"@1e4000", 67, ""},
+               {"1e-4000@1e-4000", 0, "   \xF1  0.000  0.000\r\n"},
+               {"-5", 0, "   \xF1  5.000  6.988\r\n"}};
+  for (const auto& c : cases) {
+    for (const char* format : {"S", "B"}) run_expecting({"d.txt", "o", format, c.error}, c.status);
+    if (c.status != 0) continue;
+    run_expecting({"d.txt", "o*", "", c.error});
+    EXPECT_PRED_FORMAT2(::testing::IsSubstring, c.deviations, read_file("O")) << c.error;
+  }
 }
 
 TEST_F(Extremes, WidthsAndDecimals) {
@@ -165,10 +188,22 @@ TEST_F(Extremes, LongLinesNamesAndTitles) {
   EXPECT_PRED_FORMAT2(::testing::IsSubstring, "Runtime error 2:", run_expecting({std::string(300, 'n'), "o"}, 2).out);
 }
 
+// A single row or column has rank 1 at most: its largest element is the one pivot.
 TEST_F(Extremes, OneRowOrOneColumn) {
-  expect_every_mode_finishes("5 -3 2 0\r\n");
-  expect_every_mode_finishes("5\r\n-3\r\n2\r\n");
-  expect_every_mode_finishes("7\r\n");
+  const struct {
+    const char* data;
+    const char* result;
+  } cases[] = {{"5 -3 2 0\r\n", " D:   5.000\r\n R:       1\r\n C:       1\r\n"},
+               {"5\r\n-3\r\n2\r\n", " D:   5.000\r\n R:       1\r\n C:       1\r\n"},
+               {"-3 7\r\n", " D:   7.000\r\n R:       1\r\n C:       2\r\n"},
+               {"7\r\n", " D:   7.000\r\n R:       1\r\n C:       1\r\n"}};
+  for (const auto& c : cases) {
+    expect_every_mode_finishes(c.data);
+    write_file("one.txt", c.data);
+    run_expecting({"one.txt", "one.out"});
+    const std::string report = read_file("ONE.OUT");
+    EXPECT_EQ(report.substr(report.size() - std::string(c.result).size()), c.result) << c.data;
+  }
 }
 
 }  // namespace

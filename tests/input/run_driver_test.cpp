@@ -1,0 +1,63 @@
+#include "input/run_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "common/run_state.h"
+#include "control/settings.h"
+#include "input/loader.h"
+#include "test_support.h"
+
+namespace {
+
+using Row = std::vector<REAL>;
+
+// Loads a data file with the given settings, then runs the driver's preparation.
+struct Driver : ::testing::Test {
+  qor_test::TempDir dir;
+  qor_test::CapturedConsole captured;
+  RunState s{captured.console()};
+
+  Driver() {
+    set_default_settings(s);
+    s.AFNI = "data.txt";
+  }
+  void prepare(const std::string& bytes) {
+    qor_test::write_file("data.txt", bytes);
+    load_data_matrix(s);
+    prepare_run(s);
+  }
+  Row row(const MATRIX& m, int i, int first, int last) const { return Row(m[i] + first, m[i] + last + 1); }
+};
+
+// Column 1 is subtracted from columns 2 and 3 and removed; the columns behind
+// it move left with their titles and original numbers.
+TEST_F(Driver, ReferenceColumnBeforeOthers) {
+  s.CTOC = true;
+  s.OSC = 1;
+  prepare("10 20 30\r\n1 2 3\r\n4 6 8\r\n7 9 12\r\n");
+  EXPECT_EQ(std::pair(s.N, s.M), std::pair(3, 2));
+  EXPECT_EQ(row(s.A, 1, 1, 2), (Row{1, 2}));
+  EXPECT_EQ(row(s.A, 2, 1, 2), (Row{2, 4}));
+  EXPECT_EQ(row(s.A, 3, 1, 2), (Row{2, 5}));
+  EXPECT_EQ(row(s.CO, 1, 1, 2), (Row{20, 30}));
+  EXPECT_EQ(row(s.CW, 1, 1, 2), (Row{2, 3}));
+}
+
+// A reference row or column that the selection leaves out is no reference:
+// nothing is subtracted and nothing removed.
+TEST_F(Driver, ReferenceLeftOutBySelection) {
+  s.DCS = "[2]";
+  s.OSC = 2;
+  s.ERS = "[1]";
+  s.OSR = 1;
+  prepare("1 2 3\r\n4 6 8\r\n7 9 12\r\n");
+  EXPECT_EQ(std::pair(s.OSR, s.OSC), std::pair(0, 0));
+  EXPECT_EQ(std::pair(s.N, s.M), std::pair(2, 2));
+  EXPECT_EQ(row(s.A, 1, 1, 2), (Row{4, 8}));
+  EXPECT_EQ(row(s.A, 2, 1, 2), (Row{7, 12}));
+  EXPECT_EQ(row(s.CO, 1, 1, 2), (Row{1, 3}));
+}
+
+}  // namespace
