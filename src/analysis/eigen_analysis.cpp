@@ -153,40 +153,43 @@ void multiply_decomposed_matrix(RunState& s, std::int32_t I, std::vector<REAL>& 
 
 }  // namespace
 
-ResidualTester::ResidualTester(const RunState& s, std::int32_t U)
-    : s_(s),
+ResidualTester::ResidualTester(const ResidualInputs& in, std::int32_t U)
+    : in_(in),
       U_(U),
-      cols_(static_cast<std::size_t>(s.M) + 1),
-      vector_length_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1),
-      rebuilt_(static_cast<std::size_t>(s.N + 1) * cols_),
-      deviations_(static_cast<std::size_t>(s.N + 1) * cols_),
+      cols_(static_cast<std::size_t>(in.M) + 1),
+      vector_length_(static_cast<std::size_t>(std::max(in.N, in.M)) + 1),
+      rebuilt_(static_cast<std::size_t>(in.N + 1) * cols_),
+      deviations_(static_cast<std::size_t>(in.N + 1) * cols_),
       projections_(vector_length_ * kBlock),
       components_(vector_length_ * kBlock),
       results_(kBlock) {
-  for (std::int32_t S = 1; S <= s.N; ++S) {
+  for (std::int32_t S = 1; S <= in.N; ++S) {
     REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
-    for (std::int32_t R = 1; R <= s.M; ++R) e[R] = std::sqrt(s.SD[S][R]);
+    for (std::int32_t R = 1; R <= in.M; ++R) e[R] = std::sqrt(in.SD[S][R]);
   }
 }
 
+ResidualTester::ResidualTester(const RunState& s, std::int32_t U)
+    : ResidualTester(ResidualInputs{s.A, s.SD, s.T, s.N, s.M, s.MIN}, U) {}
+
 // Projections of the rows (N >= M) or columns (N < M) of A on eigenvector I.
 void ResidualTester::project(std::int32_t I, REAL* projection, REAL* component) const {
-  const std::int32_t n = s_.MIN;
-  for (std::int32_t k = 1; k <= n; ++k) component[k] = s_.T[k][I];
-  if (s_.N >= s_.M) {
-    for (std::int32_t S = 1; S <= s_.N; ++S) {
-      const REAL* a = s_.A[S];
+  const std::int32_t n = in_.MIN;
+  for (std::int32_t k = 1; k <= n; ++k) component[k] = in_.T[k][I];
+  if (in_.N >= in_.M) {
+    for (std::int32_t S = 1; S <= in_.N; ++S) {
+      const REAL* a = in_.A[S];
       REAL sum = 0;
       for (std::int32_t K = 1; K <= n; ++K) sum = sum + a[K] * component[K];
       projection[S] = sum;
     }
   } else {
     // Each column's sum still runs over K = 1..MIN in order; K outermost keeps A's rows in cache.
-    for (std::int32_t R = 1; R <= s_.M; ++R) projection[R] = 0;
+    for (std::int32_t R = 1; R <= in_.M; ++R) projection[R] = 0;
     for (std::int32_t K = 1; K <= n; ++K) {
-      const REAL* a = s_.A[K];
+      const REAL* a = in_.A[K];
       const REAL t = component[K];
-      for (std::int32_t R = 1; R <= s_.M; ++R) projection[R] = projection[R] + a[R] * t;
+      for (std::int32_t R = 1; R <= in_.M; ++R) projection[R] = projection[R] + a[R] * t;
     }
   }
 }
@@ -201,9 +204,9 @@ void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
     project(first + b, projections_.data() + b * vector_length_, components_.data() + b * vector_length_);
     results_[b] = ResidualTest{};
   }
-  const bool tall = s_.N >= s_.M;
-  for (std::int32_t S = 1; S <= s_.N; ++S) {
-    const REAL* a = s_.A[S];
+  const bool tall = in_.N >= in_.M;
+  for (std::int32_t S = 1; S <= in_.N; ++S) {
+    const REAL* a = in_.A[S];
     const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
     REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
     for (std::int32_t b = 0; b < count; ++b) {
@@ -213,7 +216,7 @@ void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
       const REAL* column_factor = tall ? component : projection;
       REAL G = results_[b].G;
       std::int64_t n1 = 0, n2 = 0, n3 = 0;
-      for (std::int32_t R = 1; R <= s_.M; ++R) {
+      for (std::int32_t R = 1; R <= in_.M; ++R) {
         // (projection) x (component), in that operand order in both shapes.
         const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
         const REAL C = c[R] + term;

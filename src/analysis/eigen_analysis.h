@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/matrix.h"
 #include "common/real.h"
 
 struct AnalysisContext;
@@ -32,18 +33,35 @@ struct ResidualTest {
 // The tests of a block of eigenvalues are computed together, one row of the
 // data at a time, so each row is read from memory once per block instead of
 // once per eigenvalue; every sum still adds the elements in row-major order.
+//
+// The data, their variances and the eigenvectors are the caller's: the
+// eigenvalue mode tests A against the columns of T; the rank verdict tests
+// its own copy of the data. A test for I = 0 compares the data with zero:
+// column 0 of the eigenvector matrix is never used and stays zero.
+struct ResidualInputs {
+  const MATRIX& A;   // data, rows 1..N, columns 1..M
+  const MATRIX& SD;  // variance of each element
+  const MATRIX& T;   // eigenvectors of the product matrix, one per column, order MIN
+  std::int32_t N, M, MIN;
+};
+
 class ResidualTester {
  public:
+  ResidualTester(const ResidualInputs& in, std::int32_t U);
+  // The eigenvalue mode's matrices: A, SD, T of the run.
   ResidualTester(const RunState& s, std::int32_t U);
-  // Must be called for I = 1, 2, ..., U in order.
+  // Must be called for I = 1, 2, ..., U in order (or from 0 on).
   ResidualTest test(std::int32_t I);
+  // Lets tests go on beyond the U given at the start (the blocks not yet
+  // computed then reach further).
+  void extend_to(std::int32_t U) { U_ = U; }
 
  private:
   static constexpr std::int32_t kBlock = 16;
   void compute_block(std::int32_t first, std::int32_t last);
   void project(std::int32_t I, REAL* projection, REAL* component) const;
 
-  const RunState& s_;
+  ResidualInputs in_;
   std::int32_t U_;
   std::size_t cols_;
   std::size_t vector_length_;

@@ -258,15 +258,15 @@ void throw_product_overflow(bool variances) {
 
 // Elements i..order of row i of T (and ST): the upper triangle is all the
 // product loops write.
-void check_product_row(const RunState& s, bool ERB, std::int32_t i, std::int32_t order) {
+void check_product_row(const MATRIX& T, const MATRIX* ST, std::int32_t i, std::int32_t order) {
   for (std::int32_t j = i; j <= order; ++j) {
-    if (!std::isfinite(s.T[i][j])) throw_product_overflow(false);
-    if (ERB && !std::isfinite(s.ST[i][j])) throw_product_overflow(true);
+    if (!std::isfinite(T[i][j])) throw_product_overflow(false);
+    if (ST != nullptr && !std::isfinite((*ST)[i][j])) throw_product_overflow(true);
   }
 }
 
-void check_product_matrix(const RunState& s, bool ERB, std::int32_t order) {
-  for (std::int32_t i = 1; i <= order; ++i) check_product_row(s, ERB, i, order);
+void check_product_matrix(const MATRIX& T, const MATRIX* ST, std::int32_t order) {
+  for (std::int32_t i = 1; i <= order; ++i) check_product_row(T, ST, i, order);
 }
 
 void write_time_line(Console& console, REAL start) {
@@ -292,13 +292,13 @@ REAL elapsed_seconds(REAL start, REAL now) {
   return elapsed;
 }
 
-void compute_element_variances(RunState& s, REAL ER, REAL ERPR) {
+void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t M, REAL ER, REAL ERPR) {
   const REAL v = ER * ER;
   bool finite = v <= kLargestReal;
-  for (std::int32_t i = 1; i <= s.N; ++i) {
-    const REAL* a = s.A[i];
-    REAL* sd = s.SD[i];
-    for (std::int32_t j = 1; j <= s.M; ++j) {
+  for (std::int32_t i = 1; i <= N; ++i) {
+    const REAL* a = A[i];
+    REAL* sd = SD[i];
+    for (std::int32_t j = 1; j <= M; ++j) {
       const REAL x = ERPR * a[j];
       const REAL b = x * x;
       sd[j] = b > v ? b : v;
@@ -311,60 +311,69 @@ void compute_element_variances(RunState& s, REAL ER, REAL ERPR) {
                    "give a smaller error or scale the data down");
 }
 
-void compute_product_matrix(RunState& s, bool ERB) {
+void compute_element_variances(RunState& s, REAL ER, REAL ERPR) { element_variances(s.A, s.SD, s.N, s.M, ER, ERPR); }
+
+void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST) {
   // Once a sum has overflowed every later term would be infinity arithmetic;
   // looking every 64 data rows keeps that to a bounded share of the work.
   constexpr std::int32_t kRowsBetweenChecks = 64;
-  const std::int32_t order = s.MIN;
-  if (s.N >= s.M) {
+  const MATRIX& A = in.A;
+  const bool ERB = ST != nullptr;
+  const std::int32_t N = in.N, M = in.M;
+  const std::int32_t order = N > M ? M : N;
+  if (N >= M) {
     // Each T[i][j] (and ST[i][j]) is still summed over k = 1..N in increasing
     // order; running k outermost only keeps the rows of A in cache.
-    for (std::int32_t k = 1; k <= s.N; ++k) {
-      const REAL* a = s.A[k];
-      const REAL* sd = ERB ? s.SD[k] : nullptr;
-      for (std::int32_t i = 1; i <= s.M; ++i) {
-        REAL* t = s.T[i];
+    for (std::int32_t k = 1; k <= N; ++k) {
+      const REAL* a = A[k];
+      const REAL* sd = ERB ? (*in.SD)[k] : nullptr;
+      for (std::int32_t i = 1; i <= M; ++i) {
+        REAL* t = T[i];
         const REAL ai = a[i];
-        for (std::int32_t j = i; j <= s.M; ++j) t[j] = t[j] + ai * a[j];
+        for (std::int32_t j = i; j <= M; ++j) t[j] = t[j] + ai * a[j];
         if (ERB) {
-          REAL* st = s.ST[i];
-          for (std::int32_t j = i; j <= s.M; ++j) {
+          REAL* st = (*ST)[i];
+          for (std::int32_t j = i; j <= M; ++j) {
             REAL term = ai * ai * sd[j] + a[j] * a[j] * sd[i];
             if (i == j) term = term * 2;
             st[j] = st[j] + term;
           }
         }
       }
-      if (k % kRowsBetweenChecks == 0 || k == s.N) check_product_matrix(s, ERB, order);
+      if (k % kRowsBetweenChecks == 0 || k == N) check_product_matrix(T, ST, order);
     }
   } else {
-    for (std::int32_t i = 1; i <= s.N; ++i) {
-      const REAL* ai = s.A[i];
-      const REAL* sdi = ERB ? s.SD[i] : nullptr;
-      for (std::int32_t j = i; j <= s.N; ++j) {
-        const REAL* aj = s.A[j];
+    for (std::int32_t i = 1; i <= N; ++i) {
+      const REAL* ai = A[i];
+      const REAL* sdi = ERB ? (*in.SD)[i] : nullptr;
+      for (std::int32_t j = i; j <= N; ++j) {
+        const REAL* aj = A[j];
         REAL sum = 0;
-        for (std::int32_t k = 1; k <= s.M; ++k) sum = sum + ai[k] * aj[k];
-        s.T[i][j] = sum;
+        for (std::int32_t k = 1; k <= M; ++k) sum = sum + ai[k] * aj[k];
+        T[i][j] = sum;
         if (ERB) {
-          const REAL* sdj = s.SD[j];
+          const REAL* sdj = (*in.SD)[j];
           REAL var = 0;
-          for (std::int32_t k = 1; k <= s.M; ++k) {
+          for (std::int32_t k = 1; k <= M; ++k) {
             REAL term = ai[k] * ai[k] * sdj[k] + aj[k] * aj[k] * sdi[k];
             if (i == j) term = term * 2;
             var = var + term;
           }
-          s.ST[i][j] = var;
+          (*ST)[i][j] = var;
         }
       }
-      check_product_row(s, ERB, i, order);
+      check_product_row(T, ST, i, order);
     }
   }
   for (std::int32_t i = 1; i <= order; ++i)
     for (std::int32_t j = i + 1; j <= order; ++j) {
-      s.T[j][i] = s.T[i][j];
-      if (ERB) s.ST[j][i] = s.ST[i][j];
+      T[j][i] = T[i][j];
+      if (ERB) (*ST)[j][i] = (*ST)[i][j];
     }
+}
+
+void compute_product_matrix(RunState& s, bool ERB) {
+  product_matrix(ProductInputs{s.A, ERB ? &s.SD : nullptr, s.N, s.M}, s.T, ERB ? &s.ST : nullptr);
 }
 
 void run_elimination(AnalysisContext& q) {
@@ -401,13 +410,15 @@ void run_elimination(AnalysisContext& q) {
   } while (I < s.MIN);
 }
 
+std::string report_file_name(std::string_view OUT) { return ascii_upper(DATAFILE(OUT).view()); }
+
 void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, REAL ER, REAL ERPR,
          std::int16_t W, std::int16_t D, std::int32_t U) {
   const REAL T1 = time_of_day_seconds();
   const DATAFILE name(OUT);
   AnalysisContext q{s, TP, ES, DR, SM, ER, ERPR, W, D, U, errors_known(ER, ERPR), !name.empty(), nullptr};
   if (q.ERB) compute_element_variances(s, ER, ERPR);
-  const std::string file_name = ascii_upper(name.view());
+  const std::string file_name = report_file_name(OUT);
   TextWriter* report = nullptr;
   std::optional<TextWriter> report_file;
   if (q.NO) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+#include "common/matrix.h"
 
 #include "common/real.h"
 
@@ -31,6 +34,22 @@ void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, 
 // Stages of QOR, exposed for tests.
 void compute_element_variances(RunState& s, REAL ER, REAL ERPR);
 void compute_product_matrix(RunState& s, bool ERB);
+
+// The same two stages on matrices of the caller's (rows 1..N, columns 1..M):
+// each element's variance is the larger of (ERPR x element)^2 and ER^2; the
+// product matrix (order min(N, M)) goes to T and, when ST is given, the
+// variances of its elements to ST. Overflow stops the run (status 67).
+void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t M, REAL ER, REAL ERPR);
+struct ProductInputs {
+  const MATRIX& A;
+  const MATRIX* SD;  // needed only when ST is given
+  std::int32_t N, M;
+};
+void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST);
+
+// The name under which QOR creates its report file: the first 12
+// characters of OUT, upper-cased.
+std::string report_file_name(std::string_view OUT);
 void run_elimination(AnalysisContext& q);
 // Seconds since midnight from the local clock, to the hundredth.
 REAL time_of_day_seconds();
