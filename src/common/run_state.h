@@ -15,8 +15,9 @@ class Console;
 
 // The key to the short names. They are the program's vocabulary and the
 // manual's: every run setting is named after its parameter-file key, its
-// first letter (AFNI is set by the key A, GFNO by G, ..., RGAUSS by R; KW1 and
-// KD share K, MER and MERPR share M, OSR and OSC share O). Matrices and
+// first letter (AFNI is set by the key A, GFNO by G, ..., RGAUSS by R,
+// VERDICT by V; KW1 and KD share K, MER and MERPR share M, OSR and OSC share
+// O). Matrices and
 // counts keep the names the report and the manual use (A, SD, T, MIN, ...).
 // Rows and columns are numbered from 1; index 0 of a matrix is unused unless
 // a comment says otherwise. A vector indexed by row lives in column 1 of rows
@@ -100,6 +101,9 @@ struct RunState {
   REAL MER = 0, MERPR = 0;
   // R: class width of the histogram (",TGw"); not positive: no histogram.
   REAL RGAUSS = -1.0L;
+  // V: after the run, a rank verdict with its confidence at the end of the
+  // report file and on the console (",RANK"). Off: no byte of any output changes.
+  bool VERDICT = false;
 
   // ---- Dimensions, set by the loader and the run driver.
 

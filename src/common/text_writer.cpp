@@ -20,6 +20,13 @@ TextWriter TextWriter::create(const std::string& path, const std::string& role) 
   return TextWriter(f, path, role, true);
 }
 
+TextWriter TextWriter::append(const std::string& path, const std::string& role) {
+  errno = 0;
+  std::FILE* f = std::fopen(path.c_str(), "ab");
+  if (f == nullptr) throw_file_error(errno, "open", role, path);
+  return TextWriter(f, path, role, true);
+}
+
 TextWriter::TextWriter(TextWriter&& other) noexcept
     : stream_(other.stream_),
       name_(std::move(other.name_)),

@@ -15,6 +15,8 @@ class TextWriter {
   // Creates (or replaces) the file at path; role names it in error reports,
   // for example "report file".
   static TextWriter create(const std::string& path, const std::string& role);
+  // Opens the file at path for writing at its end (creating it when missing).
+  static TextWriter append(const std::string& path, const std::string& role);
 
   TextWriter(TextWriter&& other) noexcept;
   TextWriter& operator=(TextWriter&&) = delete;

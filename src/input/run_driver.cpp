@@ -5,6 +5,7 @@
 
 #include "analysis/histogram.h"
 #include "analysis/qor.h"
+#include "analysis/rank_verdict.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "common/console.h"
@@ -120,4 +121,28 @@ void run_analysis_stage(RunState& s) {
   if (s.NU == 0) return;
   QOR(s, s.H.view(), s.ITRN, s.JEV, s.HDR, s.LSD, s.MER, s.MERPR, s.KW1, s.KD, s.NU);
   if (!s.JEV) PRINTRES(s, s.console.out(), s.KW1);
+}
+
+void report_rank_verdict(RunState& s, const RankSample& sample) {
+  const RankVerdict verdict = judge_rank(sample, s.console);
+  // A table run writes its tables to GFNO as given, or to the console when it
+  // is empty; an analysis writes its report under QOR's form of the name.
+  std::string file;
+  const char* role = "report file";
+  if (s.FTW != 0) {
+    file = s.GFNO.str();
+    role = "contribution-table file";
+  } else {
+    file = report_file_name(s.H.view());
+  }
+  if (!file.empty()) {
+    TextWriter out = TextWriter::append(file, role);
+    out.line_end();
+    write_rank_verdict(out, verdict);
+    out.close();
+  }
+  TextWriter& console = s.console.out();
+  console.line_end();
+  write_rank_verdict(console, verdict);
+  s.console.flush();
 }

@@ -12,3 +12,9 @@ struct RunState;
 void prepare_run(RunState& s);
 // QOR and the console report, when NU is not 0.
 void run_analysis_stage(RunState& s);
+
+struct RankSample;
+// The rank verdict of the sample taken after prepare_run: at the end of the
+// file the run wrote its results to (the report file, or the table file in a
+// contribution-table run) and on the console, after everything else.
+void report_rank_verdict(RunState& s, const RankSample& sample);

@@ -1,0 +1,478 @@
+#include "analysis/rank_verdict.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "analysis/eigen_analysis.h"
+#include "analysis/qor.h"
+#include "common/run_error.h"
+#include "common/run_state.h"
+#include "common/text_writer.h"
+#include "numeric/eigen.h"
+#include "numeric/gamma.h"
+#include "report/number_text.h"
+
+namespace {
+
+constexpr const char* kBeyondReal = "would exceed 1.19E+4932";
+
+// Every stop of the verdict says that it was the verdict's arithmetic that
+// overflowed, as the analysis may have run without trouble.
+[[noreturn]] void verdict_overflow(const std::string& what, const std::string& advice) {
+  throw_overflow("for the rank verdict, " + what, std::string("a value ") + kBeyondReal, advice);
+}
+
+// Johnstone's centring and scaling of the largest eigenvalue of the product
+// matrix of an n x q matrix (n >= q) of unit-variance Gaussian noise: the
+// eigenvalue is close in law to mu + scale TW1 (I. M. Johnstone, "On the
+// distribution of the largest eigenvalue in principal components analysis",
+// Annals of Statistics 29, 2001). Needs n >= 2.
+REAL tracy_widom_point(std::int32_t n, std::int32_t q, REAL quantile) {
+  const REAL root_n = std::sqrt(static_cast<REAL>(n - 1));
+  const REAL root_q = std::sqrt(static_cast<REAL>(q));
+  const REAL a = root_n + root_q;
+  const REAL scale = a * std::cbrt(1 / root_n + 1 / root_q);
+  return a * a + scale * quantile;
+}
+
+// The residual test's probability: GAMMQ with (N - r)(M - r) degrees of
+// freedom. Elements with variance 0 are left out of the chi-square sum, as
+// in the eigenvalue mode; the residuals' degrees of freedom spread evenly
+// over the elements, so the elements left out take their share with them.
+REAL residual_probability(const ResidualTest& t, std::int32_t N, std::int32_t M, std::int32_t r,
+                          std::int64_t included, Pause& pause) {
+  const std::int64_t total = static_cast<std::int64_t>(N) * M;
+  const std::int64_t rest = static_cast<std::int64_t>(N - r) * (M - r);
+  const REAL dof = included == total ? static_cast<REAL>(rest)
+                                     : static_cast<REAL>(rest) * static_cast<REAL>(included) / static_cast<REAL>(total);
+  return GAMMQ(dof / 2, t.G / 2, pause);
+}
+
+// Eigenvalues of the product matrix, decreasing, [1..MIN], and its
+// eigenvectors in the columns of T.
+std::vector<REAL> decompose_product(const RankSample& x, MATRIX& T, Pause& pause) {
+  const std::int32_t p = std::min(x.N, x.M);
+  try {
+    product_matrix(ProductInputs{x.A, nullptr, x.N, x.M}, T, nullptr);
+  } catch (const RunError& e) {
+    throw RunError(e.number(), "for the rank verdict, " + std::string(e.what()), e.kind());
+  }
+  MATRIX D(p + 1, 2), E(p + 1, 2), RO(p + 1, 2);
+  for (std::int32_t i = 1; i <= p; ++i) RO[i][1] = i;
+  if (!TRED2(T, D, E, p)) verdict_overflow("the tridiagonal reduction of the product matrix overflows", "scale the data down");
+  if (!TQLI(T, D, E, p, pause).finite)
+    verdict_overflow("the QL iteration for the eigenvalues of the product matrix overflows", "scale the data down");
+  EIGENSORT(T, E, RO, D, p, false);
+  std::vector<REAL> eigenvalues(static_cast<std::size_t>(p) + 1);
+  // A product matrix has no negative eigenvalue; rounding can leave a tiny one.
+  for (std::int32_t i = 1; i <= p; ++i) eigenvalues[i] = std::max(D[i][1], REAL(0));
+  return eigenvalues;
+}
+
+// What the verdict needs to know of the element variances.
+struct VarianceSummary {
+  REAL rms = 0;          // root mean square of the standard deviations
+  REAL edge = 0;         // the noise edge
+  bool equal = true;     // every element has the same variance
+  std::int64_t included = 0;  // elements with a variance above 0
+};
+
+// The noise edge of unequal element errors. For a matrix of independent
+// Gaussian noise with standard deviations s_ij, the largest singular value
+// lies, up to a term of order max s_ij sqrt(log n), below the square root of
+// the largest row sum of s_ij^2 plus that of the largest column sum (A. S.
+// Bandeira and R. van Handel, "Sharp nonasymptotic bounds on the norm of
+// random matrices with independent entries", Annals of Probability 44,
+// 2016). With equal errors it is sigma (sqrt(N) + sqrt(M)), the limit of the
+// largest noise singular value; with unequal ones it follows the noisiest
+// row and column, where the root mean square would let a few noisy rows pass
+// for components.
+VarianceSummary summarise_variances(const MATRIX& SD, std::int32_t N, std::int32_t M) {
+  VarianceSummary v;
+  std::vector<REAL> column_sums(static_cast<std::size_t>(M) + 1);
+  REAL total = 0, largest_row = 0;
+  const REAL first = SD[1][1];
+  for (std::int32_t i = 1; i <= N; ++i) {
+    REAL row = 0;
+    for (std::int32_t j = 1; j <= M; ++j) {
+      const REAL e = SD[i][j];
+      row = row + e;
+      column_sums[j] = column_sums[j] + e;
+      v.equal = v.equal && e == first;
+      v.included += e > 0;
+    }
+    largest_row = std::max(largest_row, row);
+    total = total + row;
+  }
+  const REAL largest_column = *std::max_element(column_sums.begin() + 1, column_sums.end());
+  if (!std::isfinite(total) || !std::isfinite(largest_column))
+    verdict_overflow("the sum of the element variances overflows", "give a smaller error or scale the data down");
+  v.rms = std::sqrt(total / (static_cast<REAL>(N) * M));
+  v.edge = std::sqrt(largest_row) + std::sqrt(largest_column);
+  return v;
+}
+
+// Residual tests after r = 0, 1, ... components, computed only as far as
+// asked: each call to reach(r) fills Q up to r.
+class ResidualSeries {
+ public:
+  ResidualSeries(const RankSample& x, const MATRIX& SD, const MATRIX& T, std::int64_t included, Pause& pause)
+      : x_(x),
+        tester_(ResidualInputs{x.A, SD, T, x.N, x.M, std::min(x.N, x.M)}, 0),
+        included_(included),
+        pause_(pause) {}
+
+  void reach(std::int32_t r, std::vector<REAL>& Q) {
+    const std::int32_t p = std::min(x_.N, x_.M);
+    for (std::int32_t k = static_cast<std::int32_t>(Q.size()); k <= r; ++k) {
+      // A few ahead, so that the tester's blocks share the passes over the data.
+      tester_.extend_to(std::min(p, k + 2));
+      const ResidualTest t = tester_.test(k);
+      if (!std::isfinite(t.G))
+        verdict_overflow("the chi-square sum after " + std::to_string(k) + " components overflows",
+                         "the error is far too small for these data: give a larger one");
+      Q.push_back(residual_probability(t, x_.N, x_.M, k, included_, pause_));
+    }
+  }
+
+ private:
+  const RankSample& x_;
+  ResidualTester tester_;
+  std::int64_t included_;
+  Pause& pause_;
+};
+
+std::vector<REAL> singular_values(const std::vector<REAL>& eigenvalues) {
+  std::vector<REAL> s(eigenvalues.size());
+  for (std::size_t i = 1; i < s.size(); ++i) s[i] = std::sqrt(eigenvalues[i]);
+  return s;
+}
+
+void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Pause& pause) {
+  MATRIX SD(x.N + 1, x.M + 1);
+  try {
+    element_variances(x.A, SD, x.N, x.M, x.ER, x.ERPR);
+  } catch (const RunError& e) {
+    throw RunError(e.number(), "for the rank verdict, " + std::string(e.what()), e.kind());
+  }
+  const VarianceSummary variances = summarise_variances(SD, x.N, x.M);
+  v.sigma = variances.rms;
+  v.edge = variances.edge;
+  v.equal_errors = variances.equal;
+  v.above_edge = count_above_edge(v.singular, v.edge);
+  // The equal error whose noise edge is this one: for equal errors sigma itself.
+  const REAL sigma_of_edge = v.edge / (std::sqrt(static_cast<REAL>(x.N)) + std::sqrt(static_cast<REAL>(x.M)));
+  v.possible = count_near_noise(v.singular, sigma_of_edge, x.N, x.M);
+  ResidualSeries series(x, SD, T, variances.included, pause);
+  const std::int32_t p = std::min(x.N, x.M);
+  std::int32_t r = 0;
+  for (;; ++r) {
+    series.reach(r, v.Q);
+    if (v.Q[r] >= kResidualFitQ) break;  // Q = 1 at r = p, so the loop ends there at the latest
+  }
+  decide_with_error(v);
+  series.reach(std::min(p, v.high + 2), v.Q);
+}
+
+void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<REAL>& eigenvalues, const MATRIX& T,
+                         Pause& pause) {
+  const NoiseEstimate e = estimate_rank(eigenvalues, x.N, x.M);
+  v.low = e.low;
+  v.high = e.high;
+  v.above_edge = e.low;
+  v.possible = e.possible;
+  v.sigma = e.sigma;
+  v.edge = e.sigma * (std::sqrt(static_cast<REAL>(x.N)) + std::sqrt(static_cast<REAL>(x.M)));
+  v.elements_left = e.elements_left;
+  if (eigenvalues.size() < 2 || eigenvalues[1] == 0) {
+    v.cases.push_back(VerdictCase::zero_matrix);
+  } else if (e.too_small) {
+    v.cases.push_back(VerdictCase::too_small);
+  } else {
+    v.cases.push_back(e.low == e.high ? VerdictCase::estimated : VerdictCase::estimated_levels);
+  }
+  // The Q column with the estimated error: what a rerun with it would show.
+  MATRIX SD(x.N + 1, x.M + 1);
+  const REAL variance = e.sigma * e.sigma;
+  for (std::int32_t i = 1; i <= x.N; ++i)
+    for (std::int32_t j = 1; j <= x.M; ++j) SD[i][j] = variance;
+  const std::int64_t included = variance > 0 ? static_cast<std::int64_t>(x.N) * x.M : 0;
+  ResidualSeries series(x, SD, T, included, pause);
+  series.reach(std::min(std::min(x.N, x.M), v.high + 2), v.Q);
+}
+
+// The sequential test of Kritchman and Nadler: components k = 1, 2, ... in
+// turn; component k counts when its eigenvalue stands above the noise
+// variance, estimated under `estimated_under(k)` signals, times the
+// Tracy-Widom point of the remaining (n, p - k + 1) noise. The count ends at
+// the first component that does not.
+std::int32_t count_components(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t p, REAL quantile,
+                              bool with_itself) {
+  if (n < 2) return 0;
+  std::int32_t k = 0;
+  for (std::int32_t c = 1; c <= p; ++c) {
+    const std::int32_t signals = with_itself ? c : c - 1;
+    if (signals >= p) break;  // nothing left to estimate the noise from
+    const REAL variance = noise_variance(eigenvalues, n, signals);
+    if (!(eigenvalues[c] > variance * tracy_widom_point(n, p - c + 1, quantile))) break;
+    k = c;
+  }
+  return k;
+}
+
+std::string count_text(std::int64_t n, const char* singular, const char* plural) {
+  return std::to_string(n) + " " + (n == 1 ? singular : plural);
+}
+
+std::string q_text(REAL Q) {
+  const std::string t(RS(Q, 10).view());
+  return t.substr(t.find_first_not_of(' '));
+}
+
+std::string edges_text(const RankVerdict& v, std::int32_t k) {
+  const REAL ratio = v.edge > 0 ? v.singular[k] / v.edge : 0;
+  return fixed_text(ratio, 0, 2) + " noise edges";
+}
+
+void write_line(TextWriter& out, const std::string& text) {
+  out.write(text);
+  out.line_end();
+}
+
+void write_components(TextWriter& out, const RankVerdict& v) {
+  const std::int32_t p = std::min(v.N, v.M);
+  out.write("Component");
+  out.write_right("Singular value", 16);
+  out.write_right("Noise edges", 13);
+  out.write_right("Q after it", 12);
+  out.line_end();
+  const std::int32_t last = std::min(p, v.high + 2);
+  for (std::int32_t k = 0; k <= last; ++k) {
+    write_integer(out, k, 9);
+    if (k == 0) {
+      out.write_blanks(29);
+    } else {
+      out.write_right(RS(v.singular[k], 12).view(), 16);
+      out.write(fixed_text(v.edge > 0 ? v.singular[k] / v.edge : 0, 13, 2));
+    }
+    out.write_right(RS(v.Q[k], 10).view(), 12);
+    out.line_end();
+  }
+}
+
+void write_sigma(TextWriter& out, const RankVerdict& v) {
+  const std::string sigma(RS(v.sigma, 12).view());
+  const std::string edge(RS(v.edge, 12).view());
+  const std::string sizes = "sigma x (sqrt(" + std::to_string(v.N) + ") + sqrt(" + std::to_string(v.M) + "))";
+  if (!v.error_given) {
+    write_line(out, "Sigma:" + sigma + " (estimated from the data; the Q column uses it)");
+    write_line(out, "Noise edge:" + edge + " = " + sizes);
+  } else if (v.equal_errors) {
+    write_line(out, "Sigma:" + sigma + " (given)");
+    write_line(out, "Noise edge:" + edge + " = " + sizes);
+  } else {
+    write_line(out, "Sigma:" + sigma + " (given; root mean square of the elements' errors)");
+    write_line(out, "Noise edge:" + edge + " = root of the largest row sum + root of the largest column sum");
+    write_line(out, "            of the element variances");
+  }
+}
+
+std::string reason_text(const RankVerdict& v, VerdictCase c) {
+  switch (c) {
+    case VerdictCase::zero_matrix:
+      return "The matrix is zero: it holds no component.";
+    case VerdictCase::agreement:
+      return "Both tests agree: " + count_text(v.above_edge, "component stands", "components stand") +
+             " above the noise edge, and the residuals after " + std::to_string(v.residual_fit) +
+             " fit the error (Q = " + q_text(v.Q[v.residual_fit]) + ").";
+    case VerdictCase::disagreement:
+      if (v.above_edge > v.residual_fit)
+        return "Uncertain: component " + std::to_string(v.above_edge) + " lies at " + edges_text(v, v.above_edge) +
+               ", but the residuals after " + count_text(v.residual_fit, "component", "components") +
+               " fit the error (Q = " + q_text(v.Q[v.residual_fit]) + ").";
+      return "Uncertain: the residuals after " + count_text(v.residual_fit - 1, "component", "components") +
+             " do not fit the error (Q = " + q_text(v.Q[v.residual_fit - 1]) + "), but component " +
+             std::to_string(v.residual_fit) + " lies at " + edges_text(v, v.residual_fit) + ".";
+    case VerdictCase::near_noise:
+      return "Uncertain: component " + std::to_string(v.possible) + " lies at " + edges_text(v, v.possible) +
+             ", where noise alone reaches in less than 5 % of matrices of this size.";
+    case VerdictCase::estimated:
+      if (v.low == 0) return "No component stands out from the estimated noise, even at the 90 % level.";
+      return (v.low == 1 ? std::string("Component 1 stands") : "Components 1 to " + std::to_string(v.low) + " stand") +
+             " out from the estimated noise at the 99 % level; component " + std::to_string(v.low + 1) +
+             " does not even at the 90 % level.";
+    case VerdictCase::estimated_levels:
+      return "Uncertain: " +
+             (v.high == v.low + 1 ? "component " + std::to_string(v.high) + " stands"
+                                  : "components " + std::to_string(v.low + 1) + " to " + std::to_string(v.high) + " stand") +
+             " out from the estimated noise at the 90 % level, but not at the 99 % level.";
+    case VerdictCase::too_small:
+      return "Uncertain: beyond " + count_text(v.possible, "component", "components") + " only " +
+             count_text(v.elements_left, "element is", "elements are") +
+             " left to estimate the noise from, too few for a firm verdict; give the error.";
+  }
+  return {};
+}
+
+}  // namespace
+
+RankSample take_rank_sample(const RunState& s, REAL ER, REAL ERPR) {
+  RankSample x;
+  x.N = s.N;
+  x.M = s.M;
+  x.ER = ER;
+  x.ERPR = ERPR;
+  x.A = MATRIX(s.N + 1, s.M + 1);
+  for (std::int32_t i = 1; i <= s.N; ++i)
+    for (std::int32_t j = 1; j <= s.M; ++j) x.A[i][j] = s.A[i][j];
+  return x;
+}
+
+std::int32_t count_above_edge(const std::vector<REAL>& singular, REAL edge) {
+  std::int32_t k = 0;
+  while (k + 1 < static_cast<std::int32_t>(singular.size()) && singular[k + 1] > edge) ++k;
+  return k;
+}
+
+std::int32_t count_near_noise(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M) {
+  const std::int32_t n = std::max(N, M);
+  const std::int32_t p = std::min(N, M);
+  if (n < 2 || !(sigma > 0)) return 0;
+  std::int32_t k = 0;
+  const REAL variance = sigma * sigma;
+  for (std::int32_t c = 1; c <= p; ++c) {
+    const REAL s = singular[c];
+    if (!(s * s > variance * tracy_widom_point(n, p - c + 1, kTracyWidom95))) break;
+    k = c;
+  }
+  return k;
+}
+
+std::int32_t first_fitting(const std::vector<REAL>& Q) {
+  for (std::size_t r = 0; r < Q.size(); ++r)
+    if (Q[r] >= kResidualFitQ) return static_cast<std::int32_t>(r);
+  return -1;
+}
+
+void decide_with_error(RankVerdict& v) {
+  v.residual_fit = first_fitting(v.Q);
+  v.low = std::min(v.above_edge, v.residual_fit);
+  v.high = std::max(v.above_edge, v.residual_fit);
+  v.cases.clear();
+  if (v.singular.size() < 2 || v.singular[1] == 0) {
+    v.cases.push_back(VerdictCase::zero_matrix);
+  } else if (v.low == v.high) {
+    v.cases.push_back(VerdictCase::agreement);
+  } else {
+    v.cases.push_back(VerdictCase::disagreement);
+  }
+  // A component below the edge that still stands above nearly all noise may
+  // be a real one too weak to show: the range reaches up to it.
+  if (v.possible > v.high) {
+    v.high = v.possible;
+    v.cases.push_back(VerdictCase::near_noise);
+  }
+}
+
+// The noise variance under k signals, from the eigenvalues L_j of the product
+// matrix (n = the longer side, p = MIN): with l_j = L_j / n, the plain mean
+// of the p - k smallest is biased low, as each signal eigenvalue l_j also
+// holds noise beyond its population value rho_j. Kritchman and Nadler solve
+//   sigma^2 = (sum over j > k of l_j + sum over j <= k of (l_j - rho_j)) / (p - k),
+//   rho_j = (b + sqrt(b^2 - 4 l_j sigma^2)) / 2,  b = l_j + sigma^2 - sigma^2 (p - k) / n,
+// by a short fixed-point iteration from the plain mean (S. Kritchman and B.
+// Nadler, "Determination of the number of components in a factor model from
+// limited noisy data", Chemometrics and Intelligent Laboratory Systems 94,
+// 2008). Below the detection limit b^2 < 4 l_j sigma^2; rho_j is then taken
+// at b / 2, where the two branches meet.
+REAL noise_variance(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k) {
+  constexpr int kIterations = 50;
+  const std::int32_t p = static_cast<std::int32_t>(eigenvalues.size()) - 1;
+  const REAL scale = static_cast<REAL>(n);
+  REAL rest = 0;
+  for (std::int32_t j = k + 1; j <= p; ++j) rest = rest + eigenvalues[j] / scale;
+  const REAL left = static_cast<REAL>(p - k);
+  const REAL gamma = left / scale;
+  REAL variance = rest / left;
+  for (int iteration = 0; iteration < kIterations; ++iteration) {
+    REAL sum = rest;
+    for (std::int32_t j = 1; j <= k; ++j) {
+      const REAL l = eigenvalues[j] / scale;
+      const REAL b = l + variance - gamma * variance;
+      const REAL discriminant = b * b - 4 * l * variance;
+      const REAL rho = discriminant > 0 ? (b + std::sqrt(discriminant)) / 2 : b / 2;
+      sum = sum + (l - rho);
+    }
+    const REAL next = std::max(sum / left, REAL(0));
+    if (next == variance) break;
+    variance = next;
+  }
+  return variance;
+}
+
+// The lower end of the range is Kritchman and Nadler's count at the 99 %
+// level. The upper end asks of each further component whether it could be
+// real: whether it stands out at the 90 % level from the noise estimated as
+// if it were a signal, so that its own energy does not raise the noise it is
+// measured against. A range that leaves fewer than two dimensions or
+// kFewestElementsForEstimate elements to estimate the noise from reaches up
+// to the smaller dimension: the data cannot say more.
+NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N, std::int32_t M) {
+  NoiseEstimate e;
+  const std::int32_t n = std::max(N, M);
+  const std::int32_t p = std::min(N, M);
+  if (p < 1 || eigenvalues[1] == 0) return e;  // a zero matrix: rank 0, no noise
+  e.low = count_components(eigenvalues, n, p, kTracyWidom99, false);
+  e.possible = std::max(e.low, count_components(eigenvalues, n, p, kTracyWidom90, true));
+  e.high = e.possible;
+  e.sigma = std::sqrt(noise_variance(eigenvalues, n, e.low));
+  e.elements_left = static_cast<std::int64_t>(N - e.possible) * (M - e.possible);
+  if (e.elements_left < kFewestElementsForEstimate || p - e.possible < 2) {
+    e.too_small = true;
+    e.high = p;
+  }
+  return e;
+}
+
+RankVerdict judge_rank(const RankSample& x, Pause& pause) {
+  RankVerdict v;
+  v.N = x.N;
+  v.M = x.M;
+  v.error_given = errors_known(x.ER, x.ERPR);
+  const std::int32_t p = std::min(x.N, x.M);
+  MATRIX T(p + 1, p + 1);
+  const std::vector<REAL> eigenvalues = decompose_product(x, T, pause);
+  v.singular = singular_values(eigenvalues);
+  if (v.error_given) {
+    judge_with_error(v, x, T, pause);
+  } else {
+    judge_without_error(v, x, eigenvalues, T, pause);
+  }
+  for (std::int32_t k = 1; k <= p; ++k)
+    if (v.edge > 0 && !std::isfinite(v.singular[k] / v.edge))
+      verdict_overflow("a singular value divided by the noise edge overflows",
+                       "the error is far too small for these data: give a larger one");
+  return v;
+}
+
+void write_rank_verdict(TextWriter& out, const RankVerdict& v) {
+  const std::int32_t p = std::min(v.N, v.M);
+  write_line(out, "Rank verdict");
+  if (v.low == v.high) {
+    write_line(out, "Rank: " + std::to_string(v.low));
+  } else {
+    write_line(out, "Rank: " + std::to_string(v.low) + " to " + std::to_string(v.high) + " (uncertain)");
+  }
+  write_components(out, v);
+  write_sigma(out, v);
+  for (VerdictCase c : v.cases) write_line(out, reason_text(v, c));
+  const bool too_small = std::find(v.cases.begin(), v.cases.end(), VerdictCase::too_small) != v.cases.end();
+  if (v.high == p && !too_small && p > 0)
+    write_line(out, "The verdict reaches the smaller dimension (" + std::to_string(p) +
+                        "): no residual is left to test the noise on.");
+  if (!v.error_given && v.sigma > 0) {
+    const std::string sigma(RS(v.sigma, 10).view());
+    write_line(out, "Rerun with the error" + sigma + " (parameter 4) to see the significance of every pivot.");
+  }
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/matrix.h"
+#include "common/real.h"
+
+class Pause;
+class TextWriter;
+struct RunState;
+
+// The rank verdict (",RANK", key V): one answer, a rank or a range of ranks,
+// with the evidence behind it, from the singular values of the data matrix
+// and the residual tests of the data rebuilt from the leading components.
+
+// What the verdict judges: a copy of the matrix the run analyses (after the
+// selections and the reference row or column), taken before the analysis
+// reduces it in place, and the error the user gave.
+struct RankSample {
+  MATRIX A;  // rows 1..N, columns 1..M
+  std::int32_t N = 0, M = 0;
+  REAL ER = 0, ERPR = 0;  // absolute error, relative error as a fraction
+};
+
+RankSample take_rank_sample(const RunState& s, REAL ER, REAL ERPR);
+
+// Confidence levels. With the error given, the residual test fits at
+// Q >= 0.05; a component below the noise edge may still be real when it
+// stands above the 95 % point of the largest noise component. Without the
+// error, a component counts when it stands out from the estimated noise at
+// the 99 % point of that law, and may count at the 90 % point.
+inline constexpr REAL kResidualFitQ = 0.05L;
+// Upper quantiles of the Tracy-Widom law TW1.
+inline constexpr REAL kTracyWidom90 = 0.4501L;
+inline constexpr REAL kTracyWidom95 = 0.9793L;
+inline constexpr REAL kTracyWidom99 = 2.0234L;
+// Residual elements below which an estimated noise level is too unsure for a
+// firm verdict: the variance estimated from D elements has a relative
+// standard error of about sqrt(2 / D), 26 % at 30.
+inline constexpr std::int64_t kFewestElementsForEstimate = 30;
+
+// Why a verdict says what it says; the text lines come from these.
+enum class VerdictCase {
+  zero_matrix,
+  agreement,         // error given: both tests agree
+  disagreement,      // error given: the noise edge and the residual test differ
+  near_noise,        // a component within reach of the noise's largest one
+  estimated,         // no error: both confidence levels agree
+  estimated_levels,  // no error: the two levels differ
+  too_small,         // no error: too few elements left to estimate the noise
+};
+
+struct RankVerdict {
+  std::int32_t low = 0, high = 0;  // the rank lies in low..high; confident when equal
+  std::int32_t N = 0, M = 0;
+  bool error_given = false;
+  bool equal_errors = true;  // every element carries the same error
+  REAL sigma = 0;            // the given errors' root mean square, or the estimate
+  REAL edge = 0;             // the noise edge
+  std::vector<REAL> singular;  // singular values, [1..MIN], decreasing; [0] unused
+  std::vector<REAL> Q;         // Q[r]: residual test after r components, r = 0..
+  // The evidence: components above the noise edge, the first r whose
+  // residuals fit, the components that may be real; for an estimate the
+  // counts at the 99 % and the 90 % level.
+  std::int32_t above_edge = 0, residual_fit = 0, possible = 0;
+  std::vector<VerdictCase> cases;
+  std::int64_t elements_left = 0;  // too_small: residual elements beyond high
+};
+
+// Error given: test (a), the number of leading singular values above the
+// edge; and the leading components whose squares stand above the 95 % point
+// of the largest noise eigenvalue for noise of standard deviation sigma.
+std::int32_t count_above_edge(const std::vector<REAL>& singular, REAL edge);
+std::int32_t count_near_noise(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M);
+// Test (b): the smallest r with Q[r] >= 0.05, or -1 when Q holds none.
+std::int32_t first_fitting(const std::vector<REAL>& Q);
+// Combines the three counts (Q must reach the first r that fits).
+void decide_with_error(RankVerdict& v);
+
+// No error: the rank range and the noise standard deviation estimated from
+// the eigenvalues of the product matrix (decreasing, [1..MIN]).
+struct NoiseEstimate {
+  std::int32_t low = 0;       // components at the 99 % level
+  std::int32_t possible = 0;  // components that may be real (90 % level)
+  std::int32_t high = 0;      // possible, or MIN when too_small
+  REAL sigma = 0;             // the estimate under `low` components
+  bool too_small = false;
+  std::int64_t elements_left = 0;
+};
+NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N, std::int32_t M);
+// Kritchman and Nadler's noise variance under k signals (exposed for tests).
+REAL noise_variance(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
+
+// Singular values, residual tests and the decision, in REAL with the
+// program's routines; overflow stops the run with status 67.
+RankVerdict judge_rank(const RankSample& sample, Pause& pause);
+
+// The block: "Rank verdict", "Rank: r" or "Rank: r1 to r2 (uncertain)", the
+// component lines, sigma, the noise edge and the reasons. Plain ASCII.
+void write_rank_verdict(TextWriter& out, const RankVerdict& v);
