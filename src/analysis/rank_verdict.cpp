@@ -240,6 +240,28 @@ void write_line(TextWriter& out, const std::string& text) {
   out.line_end();
 }
 
+// A sentence in lines of at most 79 characters, broken at blanks, the
+// continuation lines indented by two, so that the block reads on an
+// 80-column console.
+void write_wrapped(TextWriter& out, const std::string& text) {
+  constexpr std::size_t kWidth = 79;
+  std::string line;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find(' ', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(at, end - at);
+    if (!line.empty() && line.size() + 1 + word.size() > kWidth) {
+      write_line(out, line);
+      line = " ";
+    }
+    if (!line.empty()) line += ' ';
+    line += word;
+    at = end + 1;
+  }
+  if (!line.empty()) write_line(out, line);
+}
+
 void write_components(TextWriter& out, const RankVerdict& v) {
   const std::int32_t p = std::min(v.N, v.M);
   out.write("Component");
@@ -266,15 +288,15 @@ void write_sigma(TextWriter& out, const RankVerdict& v) {
   const std::string edge(RS(v.edge, 12).view());
   const std::string sizes = "sigma x (sqrt(" + std::to_string(v.N) + ") + sqrt(" + std::to_string(v.M) + "))";
   if (!v.error_given) {
-    write_line(out, "Sigma:" + sigma + " (estimated from the data; the Q column uses it)");
+    write_wrapped(out, "Sigma:" + sigma + " (estimated from the data; the Q column uses it)");
     write_line(out, "Noise edge:" + edge + " = " + sizes);
   } else if (v.equal_errors) {
     write_line(out, "Sigma:" + sigma + " (given)");
     write_line(out, "Noise edge:" + edge + " = " + sizes);
   } else {
-    write_line(out, "Sigma:" + sigma + " (given; root mean square of the elements' errors)");
-    write_line(out, "Noise edge:" + edge + " = root of the largest row sum + root of the largest column sum");
-    write_line(out, "            of the element variances");
+    write_wrapped(out, "Sigma:" + sigma + " (given; root mean square of the elements' errors)");
+    write_wrapped(out, "Noise edge:" + edge +
+                           " = sqrt(largest row sum) + sqrt(largest column sum) of the element variances");
   }
 }
 
@@ -466,13 +488,13 @@ void write_rank_verdict(TextWriter& out, const RankVerdict& v) {
   }
   write_components(out, v);
   write_sigma(out, v);
-  for (VerdictCase c : v.cases) write_line(out, reason_text(v, c));
+  for (VerdictCase c : v.cases) write_wrapped(out, reason_text(v, c));
   const bool too_small = std::find(v.cases.begin(), v.cases.end(), VerdictCase::too_small) != v.cases.end();
   if (v.high == p && !too_small && p > 0)
-    write_line(out, "The verdict reaches the smaller dimension (" + std::to_string(p) +
-                        "): no residual is left to test the noise on.");
+    write_wrapped(out, "The verdict reaches the smaller dimension (" + std::to_string(p) +
+                           "): no residual is left to test the noise on.");
   if (!v.error_given && v.sigma > 0) {
     const std::string sigma(RS(v.sigma, 10).view());
-    write_line(out, "Rerun with the error" + sigma + " (parameter 4) to see the significance of every pivot.");
+    write_wrapped(out, "Rerun with the error" + sigma + " (parameter 4) to see the significance of every pivot.");
   }
 }

@@ -1,0 +1,246 @@
+#!/usr/bin/env python3
+"""Rank study: how often the rank verdict (,RANK) is right, on noisy matrices
+of known rank, beside the reading rules a user would apply to qor's report
+and a few published rules, all on the same matrices.
+
+Needs Python 3 with numpy (Debian: apt-get install python3-numpy, which
+installs it for /usr/bin/python3) and a built qor.
+
+Usage: bench/rank_study.py [--seed S] [--count C] [--build DIR]
+       (defaults: seed 1, 400 matrices, build directory "build")
+
+Every matrix is a signal of known rank r (1 to 6, below the smaller
+dimension) plus independent Gaussian noise of known sigma, with both sizes
+drawn from 4 to 60. Four kinds, in turn:
+  spread    singular values spread over 3 to 30 noise edges
+  weak      as spread, but one component at 0.5 to 2 noise edges
+  overlap   strongly correlated positive factors: positive amounts times
+            overlapping Gaussian bands, the smallest singular value scaled
+            to 1.5 to 10 noise edges
+  rowscale  rows scaled over three decades, the smallest singular value
+            then scaled to 1.5 to 10 noise edges
+(noise edge: sigma (sqrt(N) + sqrt(M)), the limit of the largest singular
+value of the noise). The same seed gives the same matrices and figures.
+
+For each matrix qor runs three times: elimination with ,RANK and the error
+(the pivot rule reads the pivots and their deviations, the verdict is
+taken "with error"), ,RANK without the error, and the eigenvalue mode with
+the error (the Q((n-i)(m-i)) rule). A verdict is "right" when it names the
+true rank without doubt, "in range" when it is uncertain and its range holds
+the true rank, "missed" when it is uncertain and its range misses the true rank,
+"wrong" when it names another rank without doubt.
+"""
+import argparse
+import math
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+try:
+    import numpy as np
+except ImportError:
+    sys.exit("rank_study.py needs numpy: apt-get install python3-numpy, then run it with /usr/bin/python3")
+
+KINDS = ("spread", "weak", "overlap", "rowscale")
+
+
+def noise_edge(n, m, sigma):
+    return sigma * (math.sqrt(n) + math.sqrt(m))
+
+
+def orthonormal(rng, n, r):
+    q, _ = np.linalg.qr(rng.standard_normal((n, r)))
+    return q[:, :r]
+
+
+def log_uniform(rng, low, high, size=None):
+    return 10 ** rng.uniform(math.log10(low), math.log10(high), size)
+
+
+def with_smallest_singular_value(signal, target):
+    s = np.linalg.svd(signal, compute_uv=False)
+    rank = int(np.sum(s > s[0] * 1e-12))
+    return signal * (target / s[rank - 1])
+
+
+def make_matrix(rng, kind):
+    n = int(rng.integers(4, 61))
+    m = int(rng.integers(4, 61))
+    p = min(n, m)
+    r = int(rng.integers(1, min(6, p - 1) + 1))
+    sigma = float(log_uniform(rng, 1e-3, 1e-1))
+    edge = noise_edge(n, m, sigma)
+    if kind in ("spread", "weak"):
+        strengths = list(log_uniform(rng, 3, 30, r))
+        if kind == "weak":
+            strengths[-1] = rng.uniform(0.5, 2)
+        values = np.sort(np.array(strengths))[::-1] * edge
+        signal = orthonormal(rng, n, r) @ np.diag(values) @ orthonormal(rng, m, r).T
+    elif kind == "overlap":
+        x = np.linspace(0, 1, m)
+        centres = np.sort(rng.uniform(0.3, 0.7, r))
+        widths = rng.uniform(0.15, 0.35, r)
+        bands = np.exp(-((x[None, :] - centres[:, None]) / widths[:, None]) ** 2)
+        amounts = rng.uniform(0.1, 1.0, (n, r))
+        signal = with_smallest_singular_value(amounts @ bands, log_uniform(rng, 1.5, 10) * edge)
+    else:
+        values = np.sort(log_uniform(rng, 3, 30, r))[::-1]
+        signal = orthonormal(rng, n, r) @ np.diag(values) @ orthonormal(rng, m, r).T
+        signal = np.diag(log_uniform(rng, 10 ** -1.5, 10 ** 1.5, n)) @ signal
+        signal = with_smallest_singular_value(signal, log_uniform(rng, 1.5, 10) * edge)
+    return signal + sigma * rng.standard_normal((n, m)), r, sigma
+
+
+def write_matrix(path, x):
+    with open(path, "w", newline="") as out:
+        for row in x:
+            out.write(" ".join(f"{v:.12e}" for v in row) + "\r\n")
+
+
+def run(qor, args, cwd):
+    done = subprocess.run([qor] + args, cwd=cwd, stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    if done.returncode != 0:
+        sys.exit(f"qor {' '.join(args)} ended with status {done.returncode}")
+    return done.stdout.decode("latin-1")
+
+
+VERDICT = re.compile(r"^Rank: (\d+)(?: to (\d+) \(uncertain\))?\r?$", re.M)
+
+
+def read_verdict(text):
+    found = VERDICT.search(text)
+    if not found:
+        sys.exit("no verdict in:\n" + text)
+    low = int(found.group(1))
+    high = int(found.group(2)) if found.group(2) else low
+    return low, high
+
+
+def numbers_after(line, label, width=16):
+    """The numbers of a report line: each right-aligned in its field of the width."""
+    rest = line[len(label):]
+    return [float(rest[i:i + width]) for i in range(0, len(rest), width)]
+
+
+def pivot_rule(text):
+    """Pivots more than 3 standard deviations: the D line and the line under it."""
+    lines = text.replace("\r", "").split("\n")
+    at = next(i for i, line in enumerate(lines) if line.startswith(" D: "))
+    pivots = numbers_after(lines[at], " D: ")
+    deviations = numbers_after(lines[at + 1], "   \xf1")
+    return sum(1 for d, s in zip(pivots, deviations) if abs(d) > 3 * s)
+
+
+def eigenvalue_rule(report, p):
+    """The first eigenvalue count whose Q((n-i)(m-i)) exceeds 0.05."""
+    count = 0
+    for line in report.replace("\r", "").split("\n"):
+        if line.startswith("\xe6"):
+            count += 1
+            if float(line.split()[-1]) > 0.05:
+                return count
+    return p
+
+
+def published_rules(x, sigma):
+    n, m = x.shape
+    s = np.linalg.svd(x, compute_uv=False)
+    small, large = min(n, m), max(n, m)
+    beta = small / large
+    edge = np.sum(s > noise_edge(n, m, sigma))
+    # Gavish and Donoho's optimal hard threshold, sigma known and unknown.
+    lam = math.sqrt(2 * (beta + 1) + 8 * beta / ((beta + 1) + math.sqrt(beta * beta + 14 * beta + 1)))
+    gd_known = np.sum(s > lam * math.sqrt(large) * sigma)
+    omega = 0.56 * beta ** 3 - 0.95 * beta ** 2 + 1.82 * beta + 1.43
+    gd_unknown = np.sum(s > omega * np.median(s))
+    # Malinowski's indicator function.
+    ev = s ** 2
+    ind = [math.sqrt(ev[k:].sum() / (large * (small - k))) / (small - k) ** 2 for k in range(1, small)]
+    malinowski = 1 + int(np.argmin(ind)) if ind else 0
+    return {"edge": int(edge), "gd known": int(gd_known), "malinowski": malinowski, "gd median": int(gd_unknown)}
+
+
+def verdict_class(low, high, r):
+    if low == high:
+        return "right" if low == r else "wrong"
+    return "in range" if low <= r <= high else "missed"
+
+
+def rule_class(found, r):
+    return "right" if found == r else ("low" if found < r else "high")
+
+
+RULES = ("pivots>3sd", "Q>0.05", "edge", "gd known", "malinowski", "gd median")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--count", type=int, default=400)
+    parser.add_argument("--build", default="build")
+    args = parser.parse_args()
+    qor = os.path.abspath(os.path.join(args.build, "qor"))
+    rng = np.random.default_rng(args.seed)
+    tally = {}
+
+    def add(kind, what, outcome):
+        for k in (kind, "all"):
+            tally.setdefault(k, {}).setdefault(what, {}).setdefault(outcome, 0)
+            tally[k][what][outcome] += 1
+
+    with tempfile.TemporaryDirectory() as work:
+        for i in range(args.count):
+            kind = KINDS[i % len(KINDS)]
+            x, r, sigma = make_matrix(rng, kind)
+            n, m = x.shape
+            write_matrix(os.path.join(work, "m.txt"), x)
+            error = f"{sigma:.12g}"
+            with_error = run(qor, ["m.txt,RANK", "e1*", "16:-1", error], work)
+            without = run(qor, ["m.txt,RANK", "e2*"], work)
+            run(qor, ["m.txt", "e3*", "B12:4", error], work)
+            with open(os.path.join(work, "E3"), encoding="latin-1") as f:
+                eigen_report = f.read()
+            for what, text in (("given", with_error), ("estimated", without)):
+                outcome = verdict_class(*read_verdict(text), r)
+                add(kind, what, outcome)
+                if what == "estimated" and min(n, m) >= 20:
+                    add(kind, "estimated 20+", outcome)
+            found = {"pivots>3sd": pivot_rule(with_error), "Q>0.05": eigenvalue_rule(eigen_report, min(n, m))}
+            found.update(published_rules(x, sigma))
+            for rule in RULES:
+                add(kind, rule, rule_class(found[rule], r))
+
+    def share(counts, outcome):
+        total = sum(counts.values())
+        return 100.0 * counts.get(outcome, 0) / total if total else float("nan")
+
+    print(f"rank study: seed {args.seed}, {args.count} matrices, sizes 4 to 60, ranks 1 to 6")
+    for kind in KINDS + ("all",):
+        t = tally[kind]
+        print(f"\n{kind} ({sum(t['given'].values())} matrices)")
+        print(f"  {'verdict':24} {'right':>7} {'in range':>9} {'missed':>7} {'wrong':>7}")
+        for what in ("given", "estimated", "estimated 20+"):
+            if what in t:
+                c = t[what]
+                label = {"given": "with the error", "estimated": "without the error",
+                         "estimated 20+": "  of them 20 x 20 and up"}[what]
+                print(f"  {label:24} {share(c, 'right'):6.1f}% {share(c, 'in range'):8.1f}% {share(c, 'missed'):6.1f}%"
+                      f" {share(c, 'wrong'):6.1f}%")
+        print(f"  {'rule':24} {'right':>7} {'low':>9} {'high':>7}")
+        for rule in RULES:
+            c = t[rule]
+            print(f"  {rule:24} {share(c, 'right'):6.1f}% {share(c, 'low'):8.1f}% {share(c, 'high'):6.1f}%")
+    g, e, big = tally["all"]["given"], tally["all"]["estimated"], tally["all"].get("estimated 20+", {})
+    print("\naims")
+    holds = share(g, "right") + share(g, "in range")
+    print(f"  with the error: holds the rank {holds:.1f}% (aim >= 97), right {share(g, 'right'):.1f}% (aim >= 90), "
+          f"confidently wrong {share(g, 'wrong'):.1f}% (aim <= 2)")
+    holds = share(big, "right") + share(big, "in range")
+    print(f"  without the error: holds the rank at 20 x 20 and up {holds:.1f}% (aim >= 90), "
+          f"confidently wrong {share(e, 'wrong'):.1f}% (aim <= 5)")
+
+
+if __name__ == "__main__":
+    main()
