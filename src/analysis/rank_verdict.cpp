@@ -163,7 +163,8 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
   v.above_edge = count_above_edge(v.singular, v.edge);
   // The equal error whose noise edge is this one: for equal errors sigma itself.
   const REAL sigma_of_edge = v.edge / (std::sqrt(static_cast<REAL>(x.N)) + std::sqrt(static_cast<REAL>(x.M)));
-  v.possible = count_near_noise(v.singular, sigma_of_edge, x.N, x.M);
+  v.possible = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom95);
+  v.clear = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom99);
   ResidualSeries series(x, SD, T, variances.included, pause);
   const std::int32_t p = std::min(x.N, x.M);
   std::int32_t r = 0;
@@ -305,7 +306,8 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::zero_matrix:
       return "The matrix is zero: it holds no component.";
     case VerdictCase::agreement:
-      return "Both tests agree: " + count_text(v.above_edge, "component stands", "components stand") +
+      return "Both tests give " + std::to_string(v.residual_fit) + ": " +
+             count_text(v.above_edge, "component stands", "components stand") +
              " above the noise edge, and the residuals after " + std::to_string(v.residual_fit) +
              " fit the error (Q = " + q_text(v.Q[v.residual_fit]) + ").";
     case VerdictCase::disagreement:
@@ -319,6 +321,9 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::near_noise:
       return "Uncertain: component " + std::to_string(v.possible) + " lies at " + edges_text(v, v.possible) +
              ", where noise alone reaches in less than 5 % of matrices of this size.";
+    case VerdictCase::within_noise:
+      return "Uncertain: component " + std::to_string(v.low + 1) + " lies at " + edges_text(v, v.low + 1) +
+             ", where noise alone still reaches in more than 1 % of matrices of this size.";
     case VerdictCase::estimated:
       if (v.low == 0) return "No component stands out from the estimated noise, even at the 90 % level.";
       return (v.low == 1 ? std::string("Component 1 stands") : "Components 1 to " + std::to_string(v.low) + " stand") +
@@ -357,7 +362,8 @@ std::int32_t count_above_edge(const std::vector<REAL>& singular, REAL edge) {
   return k;
 }
 
-std::int32_t count_near_noise(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M) {
+std::int32_t count_above_noise(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M,
+                               REAL quantile) {
   const std::int32_t n = std::max(N, M);
   const std::int32_t p = std::min(N, M);
   if (n < 2 || !(sigma > 0)) return 0;
@@ -365,7 +371,7 @@ std::int32_t count_near_noise(const std::vector<REAL>& singular, REAL sigma, std
   const REAL variance = sigma * sigma;
   for (std::int32_t c = 1; c <= p; ++c) {
     const REAL s = singular[c];
-    if (!(s * s > variance * tracy_widom_point(n, p - c + 1, kTracyWidom95))) break;
+    if (!(s * s > variance * tracy_widom_point(n, p - c + 1, quantile))) break;
     k = c;
   }
   return k;
@@ -384,16 +390,21 @@ void decide_with_error(RankVerdict& v) {
   v.cases.clear();
   if (v.singular.size() < 2 || v.singular[1] == 0) {
     v.cases.push_back(VerdictCase::zero_matrix);
-  } else if (v.low == v.high) {
-    v.cases.push_back(VerdictCase::agreement);
-  } else {
-    v.cases.push_back(VerdictCase::disagreement);
+    return;
   }
-  // A component below the edge that still stands above nearly all noise may
-  // be a real one too weak to show: the range reaches up to it.
+  v.cases.push_back(v.low == v.high ? VerdictCase::agreement : VerdictCase::disagreement);
+  // Near the edge the two tests see the same noise: its largest component
+  // can pass the edge and raise the residuals at once. A component below the
+  // edge that still stands above nearly all noise may be a real one too weak
+  // to show, and one just above the edge that noise alone reaches now and
+  // then may be noise: the range reaches to either.
   if (v.possible > v.high) {
     v.high = v.possible;
     v.cases.push_back(VerdictCase::near_noise);
+  }
+  if (v.low > v.clear) {
+    --v.low;
+    v.cases.push_back(VerdictCase::within_noise);
   }
 }
 

@@ -46,7 +46,8 @@ enum class VerdictCase {
   zero_matrix,
   agreement,         // error given: both tests agree
   disagreement,      // error given: the noise edge and the residual test differ
-  near_noise,        // a component within reach of the noise's largest one
+  near_noise,        // a component below the edge, yet above nearly all noise
+  within_noise,      // a component above the edge, yet within the noise's reach
   estimated,         // no error: both confidence levels agree
   estimated_levels,  // no error: the two levels differ
   too_small,         // no error: too few elements left to estimate the noise
@@ -62,18 +63,21 @@ struct RankVerdict {
   std::vector<REAL> singular;  // singular values, [1..MIN], decreasing; [0] unused
   std::vector<REAL> Q;         // Q[r]: residual test after r components, r = 0..
   // The evidence: components above the noise edge, the first r whose
-  // residuals fit, the components that may be real; for an estimate the
+  // residuals fit, the components that may be real (above the 95 % point of
+  // the noise), those clear of it (above the 99 % point); for an estimate the
   // counts at the 99 % and the 90 % level.
-  std::int32_t above_edge = 0, residual_fit = 0, possible = 0;
+  std::int32_t above_edge = 0, residual_fit = 0, possible = 0, clear = 0;
   std::vector<VerdictCase> cases;
   std::int64_t elements_left = 0;  // too_small: residual elements beyond high
 };
 
 // Error given: test (a), the number of leading singular values above the
-// edge; and the leading components whose squares stand above the 95 % point
-// of the largest noise eigenvalue for noise of standard deviation sigma.
+// edge; and the leading components whose squares stand above a point (the
+// upper quantile of TW1) of the largest noise eigenvalue's law for noise of
+// standard deviation sigma.
 std::int32_t count_above_edge(const std::vector<REAL>& singular, REAL edge);
-std::int32_t count_near_noise(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M);
+std::int32_t count_above_noise(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M,
+                               REAL quantile);
 // Test (b): the smallest r with Q[r] >= 0.05, or -1 when Q holds none.
 std::int32_t first_fitting(const std::vector<REAL>& Q);
 // Combines the three counts (Q must reach the first r that fits).
