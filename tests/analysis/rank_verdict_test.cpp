@@ -1,0 +1,240 @@
+// The rank verdict's decision on constructed evidence, its noise estimate,
+// and the verdict of whole runs: the bundled example, the edge cases, and the
+// outputs of the other modes left as they were.
+#include "analysis/rank_verdict.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/run_support.h"
+#include "test_support.h"
+
+namespace {
+
+using ::testing::IsSubstring;
+using qor_test::read_file;
+using qor_test::run_qor;
+using qor_test::write_file;
+
+// Error given: singular values (from index 1), the edge, the residual tests
+// Q[0..] and the TW counts, against the range worked out by hand from the
+// rules: (a) count above the edge, (b) the first r with Q >= 0.05, the range
+// between them, widened up to a component above the 95 % point of the noise
+// and down below one that is not above its 99 % point.
+TEST(RankDecision, WithTheErrorGiven) {
+  const struct {
+    const char* name;
+    std::vector<REAL> singular, Q;
+    std::int32_t possible, clear, low, high;
+  } cases[] = {
+      {"agreement", {0, 10, 5, 0.5L}, {0, 0, 0.4L, 1}, 2, 2, 2, 2},
+      {"edge says more", {0, 10, 5, 1.2L}, {0, 0, 0.2L, 1}, 3, 3, 2, 3},
+      {"residuals say more", {0, 10, 0.9L}, {0, 0.01L, 1}, 1, 1, 1, 2},
+      {"Q exactly 0.05 fits", {0, 10, 0.9L}, {0, 0.05L, 1}, 1, 1, 1, 1},
+      {"rank 0", {0, 0.5L, 0.4L}, {0.3L, 0.8L, 1}, 0, 0, 0, 0},
+      {"full rank", {0, 10, 8, 6}, {0, 0, 0, 1}, 3, 3, 3, 3},
+      {"weak component near the noise", {0, 10, 0.95L}, {0, 0.2L, 1}, 2, 1, 1, 2},
+      {"noise just above the edge", {0, 10, 1.05L}, {0, 0.001L, 0.5L}, 2, 1, 1, 2},
+      {"zero matrix", {0, 0, 0}, {1, 1, 1}, 0, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    RankVerdict v;
+    v.singular = c.singular;
+    v.Q = c.Q;
+    v.above_edge = count_above_edge(v.singular, 1);
+    v.possible = c.possible;
+    v.clear = c.clear;
+    decide_with_error(v);
+    EXPECT_EQ(v.low, c.low) << c.name;
+    EXPECT_EQ(v.high, c.high) << c.name;
+  }
+}
+
+// The Tracy-Widom points for a 10 x 10 matrix of unit noise, worked out
+// apart in double precision: sqrt(mu + s q) = 6.57267 (95 %, q = 10 left),
+// 6.41350 (95 %, q = 9 left), 6.98371 (99 %, q = 10 left).
+TEST(RankDecision, ComponentsAgainstTheLargestNoiseComponent) {
+  const struct {
+    std::vector<REAL> singular;
+    REAL quantile;
+    std::int32_t count;
+  } cases[] = {
+      {{0, 6.579L, 6.420L, 1}, kTracyWidom95, 2},
+      {{0, 6.579L, 6.407L, 1}, kTracyWidom95, 1},
+      {{0, 6.566L, 6.420L, 1}, kTracyWidom95, 0},
+      {{0, 6.579L, 6.420L, 1}, kTracyWidom99, 0},
+      {{0, 6.990L, 1, 1}, kTracyWidom99, 1},
+  };
+  for (const auto& c : cases) {
+    std::vector<REAL> singular = c.singular;
+    singular.resize(11, 0);
+    EXPECT_EQ(count_above_noise(singular, 1, 10, 10, c.quantile), c.count) << c.singular[1];
+    // The same in units of a thousandth: only the ratio to sigma counts.
+    for (auto& s : singular) s = s / 1000;
+    EXPECT_EQ(count_above_noise(singular, 0.001L, 10, 10, c.quantile), c.count) << c.singular[1];
+  }
+}
+
+// Kritchman and Nadler's estimate for eigenvalues 400, 30, 20, 10 of the
+// product matrix, n = 10: under no signal the plain mean, 46 / 4; under one
+// the fixed point 2.2372321577, worked out apart in double precision.
+TEST(RankDecision, NoiseVarianceUnderKSignals) {
+  const std::vector<REAL> eigenvalues{0, 400, 30, 20, 10};
+  EXPECT_NEAR(static_cast<double>(noise_variance(eigenvalues, 10, 0)), 11.5, 1e-15);
+  EXPECT_NEAR(static_cast<double>(noise_variance(eigenvalues, 10, 1)), 2.237232157735742, 1e-12);
+}
+
+// ---- whole runs --------------------------------------------------------------
+
+struct RankRuns : ::testing::Test {
+  qor_test::TempDir dir;
+};
+
+// The block at the end of the console output: from its "Rank verdict" line.
+std::string verdict_block(const std::string& out) {
+  const std::size_t at = out.rfind("\r\nRank verdict\r\n");
+  return at == std::string::npos ? std::string() : out.substr(at + 2);
+}
+
+std::string verdict_line(const std::string& out) {
+  const std::string block = verdict_block(out);
+  const std::size_t at = block.find("Rank: ");
+  return at == std::string::npos ? std::string() : block.substr(at, block.find("\r\n", at) - at);
+}
+
+REAL sigma_of(const std::string& out) {
+  const std::string block = verdict_block(out);
+  return std::stold(block.substr(block.find("Sigma:") + 6, 13));
+}
+
+TEST_F(RankRuns, BundledExampleWithAndWithoutTheError) {
+  std::filesystem::copy_file(std::filesystem::path(QOR_SOURCE_DIR) / "examples/mixtures.txt", "mixtures.txt");
+  const auto given = run_qor({"mixtures.txt,TOR,TOC,RANK", "mix.out*", "S10:4", "0.002", "5"});
+  ASSERT_EQ(given.status, 0) << given.out;
+  EXPECT_EQ(verdict_line(given.out), "Rank: 3");
+  const std::string block = verdict_block(given.out);
+  EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](char c) { return c > 0; })) << "plain ASCII";
+  EXPECT_EQ(block.find('\n'), block.find("\r\n") + 1);
+  EXPECT_EQ(read_file("MIX.OUT").substr(read_file("MIX.OUT").size() - block.size()), block);
+  // Fewer steps than the rank, or the product matrix: the verdict still looks
+  // at every component of the data matrix.
+  for (const char* format : {"S10:4", "T10:4", "B"}) {
+    const auto one = run_qor({"mixtures.txt,TOR,TOC,RANK", "one.out*", format, "0.002", "1"});
+    EXPECT_EQ(verdict_line(one.out), "Rank: 3") << format;
+  }
+  const auto estimated = run_qor({"mixtures.txt,TOR,TOC,rank", "mix.out*", "S10:4"});
+  EXPECT_EQ(verdict_line(estimated.out), "Rank: 3");
+  EXPECT_NEAR(static_cast<double>(sigma_of(estimated.out)), 0.002, 0.0006);
+  EXPECT_PRED_FORMAT2(IsSubstring, "Rerun with the error", verdict_block(estimated.out));
+}
+
+// Every mode's outputs without ,RANK are the first bytes of its outputs with
+// it, which add only the block (after an empty line); a V line that does not
+// begin with "+" changes nothing. The Time line is left out of the comparison.
+TEST_F(RankRuns, OtherOutputsUnchanged) {
+  write_file("d.txt", "1 2 3.5\r\n2 4.1 6\r\n0.5 1 2\r\n3 1 0\r\n");
+  // "D" stands for the data file, with or without ,RANK.
+  const std::vector<std::vector<std::string>> modes = {{"D", "o", "S", "0.01@2"}, {"D", "o", "T12:-1", "0.5"},
+                                                       {"D", "o", "B", "1e-3@1"}, {"D", "o*", "E", ""},
+                                                       {"D,TW2", "o", "", "0.1"}};
+  auto without_time = [](std::string out) {
+    const std::size_t at = out.find("Time:");
+    return at == std::string::npos ? out : out.erase(at, 13);
+  };
+  auto after_parameters = [](const std::string& file) {
+    return file.substr(file.find("\r\n", file.find("Input parameters:")));
+  };
+  for (const auto& mode : modes) {
+    const bool table = mode[0] != "D";
+    std::vector<std::string> plain = mode, ranked = mode;
+    plain[0].replace(0, 1, "d.txt");
+    ranked[0].replace(0, 1, "d.txt,RANK");
+    const std::string file = table ? "o" : "O";  // a table file keeps its name as given
+    const auto a = run_qor(plain);
+    const std::string file_a = read_file(file);
+    const auto b = run_qor(ranked);
+    const std::string file_b = read_file(file);
+    ASSERT_EQ(a.status, 0);
+    ASSERT_EQ(b.status, 0);
+    const std::string block = "\r\n" + verdict_block(b.out);
+    ASSERT_GT(block.size(), 30u) << mode[2];
+    EXPECT_EQ(without_time(b.out), without_time(a.out) + block) << mode[2];
+    EXPECT_EQ(after_parameters(file_b), after_parameters(file_a) + block) << mode[2];
+  }
+  write_file("p.txt", "A d.txt\r\nG q\r\nM 0.1\r\n");
+  run_qor({"p.txt"});
+  const std::string before = read_file("Q");
+  write_file("p.txt", "A d.txt\r\nG q\r\nM 0.1\r\nV -\r\nV+\r\n");
+  const auto same = run_qor({"p.txt"});
+  EXPECT_EQ(read_file("Q"), before);
+  EXPECT_EQ(verdict_block(same.out), "");
+  // "v +" asks for the verdict as ,RANK does.
+  write_file("p.txt", "A d.txt\r\nG q\r\nM 0.1\r\nv +\r\n");
+  const std::string by_key = verdict_block(run_qor({"p.txt"}).out);
+  EXPECT_EQ(by_key, verdict_block(run_qor({"d.txt,RANK", "q", "", "0.1"}).out));
+  EXPECT_PRED_FORMAT2(IsSubstring, "\r\nRank: ", by_key);
+}
+
+TEST_F(RankRuns, EdgeCases) {
+  const struct {
+    const char* name;
+    std::string data;
+    std::vector<std::string> args;  // after the data file
+    std::string rank;
+    std::string note;  // a line of the block, or empty
+  } cases[] = {
+      {"zeros, absolute error", "0 0 0\r\n0 0 0\r\n", {"o", "", "0.1"}, "Rank: 0", "The matrix is zero"},
+      {"zeros, relative error", "0 0 0\r\n0 0 0\r\n", {"o", "", "@10"}, "Rank: 0", "The matrix is zero"},
+      {"zeros, no error", "0 0 0\r\n0 0 0\r\n", {"o"}, "Rank: 0", "The matrix is zero"},
+      {"one row", "1 2 3 4 5\r\n", {"o", "", "0.01"}, "Rank: 1", "reaches the smaller dimension (1)"},
+      {"one column", "1\r\n2\r\n3\r\n4\r\n", {"o", "", "0.01"}, "Rank: 1", "reaches the smaller dimension (1)"},
+      {"one row, no error", "1 2 3 4 5\r\n", {"o"}, "Rank: 0 to 1 (uncertain)", "too few for a"},
+      {"noise only in one row", "0.001 -0.002 0.0005\r\n", {"o", "", "0.01"}, "Rank: 0", ""},
+      {"full rank", "1 0 0 2\r\n0 1 0 3\r\n0 0 1 4\r\n", {"o", "", "0.001"}, "Rank: 3",
+       "reaches the smaller dimension (3)"},
+      // Zero elements have no relative error: they leave the chi-square
+      // sum, and the degrees of freedom with them.
+      {"relative error, zero elements", "1 0 0 0\r\n0 2 0 0\r\n0 0 3 0\r\n0 0 0 4\r\n", {"o", "", "@1"}, "Rank: 4",
+       ""},
+      {"table run judges with the given error", "1 2\r\n2 4.001\r\n3 6\r\n", {"t,x", "", "0.01"}, "Rank: 1",
+       "(given)"},
+  };
+  for (const auto& c : cases) {
+    write_file("d.txt", c.data);
+    std::vector<std::string> args{"d.txt,RANK"};
+    if (c.args[0] == "t,x") {
+      args[0] += ",TW2";
+      args.push_back("t");
+      args.insert(args.end(), c.args.begin() + 1, c.args.end());
+    } else {
+      args.insert(args.end(), c.args.begin(), c.args.end());
+    }
+    const auto run = run_qor(args);
+    ASSERT_EQ(run.status, 0) << c.name << "\n" << run.out;
+    EXPECT_EQ(verdict_line(run.out), c.rank) << c.name << "\n" << verdict_block(run.out);
+    if (!c.note.empty()) {
+      EXPECT_PRED_FORMAT2(IsSubstring, c.note, verdict_block(run.out)) << c.name;
+    }
+    const std::string file = read_file(c.args[0] == "t,x" ? "t" : "O");
+    EXPECT_EQ(file.substr(file.size() - verdict_block(run.out).size()), verdict_block(run.out)) << c.name;
+    for (const char* bad : {"Nan", "Inf"}) EXPECT_EQ(run.out.find(bad), std::string::npos) << c.name;
+  }
+}
+
+// The elimination needs no product matrix and finishes its report; the
+// verdict's product matrix overflows and stops the run with status 67.
+TEST_F(RankRuns, ProductMatrixOverflowStopsTheRun) {
+  write_file("d.txt", "1.1e2466 1\r\n2 1\r\n");
+  const auto run = run_qor({"d.txt,RANK", "o", "", "1"});
+  EXPECT_EQ(run.status, 67);
+  EXPECT_PRED_FORMAT2(IsSubstring, "Error: for the rank verdict, the product matrix overflows the range", run.out);
+  const std::string report = read_file("O");
+  EXPECT_PRED_FORMAT2(IsSubstring, " C:", report);
+  EXPECT_EQ(report.find("Rank verdict"), std::string::npos);
+}
+
+}  // namespace
