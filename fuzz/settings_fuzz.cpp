@@ -85,6 +85,7 @@ void check_command_line(const RunState& s, const std::vector<std::string>& p) {
   require(s.CTOC == (up1.find(",TOC") != std::string::npos), "CTOC");
   require(s.PCRC == (up1.find(",CRC") != std::string::npos), "PCRC");
   require(s.QHS == (up1.find(",NS") == std::string::npos), "QHS");
+  require(s.VERDICT == (up1.find(",RANK") != std::string::npos), "VERDICT");
   require(s.DCS.view() == expected_list(up1, ",C["), "DCS");
   require(s.ERS.view() == expected_list(up1, ",R["), "ERS");
   const std::size_t tw = up1.find(",TW");

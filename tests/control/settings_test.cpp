@@ -36,7 +36,8 @@ struct Settings : ::testing::Test {
   // The switches that are on, by their parameter-file keys.
   std::string switches() const {
     const std::pair<char, bool> all[] = {{'B', s.BTOR}, {'C', s.CTOC}, {'H', s.HDR}, {'I', s.ITRN},
-                                         {'J', s.JEV},  {'L', s.LSD},  {'P', s.PCRC}, {'Q', s.QHS}};
+                                         {'J', s.JEV},  {'L', s.LSD},  {'P', s.PCRC}, {'Q', s.QHS},
+                                         {'V', s.VERDICT}};
     std::string on;
     for (const auto& [key, value] : all)
       if (value) on += key;
@@ -64,6 +65,17 @@ TEST_F(Settings, DataFileKeywordsInAnyOrderAndCase) {
   EXPECT_EQ(names(), Names("d.txt", "o", "[]", "[2..4]"));
   EXPECT_EQ(switches(), "BCHP");
   EXPECT_EQ(numbers(), Numbers(7, 3, 0, 0, -1, 0, 0, 3, 0.1L));
+}
+
+// ",RANK" and ",R[" share their first two characters; neither is taken for the other.
+TEST_F(Settings, RankKeywordBesideTheRowList) {
+  for (const auto& [param, rows, verdict] :
+       {std::tuple{"d,R[2],rank", "[2]", true}, {"d,Rank,R[2]", "[2]", true}, {"d,R[2]", "[2]", false},
+        {"d,RAN,R[", "[]", false}, {"d,R[RANK]", "[]", false}, {"d,TOR,RANK", "[]", true}}) {
+    command_line({param, "o"});
+    EXPECT_EQ(s.ERS, rows) << param;
+    EXPECT_EQ(s.VERDICT, verdict) << param;
+  }
 }
 
 TEST_F(Settings, SelectionListsNeedTheirClosingBracket) {
@@ -117,15 +129,15 @@ TEST_F(Settings, ParameterFileKeys) {
       "d [1,2] rest\r\nE [3\r\n"
       "F 2 tables\r\ng out.txt\r\nH -\r\nI +\r\nJ x\r\nk 10:4 wide\r\nL +\r\n"
       "M 0.01@2\r\nN 5 components\r\nO c3\r\nQ -\r\nR 0.5 extra\r\n"
-      "Z anything\r\n1 comment\r\n");
+      "Z anything\r\n1 comment\r\nV+\r\n");
   EXPECT_EQ(names(), Names("data.txt", "out.txt", "[1,2]", "[]"));  // A is cut at the comma
   EXPECT_EQ(switches(), "CILP");  // no B: B+ loses its plus sign with the key
   EXPECT_EQ(numbers(), Numbers(10, 4, 0.01L, 2.0L / 100, 5, 0, 3, 2, -1));
 }
 
 TEST_F(Settings, ParameterFileLaterLinesWinAndSwitchesOnlyGoOneWay) {
-  parameter_file("N 4\nN x\nB +\nB -\nR 0.25\nF -3\n");
-  EXPECT_EQ(switches(), "BHQ");
+  parameter_file("N 4\nN x\nB +\nB -\nR 0.25\nF -3\nv +\nV -\n");
+  EXPECT_EQ(switches(), "BHQV");
   EXPECT_EQ(numbers(), Numbers(7, 3, 0, 0, -1, 0, 0, 0, 0.25L));  // a negative FTW counts as 0
 }
 
