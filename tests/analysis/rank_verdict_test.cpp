@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,13 @@ TEST_F(RankRuns, BundledExampleWithAndWithoutTheError) {
   EXPECT_TRUE(std::all_of(block.begin(), block.end(), [](char c) { return c > 0; })) << "plain ASCII";
   EXPECT_EQ(block.find('\n'), block.find("\r\n") + 1);
   EXPECT_EQ(read_file("MIX.OUT").substr(read_file("MIX.OUT").size() - block.size()), block);
+  // The README quotes this block as it is.
+  std::ifstream readme(std::filesystem::path(QOR_SOURCE_DIR) / "README.md");
+  std::string line, quoted;
+  while (std::getline(readme, line) && line != "Rank verdict") {
+  }
+  for (quoted = line + "\r\n"; std::getline(readme, line) && line != "```";) quoted += line + "\r\n";
+  EXPECT_EQ(quoted, block);
   // Fewer steps than the rank, or the product matrix: the verdict still looks
   // at every component of the data matrix.
   for (const char* format : {"S10:4", "T10:4", "B"}) {

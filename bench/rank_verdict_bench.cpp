@@ -1,0 +1,77 @@
+// The rank verdict against the eigenvalue mode with errors (product matrix,
+// no eigenvector check) on the same matrices: rank 5 plus noise of 0.002,
+// and full-rank noise, where the verdict must test the most components.
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "analysis/qor.h"
+#include "analysis/rank_verdict.h"
+#include "common/run_state.h"
+#include "control/settings.h"
+#include "input/run_driver.h"
+#include "bench_support.h"
+
+namespace {
+
+struct NoisyRun {
+  RunState s{silent_console()};
+
+  NoisyRun(int rows, int cols, int rank) {
+    set_default_settings(s);
+    s.N = s.N0 = rows;
+    s.M = s.M0 = cols;
+    s.SIZE = 10;
+    s.JEV = s.ITRN = true;
+    s.MER = 0.002L;
+    s.A = MATRIX(rows + 1, cols + 1);
+    s.RO = MATRIX(rows + 1, 2);
+    s.CO = MATRIX(2, cols + 1);
+    std::mt19937_64 rng(7);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    std::vector<double> left(static_cast<std::size_t>(rows * rank)), right(static_cast<std::size_t>(cols * rank));
+    for (auto& v : left) v = normal(rng);
+    for (auto& v : right) v = normal(rng);
+    for (int i = 1; i <= rows; ++i)
+      for (int j = 1; j <= cols; ++j) {
+        double x = 0.002 * normal(rng);
+        for (int k = 0; k < rank; ++k) x += 0.1 * left[(i - 1) * rank + k] * right[(j - 1) * rank + k];
+        s.A[i][j] = x;
+      }
+    prepare_run(s);
+  }
+};
+
+// args: rows, columns, rank
+void EigenvalueModeWithErrors(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    state.ResumeTiming();
+    QOR(run.s, "", true, true, false, false, 0.002L, 0, 10, 3, 0);
+    benchmark::DoNotOptimize(run.s.DE[1][1]);
+  }
+}
+
+void RankVerdictWithError(benchmark::State& state) {
+  NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+  const RankSample sample = take_rank_sample(run.s, 0.002L, 0);
+  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console()).low);
+}
+
+void RankVerdictEstimated(benchmark::State& state) {
+  NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+  const RankSample sample = take_rank_sample(run.s, 0, 0);
+  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console()).low);
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  b->Args({60, 60, 5})->Args({60, 60, 0})->Args({300, 200, 5})->Args({500, 500, 5})->Args({500, 500, 0});
+  b->Unit(benchmark::kMillisecond)->Iterations(1);
+}
+
+}  // namespace
+
+BENCHMARK(EigenvalueModeWithErrors)->Apply(Sizes);
+BENCHMARK(RankVerdictWithError)->Apply(Sizes);
+BENCHMARK(RankVerdictEstimated)->Apply(Sizes);
