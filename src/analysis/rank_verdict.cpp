@@ -418,20 +418,23 @@ void decide_with_error(RankVerdict& v) {
 // Nadler, "Determination of the number of components in a factor model from
 // limited noisy data", Chemometrics and Intelligent Laboratory Systems 94,
 // 2008). Below the detection limit b^2 < 4 l_j sigma^2; rho_j is then taken
-// at b / 2, where the two branches meet.
+// at b / 2, where the two branches meet. The equations are homogeneous, so
+// they are solved in units of the largest eigenvalue, where no square can
+// overflow, and the result is scaled back.
 REAL noise_variance(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k) {
   constexpr int kIterations = 50;
   const std::int32_t p = static_cast<std::int32_t>(eigenvalues.size()) - 1;
+  const REAL unit = eigenvalues[1] > 0 ? eigenvalues[1] : REAL(1);
   const REAL scale = static_cast<REAL>(n);
   REAL rest = 0;
-  for (std::int32_t j = k + 1; j <= p; ++j) rest = rest + eigenvalues[j] / scale;
+  for (std::int32_t j = k + 1; j <= p; ++j) rest = rest + eigenvalues[j] / unit / scale;
   const REAL left = static_cast<REAL>(p - k);
   const REAL gamma = left / scale;
   REAL variance = rest / left;
   for (int iteration = 0; iteration < kIterations; ++iteration) {
     REAL sum = rest;
     for (std::int32_t j = 1; j <= k; ++j) {
-      const REAL l = eigenvalues[j] / scale;
+      const REAL l = eigenvalues[j] / unit / scale;
       const REAL b = l + variance - gamma * variance;
       const REAL discriminant = b * b - 4 * l * variance;
       const REAL rho = discriminant > 0 ? (b + std::sqrt(discriminant)) / 2 : b / 2;
@@ -441,7 +444,7 @@ REAL noise_variance(const std::vector<REAL>& eigenvalues, std::int32_t n, std::i
     if (next == variance) break;
     variance = next;
   }
-  return variance;
+  return variance * unit;
 }
 
 // The lower end of the range is Kritchman and Nadler's count at the 99 %
@@ -459,7 +462,7 @@ NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N
   e.low = count_components(eigenvalues, n, p, kTracyWidom99, false);
   e.possible = std::max(e.low, count_components(eigenvalues, n, p, kTracyWidom90, true));
   e.high = e.possible;
-  e.sigma = std::sqrt(noise_variance(eigenvalues, n, e.low));
+  e.sigma = e.low < p ? std::sqrt(noise_variance(eigenvalues, n, e.low)) : 0;
   e.elements_left = static_cast<std::int64_t>(N - e.possible) * (M - e.possible);
   if (e.elements_left < kFewestElementsForEstimate || p - e.possible < 2) {
     e.too_small = true;
