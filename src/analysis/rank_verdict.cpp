@@ -49,6 +49,13 @@ REAL residual_probability(const ResidualTest& t, std::int32_t N, std::int32_t M,
   return GAMMQ(dof / 2, t.G / 2, pause);
 }
 
+bool holds_nonzero(const RankSample& x) {
+  for (std::int32_t i = 1; i <= x.N; ++i)
+    for (std::int32_t j = 1; j <= x.M; ++j)
+      if (x.A[i][j] != 0) return true;
+  return false;
+}
+
 // Eigenvalues of the product matrix, decreasing, [1..MIN], and its
 // eigenvectors in the columns of T.
 std::vector<REAL> decompose_product(const RankSample& x, MATRIX& T, Pause& pause) {
@@ -64,6 +71,11 @@ std::vector<REAL> decompose_product(const RankSample& x, MATRIX& T, Pause& pause
   if (!TQLI(T, D, E, p, pause).finite)
     verdict_overflow("the QL iteration for the eigenvalues of the product matrix overflows", "scale the data down");
   EIGENSORT(T, E, RO, D, p, false);
+  if (D[1][1] == 0 && holds_nonzero(x))
+    throw RunError(kOverflow,
+                   "for the rank verdict, the product matrix underflows the range of the 80-bit type (its "
+                   "elements would lie below 3.6E-4951); scale the data up.",
+                   RunError::Kind::data);
   std::vector<REAL> eigenvalues(static_cast<std::size_t>(p) + 1);
   // A product matrix has no negative eigenvalue; rounding can leave a tiny one.
   for (std::int32_t i = 1; i <= p; ++i) eigenvalues[i] = std::max(D[i][1], REAL(0));

@@ -234,8 +234,13 @@ TEST_F(RankRuns, EdgeCases) {
 }
 
 // The elimination needs no product matrix and finishes its report; the
-// verdict's product matrix overflows and stops the run with status 67.
-TEST_F(RankRuns, ProductMatrixOverflowStopsTheRun) {
+// verdict's product matrix overflows (or underflows to zero) and stops the
+// run with status 67.
+TEST_F(RankRuns, ProductMatrixOutOfRangeStopsTheRun) {
+  write_file("t.txt", "1e-4000 2e-4000\r\n3e-4000 1e-4001\r\n");
+  const auto tiny = run_qor({"t.txt,RANK", "o"});
+  EXPECT_EQ(tiny.status, 67);
+  EXPECT_PRED_FORMAT2(IsSubstring, "Error: for the rank verdict, the product matrix underflows", tiny.out);
   write_file("d.txt", "1.1e2466 1\r\n2 1\r\n");
   const auto run = run_qor({"d.txt,RANK", "o", "", "1"});
   EXPECT_EQ(run.status, 67);
