@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "analysis/eigen_analysis.h"
 #include "analysis/qor.h"
@@ -67,7 +68,8 @@ std::vector<REAL> decompose_product(const RankSample& x, MATRIX& T, Pause& pause
   }
   MATRIX D(p + 1, 2), E(p + 1, 2), RO(p + 1, 2);
   for (std::int32_t i = 1; i <= p; ++i) RO[i][1] = i;
-  if (!TRED2(T, D, E, p)) verdict_overflow("the tridiagonal reduction of the product matrix overflows", "scale the data down");
+  if (!TRED2(T, D, E, p))
+    verdict_overflow("the tridiagonal reduction of the product matrix overflows", "scale the data down");
   if (!TQLI(T, D, E, p, pause).finite)
     verdict_overflow("the QL iteration for the eigenvalues of the product matrix overflows", "scale the data down");
   EIGENSORT(T, E, RO, D, p, false);
@@ -341,11 +343,12 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
       return (v.low == 1 ? std::string("Component 1 stands") : "Components 1 to " + std::to_string(v.low) + " stand") +
              " out from the estimated noise at the 99 % level; component " + std::to_string(v.low + 1) +
              " does not even at the 90 % level.";
-    case VerdictCase::estimated_levels:
-      return "Uncertain: " +
-             (v.high == v.low + 1 ? "component " + std::to_string(v.high) + " stands"
-                                  : "components " + std::to_string(v.low + 1) + " to " + std::to_string(v.high) + " stand") +
-             " out from the estimated noise at the 90 % level, but not at the 99 % level.";
+    case VerdictCase::estimated_levels: {
+      const std::string which = v.high == v.low + 1
+                                    ? "component " + std::to_string(v.high) + " stands"
+                                    : "components " + std::to_string(v.low + 1) + " to " + std::to_string(v.high) + " stand";
+      return "Uncertain: " + which + " out from the estimated noise at the 90 % level, but not at the 99 % level.";
+    }
     case VerdictCase::too_small:
       return "Uncertain: beyond " + count_text(v.possible, "component", "components") + " only " +
              count_text(v.elements_left, "element is", "elements are") +
