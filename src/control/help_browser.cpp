@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <string_view>
 
+#include "common/console.h"
 #include "common/run_state.h"
 #include "common/text.h"
-#include "common/console.h"
 
 namespace {
 
