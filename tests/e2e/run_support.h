@@ -18,9 +18,9 @@ struct RunResult {
   std::string err;  // standard error, where it was collected
 };
 
-// Runs the built qor in the current directory with stdin at end of input,
+// Runs a program in the current directory with stdin at end of input,
 // collecting standard output.
-inline RunResult run_qor(const std::vector<std::string>& args) {
+inline RunResult run_program(const std::string& path, const std::vector<std::string>& args) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return {};
   posix_spawn_file_actions_t actions;
@@ -28,13 +28,13 @@ inline RunResult run_qor(const std::vector<std::string>& args) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
   posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-  std::vector<std::string> argv_strings{QOR_BINARY};
+  std::vector<std::string> argv_strings{path};
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : argv_strings) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, QOR_BINARY, &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(pipe_fds[1]);
   RunResult result;
@@ -51,6 +51,10 @@ inline RunResult run_qor(const std::vector<std::string>& args) {
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   return result;
 }
+
+// Runs the built qor in the current directory with stdin at end of input,
+// collecting standard output.
+inline RunResult run_qor(const std::vector<std::string>& args) { return run_program(QOR_BINARY, args); }
 
 // Runs the built qor with standard output on a pipe that is closed as soon as
 // the first line has come through, as "| head -1" does; out holds what was
