@@ -6,6 +6,11 @@
 #include "common/pause.h"
 #include "common/text_writer.h"
 
+// True when the locale of character types names UTF-8 ("UTF-8" or "UTF8" in
+// any case): the first of LC_ALL, LC_CTYPE and LANG that is set and not
+// empty decides, as in the C library. Null stands for a variable not set.
+bool locale_names_utf8(const char* lc_all, const char* lc_ctype, const char* lang);
+
 // The one place that knows about the terminal. Text goes to standard output
 // through a TextWriter (CR LF line ends); screen and cursor operations use
 // ANSI sequences only when standard output is a terminal, so redirected
@@ -16,11 +21,6 @@
 // locale names UTF-8 would show every byte above 127 as a replacement sign,
 // so there each of them goes out as its UTF-8 character; pipes, files and
 // other terminals get the bytes as they are.
-// True when the locale of character types names UTF-8 ("UTF-8" or "UTF8" in
-// any case): the first of LC_ALL, LC_CTYPE and LANG that is set and not
-// empty decides, as in the C library. Null stands for a variable not set.
-bool locale_names_utf8(const char* lc_all, const char* lc_ctype, const char* lang);
-
 class Console final : public Pause {
  public:
   // The process's standard output and input; UTF-8 characters when standard
