@@ -17,12 +17,10 @@ TEST(Install, TheInstalledProgramFindsItsHelpFromAnyDirectory) {
   const fs::path prefix = dir.path() / "prefix";
   const auto install = qor_test::run_program(QOR_CMAKE_COMMAND, {"--install", QOR_BUILD_DIR, "--prefix", prefix.string()});
   ASSERT_EQ(install.status, 0) << install.out;
-  const fs::path source(QOR_SOURCE_DIR);
   const fs::path installed_help = prefix / "share/qor/Qor.hlp";
-  EXPECT_EQ(qor_test::read_file(installed_help), qor_test::read_file(source / "Qor.hlp"));
-  EXPECT_EQ(qor_test::read_file(prefix / "share/man/man1/qor.1").rfind(".\\\"", 0), 0u);
+  EXPECT_EQ(qor_test::read_file(installed_help), qor_test::read_file(fs::path(QOR_SOURCE_DIR) / "Qor.hlp"));
+  EXPECT_TRUE(fs::exists(prefix / "share/man/man1/qor.1"));
   const std::string qor = (prefix / "bin/qor").string();
-
   fs::create_directory("elsewhere");
   fs::current_path("elsewhere");
   auto help = qor_test::run_program(qor, {});
