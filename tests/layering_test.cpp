@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -19,9 +18,21 @@ int layer_of(const std::string& folder) {
   return -1;
 }
 
+// The folder named by an include such as #include "common/console.h"; empty
+// for other lines. (No std::regex: its inlined code warns in the sanitizer build.)
+std::string included_folder(const std::string& line) {
+  const std::string key = "#include \"";
+  const std::size_t at = line.find(key);
+  if (at == std::string::npos) return {};
+  const std::size_t begin = at + key.size();
+  std::size_t end = begin;
+  while (end < line.size() && ((line[end] >= 'a' && line[end] <= 'z') || line[end] == '_')) ++end;
+  if (end == begin || end == line.size() || line[end] != '/') return {};
+  return line.substr(begin, end - begin);
+}
+
 TEST(Layering, NoFileIncludesAFolderAboveItsOwn) {
   const std::filesystem::path src = std::filesystem::path(QOR_SOURCE_DIR) / "src";
-  const std::regex include(R"re(#include "([a-z_]+)/)re");
   int files = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(src)) {
     if (!entry.is_regular_file()) continue;
@@ -33,10 +44,10 @@ TEST(Layering, NoFileIncludesAFolderAboveItsOwn) {
     std::ifstream in(entry.path());
     std::string line;
     while (std::getline(in, line)) {
-      std::smatch m;
-      if (!std::regex_search(line, m, include)) continue;
-      EXPECT_LE(layer_of(m[1]), own) << entry.path().filename() << " includes " << m[1] << "/";
-      EXPECT_GE(layer_of(m[1]), 0) << entry.path().filename() << ": " << line;
+      const std::string folder_included = included_folder(line);
+      if (folder_included.empty()) continue;
+      EXPECT_LE(layer_of(folder_included), own) << entry.path().filename() << " includes " << folder_included << "/";
+      EXPECT_GE(layer_of(folder_included), 0) << entry.path().filename() << ": " << line;
     }
   }
   EXPECT_GT(files, 30);

@@ -18,11 +18,11 @@ struct RunResult {
   std::string err;  // standard error, where it was collected
 };
 
-// Starts the built qor in the current directory with stdin at end of input and
+// Starts a program in the current directory with stdin at end of input and
 // standard output (and, when err_fd >= 0, standard error) on the given
 // descriptors; the other ends are closed in the child. Returns its pid, or -1.
-inline pid_t spawn_qor(const std::vector<std::string>& args, int out_fd, int out_other_end, int err_fd = -1,
-                       int err_other_end = -1) {
+inline pid_t spawn_program(const std::string& path, const std::vector<std::string>& args, int out_fd,
+                           int out_other_end, int err_fd = -1, int err_other_end = -1) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -32,13 +32,13 @@ inline pid_t spawn_qor(const std::vector<std::string>& args, int out_fd, int out
     posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
     posix_spawn_file_actions_addclose(&actions, err_other_end);
   }
-  std::vector<std::string> argv_strings{QOR_BINARY};
+  std::vector<std::string> argv_strings{path};
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : argv_strings) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, QOR_BINARY, &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   return spawned == 0 ? pid : -1;
 }
@@ -60,11 +60,11 @@ inline int wait_for_status(pid_t pid) {
   return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }
 
-// Runs the built qor, collecting standard output.
-inline RunResult run_qor(const std::vector<std::string>& args) {
+// Runs a program, collecting standard output.
+inline RunResult run_program(const std::string& path, const std::vector<std::string>& args) {
   int out[2];
   if (pipe(out) != 0) return {};
-  const pid_t pid = spawn_qor(args, out[1], out[0]);
+  const pid_t pid = spawn_program(path, args, out[1], out[0]);
   close(out[1]);
   RunResult result;
   read_into(out[0], result.out);
@@ -72,6 +72,10 @@ inline RunResult run_qor(const std::vector<std::string>& args) {
   result.status = wait_for_status(pid);
   return result;
 }
+
+// Runs the built qor in the current directory with stdin at end of input,
+// collecting standard output.
+inline RunResult run_qor(const std::vector<std::string>& args) { return run_program(QOR_BINARY, args); }
 
 // Runs the built qor with standard output on a pipe that is closed as soon as
 // the first line has come through, as "| head -1" does; out holds what was
@@ -81,7 +85,7 @@ inline RunResult run_qor_closing_output_after_first_line(const std::vector<std::
   int err[2];
   if (pipe(out) != 0) return {};
   if (pipe(err) != 0) return {};
-  const pid_t pid = spawn_qor(args, out[1], out[0], err[1], err[0]);
+  const pid_t pid = spawn_program(QOR_BINARY, args, out[1], out[0], err[1], err[0]);
   close(out[1]);
   close(err[1]);
   RunResult result;

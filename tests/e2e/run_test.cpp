@@ -193,6 +193,32 @@ TEST_F(EndToEnd, ProgressOnATerminal) {
   EXPECT_EQ(qor.exit_status(), 0) << qor.seen;
 }
 
+// The plus-minus sign of the result report is code page 437 byte F1: a
+// terminal whose locale names UTF-8 gets it as U+00B1, any other terminal and
+// a pipe the byte, and the report file keeps the byte always.
+TEST_F(EndToEnd, PlusMinusOnAUtf8TerminalOnly) {
+  write_file("d.txt", "2 1\r\n1 3\r\n");
+  const std::string utf8 = "   \xC2\xB1  0.100  0.111\r";
+  const std::string byte = "   \xF1  0.100  0.111\r";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"LC_ALL=C.UTF-8"}, utf8},
+      {{"LC_ALL", "LC_CTYPE=", "LANG=de_DE.utf8"}, utf8},
+      {{"LC_ALL=C", "LANG=en_US.UTF-8"}, byte},
+      {{"LC_ALL", "LC_CTYPE", "LANG"}, byte},
+  };
+  for (const auto& [env, line] : cases) {
+    qor_test::Pty qor(80, 25, {"d.txt", "o", "", "0.1"}, env);
+    ASSERT_GT(qor.pid, 0);
+    EXPECT_TRUE(qor.wait_for({line})) << env.front() << "\n" << qor.seen;
+    EXPECT_EQ(qor.exit_status(), 0);
+    EXPECT_PRED_FORMAT2(IsSubstring, "\n   \xF1  0.100  0.111\r\n", read_file("O"));
+  }
+  setenv("LC_ALL", "C.UTF-8", 1);
+  const auto piped = run_qor({"d.txt", "o", "", "0.1"});
+  unsetenv("LC_ALL");
+  EXPECT_PRED_FORMAT2(IsSubstring, "\n" + byte + "\n", piped.out);
+}
+
 // A full disk: the report and the histogram file stop the run with the
 // system's error number 28 and say which file could not be written.
 TEST_F(EndToEnd, FullDiskStopsTheRun) {
