@@ -1,6 +1,7 @@
 // The help file loader, the menu builder and the menu itself. Input: byte 0
 // gives the number of key bytes (0..63), bit 0 of byte 1 makes the console a
-// terminal (cursor and screen sequences written), then the keys pressed at
+// terminal (cursor and screen sequences written), bit 1 one that shows bytes
+// above 127 as UTF-8 characters, then the keys pressed at
 // the menu and the prompts, then the help file's bytes. The keys arrive
 // through a pipe that ends after them, so the menu always meets the end of
 // its input.
@@ -37,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2 || size > 16384) return 0;
   const std::size_t key_count = std::min<std::size_t>(data[0] % 64, size - 2);
   const bool terminal = (data[1] & 1) != 0;
+  const bool utf8 = (data[1] & 2) != 0;
   const std::uint8_t* keys = data + 2;
   const std::string file(reinterpret_cast<const char*>(keys + key_count), size - 2 - key_count);
 
@@ -55,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::FILE* out = std::fopen("/dev/null", "w");
   std::FILE* in = key_stream(keys, key_count);
   {
-    Console console(out, in, terminal);
+    Console console(out, in, terminal, utf8);
     require(run_help_menu(console, help) == 0, "help menu status not 0");
   }
   std::fclose(in);

@@ -89,8 +89,10 @@ long check_scientific_form(std::string_view t, REAL v, int width) {
   return negative ? -e : e;
 }
 
-// The text read back lies within half a unit of its last digit of v, plus the
-// 2^-63 increase and the reader's own rounding.
+// The text is V rounded half-up at its last digit, where |V| lies between
+// |v| and |v| (1 + 2^-63): read back, its magnitude lies within half a unit
+// of that digit below |v| and within half a unit plus the increase above,
+// give or take the reader's own rounding (half a place of r).
 void check_reads_back(std::string_view t, REAL v, REAL unit) {
   REAL r = 0;
   std::string_view token = t;
@@ -98,9 +100,13 @@ void check_reads_back(std::string_view t, REAL v, REAL unit) {
   if (!TextReader::parse_number(token.data(), token.data() + token.size(), r)) {
     fail("text does not read back", t, v);
   }
-  const REAL tolerance = unit * 0.5L * (1 + 1e-6L) + std::fabs(v) * std::ldexp(1.0L, -61) +
-                         4 * std::numeric_limits<REAL>::denorm_min();
-  if (!(std::fabs(r - v) <= tolerance)) fail("text reads back too far from the value", t, v);
+  if (r != 0 && std::signbit(r) != std::signbit(v)) fail("text reads back with the other sign", t, v);
+  const REAL half = unit * 0.5L * (1 + 1e-6L);
+  const REAL slack = std::fabs(r) * std::ldexp(1.0L, -64) + 4 * std::numeric_limits<REAL>::denorm_min();
+  const REAL above = std::fabs(r) - std::fabs(v);
+  if (!(above >= -(half + slack))) fail("text reads back too far below the value", t, v);
+  if (!(above <= half + std::fabs(v) * std::ldexp(1.0L, -63) + slack))
+    fail("text reads back too far above the value", t, v);
 }
 
 void check_scientific(REAL v, int width) {

@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "common/console.h"
 #include "control/program.h"
-#include "report/text_reader.h"
 #include "fuzz_support.h"
+#include "report/text_reader.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "common/console.h"
 #include "control/program.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "common/run_state.h"
 #include "common/console.h"
+#include "common/run_state.h"
 
 // Tests never time anything: processors differ (on some, every x87
 // operation on a NaN or an infinity costs a hundred ordinary ones), so a test

@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "analysis/qor.h"
+#include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "common/console.h"
+#include "common/text_writer.h"
 #include "numeric/eigen.h"
 #include "numeric/gamma.h"
 #include "report/code_page.h"
 #include "report/number_text.h"
-#include "common/text_writer.h"
 
 namespace {
 

@@ -12,15 +12,15 @@
 #include "analysis/eigen_analysis.h"
 #include "analysis/histogram.h"
 #include "analysis/remainder_stats.h"
-#include "common/text.h"
 #include "common/bounded_string.h"
+#include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "common/console.h"
+#include "common/text.h"
+#include "common/text_writer.h"
 #include "report/number_text.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
-#include "common/text_writer.h"
 
 namespace {
 

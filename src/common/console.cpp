@@ -3,13 +3,84 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdlib>
 #include <string>
 
-Console::Console() : Console(stdout, stdin, isatty(STDOUT_FILENO) != 0) {}
+#include "common/text.h"
 
-Console::Console(std::FILE* out, std::FILE* in, bool terminal)
+namespace {
+
+// The IBM PC character set (code page 437), bytes 128 to 255, as Unicode
+// code points, sixteen to a row.
+constexpr std::array<char32_t, 128> kCodePage437 = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,  // 80
+    0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
+    0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,  // 90
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192,
+    0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA, 0x00BA,  // A0
+    0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556,  // B0
+    0x2555, 0x2563, 0x2551, 0x2557, 0x255D, 0x255C, 0x255B, 0x2510,
+    0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,  // C0
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567,
+    0x2568, 0x2564, 0x2565, 0x2559, 0x2558, 0x2552, 0x2553, 0x256B,  // D0
+    0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,  // E0
+    0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229,
+    0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,  // F0
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
+};
+
+// Every code point of the table lies below U+10000: two or three bytes.
+std::string utf8_of(char32_t code_point) {
+  std::string bytes;
+  if (code_point < 0x800) {
+    bytes += static_cast<char>(0xC0 | (code_point >> 6));
+  } else {
+    bytes += static_cast<char>(0xE0 | (code_point >> 12));
+    bytes += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+  }
+  bytes += static_cast<char>(0x80 | (code_point & 0x3F));
+  return bytes;
+}
+
+const std::array<std::string, 128>& utf8_of_code_page_437() {
+  static const std::array<std::string, 128> texts = [] {
+    std::array<std::string, 128> t;
+    for (std::size_t i = 0; i < t.size(); ++i) t[i] = utf8_of(kCodePage437[i]);
+    return t;
+  }();
+  return texts;
+}
+
+bool names_utf8(std::string_view locale) {
+  const std::string upper = ascii_upper(locale);
+  return upper.find("UTF-8") != std::string::npos || upper.find("UTF8") != std::string::npos;
+}
+
+bool standard_output_is_terminal() { return isatty(STDOUT_FILENO) != 0; }
+
+bool environment_names_utf8() {
+  return locale_names_utf8(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
+}
+
+}  // namespace
+
+bool locale_names_utf8(const char* lc_all, const char* lc_ctype, const char* lang) {
+  for (const char* value : {lc_all, lc_ctype, lang})
+    if (value != nullptr && *value != '\0') return names_utf8(value);
+  return false;
+}
+
+Console::Console()
+    : Console(stdout, stdin, standard_output_is_terminal(),
+              standard_output_is_terminal() && environment_names_utf8()) {}
+
+Console::Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8)
     : out_(out, "standard output", "standard output"), in_(in), terminal_(terminal) {
   out_.remember_failures();
+  if (utf8) out_.translate_high_bytes(&utf8_of_code_page_437());
 }
 
 void Console::write_line(std::string_view text) {

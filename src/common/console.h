@@ -6,20 +6,35 @@
 #include "common/pause.h"
 #include "common/text_writer.h"
 
+// True when the locale of character types names UTF-8 ("UTF-8" or "UTF8" in
+// any case): the first of LC_ALL, LC_CTYPE and LANG that is set and not
+// empty decides, as in the C library. Null stands for a variable not set.
+bool locale_names_utf8(const char* lc_all, const char* lc_ctype, const char* lang);
+
 // The one place that knows about the terminal. Text goes to standard output
 // through a TextWriter (CR LF line ends); screen and cursor operations use
 // ANSI sequences only when standard output is a terminal, so redirected
 // output stays plain text. Keys and lines come from standard input.
+//
+// The program's texts are code page 437 bytes (the report's plus-minus, mu,
+// sigma and squared signs, and whatever a help file holds). A terminal whose
+// locale names UTF-8 would show every byte above 127 as a replacement sign,
+// so there each of them goes out as its UTF-8 character; pipes, files and
+// other terminals get the bytes as they are.
 class Console final : public Pause {
  public:
-  // The process's standard output and input.
+  // The process's standard output and input; UTF-8 characters when standard
+  // output is a terminal and the locale names UTF-8.
   Console();
-  // Any pair of streams (tests); terminal says whether escape sequences may be written.
-  Console(std::FILE* out, std::FILE* in, bool terminal);
+  // Any pair of streams (tests); terminal says whether escape sequences may
+  // be written, utf8 whether bytes 128..255 go out as UTF-8 characters.
+  Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8 = false);
 
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
 
+  // Also handed to the writers of the result report and the contribution
+  // tables when they write to standard output: they get the same characters.
   TextWriter& out() { return out_; }
   bool is_terminal() const { return terminal_; }
   // A console that went away (a closed pipe, a full disk) never stops the

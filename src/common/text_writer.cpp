@@ -2,8 +2,33 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "common/run_error.h"
+
+namespace {
+
+bool holds_high_byte(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 128) return true;
+  return false;
+}
+
+std::string translated(std::string_view text, const std::array<std::string, 128>& high_bytes) {
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 128) {
+      out.push_back(c);
+    } else {
+      out += high_bytes[byte - 128];
+    }
+  }
+  return out;
+}
+
+}  // namespace
 
 TextWriter::TextWriter(std::FILE* stream, std::string name, std::string role)
     : TextWriter(stream, std::move(name), std::move(role), false) {}
@@ -34,7 +59,8 @@ TextWriter::TextWriter(TextWriter&& other) noexcept
       owned_(other.owned_),
       remember_failures_(other.remember_failures_),
       failure_(other.failure_),
-      column_(other.column_) {
+      column_(other.column_),
+      high_bytes_(other.high_bytes_) {
   other.stream_ = nullptr;
   other.owned_ = false;
 }
@@ -49,13 +75,19 @@ void TextWriter::fail(const char* action) {
   if (failure_ == 0) failure_ = errno != 0 ? errno : EIO;
 }
 
+// False after a failed write (which throws unless failures are remembered).
+bool TextWriter::put(std::string_view bytes) {
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) == bytes.size()) return true;
+  fail("write");
+  return false;
+}
+
 void TextWriter::write(std::string_view text) {
   if (text.empty() || failure_ != 0) return;
-  errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) {
-    fail("write");
-    return;
-  }
+  const bool sent = high_bytes_ != nullptr && holds_high_byte(text) ? put(translated(text, *high_bytes_))
+                                                                     : put(text);
+  if (!sent) return;
   const void* last = memrchr(text.data(), '\n', text.size());
   if (last == nullptr) {
     column_ += static_cast<std::int64_t>(text.size());

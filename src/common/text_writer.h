@@ -1,12 +1,14 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 
 // A text channel open for writing: a file or standard output. Bytes go out
-// unchanged; every line end is CR LF. A failed write, flush or close throws
+// unchanged (unless the console asks for its characters to be translated);
+// every line end is CR LF. A failed write, flush or close throws
 // RunError with the system's error number.
 class TextWriter {
  public:
@@ -40,6 +42,12 @@ class TextWriter {
   // The error number of the first failed write, 0 when every write went out.
   int failure() const { return failure_; }
 
+  // From now on every byte 128..255 goes out as texts[byte - 128] instead:
+  // the console on a terminal that expects another character set. Null
+  // stops it. The column still counts one per byte given, since each byte
+  // is one character on the screen.
+  void translate_high_bytes(const std::array<std::string, 128>* texts) { high_bytes_ = texts; }
+
   // Characters written since the last line end.
   std::int64_t column() const { return column_; }
   // After a cursor move on the console the count restarts at the new column.
@@ -50,6 +58,7 @@ class TextWriter {
   TextWriter(std::FILE* stream, std::string name, std::string role, bool owned);
   // Throws, or with remember_failures records the error number and returns.
   void fail(const char* action);
+  bool put(std::string_view bytes);
 
   std::FILE* stream_;
   std::string name_;
@@ -58,4 +67,5 @@ class TextWriter {
   bool remember_failures_ = false;
   int failure_ = 0;
   std::int64_t column_ = 0;
+  const std::array<std::string, 128>* high_bytes_ = nullptr;
 };

@@ -1,11 +1,13 @@
 #include "control/help_browser.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
+#include "common/console.h"
 #include "common/run_state.h"
 #include "common/text.h"
-#include "common/console.h"
 
 namespace {
 
@@ -53,6 +55,23 @@ bool read_whole_file(std::string_view path, std::string& bytes) {
   const bool ok = std::ferror(f) == 0;
   std::fclose(f);
   return ok;
+}
+
+// Where an installed qor keeps its manual: <prefix>/bin/qor reads
+// <prefix>/share/qor/Qor.hlp. Empty when the program's own path is unknown.
+std::string installed_help_path() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error || program.empty()) return {};
+  return (program.parent_path() / ".." / "share" / "qor" / kHelpFileName).string();
+}
+
+// The working directory's help file first, as always; then the installed one.
+bool read_help_file(std::string& bytes) {
+  if (read_whole_file(kHelpFileName, bytes)) return true;
+  const std::string installed = installed_help_path();
+  bytes.clear();
+  return !installed.empty() && read_whole_file(installed, bytes);
 }
 
 void show_menu_page(Console& console, const HelpState& help) {
@@ -180,7 +199,7 @@ int run_help_menu(Console& console, const HelpState& help) {
 int run_help_browser(RunState& s) {
   Console& console = s.console;
   std::string bytes;
-  if (!read_whole_file(kHelpFileName, bytes)) {
+  if (!read_help_file(bytes)) {
     console.write_line();
     console.write_line(kNotFound);
     console.flush();

@@ -16,6 +16,7 @@ void build_help_menu(HelpState& help);
 // The menu page and the topic pages over an already built line list and
 // menu, until the key 0 or the end of input. Returns the exit status (0).
 int run_help_menu(Console& console, const HelpState& help);
-// The whole help mode: loads "Qor.hlp" from the working directory and runs
-// the menu until the key 0 or the end of input. Returns the exit status (0).
+// The whole help mode: loads "Qor.hlp" from the working directory (else the
+// one installed beside the program, ../share/qor/ from its own directory) and
+// runs the menu until the key 0 or the end of input. Returns the exit status (0).
 int run_help_browser(RunState& s);

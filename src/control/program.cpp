@@ -9,6 +9,7 @@
 #include "common/run_state.h"
 #include "control/help_browser.h"
 #include "control/settings.h"
+#include "control/usage.h"
 #include "input/contribution_tables.h"
 #include "input/loader.h"
 #include "input/run_driver.h"
@@ -48,6 +49,8 @@ void read_settings(RunState& s, const std::vector<std::string>& params) {
 
 int run_program(RunState& s, const std::vector<std::string>& params) {
   if (wants_help(params)) return run_help_browser(s);
+  if (wants_usage(params)) return show_usage(s.console);
+  if (wants_version(params)) return show_version(s.console);
   read_settings(s, params);
   load_data_matrix(s);
   // A table run clears the error for its elimination; the verdict still

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <limits>
 
-#include "common/text.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
+#include "common/text.h"
 #include "report/setting_numbers.h"
 #include "report/text_reader.h"
 

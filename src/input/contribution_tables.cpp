@@ -4,13 +4,13 @@
 #include <optional>
 #include <vector>
 
-#include "common/run_state.h"
 #include "common/console.h"
+#include "common/run_state.h"
+#include "common/text_writer.h"
 #include "numeric/heapsort.h"
 #include "report/number_text.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
-#include "common/text_writer.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <string>
 
+#include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "common/console.h"
 #include "input/selection.h"
 #include "report/text_reader.h"
 

@@ -6,13 +6,13 @@
 #include "analysis/histogram.h"
 #include "analysis/qor.h"
 #include "analysis/rank_verdict.h"
+#include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "common/console.h"
+#include "common/text_writer.h"
 #include "report/number_text.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
-#include "common/text_writer.h"
 
 namespace {
 

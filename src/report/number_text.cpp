@@ -11,6 +11,24 @@
 
 #include "common/text_writer.h"
 
+// How the digits are found. For x = |value| = m * 2^e (m the 64-bit
+// significand) with fractional part f (for x < 1, f = x), the digits are
+// those of the exact value V = int(x) + f * (1 + 2^-63), rounded half-up;
+// neither the increase nor the sum is rounded to REAL. With F the bits of m
+// below the binary point (all of m for x < 1), f = F * 2^e and
+// V = (m * 2^63 + F) * 2^(e - 63), a significand of up to 127 bits.
+//
+// The increase F * 2^(e-63) is at most x * 2^-63: below two units of m, and
+// about a hundredth of a unit of the last digit at most (no text has more
+// than 17 digits). The paths that divide by a power of two carry it as the
+// whole number of their smallest unit it makes: every rounding threshold (a
+// multiple of the digit unit, or half of one) is a whole number of that
+// unit, so the rest of it never decides. Where the last digit's unit is 10 or
+// more, every threshold is a whole number, which V reaches only if x does.
+// Otherwise the big-number path takes V's 127-bit significand as it is.
+// The decimal exponent of V is that of x, except when x < 1 lies within two
+// units of m below a power of ten; that case is settled exactly.
+
 namespace number_text {
 namespace {
 
@@ -96,12 +114,60 @@ struct Big {
     n = v != 0 ? 1 : 0;
   }
 
+  void set(u128 v) {
+    w[0] = static_cast<u64>(v);
+    w[1] = static_cast<u64>(v >> 64);
+    n = w[1] != 0 ? 2 : (w[0] != 0 ? 1 : 0);
+  }
+
   void mul(u64 f) {
     u64 carry = 0;
     for (int i = 0; i < n; ++i) {
       const u128 v = static_cast<u128>(w[i]) * f + carry;
       w[i] = static_cast<u64>(v);
       carry = static_cast<u64>(v >> 64);
+    }
+    if (carry != 0) w[n++] = carry;
+    assert(n <= kBigLimbs);
+  }
+
+  // One pass with a two-limb factor: limb i of each partial product goes to
+  // limbs i, i+1 and i+2.
+  void mul(u128 f) {
+    const u64 lo = static_cast<u64>(f);
+    const u64 hi = static_cast<u64>(f >> 64);
+    if (hi == 0) {
+      mul(lo);
+      return;
+    }
+    if (n == 0) return;
+    assert(n + 2 <= kBigLimbs);
+    u128 due = 0;   // owed to limb i; past 64 bits it carries on
+    u64 later = 0;  // owed to limb i + 1 by the previous high product
+    for (int i = 0; i < n; ++i) {
+      const u128 pl = static_cast<u128>(w[i]) * lo;
+      const u128 ph = static_cast<u128>(w[i]) * hi;
+      due += static_cast<u64>(pl);
+      w[i] = static_cast<u64>(due);
+      due = (due >> 64) + (pl >> 64) + static_cast<u64>(ph) + later;
+      later = static_cast<u64>(ph >> 64);
+    }
+    w[n] = static_cast<u64>(due);
+    w[n + 1] = static_cast<u64>(due >> 64) + later;
+    n += 2;
+    trim();
+  }
+
+  // this += floor(this / 2^63): the shifted limb i is read before limb i
+  // changes, and limb i + 1 before its carry comes in.
+  void add_own_part_63() {
+    u64 carry = 0;
+    for (int i = 0; i < n; ++i) {
+      const u64 next = i + 1 < n ? w[i + 1] : 0;
+      const u64 part = (w[i] >> 63) | (next << 1);
+      const u128 sum = static_cast<u128>(w[i]) + part + carry;
+      w[i] = static_cast<u64>(sum);
+      carry = static_cast<u64>(sum >> 64);
     }
     if (carry != 0) w[n++] = carry;
     assert(n <= kBigLimbs);
@@ -170,12 +236,12 @@ void subtract(Big& a, const Big& b) {
   a.trim();
 }
 
-// x = m * 2^e compared with 10^q as the integer ratio num / den.
-void make_ratio(u64 m, int e, int q, Big& num, Big& den) {
+// v = m * 2^e compared with 10^q as the integer ratio num / den.
+void make_ratio(u128 m, int e, int q, Big& num, Big& den) {
   if (q <= 0) {
     num.set_pow5(-q);
     num.mul(m);
-    den.set(1);
+    den.set(u64{1});
   } else {
     num.set(m);
     den.set_pow5(q);
@@ -217,36 +283,73 @@ Scaled divide(const Big& num, const Big& den) {
   return {quotient, compare(rem, den) >= 0};
 }
 
-Scaled scale_exact(u64 m, int e, int q) {
+Scaled scale_exact(u128 m, int e, int q) {
   Big num;
   Big den;
   make_ratio(m, e, q, num, den);
   return divide(num, den);
 }
 
-// The 128-bit path: x / 10^q = m * 5^-q * 2^(e-q), with one of the powers
-// in the denominator when negative. Returns false when it cannot hold it.
-bool scale_fast(u64 m, int e, int q, Scaled& out) {
-  const int a = e - q;
+// x = |value| = m * 2^e, and the bits of m below the binary point.
+struct Magnitude {
+  u64 m;  // 0 only for a zero value
+  int e;
+  u64 fraction;  // all of m when x < 1, 0 for whole numbers
+  bool below_one() const { return fraction == m && m != 0; }
+  // V = significand() * 2^(e - 63).
+  u128 significand() const { return (static_cast<u128>(m) << 63) + fraction; }
+};
+
+Magnitude magnitude_of(REAL value) {
+  unsigned char bytes[sizeof(REAL)];
+  std::memcpy(bytes, &value, sizeof(REAL));
+  Magnitude v{};
+  std::memcpy(&v.m, bytes, sizeof(u64));
+  std::uint16_t sign_exponent = 0;
+  std::memcpy(&sign_exponent, bytes + sizeof(u64), sizeof(sign_exponent));
+  const int biased = sign_exponent & 0x7fff;  // the sign is not part of it
+  v.e = std::max(biased, 1) - kExponentBias - (kSignificandBits - 1);
+  if (v.e < 0) v.fraction = v.e <= -64 ? v.m : v.m & ((u64{1} << -v.e) - 1);
+  return v;
+}
+
+// The 128-bit paths: x / 10^q = m * 5^-q * 2^(e-q), with one of the powers
+// in the denominator when negative; V / 10^q adds fraction / 2^63 to m.
+// Returns false when they cannot hold it.
+bool scale_fast(const Magnitude& v, int q, Scaled& out) {
+  const u64 m = v.m;
+  const int a = v.e - q;
   if (q <= 0) {
     if (q < -kSmallPow5) return false;
-    const u128 p = static_cast<u128>(m) * kPow5[-q];  // below 2^127
+    const u64 p5 = kPow5[-q];
+    const u128 p = static_cast<u128>(m) * p5;  // below 2^126.7
     if (a >= 0) {
-      if (a >= 64 || (p >> (64 - a)) != 0) return false;
+      // x / 10^q is a whole number here; with fraction bits it would be at
+      // least m * 2^(e-q) * 5^-q >= 2^63 for a normal m, more digits than
+      // any text has. Such cases go to the exact path.
+      if (v.fraction != 0 || a >= 64 || (p >> (64 - a)) != 0) return false;
       out = {static_cast<u64>(p << a), false};
       return true;
     }
+    // In units of 2^-s, x / 10^q is p and V / 10^q is p + fraction * 5^-q
+    // / 2^63, below p + 2^64: whole units decide.
     const int s = -a;
+    const u128 n = p + ((static_cast<u128>(v.fraction) * p5) >> 63);  // below 2^127
     if (s >= 128) {
       out = {};
       return true;
     }
-    const u128 f = p >> s;
+    const u128 f = n >> s;
     if ((f >> 64) != 0) return false;
-    const u128 r = p - (f << s);
+    const u128 r = n - (f << s);
     out = {static_cast<u64>(f), r >= (static_cast<u128>(1) << (s - 1))};
     return true;
   }
+  // From here on q > 0, and every threshold (a multiple of 10^q / 2) is a
+  // whole number of at least 5. A value with fraction bits is below 2^63, so
+  // the whole numbers above it are REALs, and V, below the REAL after x (and
+  // below 2 for x < 1), reaches none of them that x does not: V rounds as x
+  // does, and the fraction bits play no part.
   if (q > kSmallPow5) return false;
   const u64 d5 = kPow5[q];
   if (a >= 0) {
@@ -259,7 +362,7 @@ bool scale_fast(u64 m, int e, int q, Scaled& out) {
     return true;
   }
   const int s = -a;
-  // Denominator d5 * 2^s; from 2^64 on it exceeds 2m, so x / 10^q < 1/2.
+  // Denominator d5 * 2^s; from 2^64 on it exceeds m, so the quotient is 0.
   if (s >= 64 || ((static_cast<u128>(d5) << s) >> 64) != 0) {
     const u128 den = s >= 64 ? 0 : static_cast<u128>(d5) << s;
     out = {0, s < 64 && 2 * static_cast<u128>(m) >= den};
@@ -272,10 +375,22 @@ bool scale_fast(u64 m, int e, int q, Scaled& out) {
   return true;
 }
 
-Scaled scale(u64 m, int e, int q) {
+// floor(V / 10^q) and whether the rest is at least one half, exactly.
+Scaled scale(const Magnitude& v, int q) {
   Scaled s;
-  if (scale_fast(m, e, q, s)) return s;
-  return scale_exact(m, e, q);
+  if (scale_fast(v, q, s)) return s;
+  if (v.fraction == 0 || q > 0) return scale_exact(v.m, v.e, q);
+  Big num;
+  Big den;
+  if (v.below_one() && v.e < q) {
+    // V = x (1 + 2^-63). In units of 1 / den (den = 2^(q-e), even), x / 10^q
+    // is num and V / 10^q is num + num / 2^63: whole units decide.
+    make_ratio(v.m, v.e, q, num, den);
+    num.add_own_part_63();
+  } else {
+    make_ratio(v.significand(), v.e - 63, q, num, den);
+  }
+  return divide(num, den);
 }
 
 // Whether m * 2^e >= 10^j, exactly.
@@ -299,43 +414,34 @@ bool at_least_pow10(u64 m, int e, int j) {
   return compare(num, den) >= 0;
 }
 
-// floor(log10(m * 2^e)) for m != 0.
-int decimal_exponent(u64 m, int e) {
-  const int lg2 = e + 63 - std::countl_zero(m);
+// floor(log10(V)) for V != 0.
+int decimal_exponent(const Magnitude& v) {
+  // An upper bound of V: x itself when x >= 1, as V is then below the REAL
+  // after x, and no power of ten lies between (x < 2^64, 10^20 is a REAL).
+  // Below 1, V = x (1 + 2^-63) < (m + 2) * 2^e.
+  u64 m_up = v.m;
+  int e_up = v.e;
+  if (v.below_one()) {
+    if (v.m <= std::numeric_limits<u64>::max() - 2) {
+      m_up = v.m + 2;
+    } else {
+      m_up = (u64{1} << 63) + 1;  // (2^64 + 2) * 2^e
+      e_up = v.e + 1;
+    }
+  }
+  const int lg2 = v.e + 63 - std::countl_zero(v.m);
   // The estimate is at most one off; the exact tests settle it.
   int exponent = static_cast<int>(std::floor(lg2 * 0.30102999566398119521));
-  while (!at_least_pow10(m, e, exponent)) --exponent;
-  while (at_least_pow10(m, e, exponent + 1)) ++exponent;
-  return exponent;
-}
-
-// The magnitude as written: its fractional part (below 1 the value itself)
-// raised by its own 2^-63 multiple, each step rounded to REAL. Scaling by
-// the exact power of two rounds just as ldexp would.
-REAL increased_magnitude(REAL x) {
-  constexpr REAL kTwoToMinus63 = 0x1p-63L;
-  if (x < 1) return x + x * kTwoToMinus63;
-  const REAL whole = std::trunc(x);
-  REAL fraction = x - whole;
-  fraction = fraction + fraction * kTwoToMinus63;
-  return whole + fraction;
-}
-
-struct Binary {
-  u64 m;  // 0 only for a zero value
-  int e;
-};
-
-Binary decompose(REAL x) {
-  unsigned char bytes[sizeof(REAL)];
-  std::memcpy(bytes, &x, sizeof(REAL));
-  Binary b{};
-  std::memcpy(&b.m, bytes, sizeof(u64));
-  std::uint16_t sign_exponent = 0;
-  std::memcpy(&sign_exponent, bytes + sizeof(u64), sizeof(sign_exponent));
-  const int biased = sign_exponent & 0x7fff;
-  b.e = std::max(biased, 1) - kExponentBias - (kSignificandBits - 1);
-  return b;
+  while (!at_least_pow10(v.m, v.e, exponent)) --exponent;  // V >= x
+  for (;; ++exponent) {
+    if (!at_least_pow10(m_up, e_up, exponent + 1)) return exponent;
+    if (!at_least_pow10(v.m, v.e, exponent + 1)) break;
+  }
+  // x < 10^(exponent+1) <= the bound: x lies just below a power of ten.
+  Big num;
+  Big den;
+  make_ratio(v.significand(), v.e - 63, exponent + 1, num, den);
+  return compare(num, den) >= 0 ? exponent + 1 : exponent;
 }
 
 constexpr char kDigitPairs[] =
@@ -406,11 +512,10 @@ Text scientific(REAL value, int width) {
   if (special_text(value, t)) return t;
   const bool negative = std::signbit(value);
   const int digits = scientific_digits(width);
-  const REAL x = increased_magnitude(std::fabs(value));
-  if (x == 0) return scientific_from(negative, 0, digits, 0);
-  const Binary b = decompose(x);
-  const int exponent = decimal_exponent(b.m, b.e);
-  const Scaled s = scale(b.m, b.e, exponent - digits + 1);
+  const Magnitude v = magnitude_of(value);
+  if (v.m == 0) return scientific_from(negative, 0, digits, 0);
+  const int exponent = decimal_exponent(v);
+  const Scaled s = scale(v, exponent - digits + 1);
   assert(s.floor >= kPow10[digits - 1] && s.floor < kPow10[digits]);
   const u64 rounded = s.floor + (s.half_up ? 1 : 0);
   // A carry through every digit keeps the extra digit: 9.96 -> 1.00E+0001.
@@ -423,21 +528,22 @@ Text fixed(REAL value, int decimals) {
   if (special_text(value, t)) return t;
   const int d = std::clamp(decimals, 0, kMaxDigits);
   const bool negative = std::signbit(value);
-  const REAL x = increased_magnitude(std::fabs(value));
+  const Magnitude v = magnitude_of(value);
 
   // The rounded value is rounded * 10^q; q = -d unless the 17 digits counted
-  // from the first integer digit end before the d-th decimal.
+  // from the first integer digit end before the d-th decimal. For x < 1, V
+  // may reach 1 only below 1 + 2^-64, which rounds to 1.000... at 16 or 17
+  // decimals alike, so q = -d holds for all x < 1.
   u64 rounded = 0;
   int q = -d;
-  if (x != 0) {
-    const Binary b = decompose(x);
+  if (v.m != 0) {
     int exponent = -1;
-    if (x >= 1) {
-      exponent = decimal_exponent(b.m, b.e);
+    if (!v.below_one()) {
+      exponent = decimal_exponent(v);
       if (exponent >= kFixedLimitPower) return scientific(value, -1);
       q = std::max(q, exponent - (kMaxDigits - 1));
     }
-    const Scaled s = scale(b.m, b.e, q);
+    const Scaled s = scale(v, q);
     rounded = s.floor + (s.half_up ? 1 : 0);
     // Only a carry through all 17 digits of a value below 10^36 reaches it.
     if (exponent == kFixedLimitPower - 1 && rounded == kPow10[kMaxDigits]) return scientific(value, -1);

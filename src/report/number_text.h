@@ -10,10 +10,14 @@
 class TextWriter;
 
 // The report's number texts. "Scientific, width w" and "fixed, width w,
-// d decimals" are produced exactly by these rules: the fractional part (for
-// values below 1 the value itself) is first increased by its own 2^-63
-// multiple in REAL arithmetic, then the exact binary value of that increased
-// number is rounded half-up to the digits the form asks for.
+// d decimals" are produced exactly by these rules: for x = |value| with
+// fractional part f (for x < 1, f = x itself), the digits are those of the
+// exact value V = int(x) + f * (1 + 2^-63), rounded half-up to the digits the
+// form asks for. Neither the increase nor the sum is rounded to REAL, so a
+// value within a unit of the last place of its 64-bit significand below a
+// half-way point also rounds up. Everything derived from the digits follows
+// V: the exponent of the scientific form, the 17-digit limit of the fixed
+// form and its switch to the scientific form at 10^36.
 namespace number_text {
 
 inline constexpr int kMaxText = 72;

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "common/run_state.h"
+#include "common/text_writer.h"
 #include "report/code_page.h"
 #include "report/number_text.h"
-#include "common/text_writer.h"
 
 namespace {
 

@@ -31,6 +31,26 @@ const REAL* exact_powers_of_ten() {
 constexpr long kLargestExponent = 4932;
 constexpr std::uint64_t kLargestText19 = 1189731495357231800ULL;
 
+bool between_digits(const std::string& token, char separator) {
+  for (std::size_t i = 1; i + 1 < token.size(); ++i)
+    if (token[i] == separator && is_digit(token[i - 1]) && is_digit(token[i + 1])) return true;
+  return false;
+}
+
+// Values glued by commas or semicolons come from a table written for a
+// spreadsheet (comma- or semicolon-separated values, decimal commas): say
+// what to change. Empty for any other token.
+std::string separator_hint(const std::string& token) {
+  const bool commas = between_digits(token, ',');
+  const bool semicolons = between_digits(token, ';');
+  const std::string rule = " Numbers are separated by blanks or tabs: ";
+  if (commas && semicolons) return rule + "replace the semicolons by blanks and the decimal commas by points.";
+  if (semicolons) return rule + "if the semicolons separate values, replace them by blanks.";
+  if (commas)
+    return rule + "if the commas separate values, replace them by blanks; if they are decimal commas, by points.";
+  return {};
+}
+
 }  // namespace
 
 TextReader::TextReader(const std::string& path, const std::string& role)
@@ -183,7 +203,8 @@ void TextReader::fail_bad_number(const std::string& token) {
   throw RunError(106, "\"" + token + "\" in " + role_ + " \"" + name_ + "\", line " +
                           std::to_string(line_) +
                           ", is not a number (expected a decimal number such as 7, -2.5, .5 or "
-                          "1e-3, within the range of the 80-bit type).");
+                          "1e-3, within the range of the 80-bit type)." +
+                          separator_hint(token));
 }
 
 void TextReader::fail_at_end() {

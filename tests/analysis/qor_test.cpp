@@ -6,9 +6,9 @@
 #include <cmath>
 #include <source_location>
 
+#include "analysis/histogram.h"
 #include "analysis/remainder_stats.h"
 #include "control/settings.h"
-#include "analysis/histogram.h"
 #include "input/run_driver.h"
 #include "test_support.h"
 

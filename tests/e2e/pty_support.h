@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,9 +14,11 @@
 namespace qor_test {
 
 // qor started with the given parameters, in the working directory, on a
-// pseudo-terminal of the given size; seen collects the screen output.
+// pseudo-terminal of the given size; seen collects the screen output. Each
+// entry of env is "NAME=value" (set) or "NAME" (removed) for the program.
 struct Pty {
-  Pty(unsigned short columns, unsigned short rows, std::vector<std::string> args = {}) {
+  Pty(unsigned short columns, unsigned short rows, std::vector<std::string> args = {},
+      const std::vector<std::string>& env = {}) {
     args.insert(args.begin(), QOR_BINARY);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -25,6 +28,14 @@ struct Pty {
     size.ws_row = rows;
     pid = forkpty(&fd, nullptr, nullptr, &size);
     if (pid == 0) {
+      for (const auto& e : env) {
+        const std::size_t equals = e.find('=');
+        if (equals == std::string::npos) {
+          unsetenv(e.c_str());
+        } else {
+          setenv(e.substr(0, equals).c_str(), e.c_str() + equals + 1, 1);
+        }
+      }
       execv(QOR_BINARY, argv.data());
       _exit(121);
     }

@@ -18,83 +18,82 @@ struct RunResult {
   std::string err;  // standard error, where it was collected
 };
 
-// Runs the built qor in the current directory with stdin at end of input,
-// collecting standard output.
-inline RunResult run_qor(const std::vector<std::string>& args) {
-  int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) return {};
+// Starts a program in the current directory with stdin at end of input and
+// standard output (and, when err_fd >= 0, standard error) on the given
+// descriptors; the other ends are closed in the child. Returns its pid, or -1.
+inline pid_t spawn_program(const std::string& path, const std::vector<std::string>& args, int out_fd,
+                           int out_other_end, int err_fd = -1, int err_other_end = -1) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
-  posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
-  std::vector<std::string> argv_strings{QOR_BINARY};
+  posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+  posix_spawn_file_actions_addclose(&actions, out_other_end);
+  if (err_fd >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+    posix_spawn_file_actions_addclose(&actions, err_other_end);
+  }
+  std::vector<std::string> argv_strings{path};
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : argv_strings) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, QOR_BINARY, &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  close(pipe_fds[1]);
-  RunResult result;
+  return spawned == 0 ? pid : -1;
+}
+
+// Reads fd into text until the end, or until a line end has come when first_line_only.
+inline void read_into(int fd, std::string& text, bool first_line_only = false) {
   char buffer[4096];
-  for (;;) {
-    const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
+  while (!first_line_only || text.find('\n') == std::string::npos) {
+    const ssize_t n = read(fd, buffer, first_line_only ? 256 : sizeof buffer);
     if (n <= 0) break;
-    result.out.append(buffer, static_cast<std::size_t>(n));
+    text.append(buffer, static_cast<std::size_t>(n));
   }
-  close(pipe_fds[0]);
-  if (spawned != 0) return result;
+}
+
+inline int wait_for_status(pid_t pid) {
+  if (pid < 0) return -1;
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+// Runs a program, collecting standard output.
+inline RunResult run_program(const std::string& path, const std::vector<std::string>& args) {
+  int out[2];
+  if (pipe(out) != 0) return {};
+  const pid_t pid = spawn_program(path, args, out[1], out[0]);
+  close(out[1]);
+  RunResult result;
+  read_into(out[0], result.out);
+  close(out[0]);
+  result.status = wait_for_status(pid);
   return result;
 }
+
+// Runs the built qor in the current directory with stdin at end of input,
+// collecting standard output.
+inline RunResult run_qor(const std::vector<std::string>& args) { return run_program(QOR_BINARY, args); }
 
 // Runs the built qor with standard output on a pipe that is closed as soon as
 // the first line has come through, as "| head -1" does; out holds what was
 // read, err the whole standard error.
 inline RunResult run_qor_closing_output_after_first_line(const std::vector<std::string>& args) {
-  int out_fds[2];
-  int err_fds[2];
-  if (pipe(out_fds) != 0) return {};
-  if (pipe(err_fds) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out_fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err_fds[1], 2);
-  posix_spawn_file_actions_addclose(&actions, out_fds[0]);
-  posix_spawn_file_actions_addclose(&actions, err_fds[0]);
-  std::vector<std::string> argv_strings{QOR_BINARY};
-  argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argv_strings) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, QOR_BINARY, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out_fds[1]);
-  close(err_fds[1]);
+  int out[2];
+  int err[2];
+  if (pipe(out) != 0) return {};
+  if (pipe(err) != 0) return {};
+  const pid_t pid = spawn_program(QOR_BINARY, args, out[1], out[0], err[1], err[0]);
+  close(out[1]);
+  close(err[1]);
   RunResult result;
-  char buffer[256];
-  while (result.out.find('\n') == std::string::npos) {
-    const ssize_t n = read(out_fds[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    result.out.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(out_fds[0]);
-  for (;;) {
-    const ssize_t n = read(err_fds[0], buffer, sizeof buffer);
-    if (n <= 0) break;
-    result.err.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(err_fds[0]);
-  if (spawned != 0) return result;
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  read_into(out[0], result.out, /*first_line_only=*/true);
+  close(out[0]);
+  read_into(err[0], result.err);
+  close(err[0]);
+  result.status = wait_for_status(pid);
   return result;
 }
 

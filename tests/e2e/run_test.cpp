@@ -79,7 +79,10 @@ TEST_F(EndToEnd, EigenvalueReportWithErrors) {
                           "         EIGENVALUE           \xE5" "est  2\xE5" "est  3\xE5"
                           "est   chi\xFD        Q(nm-i)   Q((n-i)(m-i))",
                           "\xE6" "1(2)= 3.000E+00\xF1 1.000E-01      4      4      4 1.000E+02=> 1.554E-21 1.524E-23",
-                          "\xE6" "2(1)= 1.000E+00\xF1 1.000E-01      0      0      0##########=> 1.000E+00 1.000E+00"}));
+                          // The second eigenvalue is computed as 1 - 2^-63; written as
+                          // (1 - 2^-63)(1 + 2^-63) = 1 - 2^-126, still below 1, its four
+                          // digits carry through into a fifth.
+                          "\xE6" "2(1)= 1.0000E+00\xF1 1.000E-01      0      0      0##########=> 1.000E+00 1.000E+00"}));
   EXPECT_PRED_FORMAT2(IsSubstring, kBlanks38 + "1/2\r\n2/2\r\nTime:", run.out);
   EXPECT_PRED_FORMAT2(IsNotSubstring, "D,R,C", run.out);  // no result report in this mode
 }
@@ -188,6 +191,32 @@ TEST_F(EndToEnd, ProgressOnATerminal) {
   ASSERT_GT(qor.pid, 0);
   EXPECT_TRUE(qor.wait_for({kBlanks38 + "Diagonal 1       \x1b[39G", "Diagonal 2       \x1b[39G", "Time:"})) << qor.seen;
   EXPECT_EQ(qor.exit_status(), 0) << qor.seen;
+}
+
+// The plus-minus sign of the result report is code page 437 byte F1: a
+// terminal whose locale names UTF-8 gets it as U+00B1, any other terminal and
+// a pipe the byte, and the report file keeps the byte always.
+TEST_F(EndToEnd, PlusMinusOnAUtf8TerminalOnly) {
+  write_file("d.txt", "2 1\r\n1 3\r\n");
+  const std::string utf8 = "   \xC2\xB1  0.100  0.111\r";
+  const std::string byte = "   \xF1  0.100  0.111\r";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"LC_ALL=C.UTF-8"}, utf8},
+      {{"LC_ALL", "LC_CTYPE=", "LANG=de_DE.utf8"}, utf8},
+      {{"LC_ALL=C", "LANG=en_US.UTF-8"}, byte},
+      {{"LC_ALL", "LC_CTYPE", "LANG"}, byte},
+  };
+  for (const auto& [env, line] : cases) {
+    qor_test::Pty qor(80, 25, {"d.txt", "o", "", "0.1"}, env);
+    ASSERT_GT(qor.pid, 0);
+    EXPECT_TRUE(qor.wait_for({line})) << env.front() << "\n" << qor.seen;
+    EXPECT_EQ(qor.exit_status(), 0);
+    EXPECT_PRED_FORMAT2(IsSubstring, "\n   \xF1  0.100  0.111\r\n", read_file("O"));
+  }
+  setenv("LC_ALL", "C.UTF-8", 1);
+  const auto piped = run_qor({"d.txt", "o", "", "0.1"});
+  unsetenv("LC_ALL");
+  EXPECT_PRED_FORMAT2(IsSubstring, "\n" + byte + "\n", piped.out);
 }
 
 // A full disk: the report and the histogram file stop the run with the

@@ -48,6 +48,18 @@ TEST(NumberTextScientific, Examples) {
       // well below the half-way point it stays down.
       {0.125L, 0, " 1.3E-0001"}, {2.25L, 0, " 2.3E+0000"}, {std::nextafter(0.125L, 0.0L), 0, " 1.3E-0001"},
       {0.125L - 1e-15L, 0, " 1.2E-0001"},
+      // The increase is exact, never rounded to REAL: 0xa.fc7ae147ae147aep-2
+      // lies 1.7e-20 below 2.7465625 and f * 2^-63 = 8.1e-20 lifts it over;
+      // one place lower (2.3e-19 below) it stays below. Likewise 30.89995 -
+      // 4.4e-20 (lifted by 9.8e-20) and 1206.904335 - 3.6e-20 (by 9.8e-20).
+      {0xa.fc7ae147ae147aep-2L, 15, " 2.746563E+0000"}, {0xa.fc7ae147ae147adp-2L, 15, " 2.746562E+0000"},
+      {0xf73318fc504816f0p-59L, 14, " 3.09000E+0001"}, {-0x96dcf04ff43419e3p-53L, 17, "-1.20690434E+0003"},
+      // Below a power of ten, V decides between the carry through every digit
+      // and the next exponent: two places below 0.1, V = 0.1 - 0.2 units of m;
+      // one place below, V = 0.1 + 0.8 units. 1 - 2^-63 gives V = 1 - 2^-126,
+      // 1 - 2^-64 gives V = 1 + 2^-64 - 2^-127.
+      {0xcccccccccccccccbp-67L, 0, " 1.00E-0001"}, {0xccccccccccccccccp-67L, 0, " 1.0E-0001"},
+      {0xfffffffffffffffep-64L, 12, " 1.0000E+0000"}, {0xffffffffffffffffp-64L, 12, " 1.000E+0000"},
       {kNan, 6, "   Nan"}, {kInf, -1, "+Inf"}, {-kInf, 0, "-Inf"},
   };
   for (const auto& c : cases) EXPECT_EQ(scientific_text(c.value, c.width), c.text) << c.width;
@@ -79,6 +91,9 @@ TEST(NumberTextFixed, Examples) {
       {std::nextafter(1e36L, kInf), 0, 2, " 1.0000000000000000E+0036"},
       {-2e300L, 30, 0, "     -2.0000000000000000E+0300"}, {1e36L, 0, 1, " 1.00000000000000000E+0036"},
       {999999999999999940000000000000000000.0L, 0, 1, "999999999999999940000000000000000000.0"},
+      // The exact increase (see the scientific examples).
+      {0xa.fc7ae147ae147aep-2L, 0, 6, "2.746563"}, {0xa.fc7ae147ae147adp-2L, 0, 6, "2.746562"},
+      {0xf73318fc504816f0p-59L, 0, 4, "30.9000"}, {-0x96dcf04ff43419e3p-53L, 12, 5, " -1206.90434"},
       {-kNan, 5, 2, "  Nan"}, {kInf, 5, 2, " +Inf"}, {-kInf, 2, 2, "-Inf"},
   };
   for (const auto& c : cases) EXPECT_EQ(fixed_text(c.value, c.width, c.decimals), c.text) << c.text;
@@ -116,6 +131,9 @@ TEST(NumberTextRS, Examples) {
       // Long exponents keep every digit.
       {1.5e-123L, 8, " 1.5E-123"}, {2e300L, 10, " 2.000E+300"}, {-1e-4931L, 8, "-1.0E-4931"},
       {LDBL_MAX, 8, " 1.2E+4932"},
+      // Digits of the exactly increased value (see the scientific examples).
+      {0xa.fc7ae147ae147aep-2L, 13, " 2.746563E+00"}, {-0x96dcf04ff43419e3p-53L, 15, "-1.20690434E+03"},
+      {0xcccccccccccccccbp-67L, 8, " 1.00E-01"}, {0xfffffffffffffffep-64L, 10, " 1.0000E+00"},
       // Wide fields are not cut, but the result holds at most 30 characters.
       {1.5L, 29, "       1.5000000000000000E+00"}, {-1.5L, 30, "       -1.5000000000000000E+00"},
       {1.5L, 200, "        1.5000000000000000E+00"},
@@ -127,9 +145,11 @@ TEST(NumberTextRS, Examples) {
 }
 
 // ---------------------------------------------------------------------------
-// Independent check: the texts of random values against their exact decimal
-// expansion, computed here with plain schoolbook arithmetic. x = m * 2^e is
-// the integer m * 2^e, or m * 5^-e scaled by 10^e.
+// Independent check: the texts of random values against the exact decimal
+// expansion of the written magnitude V = x + f * 2^-63 (x = |value|, f its
+// fractional part, for x < 1 x itself), computed here with plain schoolbook
+// arithmetic. Each binary term m * 2^e is the integer m * 2^e, or m * 5^-e
+// scaled by 10^e; the two terms are added as decimal fixed-point numbers.
 
 using Decimal = std::vector<std::uint32_t>;  // little-endian base 10^9
 constexpr std::uint64_t kBase = 1000000000;
@@ -146,6 +166,26 @@ Decimal times(const Decimal& a, std::uint64_t f) {
   }
   while (r.size() > 1 && r.back() == 0) r.pop_back();
   return r;
+}
+
+Decimal plus(const Decimal& a, const Decimal& b) {
+  Decimal r(std::max(a.size(), b.size()) + 1, 0);
+  std::uint64_t carry = 0;
+  for (std::size_t i = 0; i < r.size(); ++i) {
+    const std::uint64_t t = (i < a.size() ? a[i] : 0) + (i < b.size() ? b[i] : 0) + carry;
+    r[i] = static_cast<std::uint32_t>(t % kBase);
+    carry = t / kBase;
+  }
+  while (r.size() > 1 && r.back() == 0) r.pop_back();
+  return r;
+}
+
+// a * 10^k.
+Decimal shifted(Decimal a, int k) {
+  a.insert(a.begin(), static_cast<std::size_t>(k / 9), 0);
+  std::uint64_t f = 1;
+  for (int i = 0; i < k % 9; ++i) f *= 10;
+  return times(a, f);
 }
 
 // base^k (base 2 or 5), from a table of every 64th power.
@@ -165,19 +205,31 @@ Decimal power(std::uint64_t base, int k) {
   return raise(table[static_cast<std::size_t>(k / 64)], k % 64);
 }
 
-// At least 19 leading decimal digits of x > 0, truncated, and the exponent
-// of the first of them.
+// The number n * 10^-scale.
+struct DecimalFixed {
+  Decimal n;
+  int scale;
+};
+
+DecimalFixed exact(std::uint64_t m, int e) {
+  if (e >= 0) return {times(power(2, e), m), 0};
+  return {times(power(5, -e), m), -e};
+}
+
+DecimalFixed sum(const DecimalFixed& a, const DecimalFixed& b) {
+  const int scale = std::max(a.scale, b.scale);
+  return {plus(shifted(a.n, scale - a.scale), shifted(b.n, scale - b.scale)), scale};
+}
+
+// At least 19 leading decimal digits of a value > 0, truncated, and the
+// exponent of the first of them.
 struct Expansion {
   std::string digits;
   int exponent;
 };
 
-Expansion expand(REAL x) {
-  int ex = 0;
-  const REAL fraction = std::frexp(x, &ex);
-  const auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 64));
-  const int e = ex - 64;
-  const Decimal n = times(e >= 0 ? power(2, e) : power(5, -e), m);
+Expansion digits_of(const DecimalFixed& x) {
+  const Decimal& n = x.n;
   std::string digits = std::to_string(n.back());
   const auto length = static_cast<int>(digits.size() + 9 * (n.size() - 1));
   char limb[16];
@@ -186,15 +238,25 @@ Expansion expand(REAL x) {
     digits += limb;
   }
   digits.resize(std::max<std::size_t>(digits.size(), 19), '0');  // only when n had no more digits
-  return {digits, length - 1 - std::max(-e, 0)};
+  return {digits, length - 1 - x.scale};
 }
 
-REAL increased(REAL x) {
-  if (x < 1) return x + std::ldexp(x, -63);
-  const REAL whole = std::trunc(x);
-  REAL f = x - whole;
-  f = f + std::ldexp(f, -63);
-  return whole + f;
+// x = m * 2^e with a 64-bit m (0 < x).
+DecimalFixed exact(REAL x) {
+  int ex = 0;
+  const REAL fraction = std::frexp(x, &ex);
+  return exact(static_cast<std::uint64_t>(std::ldexp(fraction, 64)), ex - 64);
+}
+
+// The written magnitude of a value != 0: x plus f * 2^-63, f = x - trunc(x)
+// (exact in REAL), the second term taken exactly from f's own bits.
+Expansion written(REAL value) {
+  const REAL x = std::fabs(value);
+  const REAL f = x - std::trunc(x);
+  if (f == 0) return digits_of(exact(x));
+  int ef = 0;
+  const REAL ff = std::frexp(f, &ef);
+  return digits_of(sum(exact(x), exact(static_cast<std::uint64_t>(std::ldexp(ff, 64)), ef - 64 - 63)));
 }
 
 // Decimal digits by place: index 0 is 10^low.
@@ -229,7 +291,7 @@ Places rounded_at(const Expansion& x, int p, int high) {
 std::string expected_scientific(REAL value, int width) {
   const int digits = (width >= 0 && width < 10) ? 2 : (width >= 10 && width <= 24) ? width - 8 : 17;
   const std::string sign = std::signbit(value) ? "-" : " ";
-  const Expansion x = expand(increased(std::fabs(value)));
+  const Expansion x = written(value);
   const int p = x.exponent - digits + 1;
   Places r = rounded_at(x, p, x.exponent + 1);
   const int first = r.at(x.exponent + 1) != 0 ? x.exponent + 1 : x.exponent;
@@ -242,7 +304,7 @@ std::string expected_scientific(REAL value, int width) {
 
 std::string expected_fixed(REAL value, int decimals) {
   const int d = std::clamp(decimals, 0, 17);
-  const Expansion x = expand(increased(std::fabs(value)));
+  const Expansion x = written(value);
   const int p = x.exponent >= 0 ? std::max(-d, x.exponent - 16) : -d;
   const int high = std::max(x.exponent, 0) + 1;
   Places r = rounded_at(x, p, high);
@@ -261,37 +323,58 @@ std::string expected_fixed(REAL value, int decimals) {
   return text;
 }
 
+int uniform(std::mt19937_64& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+
 // Random 80-bit values: random significand bits with exponents across the
 // whole range (subnormals included), moderate magnitudes, and short binary
 // fractions that land exactly on half-way points.
 REAL random_value(std::mt19937_64& rng) {
-  std::uniform_int_distribution<int> kind(0, 9);
-  const int k = kind(rng);
+  const int k = uniform(rng, 0, 9);
   std::uint64_t bits = rng();
   REAL v = 0;
   if (k < 5) {
-    const int biased = std::uniform_int_distribution<int>(0, 32766)(rng);
+    const int biased = uniform(rng, 0, 32766);
     if (biased == 0)
       v = std::ldexp(static_cast<REAL>(bits >> 1), -16445);
     else
       v = std::ldexp(static_cast<REAL>(bits | (1ULL << 63)), biased - 16383 - 63);
   } else if (k < 8) {
-    v = std::ldexp(static_cast<REAL>(bits | (1ULL << 63)), std::uniform_int_distribution<int>(-200, 60)(rng) - 63);
+    v = std::ldexp(static_cast<REAL>(bits | (1ULL << 63)), uniform(rng, -200, 60) - 63);
   } else {
-    v = std::ldexp(static_cast<REAL>(bits >> 40), -std::uniform_int_distribution<int>(0, 30)(rng));
+    v = std::ldexp(static_cast<REAL>(bits >> 40), -uniform(rng, 0, 30));
   }
   return (rng() & 1) != 0 ? -v : v;
 }
 
+// The REAL nearest to a decimal text, moved `steps` places toward zero (a
+// negative count: away from it), with a random sign. Random values almost
+// never lie this close to a rounding boundary.
+REAL near(std::mt19937_64& rng, const std::string& decimal, int steps) {
+  REAL v = std::strtold(decimal.c_str(), nullptr);
+  for (int i = 0; i < steps; ++i) v = std::nextafter(v, 0.0L);
+  for (int i = 0; i > steps; --i) v = std::nextafter(v, kInf);
+  return (rng() & 1) != 0 ? -v : v;
+}
+
+// A number of `count` digits, the first not zero.
+std::string random_digits(std::mt19937_64& rng, int count) {
+  std::string s(1, static_cast<char>('1' + uniform(rng, 0, 8)));
+  while (static_cast<int>(s.size()) < count) s += static_cast<char>('0' + uniform(rng, 0, 9));
+  return s;
+}
+
+// A width whose scientific text has `digits` digits.
+int width_for(std::mt19937_64& rng, int digits) {
+  if (digits <= 2) return uniform(rng, 0, 10);
+  if (digits <= 16) return digits + 8;
+  return (rng() & 1) != 0 ? -1 : uniform(rng, 25, 30);
+}
+
 TEST(NumberTextExactness, RandomValuesMatchTheirExactExpansion) {
   std::mt19937_64 rng(20240611);
-  constexpr int kValues = 100000;
   int failures = 0;
-  for (int i = 0; i < kValues && failures < 20; ++i) {
-    const REAL v = random_value(rng);
-    if (v == 0) continue;
-    const int width = std::uniform_int_distribution<int>(-1, 30)(rng);
-    const int decimals = std::uniform_int_distribution<int>(0, 20)(rng);
+  const auto check = [&](REAL v, int width, int decimals) {
+    if (v == 0 || !std::isfinite(v) || failures >= 20) return;
     const std::string sci(number_text::scientific(v, width).view());
     const std::string fix(number_text::fixed(v, decimals).view());
     const std::string want_sci = expected_scientific(v, width);
@@ -303,7 +386,27 @@ TEST(NumberTextExactness, RandomValuesMatchTheirExactExpansion) {
       ADD_FAILURE() << hex << " width " << width << ": " << sci << " expected " << want_sci << "; decimals "
                     << decimals << ": " << fix << " expected " << want_fix;
     }
+  };
+  for (int i = 0; i < 30000; ++i) check(random_value(rng), uniform(rng, -1, 30), uniform(rng, 0, 20));
+  // Fixed half-way points (D + 1/2) * 10^-d, D of 1..17 digits (so the
+  // 17-digit limit does not cut them), with the scientific text of as many
+  // digits.
+  for (int i = 0; i < 8000; ++i) {
+    const int count = uniform(rng, 1, 17);
+    const int d = uniform(rng, 0, 17);
+    const REAL v = near(rng, random_digits(rng, count) + "5e-" + std::to_string(d + 1), uniform(rng, -1, 4));
+    check(v, width_for(rng, count), d);
   }
+  // Scientific half-way points of 2..17 digits at any magnitude.
+  for (int i = 0; i < 8000; ++i) {
+    const int count = uniform(rng, 2, 17);
+    const int exponent = uniform(rng, -4940, 4931) - count;  // of the last digit, the 5
+    const REAL v = near(rng, random_digits(rng, count) + "5e" + std::to_string(exponent), uniform(rng, -1, 4));
+    check(v, width_for(rng, count), uniform(rng, 0, 20));
+  }
+  // Powers of ten: the exponent of the scientific form changes there.
+  for (int j = -4950; j <= 4931; ++j)
+    check(near(rng, "1e" + std::to_string(j), uniform(rng, -1, 4)), uniform(rng, -1, 30), uniform(rng, 0, 20));
   EXPECT_EQ(failures, 0);
 }
 

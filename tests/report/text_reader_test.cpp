@@ -51,6 +51,29 @@ TEST(NumberReading, RejectedFormsAreError106) {
   }
 }
 
+// Commas or semicolons between digits: a table written for a spreadsheet.
+TEST(NumberReading, SeparatorsBetweenDigitsGetAHint) {
+  const std::string commas =
+      " Numbers are separated by blanks or tabs: if the commas separate values, replace them by blanks; "
+      "if they are decimal commas, by points.";
+  const std::string semicolons =
+      " Numbers are separated by blanks or tabs: if the semicolons separate values, replace them by blanks.";
+  const std::string both =
+      " Numbers are separated by blanks or tabs: replace the semicolons by blanks and the decimal commas by points.";
+  const std::pair<const char*, std::string> cases[] = {
+      {"1,2,3", commas}, {"1;2;3", semicolons}, {"1,5", commas}, {"-0,5e3", commas},
+      {"1,5;2,5", both}, {"1,5;", commas},      {"1.5;", ""},   {",5", ""}, {"a,b", ""}, {"1;x", ""},
+  };
+  for (const auto& [token, hint] : cases) {
+    const RunError e = error_of([&] { reader(std::string(token) + "\r\n").read_number(); });
+    EXPECT_EQ(e.number(), 106) << token;
+    EXPECT_EQ(e.report_line(), "Runtime error 106: \"" + std::string(token) +
+                                   "\" in data file \"t.txt\", line 1, is not a number (expected a decimal "
+                                   "number such as 7, -2.5, .5 or 1e-3, within the range of the 80-bit type)." +
+                                   hint);
+  }
+}
+
 TEST(NumberReading, CorrectlyRoundedAgainstTheLibrary) {
   for (const char* token : {"0.1", "2.675", "1.0000000000000000000001", "9007199254740993",
                             "3.141592653589793238462643383279", "1e-30", "4.9e-4950", "1.18973e4932",

@@ -1,0 +1,98 @@
+#include "control/usage.h"
+
+#include <initializer_list>
+#include <string_view>
+
+#include "common/console.h"
+
+#ifndef QOR_VERSION
+#error "QOR_VERSION is set from the project's version in CMakeLists.txt"
+#endif
+
+namespace {
+
+// The whole summary, one line of text per line of source (after the first
+// line end), so that a new keyword or variable is one more line here. At
+// most 79 columns a line, so that an 80-column terminal never wraps one.
+constexpr std::string_view kUsage = R"(
+Usage: qor datafile[,keywords] report [method] [error] [steps] [reference]
+       qor parameterfile
+       qor   or   qor ?        the help browser on Qor.hlp
+       qor --help | -h         this summary
+       qor --version           the program's version
+
+qor tells how many independent components a data matrix holds, given the
+size of the measurement error, by Gaussian elimination with complete
+pivoting and error propagation, or by eigenvalue analysis.
+
+Positions, separated by blanks ("" leaves one empty; 3 to 6 may be left off):
+ 1 datafile   a text table of numbers, followed directly by keywords:
+   ,TOR         every data row begins with a row title
+   ,TOC         the first line holds the column titles
+   ,C[list]     leave out these columns, e.g. ,C[1,5..8]
+   ,R[list]     leave out these rows, e.g. ,R[2]
+   ,TGwidth     histogram file Qorgauss.bin with this class width
+   ,TWk         contribution tables after k-1 elimination steps
+   ,CRC         tables of the columns instead of the rows
+   ,NS          tables in matrix order, not sorted by size
+ 2 report     report file; a trailing * switches the step listings off
+ 3 method     [B|E|T][S][width:decimals], e.g. S10:4 (default 7:3)
+                B  eigenvalues of the matrix times its transpose
+                E  eigenvalues of the matrix itself
+                T  elimination on the matrix times its transpose
+                S  statistics of the remainder at every step
+                a negative count of decimals asks for scientific numbers
+ 4 error      standard deviation of every element:
+                abs  @rel  abs@rel  (rel in per cent; % may stand for @)
+ 5 steps      elimination steps or eigenvalues (default: all)
+ 6 reference  Rn subtracts data row n from the others, Cn data column n
+
+Environment:
+  LC_ALL, LC_CTYPE, LANG   a locale naming UTF-8 shows the plus-minus sign
+                           and the other code page 437 characters as UTF-8
+                           on a terminal
+
+Exit status: 0 done; 2 a file does not exist; 106 a token that is not a
+number, or a row of another length; 65 nothing to analyse; 64 a selection
+list or histogram too large; 203 not enough memory; 17 an output file is an
+input file; 67 numbers beyond the 80-bit range; any other: the system's error
+number of a file that could not be opened, read, written or closed (32: the
+standard output went away).
+
+The full manual: "qor ?" (the help browser) and "man qor".
+)";
+
+constexpr std::string_view kVersionLine = "qor " QOR_VERSION;
+
+bool first_parameter_is(const std::vector<std::string>& params,
+                        std::initializer_list<std::string_view> spellings) {
+  if (params.size() < 2) return false;
+  for (const std::string_view s : spellings)
+    if (params[1] == s) return true;
+  return false;
+}
+
+}  // namespace
+
+bool wants_usage(const std::vector<std::string>& params) {
+  return first_parameter_is(params, {"--help", "-h"});
+}
+
+bool wants_version(const std::vector<std::string>& params) {
+  return first_parameter_is(params, {"--version"});
+}
+
+// Unlike the program's reports, these two answers end their lines with LF
+// alone, as scripts reading "$(qor --version)" expect on this system.
+int show_usage(Console& console) {
+  console.write(kUsage.substr(1));
+  console.flush();
+  return 0;
+}
+
+int show_version(Console& console) {
+  console.write(kVersionLine);
+  console.write("\n");
+  console.flush();
+  return 0;
+}

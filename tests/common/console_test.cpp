@@ -1,0 +1,68 @@
+#include "common/console.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <tuple>
+
+namespace {
+
+// The code point of a text that is exactly one UTF-8 character in its shortest form, or -1.
+long one_code_point(const std::string& text) {
+  const auto lead = static_cast<unsigned char>(text.empty() ? 0xFF : text[0]);
+  const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+  if (length == 0 || text.size() != length) return -1;
+  long code = length == 1 ? lead : lead & (0x7F >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((text[i] & 0xC0) != 0x80) return -1;
+    code = code << 6 | (text[i] & 0x3F);
+  }
+  static const long kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  return code < kSmallest[length] || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF ? -1 : code;
+}
+
+// What a terminal console sends for text, and its column afterwards.
+std::pair<std::string, int> sent(const std::string& text, bool utf8) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* out = open_memstream(&buffer, &size);
+  Console console(out, stdin, true, utf8);
+  console.write(text);
+  console.flush();
+  std::pair<std::string, int> result(std::string(buffer, size), console.column());
+  std::fclose(out);
+  std::free(buffer);
+  return result;
+}
+
+TEST(ConsoleCharacters, EveryHighByteIsOneDistinctUtf8Character) {
+  std::map<long, int> byte_of;
+  for (int byte = 128; byte < 256; ++byte) {
+    const long code = one_code_point(sent(std::string(1, static_cast<char>(byte)), true).first);
+    EXPECT_GE(code, 0xA0) << "byte " << byte;  // never ASCII nor a control character
+    byte_of[code] = byte;
+  }
+  EXPECT_EQ(byte_of.size(), 128u);  // no two bytes share a character: the way back is unique
+  const std::pair<long, int> known[] = {{0x00B1, 0xF1}, {0x00B5, 0xE6}, {0x03C3, 0xE5}, {0x00B2, 0xFD},
+                                        {0x2591, 0xB0}, {0x2588, 0xDB}, {0x00C7, 0x80}, {0x00A0, 0xFF}};
+  for (const auto& [code, byte] : known) EXPECT_EQ(byte_of[code], byte) << std::hex << code;
+  // The column counts characters, not the bytes that carry them; other consoles send the bytes.
+  const std::string line = "  \xF1 0.1 \xE6\xE5";
+  EXPECT_EQ(sent(line, true), std::make_pair(std::string("  \xC2\xB1 0.1 \xC2\xB5\xCF\x83"), 11));
+  EXPECT_EQ(sent(line, false), std::make_pair(line, 11));
+}
+
+TEST(ConsoleCharacters, TheFirstLocaleVariableSetDecides) {
+  const std::tuple<const char*, const char*, const char*, bool> cases[] = {
+      {nullptr, nullptr, nullptr, false},       {nullptr, nullptr, "en_US.UTF-8", true},
+      {nullptr, nullptr, "de_DE.utf8", true},   {nullptr, nullptr, "de_DE.ISO-8859-1", false},
+      {nullptr, nullptr, "UTF_8", false},       {"C", nullptr, "en_US.UTF-8", false},
+      {"", "C.Utf-8", "C", true},               {nullptr, "POSIX", "en_US.UTF-8", false},
+  };
+  for (const auto& [all, ctype, lang, utf8] : cases)
+    EXPECT_EQ(locale_names_utf8(all, ctype, lang), utf8) << (all ? all : "-") << (ctype ? ctype : "-");
+}
+
+}  // namespace
