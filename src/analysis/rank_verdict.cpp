@@ -319,6 +319,8 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
   switch (c) {
     case VerdictCase::zero_matrix:
       return "The matrix is zero: it holds no component.";
+    case VerdictCase::no_matrix:
+      return "No row or no column is left once the reference is removed: nothing to judge.";
     case VerdictCase::agreement:
       return "Both tests give " + std::to_string(v.residual_fit) + ": " +
              count_text(v.above_edge, "component stands", "components stand") +
@@ -492,6 +494,11 @@ RankVerdict judge_rank(const RankSample& x, Pause& pause) {
   v.M = x.M;
   v.error_given = errors_known(x.ER, x.ERPR);
   const std::int32_t p = std::min(x.N, x.M);
+  if (p < 1) {
+    v.Q.push_back(1);
+    v.cases.push_back(VerdictCase::no_matrix);
+    return v;
+  }
   MATRIX T(p + 1, p + 1);
   const std::vector<REAL> eigenvalues = decompose_product(x, T, pause);
   v.singular = singular_values(eigenvalues);
@@ -516,7 +523,7 @@ void write_rank_verdict(TextWriter& out, const RankVerdict& v) {
     write_line(out, "Rank: " + std::to_string(v.low) + " to " + std::to_string(v.high) + " (uncertain)");
   }
   write_components(out, v);
-  write_sigma(out, v);
+  if (p > 0) write_sigma(out, v);
   for (VerdictCase c : v.cases) write_wrapped(out, reason_text(v, c));
   const bool too_small = std::find(v.cases.begin(), v.cases.end(), VerdictCase::too_small) != v.cases.end();
   if (v.high == p && !too_small && p > 0)

@@ -44,6 +44,7 @@ inline constexpr std::int64_t kFewestElementsForEstimate = 30;
 // Why a verdict says what it says; the text lines come from these.
 enum class VerdictCase {
   zero_matrix,
+  no_matrix,         // the reference row or column took the last one
   agreement,         // error given: both tests agree
   disagreement,      // error given: the noise edge and the residual test differ
   near_noise,        // a component below the edge, yet above nearly all noise

@@ -132,7 +132,7 @@ void report_rank_verdict(RunState& s, const RankSample& sample) {
   if (s.FTW != 0) {
     file = s.GFNO.str();
     role = "contribution-table file";
-  } else {
+  } else if (s.NU != 0) {  // NU = 0: no analysis ran, so there is no report
     file = report_file_name(s.H.view());
   }
   if (!file.empty()) {
