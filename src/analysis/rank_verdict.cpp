@@ -219,9 +219,10 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
 
 // The sequential test of Kritchman and Nadler: components k = 1, 2, ... in
 // turn; component k counts when its eigenvalue stands above the noise
-// variance, estimated under `estimated_under(k)` signals, times the
-// Tracy-Widom point of the remaining (n, p - k + 1) noise. The count ends at
-// the first component that does not.
+// variance, estimated under k - 1 signals (with_itself: under k, the tested
+// component taken for a signal too), times the Tracy-Widom point of the
+// remaining (n, p - k + 1) noise. The count ends at the first component that
+// does not.
 std::int32_t count_components(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t p, REAL quantile,
                               bool with_itself) {
   if (n < 2) return 0;
@@ -432,7 +433,7 @@ void decide_with_error(RankVerdict& v) {
 //   sigma^2 = (sum over j > k of l_j + sum over j <= k of (l_j - rho_j)) / (p - k),
 //   rho_j = (b + sqrt(b^2 - 4 l_j sigma^2)) / 2,  b = l_j + sigma^2 - sigma^2 (p - k) / n,
 // by a short fixed-point iteration from the plain mean (S. Kritchman and B.
-// Nadler, "Determination of the number of components in a factor model from
+// Nadler, "Determining the number of components in a factor model from
 // limited noisy data", Chemometrics and Intelligent Laboratory Systems 94,
 // 2008). Below the detection limit b^2 < 4 l_j sigma^2; rho_j is then taken
 // at b / 2, where the two branches meet. The equations are homogeneous, so
