@@ -85,6 +85,11 @@ struct Pivot {
       R = J;
     }
   }
+  // The candidate of a later block of rows replaces this one only when it is
+  // strictly larger, as its elements come later in row-major order.
+  void take_later(const Pivot& later) {
+    if (later.best > best) *this = later;
+  }
   // From finite values an elimination step forms no NaN: |multiplier| <= 1,
   // so the products are finite and only a difference can overflow, to an
   // infinity that becomes the largest magnitude.
@@ -92,13 +97,23 @@ struct Pivot {
 };
 
 // Rows L = I..N (outer), columns J = I..M (inner): the first element of
-// largest magnitude in row-major order.
-Pivot search_pivot(const RunState& s, std::int32_t I) {
+// largest magnitude in row-major order. Blocks of rows are searched apart
+// and their candidates taken in row order.
+Pivot search_pivot(RunState& s, std::int32_t I) {
+  const int parts = s.workers.parts_for(static_cast<std::int64_t>(s.N - I + 1) * (s.M - I + 1), s.N - I + 1);
+  std::vector<Pivot> found(static_cast<std::size_t>(parts));
+  s.workers.run(parts, [&](int part) {
+    const std::int32_t first = even_split(I, s.N, parts, part);
+    const std::int32_t last = even_split(I, s.N, parts, part + 1) - 1;
+    Pivot p{0, I, I};
+    for (std::int32_t L = first; L <= last; ++L) {
+      const REAL* row = s.A[L];
+      for (std::int32_t J = I; J <= s.M; ++J) p.consider(row[J], L, J);
+    }
+    found[static_cast<std::size_t>(part)] = p;
+  });
   Pivot p{0, I, I};
-  for (std::int32_t L = I; L <= s.N; ++L) {
-    const REAL* row = s.A[L];
-    for (std::int32_t J = I; J <= s.M; ++J) p.consider(row[J], L, J);
-  }
+  for (const Pivot& candidate : found) p.take_later(candidate);
   return p;
 }
 
@@ -153,50 +168,104 @@ REAL propagate_row(REAL* sd_row, const REAL* sd_pivot_row, const REAL* g, std::i
   return most;
 }
 
-// Variance propagation and elimination of step I in one pass over the rows
-// below the pivot, which also finds the next pivot. Every element of step I
-// reads only row I and column I, so the rows may be done one after the
-// other; each value is formed by the same operations as element by element,
-// and the search keeps row-major order, so the tie rule holds.
-Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, VarianceBound& bound) {
-  const std::int32_t N = s.N;
-  const std::int32_t M = s.M;
-  REAL* pivot_row = s.A[I];
-  const REAL p = pivot_row[I];
-  // The squares of the pivot row's elements are the same for every row below.
+// What every row below the pivot reads of the pivot row in step I.
+struct PivotRow {
+  std::int32_t I = 0;
+  const REAL* a = nullptr;   // row I of A
+  REAL p = 0;                // the pivot
+  const REAL* sd = nullptr;  // row I of SD (errors known)
+  // The squares of the pivot row's elements, the same for every row below,
+  // and what the variance bound needs of them.
   std::vector<REAL> g;
-  REAL c = 0, e = 0, largest_g = 0, largest_pivot_variance = 0, largest_update = 0;
-  const REAL* sd_pivot_row = nullptr;
-  if (ERB) {
-    c = p * p;
-    e = s.SD[I][I];
-    sd_pivot_row = s.SD[I];
-    g.resize(static_cast<std::size_t>(M) + 1);
-    for (std::int32_t J = I + 1; J <= M; ++J) {
-      g[J] = pivot_row[J] * pivot_row[J];
-      largest_g = std::max(largest_g, g[J]);
-      largest_pivot_variance = std::max(largest_pivot_variance, sd_pivot_row[J]);
-    }
+  REAL c = 0, e = 0, largest_g = 0, largest_pivot_variance = 0;
+};
+
+PivotRow read_pivot_row(const RunState& s, bool ERB, std::int32_t I) {
+  PivotRow r;
+  r.I = I;
+  r.a = s.A[I];
+  r.p = r.a[I];
+  if (!ERB) return r;
+  r.c = r.p * r.p;
+  r.e = s.SD[I][I];
+  r.sd = s.SD[I];
+  r.g.resize(static_cast<std::size_t>(s.M) + 1);
+  for (std::int32_t J = I + 1; J <= s.M; ++J) {
+    r.g[J] = r.a[J] * r.a[J];
+    r.largest_g = std::max(r.largest_g, r.g[J]);
+    r.largest_pivot_variance = std::max(r.largest_pivot_variance, r.sd[J]);
   }
-  Pivot next{0, I + 1, I + 1};
-  for (std::int32_t K = I + 1; K <= N; ++K) {
+  return r;
+}
+
+// What a block of rows of an elimination step found: its first element of
+// largest magnitude, its largest possible variance update, and whether its
+// propagated variances stayed finite.
+struct RowsDone {
+  Pivot next;
+  REAL largest_update = 0;
+  bool finite = true;
+};
+
+// Variance propagation and elimination of step I in rows first..last, in one
+// pass that also looks for the next pivot. Every element of step I reads
+// only row I and column I, so the rows may be done one after the other and
+// in separate blocks; each value is formed by the same operations as
+// element by element.
+RowsDone eliminate_rows(RunState& s, bool ERB, const PivotRow& pivot, std::int32_t first, std::int32_t last,
+                        REAL largest_variance) {
+  const std::int32_t I = pivot.I;
+  const std::int32_t M = s.M;
+  VarianceBound bound{largest_variance, true};
+  RowsDone done;
+  done.next = Pivot{0, I + 1, I + 1};
+  for (std::int32_t K = first; K <= last; ++K) {
     REAL* row = s.A[K];
     const REAL a = row[I];
     if (ERB)
-      largest_update = std::max(largest_update, propagate_row(s.SD[K], sd_pivot_row, g.data(), I + 1, M, a * a, c,
-                                                              e, largest_g, largest_pivot_variance, bound));
-    const REAL l = a / p;
+      done.largest_update =
+          std::max(done.largest_update, propagate_row(s.SD[K], pivot.sd, pivot.g.data(), I + 1, M, a * a, pivot.c,
+                                                      pivot.e, pivot.largest_g, pivot.largest_pivot_variance, bound));
+    const REAL l = a / pivot.p;
     for (std::int32_t J = I + 1; J <= M; ++J) {
-      const REAL v = row[J] - pivot_row[J] * l;
+      const REAL v = row[J] - pivot.a[J] * l;
       row[J] = v;
-      next.consider(v, K, J);
+      done.next.consider(v, K, J);
     }
     row[I] = 0;
   }
+  done.finite = bound.finite;
+  return done;
+}
+
+// Elimination step I over the rows below the pivot, shared out in blocks of
+// rows. The blocks' candidates for the next pivot are taken in row order,
+// so the first element of largest magnitude in row-major order still wins;
+// the variance bound takes the largest update of all blocks, once, as on one
+// thread.
+Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, VarianceBound& bound) {
+  const PivotRow pivot = read_pivot_row(s, ERB, I);
+  // The propagation costs about three times the update of an element.
+  const std::int64_t work = static_cast<std::int64_t>(s.N - I) * (s.M - I) * (ERB ? 4 : 1);
+  const int parts = s.workers.parts_for(work, s.N - I);
+  std::vector<RowsDone> done(static_cast<std::size_t>(parts));
+  s.workers.run(parts, [&](int part) {
+    const std::int32_t first = even_split(I + 1, s.N, parts, part);
+    const std::int32_t last = even_split(I + 1, s.N, parts, part + 1) - 1;
+    done[static_cast<std::size_t>(part)] = eliminate_rows(s, ERB, pivot, first, last, bound.largest);
+  });
+  Pivot next{0, I + 1, I + 1};
+  REAL largest_update = 0;
+  for (const RowsDone& d : done) {
+    next.take_later(d.next);
+    largest_update = std::max(largest_update, d.largest_update);
+    bound.finite = bound.finite && d.finite;
+  }
   bound.largest = bound.largest + largest_update;
   // The pivot row: divided by itself last, its other elements cleared by the update.
-  const REAL one = p / p;
-  for (std::int32_t J = I + 1; J <= M; ++J) pivot_row[J] = pivot_row[J] - pivot_row[J] * one;
+  REAL* pivot_row = s.A[I];
+  const REAL one = pivot.p / pivot.p;
+  for (std::int32_t J = I + 1; J <= s.M; ++J) pivot_row[J] = pivot_row[J] - pivot_row[J] * one;
   pivot_row[I] = s.A[0][I];
   return next;
 }
