@@ -1,6 +1,7 @@
 #include "analysis/eigen_analysis.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -34,27 +35,64 @@ void copy_block(const MATRIX& from, MATRIX& to, std::int32_t order) {
     for (std::int32_t j = 1; j <= order; ++j) to[i][j] = from[i][j];
 }
 
-// EE[i] := sum over j, k of (T[j][i] * T[k][i])^2 * ST[j][k]. Stops at the
-// first sum that is not finite.
+// The variances of eigenvalues i and i + 1 (when `pair`) into EE, each
+// summed over j and k in increasing order. The two sums share each pass over
+// ST, which reads it from memory once per pair instead of once per
+// eigenvalue (more sums at once would not fit the x87 registers). v is
+// scratch for 2 (MIN + 1) values.
+void sum_eigenvalue_variances(RunState& s, std::int32_t i, bool pair, REAL* v) {
+  const std::int32_t n = s.MIN;
+  // v[2k], v[2k + 1]: component k of eigenvectors i and i + 1.
+  for (std::int32_t k = 1; k <= n; ++k) {
+    v[2 * k] = s.T[k][i];
+    v[2 * k + 1] = pair ? s.T[k][i + 1] : 0;
+  }
+  REAL sum0 = 0, sum1 = 0;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    const REAL* st = s.ST[j];
+    const REAL vj0 = v[2 * j], vj1 = v[2 * j + 1];
+    for (std::int32_t k = 1; k <= n; ++k) {
+      const REAL stk = st[k];
+      const REAL x0 = vj0 * v[2 * k];
+      sum0 = sum0 + x0 * x0 * stk;
+      const REAL x1 = vj1 * v[2 * k + 1];
+      sum1 = sum1 + x1 * x1 * stk;
+    }
+  }
+  s.EE[i][1] = sum0;
+  if (pair) s.EE[i + 1][1] = sum1;
+}
+
+// EE[i] := sum over j, k of (T[j][i] * T[k][i])^2 * ST[j][k]. The pairs of
+// eigenvalues are shared out; a pair is not begun once one before it has
+// found a sum that is not finite, and the first such sum stops the run.
 void eigenvalue_variances(RunState& s) {
   const std::int32_t n = s.MIN;
-  std::vector<REAL> v(static_cast<std::size_t>(n) + 1);
-  for (std::int32_t i = 1; i <= n; ++i) {
-    for (std::int32_t j = 1; j <= n; ++j) v[j] = s.T[j][i];
-    REAL sum = 0;
-    for (std::int32_t j = 1; j <= n; ++j) {
-      const REAL* st = s.ST[j];
-      for (std::int32_t k = 1; k <= n; ++k) {
-        const REAL x = v[j] * v[k];
-        sum = sum + x * x * st[k];
-      }
+  const std::int32_t pairs = (n + 1) / 2;
+  const int parts = s.workers.parts_for(static_cast<std::int64_t>(n) * n * n, pairs);
+  const std::size_t scratch = 2 * (static_cast<std::size_t>(n) + 1);
+  std::vector<REAL> v(scratch * static_cast<std::size_t>(parts));
+  std::atomic<std::int32_t> first_overflow{n + 1};
+  s.workers.run(parts, [&](int part) {
+    for (std::int32_t p = even_split(0, pairs - 1, parts, part); p < even_split(0, pairs - 1, parts, part + 1); ++p) {
+      const std::int32_t i = 1 + 2 * p;
+      if (i > first_overflow.load(std::memory_order_relaxed)) return;
+      const bool pair = i < n;
+      sum_eigenvalue_variances(s, i, pair, v.data() + scratch * static_cast<std::size_t>(part));
+      for (std::int32_t k = i; k <= (pair ? i + 1 : i); ++k)
+        if (!std::isfinite(s.EE[k][1])) {
+          std::int32_t seen = first_overflow.load(std::memory_order_relaxed);
+          while (k < seen && !first_overflow.compare_exchange_weak(seen, k, std::memory_order_relaxed)) {
+          }
+          return;
+        }
     }
-    s.EE[i][1] = sum;
-    if (!std::isfinite(sum))
-      throw_overflow("the variance of eigenvalue " + std::to_string(i) + " overflows",
-                     std::string("a sum of element variances ") + kBeyondReal,
-                     "give a smaller error or scale the data down");
-  }
+  });
+  const std::int32_t i = first_overflow.load(std::memory_order_relaxed);
+  if (i <= n)
+    throw_overflow("the variance of eigenvalue " + std::to_string(i) + " overflows",
+                   std::string("a sum of element variances ") + kBeyondReal,
+                   "give a smaller error or scale the data down");
 }
 
 bool square_block_finite(const MATRIX& m, std::int32_t order) {
@@ -69,10 +107,10 @@ bool square_block_finite(const MATRIX& m, std::int32_t order) {
 void decompose(AnalysisContext& q) {
   RunState& s = q.s;
   const std::string matrix = q.TP ? "product matrix" : "matrix";
-  if (!TRED2(s.T, s.DE, s.EE, s.MIN) || !square_block_finite(s.T, s.MIN))
+  if (!TRED2(s.T, s.DE, s.EE, s.MIN, s.workers) || !square_block_finite(s.T, s.MIN))
     throw_overflow("the tridiagonal reduction of the " + matrix + " overflows",
                    std::string("an intermediate value ") + kBeyondReal, "scale the data down");
-  if (!TQLI(s.T, s.DE, s.EE, s.MIN, s.console).finite)
+  if (!TQLI(s.T, s.DE, s.EE, s.MIN, s.console, s.workers).finite)
     throw_overflow("the QL iteration for the eigenvalues of the " + matrix + " overflows",
                    std::string("an intermediate value ") + kBeyondReal, "scale the data down");
 }
@@ -138,22 +176,28 @@ void check_eigenvector(const AnalysisContext& q, std::int32_t I) {
   }
 }
 
+// FE := CC x (eigenvector I), each component summed in increasing k; the
+// components are shared out.
 void multiply_decomposed_matrix(RunState& s, std::int32_t I, std::vector<REAL>& x) {
-  for (std::int32_t k = 1; k <= s.MIN; ++k) x[k] = s.T[k][I];
-  for (std::int32_t j = 1; j <= s.MIN; ++j) {
-    const REAL* cc = s.CC[j];
-    REAL sum = 0;
-    for (std::int32_t k = 1; k <= s.MIN; ++k) sum = sum + cc[k] * x[k];
-    s.FE[j][1] = sum;
-    if (!std::isfinite(sum))
+  const std::int32_t n = s.MIN;
+  for (std::int32_t k = 1; k <= n; ++k) x[k] = s.T[k][I];
+  share_range(s.workers, 1, n, static_cast<std::int64_t>(n) * n, [&](std::int32_t first, std::int32_t last) {
+    for (std::int32_t j = first; j <= last; ++j) {
+      const REAL* cc = s.CC[j];
+      REAL sum = 0;
+      for (std::int32_t k = 1; k <= n; ++k) sum = sum + cc[k] * x[k];
+      s.FE[j][1] = sum;
+    }
+  });
+  for (std::int32_t j = 1; j <= n; ++j)
+    if (!std::isfinite(s.FE[j][1]))
       throw_overflow("the eigenvector check of eigenvalue " + std::to_string(I) + " overflows",
                      std::string("the matrix times the eigenvector ") + kBeyondReal, "scale the data down");
-  }
 }
 
 }  // namespace
 
-ResidualTester::ResidualTester(const RunState& s, std::int32_t U)
+ResidualTester::ResidualTester(RunState& s, std::int32_t U)
     : s_(s),
       U_(U),
       cols_(static_cast<std::size_t>(s.M) + 1),
@@ -191,15 +235,28 @@ void ResidualTester::project(std::int32_t I, REAL* projection, REAL* component) 
   }
 }
 
+// One element's share of the work of an eigenvalue: a multiplication and
+// an addition to rebuild it, a division and a few more for its deviation.
+constexpr std::int64_t kWorkPerResidual = 8;
+
 // A chi-square sum that is no longer finite stays so: from the row where it
 // overflows, neither that eigenvalue's test nor those after it in the block
 // are carried further. The caller stops at that eigenvalue, and the tests
 // before it are complete.
 void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
   std::int32_t count = last - first + 1;
-  for (std::int32_t b = 0; b < count; ++b) {
-    project(first + b, projections_.data() + b * vector_length_, components_.data() + b * vector_length_);
-    results_[b] = ResidualTest{};
+  share_range(s_.workers, 0, count - 1, static_cast<std::int64_t>(count) * s_.N * s_.MIN,
+              [&](std::int32_t b0, std::int32_t b1) {
+                for (std::int32_t b = b0; b <= b1; ++b)
+                  project(first + b, projections_.data() + b * vector_length_, components_.data() + b * vector_length_);
+              });
+  for (std::int32_t b = 0; b < count; ++b) results_[b] = ResidualTest{};
+  block_first_ = first;
+  block_last_ = last;
+  const std::int64_t work = static_cast<std::int64_t>(s_.N) * s_.M * count * kWorkPerResidual;
+  if (s_.workers.parts_for(work, static_cast<std::int64_t>(s_.N) * s_.M) > 1) {
+    compute_block_in_chunks(count);
+    return;
   }
   const bool tall = s_.N >= s_.M;
   for (std::int32_t S = 1; S <= s_.N; ++S) {
@@ -239,8 +296,92 @@ void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
       }
     }
   }
-  block_first_ = first;
-  block_last_ = last;
+}
+
+// Row S, columns R0..R1, for the block's first `count` eigenvalues: the
+// rebuilt values move on by one eigenvector each, squares[b * stride +
+// R - R0] receives (F / E)^2 of eigenvalue b (0 for an element with
+// variance 0: adding +0 to a sum of squares leaves it as it is), and
+// counts[3 b + j - 1] counts the residuals beyond j standard deviations.
+void ResidualTester::add_elements(std::int32_t count, std::int32_t S, std::int32_t R0, std::int32_t R1,
+                                  REAL* squares, std::int64_t stride, std::int64_t* counts) {
+  const bool tall = s_.N >= s_.M;
+  const REAL* a = s_.A[S];
+  const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
+  REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
+  for (std::int32_t b = 0; b < count; ++b) {
+    const REAL* projection = projections_.data() + b * vector_length_;
+    const REAL* component = components_.data() + b * vector_length_;
+    const REAL row_factor = tall ? projection[S] : component[S];
+    const REAL* column_factor = tall ? component : projection;
+    REAL* q = squares + b * stride;
+    std::int64_t n1 = 0, n2 = 0, n3 = 0;
+    for (std::int32_t R = R0; R <= R1; ++R) {
+      const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
+      const REAL C = c[R] + term;
+      c[R] = C;
+      const REAL F = std::fabs(a[R] - C);
+      const REAL E = e[R];
+      REAL square = 0;
+      if (E != 0) {
+        const REAL x = F / E;
+        square = x * x;
+      }
+      q[R - R0] = square;
+      n1 += F > E;
+      n2 += F > 2 * E;
+      n3 += F > 3 * E;
+    }
+    counts[3 * b] += n1;
+    counts[3 * b + 1] += n2;
+    counts[3 * b + 2] += n3;
+  }
+}
+
+void ResidualTester::compute_block_in_chunks(std::int32_t count) {
+  Workers& workers = s_.workers;
+  const std::int32_t M = s_.M;
+  const std::int32_t rows = static_cast<std::int32_t>(std::max<std::int64_t>(1, kChunkElements / M));
+  const std::int64_t stride = static_cast<std::int64_t>(rows) * M;
+  squares_.resize(static_cast<std::size_t>(stride * kBlock));
+  const int most_parts = workers.parts_for(stride * count * kWorkPerResidual, stride);
+  std::vector<std::int64_t> counts(static_cast<std::size_t>(most_parts) * 3 * kBlock);
+  for (std::int32_t S0 = 1; S0 <= s_.N && count > 0; S0 += rows) {
+    const std::int32_t S1 = std::min(s_.N, S0 + rows - 1);
+    const std::int64_t elements = static_cast<std::int64_t>(S1 - S0 + 1) * M;
+    const int parts = workers.parts_for(elements * count * kWorkPerResidual, elements);
+    std::fill(counts.begin(), counts.end(), 0);
+    // The elements of the chunk in row-major order, cut into parts.
+    workers.run(parts, [&](int part) {
+      const std::int64_t e0 = even_split(0, static_cast<std::int32_t>(elements - 1), parts, part);
+      const std::int64_t e1 = even_split(0, static_cast<std::int32_t>(elements - 1), parts, part + 1);
+      std::int64_t* part_counts = counts.data() + static_cast<std::size_t>(part) * 3 * kBlock;
+      for (std::int64_t e = e0; e < e1;) {
+        const auto S = static_cast<std::int32_t>(S0 + e / M);
+        const auto R0 = static_cast<std::int32_t>(e % M + 1);
+        const auto R1 = static_cast<std::int32_t>(std::min<std::int64_t>(M, R0 + (e1 - e) - 1));
+        add_elements(count, S, R0, R1, squares_.data() + e, stride, part_counts);
+        e += R1 - R0 + 1;
+      }
+    });
+    // Each eigenvalue's sum takes the chunk's squares in row-major order.
+    share_range(workers, 0, count - 1, elements * count, [&](std::int32_t b0, std::int32_t b1) {
+      for (std::int32_t b = b0; b <= b1; ++b) {
+        const REAL* q = squares_.data() + b * stride;
+        REAL G = results_[b].G;
+        for (std::int64_t k = 0; k < elements; ++k) G = G + q[k];
+        results_[b].G = G;
+      }
+    });
+    for (std::int32_t b = 0; b < count; ++b)
+      for (int part = 0; part < parts; ++part)
+        for (int j = 1; j <= 3; ++j) results_[b].NR[j] += counts[static_cast<std::size_t>(part) * 3 * kBlock + 3 * b + j - 1];
+    for (std::int32_t b = 0; b < count; ++b)
+      if (!std::isfinite(results_[b].G)) {
+        count = b;
+        break;
+      }
+  }
 }
 
 ResidualTest ResidualTester::test(std::int32_t I) {

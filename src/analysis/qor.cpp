@@ -325,17 +325,37 @@ void throw_product_overflow(bool variances) {
                  "scale the data down");
 }
 
-// Elements i..order of row i of T (and ST): the upper triangle is all the
-// product loops write.
-void check_product_row(const RunState& s, bool ERB, std::int32_t i, std::int32_t order) {
-  for (std::int32_t j = i; j <= order; ++j) {
-    if (!std::isfinite(s.T[i][j])) throw_product_overflow(false);
-    if (ERB && !std::isfinite(s.ST[i][j])) throw_product_overflow(true);
-  }
+// Which of T and ST first holds a value that is not finite, row by row over
+// rows first..last, elements i..order of row i (the upper triangle is all
+// the product loops write), T before ST.
+enum class ProductFault : char { none, product, variances };
+
+ProductFault first_fault(const RunState& s, bool ERB, std::int32_t first, std::int32_t last, std::int32_t order) {
+  for (std::int32_t i = first; i <= last; ++i)
+    for (std::int32_t j = i; j <= order; ++j) {
+      if (!std::isfinite(s.T[i][j])) return ProductFault::product;
+      if (ERB && !std::isfinite(s.ST[i][j])) return ProductFault::variances;
+    }
+  return ProductFault::none;
 }
 
-void check_product_matrix(const RunState& s, bool ERB, std::int32_t order) {
-  for (std::int32_t i = 1; i <= order; ++i) check_product_row(s, ERB, i, order);
+// Rows first..last of T (and ST) by fill(from, to), shared out in parts of
+// about equal cost (row i holds order - i + 1 elements); then each part looks
+// at its own rows, and the first fault in row order stops the run.
+template <typename Fill>
+void fill_product_rows(RunState& s, bool ERB, std::int32_t first, std::int32_t last, std::int64_t work, Fill fill) {
+  const std::int32_t order = s.MIN;
+  const int parts = s.workers.parts_for(work, last - first + 1);
+  const std::vector<std::int32_t> bounds = triangle_split(first, last, parts, Slope::falling);
+  std::vector<ProductFault> faults(static_cast<std::size_t>(parts));
+  s.workers.run(parts, [&](int part) {
+    const std::int32_t from = bounds[static_cast<std::size_t>(part)];
+    const std::int32_t to = bounds[static_cast<std::size_t>(part) + 1] - 1;
+    fill(from, to);
+    faults[static_cast<std::size_t>(part)] = first_fault(s, ERB, from, to, order);
+  });
+  for (const ProductFault f : faults)
+    if (f != ProductFault::none) throw_product_overflow(f == ProductFault::variances);
 }
 
 void write_time_line(Console& console, REAL start) {
@@ -363,18 +383,23 @@ REAL elapsed_seconds(REAL start, REAL now) {
 
 void compute_element_variances(RunState& s, REAL ER, REAL ERPR) {
   const REAL v = ER * ER;
-  bool finite = v <= kLargestReal;
-  for (std::int32_t i = 1; i <= s.N; ++i) {
-    const REAL* a = s.A[i];
-    REAL* sd = s.SD[i];
-    for (std::int32_t j = 1; j <= s.M; ++j) {
-      const REAL x = ERPR * a[j];
-      const REAL b = x * x;
-      sd[j] = b > v ? b : v;
-      finite = finite && sd[j] <= kLargestReal;
+  const int parts = s.workers.parts_for(static_cast<std::int64_t>(s.N) * s.M, s.N);
+  std::vector<char> finite(static_cast<std::size_t>(parts), 1);
+  s.workers.run(parts, [&](int part) {
+    bool ok = true;
+    for (std::int32_t i = even_split(1, s.N, parts, part); i < even_split(1, s.N, parts, part + 1); ++i) {
+      const REAL* a = s.A[i];
+      REAL* sd = s.SD[i];
+      for (std::int32_t j = 1; j <= s.M; ++j) {
+        const REAL x = ERPR * a[j];
+        const REAL b = x * x;
+        sd[j] = b > v ? b : v;
+        ok = ok && sd[j] <= kLargestReal;
+      }
     }
-  }
-  if (!finite)
+    finite[static_cast<std::size_t>(part)] = ok;
+  });
+  if (!(v <= kLargestReal) || std::find(finite.begin(), finite.end(), 0) != finite.end())
     throw_overflow("the element variances overflow",
                    std::string("the square of an element's error ") + kBeyondReal,
                    "give a smaller error or scale the data down");
@@ -385,48 +410,61 @@ void compute_product_matrix(RunState& s, bool ERB) {
   // looking every 64 data rows keeps that to a bounded share of the work.
   constexpr std::int32_t kRowsBetweenChecks = 64;
   const std::int32_t order = s.MIN;
+  // An element of ST costs about three times one of T.
+  const std::int64_t per_element = ERB ? 4 : 1;
+  const std::int64_t triangle = static_cast<std::int64_t>(order) * (order + 1) / 2;
   if (s.N >= s.M) {
     // Each T[i][j] (and ST[i][j]) is still summed over k = 1..N in increasing
-    // order; running k outermost only keeps the rows of A in cache.
-    for (std::int32_t k = 1; k <= s.N; ++k) {
-      const REAL* a = s.A[k];
-      const REAL* sd = ERB ? s.SD[k] : nullptr;
-      for (std::int32_t i = 1; i <= s.M; ++i) {
-        REAL* t = s.T[i];
-        const REAL ai = a[i];
-        for (std::int32_t j = i; j <= s.M; ++j) t[j] = t[j] + ai * a[j];
-        if (ERB) {
-          REAL* st = s.ST[i];
-          for (std::int32_t j = i; j <= s.M; ++j) {
-            REAL term = ai * ai * sd[j] + a[j] * a[j] * sd[i];
-            if (i == j) term = term * 2;
-            st[j] = st[j] + term;
+    // order; running k outermost only keeps the rows of A in cache. The rows
+    // of T are shared out, each part running k over the same 64 rows of A.
+    for (std::int32_t k0 = 1; k0 <= s.N; k0 += kRowsBetweenChecks) {
+      const std::int32_t k1 = std::min(k0 + kRowsBetweenChecks - 1, s.N);
+      fill_product_rows(s, ERB, 1, order, triangle * (k1 - k0 + 1) * per_element, [&](std::int32_t from, std::int32_t to) {
+        for (std::int32_t k = k0; k <= k1; ++k) {
+          const REAL* a = s.A[k];
+          const REAL* sd = ERB ? s.SD[k] : nullptr;
+          for (std::int32_t i = from; i <= to; ++i) {
+            REAL* t = s.T[i];
+            const REAL ai = a[i];
+            for (std::int32_t j = i; j <= s.M; ++j) t[j] = t[j] + ai * a[j];
+            if (ERB) {
+              REAL* st = s.ST[i];
+              for (std::int32_t j = i; j <= s.M; ++j) {
+                REAL term = ai * ai * sd[j] + a[j] * a[j] * sd[i];
+                if (i == j) term = term * 2;
+                st[j] = st[j] + term;
+              }
+            }
           }
         }
-      }
-      if (k % kRowsBetweenChecks == 0 || k == s.N) check_product_matrix(s, ERB, order);
+      });
     }
   } else {
-    for (std::int32_t i = 1; i <= s.N; ++i) {
-      const REAL* ai = s.A[i];
-      const REAL* sdi = ERB ? s.SD[i] : nullptr;
-      for (std::int32_t j = i; j <= s.N; ++j) {
-        const REAL* aj = s.A[j];
-        REAL sum = 0;
-        for (std::int32_t k = 1; k <= s.M; ++k) sum = sum + ai[k] * aj[k];
-        s.T[i][j] = sum;
-        if (ERB) {
-          const REAL* sdj = s.SD[j];
-          REAL var = 0;
-          for (std::int32_t k = 1; k <= s.M; ++k) {
-            REAL term = ai[k] * ai[k] * sdj[k] + aj[k] * aj[k] * sdi[k];
-            if (i == j) term = term * 2;
-            var = var + term;
+    for (std::int32_t i0 = 1; i0 <= s.N; i0 += kRowsBetweenChecks) {
+      const std::int32_t i1 = std::min(i0 + kRowsBetweenChecks - 1, s.N);
+      const std::int64_t elements = static_cast<std::int64_t>(i1 - i0 + 1) * (s.N - i0 + 1);
+      fill_product_rows(s, ERB, i0, i1, elements * s.M * per_element, [&](std::int32_t from, std::int32_t to) {
+        for (std::int32_t i = from; i <= to; ++i) {
+          const REAL* ai = s.A[i];
+          const REAL* sdi = ERB ? s.SD[i] : nullptr;
+          for (std::int32_t j = i; j <= s.N; ++j) {
+            const REAL* aj = s.A[j];
+            REAL sum = 0;
+            for (std::int32_t k = 1; k <= s.M; ++k) sum = sum + ai[k] * aj[k];
+            s.T[i][j] = sum;
+            if (ERB) {
+              const REAL* sdj = s.SD[j];
+              REAL var = 0;
+              for (std::int32_t k = 1; k <= s.M; ++k) {
+                REAL term = ai[k] * ai[k] * sdj[k] + aj[k] * aj[k] * sdi[k];
+                if (i == j) term = term * 2;
+                var = var + term;
+              }
+              s.ST[i][j] = var;
+            }
           }
-          s.ST[i][j] = var;
         }
-      }
-      check_product_row(s, ERB, i, order);
+      });
     }
   }
   for (std::int32_t i = 1; i <= order; ++i)

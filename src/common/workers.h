@@ -50,7 +50,7 @@ class Workers {
       return;
     }
     run_shared(parts, [](void* c, int index) { (*static_cast<std::remove_reference_t<Part>*>(c))(index); },
-               static_cast<void*>(&part));
+               const_cast<void*>(static_cast<const void*>(&part)));
   }
 
   // For tests: the work per part below which loops stay on one thread (0:
