@@ -18,9 +18,23 @@ struct RunResult {
   std::string err;  // standard error, where it was collected
 };
 
+// The process's environment with the given "NAME=value" entries in place of
+// any of the same names.
+inline std::vector<std::string> environment_with(const std::vector<std::string>& entries) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const auto& own : entries) replaced = replaced || entry.substr(0, own.find('=') + 1) == own.substr(0, own.find('=') + 1);
+    if (!replaced) env.push_back(entry);
+  }
+  env.insert(env.end(), entries.begin(), entries.end());
+  return env;
+}
+
 // Runs the built qor in the current directory with stdin at end of input,
-// collecting standard output.
-inline RunResult run_qor(const std::vector<std::string>& args) {
+// collecting standard output; `environment` entries ("NAME=value") are added.
+inline RunResult run_qor(const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return {};
   posix_spawn_file_actions_t actions;
@@ -33,8 +47,12 @@ inline RunResult run_qor(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (auto& a : argv_strings) argv.push_back(a.data());
   argv.push_back(nullptr);
+  std::vector<std::string> env_strings = environment_with(environment);
+  std::vector<char*> envp;
+  for (auto& e : env_strings) envp.push_back(e.data());
+  envp.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, QOR_BINARY, &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, QOR_BINARY, &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(pipe_fds[1]);
   RunResult result;
