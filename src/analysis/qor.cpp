@@ -126,12 +126,18 @@ void exchange_rows(RunState& s, bool ERB, std::int32_t I, std::int32_t S) {
   if (keeps_original_row_numbers(s)) std::swap(s.RW[I][1], s.RW[S][1]);
 }
 
-void exchange_columns(RunState& s, bool ERB, std::int32_t I, std::int32_t R) {
+// Columns I and R of rows first..last of A (and SD).
+void exchange_column_elements(RunState& s, bool ERB, std::int32_t I, std::int32_t R, std::int32_t first,
+                              std::int32_t last) {
   if (I == R) return;
-  for (std::int32_t K = 1; K <= s.N; ++K) {
+  for (std::int32_t K = first; K <= last; ++K) {
     if (ERB) std::swap(s.SD[K][I], s.SD[K][R]);
     std::swap(s.A[K][I], s.A[K][R]);
   }
+}
+
+void exchange_column_labels(RunState& s, std::int32_t I, std::int32_t R) {
+  if (I == R) return;
   std::swap(s.CO[1][I], s.CO[1][R]);
   if (keeps_original_column_numbers(s)) std::swap(s.CW[1][I], s.CW[1][R]);
 }
@@ -242,16 +248,22 @@ RowsDone eliminate_rows(RunState& s, bool ERB, const PivotRow& pivot, std::int32
 // rows. The blocks' candidates for the next pivot are taken in row order,
 // so the first element of largest magnitude in row-major order still wins;
 // the variance bound takes the largest update of all blocks, once, as on one
-// thread.
-Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, VarianceBound& bound) {
+// thread. Columns I and R are exchanged first in the pivot row, then by each
+// block in its rows, where the update reads them anyway (a column exchange
+// on its own would read every row of the matrix once more); the rows above
+// the pivot are shared out alike.
+Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, std::int32_t R, VarianceBound& bound) {
+  exchange_column_elements(s, ERB, I, R, I, I);
   const PivotRow pivot = read_pivot_row(s, ERB, I);
   // The propagation costs about three times the update of an element.
   const std::int64_t work = static_cast<std::int64_t>(s.N - I) * (s.M - I) * (ERB ? 4 : 1);
   const int parts = s.workers.parts_for(work, s.N - I);
   std::vector<RowsDone> done(static_cast<std::size_t>(parts));
   s.workers.run(parts, [&](int part) {
+    exchange_column_elements(s, ERB, I, R, even_split(1, I - 1, parts, part), even_split(1, I - 1, parts, part + 1) - 1);
     const std::int32_t first = even_split(I + 1, s.N, parts, part);
     const std::int32_t last = even_split(I + 1, s.N, parts, part + 1) - 1;
+    exchange_column_elements(s, ERB, I, R, first, last);
     done[static_cast<std::size_t>(part)] = eliminate_rows(s, ERB, pivot, first, last, bound.largest);
   });
   Pivot next{0, I + 1, I + 1};
@@ -498,9 +510,16 @@ void run_elimination(AnalysisContext& q) {
     pivot_known = false;
     if (I <= s.MIN) {
       exchange_rows(s, q.ERB, I, pivot.S);
-      exchange_columns(s, q.ERB, I, pivot.R);
-      if (q.DR && q.NO) write_step_listing(q);
-      pivot = eliminate_step(s, q.ERB, I, variances);
+      exchange_column_labels(s, I, pivot.R);
+      // The listing shows the matrix after the exchanges; otherwise the
+      // step exchanges the columns as it goes.
+      std::int32_t still_to_exchange = pivot.R;
+      if (q.DR && q.NO) {
+        exchange_column_elements(s, q.ERB, I, pivot.R, 1, s.N);
+        still_to_exchange = I;
+        write_step_listing(q);
+      }
+      pivot = eliminate_step(s, q.ERB, I, still_to_exchange, variances);
       check_step(I, pivot, variances);
       pivot_known = true;
     }
