@@ -69,7 +69,11 @@ void sum_eigenvalue_variances(RunState& s, std::int32_t i, bool pair, REAL* v) {
 void eigenvalue_variances(RunState& s) {
   const std::int32_t n = s.MIN;
   const std::int32_t pairs = (n + 1) / 2;
-  const int parts = s.workers.parts_for(static_cast<std::int64_t>(n) * n * n, pairs);
+  // A pair is a lot of work: small parts of a few pairs let the threads end
+  // together.
+  const int parts = s.workers.parts_for(static_cast<std::int64_t>(n) * n * n, pairs) > 1
+                        ? std::min(pairs, 32 * s.workers.threads())
+                        : 1;
   const std::size_t scratch = 2 * (static_cast<std::size_t>(n) + 1);
   std::vector<REAL> v(scratch * static_cast<std::size_t>(parts));
   std::atomic<std::int32_t> first_overflow{n + 1};
