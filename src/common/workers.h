@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -17,7 +16,8 @@
 //
 // The calling thread takes parts too; the other threads are started at the
 // first loop that is worth sharing, so a small run never starts one. Parts
-// only compute: they never throw, write to the console or pause.
+// only compute: they never throw, allocate, write to the console, pause or
+// share out loops of their own.
 class Workers {
  public:
   // Upper limit of the thread count.
@@ -84,9 +84,8 @@ class Workers {
   std::atomic<bool> stopping_{false};
 };
 
-// Runs body(from, to) over first..last split evenly into the parts that
-// `work` element updates in all are worth (from..to inclusive; parts with
-// no index are not run).
+// Runs body(from, to) over first..last, split evenly into the parts that
+// `work` element updates in all are worth (from..to inclusive, never empty).
 template <typename Body>
 void share_range(Workers& workers, std::int32_t first, std::int32_t last, std::int64_t work, Body&& body);
 
