@@ -377,9 +377,11 @@ void ResidualTester::compute_block_in_chunks(std::int32_t count) {
         results_[b].G = G;
       }
     });
-    for (std::int32_t b = 0; b < count; ++b)
-      for (int part = 0; part < parts; ++part)
-        for (int j = 1; j <= 3; ++j) results_[b].NR[j] += counts[static_cast<std::size_t>(part) * 3 * kBlock + 3 * b + j - 1];
+    for (int part = 0; part < parts; ++part) {
+      const std::int64_t* part_counts = counts.data() + static_cast<std::size_t>(part) * 3 * kBlock;
+      for (std::int32_t b = 0; b < count; ++b)
+        for (int j = 1; j <= 3; ++j) results_[b].NR[j] += part_counts[3 * b + j - 1];
+    }
     for (std::int32_t b = 0; b < count; ++b)
       if (!std::isfinite(results_[b].G)) {
         count = b;

@@ -260,7 +260,8 @@ Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, std::int32_t R, Vari
   const int parts = s.workers.parts_for(work, s.N - I);
   std::vector<RowsDone> done(static_cast<std::size_t>(parts));
   s.workers.run(parts, [&](int part) {
-    exchange_column_elements(s, ERB, I, R, even_split(1, I - 1, parts, part), even_split(1, I - 1, parts, part + 1) - 1);
+    const std::int32_t above = even_split(1, I - 1, parts, part);
+    exchange_column_elements(s, ERB, I, R, above, even_split(1, I - 1, parts, part + 1) - 1);
     const std::int32_t first = even_split(I + 1, s.N, parts, part);
     const std::int32_t last = even_split(I + 1, s.N, parts, part + 1) - 1;
     exchange_column_elements(s, ERB, I, R, first, last);
@@ -431,7 +432,8 @@ void compute_product_matrix(RunState& s, bool ERB) {
     // of T are shared out, each part running k over the same 64 rows of A.
     for (std::int32_t k0 = 1; k0 <= s.N; k0 += kRowsBetweenChecks) {
       const std::int32_t k1 = std::min(k0 + kRowsBetweenChecks - 1, s.N);
-      fill_product_rows(s, ERB, 1, order, triangle * (k1 - k0 + 1) * per_element, [&](std::int32_t from, std::int32_t to) {
+      const std::int64_t work = triangle * (k1 - k0 + 1) * per_element;
+      fill_product_rows(s, ERB, 1, order, work, [&](std::int32_t from, std::int32_t to) {
         for (std::int32_t k = k0; k <= k1; ++k) {
           const REAL* a = s.A[k];
           const REAL* sd = ERB ? s.SD[k] : nullptr;

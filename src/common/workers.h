@@ -104,5 +104,7 @@ template <typename Body>
 void share_range(Workers& workers, std::int32_t first, std::int32_t last, std::int64_t work, Body&& body) {
   if (last < first) return;
   const int parts = workers.parts_for(work, static_cast<std::int64_t>(last) - first + 1);
-  workers.run(parts, [&](int p) { body(even_split(first, last, parts, p), even_split(first, last, parts, p + 1) - 1); });
+  workers.run(parts, [&](int p) {
+    body(even_split(first, last, parts, p), even_split(first, last, parts, p + 1) - 1);
+  });
 }

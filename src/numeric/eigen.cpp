@@ -239,8 +239,10 @@ void accumulate_transform(MATRIX& a, MATRIX& d, std::int32_t n, REAL* g, Workers
     const std::int32_t l = i - 1;
     if (at(d, i) != 0) {
       const std::int64_t work = static_cast<std::int64_t>(l) * l;
-      share_range(workers, 1, l, work, [&](std::int32_t first, std::int32_t last) { row_times_block(a, i, l, g, first, last); });
-      share_range(workers, 1, l, work, [&](std::int32_t first, std::int32_t last) { subtract_outer(a, i, l, g, first, last); });
+      share_range(workers, 1, l, work,
+                  [&](std::int32_t first, std::int32_t last) { row_times_block(a, i, l, g, first, last); });
+      share_range(workers, 1, l, work,
+                  [&](std::int32_t first, std::int32_t last) { subtract_outer(a, i, l, g, first, last); });
     }
     at(d, i) = a[i][i];
     a[i][i] = 1;

@@ -114,9 +114,10 @@ TEST(Threads, EveryModeWritesTheSameBytesOnAnyNumberOfThreads) {
 TEST(Threads, SmallRunsStayOnTheCallingThread) {
   const std::string example = qor_test::read_file(std::filesystem::path(QOR_SOURCE_DIR) / "examples/mixtures.txt");
   ASSERT_FALSE(example.empty());
-  EXPECT_EQ(run(example, {"d.txt,TOR,TOC", "m.out*", "S10:4", "0.002", "5"}, 4, Workers::kDefaultWorkPerPart).shared_loops, 0);
-  EXPECT_EQ(run(example, {"d.txt,TOR,TOC", "e.out", "BE", "0.002"}, 4, Workers::kDefaultWorkPerPart).shared_loops, 0);
-  EXPECT_GT(run(matrix_text(120, 100, 0, 4), {"d.txt", "o*", "S", "0.002"}, 2, Workers::kDefaultWorkPerPart).shared_loops, 0);
+  const std::int64_t standing = Workers::kDefaultWorkPerPart;
+  EXPECT_EQ(run(example, {"d.txt,TOR,TOC", "m.out*", "S10:4", "0.002", "5"}, 4, standing).shared_loops, 0);
+  EXPECT_EQ(run(example, {"d.txt,TOR,TOC", "e.out", "BE", "0.002"}, 4, standing).shared_loops, 0);
+  EXPECT_GT(run(matrix_text(120, 100, 0, 4), {"d.txt", "o*", "S", "0.002"}, 2, standing).shared_loops, 0);
 }
 
 // An overflow stops the run at the same place and with the same line

@@ -25,7 +25,10 @@ inline std::vector<std::string> environment_with(const std::vector<std::string>&
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
     bool replaced = false;
-    for (const auto& own : entries) replaced = replaced || entry.substr(0, own.find('=') + 1) == own.substr(0, own.find('=') + 1);
+    for (const auto& own : entries) {
+      const std::string name = own.substr(0, own.find('=') + 1);
+      replaced = replaced || entry.compare(0, name.size(), name) == 0;
+    }
     if (!replaced) env.push_back(entry);
   }
   env.insert(env.end(), entries.begin(), entries.end());

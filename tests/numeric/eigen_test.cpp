@@ -73,26 +73,28 @@ bool same_bits(REAL x, REAL y) { return std::memcmp(&x, &y, 10) == 0; }
 
 // On one thread and shared among three (every loop cut into parts).
 TEST(EigenTest, MatchesTextbookLoopOrderBitForBit) {
-  for (int threads : {1, 3})
-  for (std::int32_t n : {1, 2, 3, 5, 10, 50}) {
-    for (unsigned seed = 1; seed <= 3; ++seed) {
-      MATRIX a = random_symmetric(n, seed * 100 + static_cast<unsigned>(n));
-      MATRIX b = random_symmetric(n, seed * 100 + static_cast<unsigned>(n));
-      // Garbage in the upper triangle must not matter: it is never read.
-      for (std::int32_t i = 1; i <= n; ++i)
-        for (std::int32_t j = i + 1; j <= n; ++j) a[i][j] = 7;
-      CapturedConsole c;
-      const Decomposition r = decompose(std::move(a), n, c.console(), false, threads);
-      EXPECT_EQ(r.shared_loops > 0, threads > 1 && n > 1) << n;
-      MATRIX rd(n + 1, 2), re(n + 1, 2);
-      qor_test::ref_tred2(b, rd, re, n);
-      qor_test::ref_tqli(b, rd, re, n);
-      for (std::int32_t i = 1; i <= n; ++i) {
-        ASSERT_TRUE(same_bits(r.d[i][1], rd[i][1])) << threads << " threads, n=" << n << " d[" << i << "]";
-        for (std::int32_t j = 1; j <= n; ++j)
-          ASSERT_TRUE(same_bits(r.z[i][j], b[i][j])) << threads << " threads, n=" << n << " z[" << i << "][" << j << "]";
+  for (int threads : {1, 3}) {
+    for (std::int32_t n : {1, 2, 3, 5, 10, 50}) {
+      for (unsigned seed = 1; seed <= 3; ++seed) {
+        MATRIX a = random_symmetric(n, seed * 100 + static_cast<unsigned>(n));
+        MATRIX b = random_symmetric(n, seed * 100 + static_cast<unsigned>(n));
+        // Garbage in the upper triangle must not matter: it is never read.
+        for (std::int32_t i = 1; i <= n; ++i)
+          for (std::int32_t j = i + 1; j <= n; ++j) a[i][j] = 7;
+        CapturedConsole c;
+        const Decomposition r = decompose(std::move(a), n, c.console(), false, threads);
+        EXPECT_EQ(r.shared_loops > 0, threads > 1 && n > 1) << n;
+        MATRIX rd(n + 1, 2), re(n + 1, 2);
+        qor_test::ref_tred2(b, rd, re, n);
+        qor_test::ref_tqli(b, rd, re, n);
+        for (std::int32_t i = 1; i <= n; ++i) {
+          ASSERT_TRUE(same_bits(r.d[i][1], rd[i][1])) << threads << " threads, n=" << n << " d[" << i << "]";
+          for (std::int32_t j = 1; j <= n; ++j)
+            ASSERT_TRUE(same_bits(r.z[i][j], b[i][j]))
+                << threads << " threads, n=" << n << " z[" << i << "][" << j << "]";
+        }
+        EXPECT_EQ(c.text(), "");
       }
-      EXPECT_EQ(c.text(), "");
     }
   }
 }
