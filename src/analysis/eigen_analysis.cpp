@@ -342,6 +342,27 @@ void ResidualTester::add_elements(std::int32_t count, std::int32_t S, std::int32
   }
 }
 
+// Adds the chunk's squares of eigenvalue b (and b + 1 when `pair`) to its
+// sum, element by element in row-major order; two sums side by side keep
+// the adder busy while each waits for its previous addition.
+void ResidualTester::add_squares(std::int32_t b, bool pair, std::int64_t elements, std::int64_t stride) {
+  const REAL* q0 = squares_.data() + b * stride;
+  REAL G0 = results_[b].G;
+  if (!pair) {
+    for (std::int64_t k = 0; k < elements; ++k) G0 = G0 + q0[k];
+    results_[b].G = G0;
+    return;
+  }
+  const REAL* q1 = q0 + stride;
+  REAL G1 = results_[b + 1].G;
+  for (std::int64_t k = 0; k < elements; ++k) {
+    G0 = G0 + q0[k];
+    G1 = G1 + q1[k];
+  }
+  results_[b].G = G0;
+  results_[b + 1].G = G1;
+}
+
 void ResidualTester::compute_block_in_chunks(std::int32_t count) {
   Workers& workers = s_.workers;
   const std::int32_t M = s_.M;
@@ -370,12 +391,7 @@ void ResidualTester::compute_block_in_chunks(std::int32_t count) {
     });
     // Each eigenvalue's sum takes the chunk's squares in row-major order.
     share_range(workers, 0, count - 1, elements * count, [&](std::int32_t b0, std::int32_t b1) {
-      for (std::int32_t b = b0; b <= b1; ++b) {
-        const REAL* q = squares_.data() + b * stride;
-        REAL G = results_[b].G;
-        for (std::int64_t k = 0; k < elements; ++k) G = G + q[k];
-        results_[b].G = G;
-      }
+      for (std::int32_t b = b0; b <= b1; b += 2) add_squares(b, b + 1 <= b1, elements, stride);
     });
     for (int part = 0; part < parts; ++part) {
       const std::int64_t* part_counts = counts.data() + static_cast<std::size_t>(part) * 3 * kBlock;

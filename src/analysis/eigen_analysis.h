@@ -52,6 +52,7 @@ class ResidualTester {
   static constexpr std::int64_t kChunkElements = 4096;
   void compute_block(std::int32_t first, std::int32_t last);
   void compute_block_in_chunks(std::int32_t count);
+  void add_squares(std::int32_t b, bool pair, std::int64_t elements, std::int64_t stride);
   void add_elements(std::int32_t count, std::int32_t S, std::int32_t R0, std::int32_t R1, REAL* squares,
                     std::int64_t stride, std::int64_t* counts);
   void project(std::int32_t I, REAL* projection, REAL* component) const;
