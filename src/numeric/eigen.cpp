@@ -66,21 +66,47 @@ void symmetric_times_row(MATRIX& a, std::int32_t i, std::int32_t l, REAL* p) {
 // p[j] for j = first..last only, each still summed in increasing k: first
 // the terms k <= j from row j, then those of the rows below, in row order.
 // Every p[j] is formed by one call, so blocks of j may go to different
-// threads.
+// threads. Two rows at a time share the loads of u (first round) and of p
+// (second round).
 void symmetric_times_row_part(MATRIX& a, std::int32_t i, std::int32_t l, REAL* p, std::int32_t first,
                               std::int32_t last) {
   const REAL* u = a[i];
-  for (std::int32_t j = first; j <= last; ++j) {
+  std::int32_t j = first;
+  for (; j + 1 <= last; j += 2) {
+    const REAL* r1 = a[j];
+    const REAL* r2 = a[j + 1];
+    REAL s1 = 0;
+    REAL s2 = 0;
+    for (std::int32_t k = 1; k <= j; ++k) {
+      const REAL uk = u[k];
+      s1 = s1 + r1[k] * uk;
+      s2 = s2 + r2[k] * uk;
+    }
+    p[j] = s1;
+    p[j + 1] = s2 + r2[j + 1] * u[j + 1];
+  }
+  if (j == last) {
     const REAL* r = a[j];
     REAL sum = 0;
     for (std::int32_t k = 1; k <= j; ++k) sum = sum + r[k] * u[k];
     p[j] = sum;
   }
-  for (std::int32_t k = first + 1; k <= l; ++k) {
+  // Row k adds its terms to p[first..min(last, k - 1)].
+  std::int32_t k = first + 1;
+  for (; k + 1 <= l; k += 2) {
+    const REAL* r1 = a[k];
+    const REAL* r2 = a[k + 1];
+    const REAL u1 = u[k];
+    const REAL u2 = u[k + 1];
+    const std::int32_t end = std::min(last, k - 1);
+    for (std::int32_t c = first; c <= end; ++c) p[c] = (p[c] + r1[c] * u1) + r2[c] * u2;
+    if (k <= last) p[k] = p[k] + r2[k] * u2;
+  }
+  if (k == l) {
     const REAL* r = a[k];
     const REAL uk = u[k];
     const std::int32_t end = std::min(last, k - 1);
-    for (std::int32_t j = first; j <= end; ++j) p[j] = p[j] + r[j] * uk;
+    for (std::int32_t c = first; c <= end; ++c) p[c] = p[c] + r[c] * uk;
   }
 }
 
@@ -118,7 +144,33 @@ void rank_two_update(MATRIX& a, MATRIX& e, std::int32_t i, std::int32_t l, REAL 
 
 // The same update shared out by rows: first every G_j in increasing j (as
 // row j reads the G_k of k <= j), kept in g, then rows first..last of each
-// part, whose costs rise with j.
+// part, whose costs rise with j, two at a time as above.
+void rank_two_update_rows(MATRIX& a, std::int32_t i, const REAL* g, std::int32_t first, std::int32_t last) {
+  const REAL* u = a[i];
+  std::int32_t j = first;
+  for (; j + 1 <= last; j += 2) {
+    const REAL f1 = u[j];
+    const REAL g1 = g[j];
+    const REAL f2 = u[j + 1];
+    const REAL g2 = g[j + 1];
+    REAL* r1 = a[j];
+    REAL* r2 = a[j + 1];
+    for (std::int32_t k = 1; k <= j; ++k) {
+      const REAL ek = g[k];
+      const REAL uk = u[k];
+      r1[k] = (r1[k] - f1 * ek) - g1 * uk;
+      r2[k] = (r2[k] - f2 * ek) - g2 * uk;
+    }
+    r2[j + 1] = (r2[j + 1] - f2 * g2) - g2 * u[j + 1];
+  }
+  if (j == last) {
+    const REAL f = u[j];
+    const REAL gj = g[j];
+    REAL* r = a[j];
+    for (std::int32_t k = 1; k <= j; ++k) r[k] = (r[k] - f * g[k]) - gj * u[k];
+  }
+}
+
 void rank_two_update_shared(MATRIX& a, MATRIX& e, std::int32_t i, std::int32_t l, REAL hh, REAL* g,
                             Workers& workers, int parts) {
   const REAL* u = a[i];
@@ -128,12 +180,8 @@ void rank_two_update_shared(MATRIX& a, MATRIX& e, std::int32_t i, std::int32_t l
   }
   const std::vector<std::int32_t> bounds = triangle_split(1, l, parts, Slope::rising);
   workers.run(parts, [&](int part) {
-    for (std::int32_t j = bounds[static_cast<std::size_t>(part)]; j < bounds[static_cast<std::size_t>(part) + 1]; ++j) {
-      const REAL f = u[j];
-      const REAL gj = g[j];
-      REAL* r = a[j];
-      for (std::int32_t k = 1; k <= j; ++k) r[k] = (r[k] - f * g[k]) - gj * u[k];
-    }
+    const auto b = static_cast<std::size_t>(part);
+    rank_two_update_rows(a, i, g, bounds[b], bounds[b + 1] - 1);
   });
 }
 
