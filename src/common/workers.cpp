@@ -63,6 +63,7 @@ int Workers::parts_for(std::int64_t work, std::int64_t iterations) const {
   const std::int64_t most = std::min<std::int64_t>(std::int64_t{kPartsPerThread} * threads_, iterations);
   if (threads_ == 1 || most <= 1) return 1;
   if (work_per_part_ <= 0) return static_cast<int>(most);
+  if (team_.empty() && work < kPartsToStart * work_per_part_) return 1;
   return static_cast<int>(std::clamp<std::int64_t>(work / work_per_part_, 1, most));
 }
 

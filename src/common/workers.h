@@ -14,8 +14,9 @@
 // operations as on one thread, and the number of threads, or which thread
 // did which part, never changes a result.
 //
-// The calling thread takes parts too; the other threads are started at the
-// first loop that is worth sharing, so a small run never starts one. Parts
+// The calling thread takes parts too; the other threads are started by the
+// first loop large enough to repay starting them, so a small run never
+// starts one. Parts
 // only compute: they never throw, allocate, write to the console, pause or
 // share out loops of their own.
 class Workers {
@@ -25,6 +26,9 @@ class Workers {
   // Below this many element updates per part a loop stays on one thread:
   // waking a thread and handing it a part costs about as much.
   static constexpr std::int64_t kDefaultWorkPerPart = 16384;
+  // Starting the threads costs about as much as this many parts: until then
+  // a loop is shared only when it holds at least that much work.
+  static constexpr std::int64_t kPartsToStart = 16;
   // More parts than threads let the threads that are ahead take over the
   // parts of one that the system holds up; this many per thread at most.
   static constexpr int kPartsPerThread = 8;
@@ -38,7 +42,9 @@ class Workers {
 
   // The number of parts for a loop of `iterations` iterations that makes
   // `work` element updates in all: one per kDefaultWorkPerPart, at most
-  // kPartsPerThread per thread and one per iteration; 1 on one thread.
+  // kPartsPerThread per thread and one per iteration; 1 on one thread, and
+  // 1 for less than kPartsToStart parts' work while the threads have not
+  // been started.
   int parts_for(std::int64_t work, std::int64_t iterations) const;
 
   // Runs part(p) for p = 0..parts-1 and returns when all have finished;
