@@ -204,13 +204,14 @@ void multiply_decomposed_matrix(RunState& s, std::int32_t I, std::vector<REAL>& 
 ResidualTester::ResidualTester(RunState& s, std::int32_t U)
     : s_(s),
       U_(U),
+      block_size_(std::max(16, s.workers.threads())),
       cols_(static_cast<std::size_t>(s.M) + 1),
       vector_length_(static_cast<std::size_t>(std::max(s.N, s.M)) + 1),
       rebuilt_(static_cast<std::size_t>(s.N + 1) * cols_),
       deviations_(static_cast<std::size_t>(s.N + 1) * cols_),
-      projections_(vector_length_ * kBlock),
-      components_(vector_length_ * kBlock),
-      results_(kBlock) {
+      projections_(vector_length_ * static_cast<std::size_t>(block_size_)),
+      components_(vector_length_ * static_cast<std::size_t>(block_size_)),
+      results_(static_cast<std::size_t>(block_size_)) {
   for (std::int32_t S = 1; S <= s.N; ++S) {
     REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
     for (std::int32_t R = 1; R <= s.M; ++R) e[R] = std::sqrt(s.SD[S][R]);
@@ -239,9 +240,13 @@ void ResidualTester::project(std::int32_t I, REAL* projection, REAL* component) 
   }
 }
 
+namespace {
+
 // One element's share of the work of an eigenvalue: a multiplication and
 // an addition to rebuild it, a division and a few more for its deviation.
 constexpr std::int64_t kWorkPerResidual = 8;
+
+}  // namespace
 
 // A chi-square sum that is no longer finite stays so: from the row where it
 // overflows, neither that eigenvalue's test nor those after it in the block
@@ -258,8 +263,8 @@ void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
   block_first_ = first;
   block_last_ = last;
   const std::int64_t work = static_cast<std::int64_t>(s_.N) * s_.M * count * kWorkPerResidual;
-  if (s_.workers.parts_for(work, static_cast<std::int64_t>(s_.N) * s_.M) > 1) {
-    compute_block_in_chunks(count);
+  if (count > 1 && s_.workers.parts_for(work, count) > 1) {
+    compute_block_shared(count);
     return;
   }
   const bool tall = s_.N >= s_.M;
@@ -302,112 +307,152 @@ void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
   }
 }
 
-// Row S, columns R0..R1, for the block's first `count` eigenvalues: the
-// rebuilt values move on by one eigenvector each, squares[b * stride +
-// R - R0] receives (F / E)^2 of eigenvalue b (0 for an element with
-// variance 0: adding +0 to a sum of squares leaves it as it is), and
-// counts[3 b + j - 1] counts the residuals beyond j standard deviations.
-void ResidualTester::add_elements(std::int32_t count, std::int32_t S, std::int32_t R0, std::int32_t R1,
-                                  REAL* squares, std::int64_t stride, std::int64_t* counts) {
+// Elements e0..e1-1 of the chunk that begins with row S0 (row-major, from 0):
+// carried[r * stride + e] receives the element's rebuilt value before
+// eigenvalue starts[r] of the block, for each run r >= 1, carried along by
+// the same additions as on one thread.
+void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::int64_t e1,
+                                         const std::int32_t* starts, std::int32_t runs, REAL* carried,
+                                         std::int64_t stride) const {
   const bool tall = s_.N >= s_.M;
-  const REAL* a = s_.A[S];
-  const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
-  REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
-  for (std::int32_t b = 0; b < count; ++b) {
-    const REAL* projection = projections_.data() + b * vector_length_;
-    const REAL* component = components_.data() + b * vector_length_;
-    const REAL row_factor = tall ? projection[S] : component[S];
-    const REAL* column_factor = tall ? component : projection;
-    REAL* q = squares + b * stride;
-    std::int64_t n1 = 0, n2 = 0, n3 = 0;
-    for (std::int32_t R = R0; R <= R1; ++R) {
-      const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
-      const REAL C = c[R] + term;
-      c[R] = C;
-      const REAL F = std::fabs(a[R] - C);
-      const REAL E = e[R];
-      REAL square = 0;
-      if (E != 0) {
-        const REAL x = F / E;
-        square = x * x;
+  const std::int32_t M = s_.M;
+  const std::int32_t carried_over = starts[runs - 1];
+  // The factors of each eigenvalue's term for the row at hand (a block has
+  // at most Workers::kMaxThreads eigenvalues).
+  REAL row_factor[Workers::kMaxThreads];
+  const REAL* column_factor[Workers::kMaxThreads];
+  for (std::int32_t b = 0; b < carried_over; ++b)
+    column_factor[b] = (tall ? components_.data() : projections_.data()) + b * vector_length_;
+  for (std::int64_t e = e0; e < e1;) {
+    const auto S = static_cast<std::int32_t>(S0 + e / M);
+    const auto R0 = static_cast<std::int32_t>(e % M + 1);
+    const auto R1 = static_cast<std::int32_t>(std::min<std::int64_t>(M, R0 + (e1 - e) - 1));
+    for (std::int32_t b = 0; b < carried_over; ++b)
+      row_factor[b] = (tall ? projections_.data() : components_.data())[b * vector_length_ + S];
+    const REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
+    // Column R of row S is element e + R - R0 of the chunk.
+    REAL* at = carried + e;
+    // Two elements side by side, as each element's additions wait on each other.
+    std::int32_t R = R0;
+    for (; R + 1 <= R1; R += 2) {
+      REAL C0 = c[R];
+      REAL C1 = c[R + 1];
+      for (std::int32_t r = 1; r < runs; ++r) {
+        for (std::int32_t b = starts[r - 1]; b < starts[r]; ++b) {
+          const REAL* f = column_factor[b];
+          if (tall) {
+            C0 = C0 + row_factor[b] * f[R];
+            C1 = C1 + row_factor[b] * f[R + 1];
+          } else {
+            C0 = C0 + f[R] * row_factor[b];
+            C1 = C1 + f[R + 1] * row_factor[b];
+          }
+        }
+        at[r * stride + (R - R0)] = C0;
+        at[r * stride + (R + 1 - R0)] = C1;
       }
-      q[R - R0] = square;
-      n1 += F > E;
-      n2 += F > 2 * E;
-      n3 += F > 3 * E;
     }
-    counts[3 * b] += n1;
-    counts[3 * b + 1] += n2;
-    counts[3 * b + 2] += n3;
+    if (R == R1) {
+      REAL C = c[R];
+      for (std::int32_t r = 1; r < runs; ++r) {
+        for (std::int32_t b = starts[r - 1]; b < starts[r]; ++b)
+          C = C + (tall ? row_factor[b] * column_factor[b][R] : column_factor[b][R] * row_factor[b]);
+        at[r * stride + (R - R0)] = C;
+      }
+    }
+    e += R1 - R0 + 1;
   }
 }
 
-// Adds the chunk's squares of eigenvalue b (and b + 1 when `pair`) to its
-// sum, element by element in row-major order; two sums side by side keep
-// the adder busy while each waits for its previous addition.
-void ResidualTester::add_squares(std::int32_t b, bool pair, std::int64_t elements, std::int64_t stride) {
-  const REAL* q0 = squares_.data() + b * stride;
-  REAL G0 = results_[b].G;
-  if (!pair) {
-    for (std::int64_t k = 0; k < elements; ++k) G0 = G0 + q0[k];
-    results_[b].G = G0;
-    return;
+// The tests of eigenvalues b0..b1-1 of the block over rows S0..S1, row by
+// row, as on one thread. The rebuilt values come from the block's start
+// (the first run) or from the run's own `carried` values,
+// where the run carries them on; the last run leaves the block's rebuilt
+// values for the next block apart, as the first may still read the old.
+void ResidualTester::test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0, std::int32_t b1, bool first_run,
+                              bool last_run, REAL* carried, ResidualTest* totals) {
+  const bool tall = s_.N >= s_.M;
+  const std::int32_t M = s_.M;
+  for (std::int32_t S = S0; S <= S1; ++S) {
+    const REAL* a = s_.A[S];
+    const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
+    const REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
+    REAL* next = next_rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
+    // Column R of row S is element (S - S0) M + R - 1 of the chunk.
+    REAL* chain = carried + static_cast<std::int64_t>(S - S0) * M;
+    for (std::int32_t b = b0; b < b1; ++b) {
+      const REAL* projection = projections_.data() + b * vector_length_;
+      const REAL* component = components_.data() + b * vector_length_;
+      const REAL row_factor = tall ? projection[S] : component[S];
+      const REAL* column_factor = tall ? component : projection;
+      // c and next are indexed by column, the chain from 0.
+      const REAL* from = b == b0 && first_run ? c + 1 : chain;
+      REAL* to = b == b1 - 1 && last_run ? next + 1 : chain;
+      REAL G = totals[b].G;
+      std::int64_t n1 = 0, n2 = 0, n3 = 0;
+      for (std::int32_t R = 1; R <= M; ++R) {
+        const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
+        const REAL C = from[R - 1] + term;
+        to[R - 1] = C;
+        const REAL F = std::fabs(a[R] - C);
+        const REAL E = e[R];
+        if (E != 0) {
+          const REAL x = F / E;
+          G = G + x * x;
+        }
+        n1 += F > E;
+        n2 += F > 2 * E;
+        n3 += F > 3 * E;
+      }
+      totals[b].G = G;
+      totals[b].NR[1] += n1;
+      totals[b].NR[2] += n2;
+      totals[b].NR[3] += n3;
+      if (!std::isfinite(G)) break;
+    }
   }
-  const REAL* q1 = q0 + stride;
-  REAL G1 = results_[b + 1].G;
-  for (std::int64_t k = 0; k < elements; ++k) {
-    G0 = G0 + q0[k];
-    G1 = G1 + q1[k];
-  }
-  results_[b].G = G0;
-  results_[b + 1].G = G1;
 }
 
-void ResidualTester::compute_block_in_chunks(std::int32_t count) {
+void ResidualTester::compute_block_shared(std::int32_t count) {
   Workers& workers = s_.workers;
   const std::int32_t M = s_.M;
   const std::int32_t rows = static_cast<std::int32_t>(std::max<std::int64_t>(1, kChunkElements / M));
   const std::int64_t stride = static_cast<std::int64_t>(rows) * M;
-  squares_.resize(static_cast<std::size_t>(stride * kBlock));
-  const int most_parts = workers.parts_for(stride * count * kWorkPerResidual, stride);
-  std::vector<std::int64_t> counts(static_cast<std::size_t>(most_parts) * 3 * kBlock);
+  const std::int32_t most_runs = std::min(count, workers.threads());
+  carried_.resize(static_cast<std::size_t>(stride * most_runs));
+  next_rebuilt_.resize(rebuilt_.size());
+  // Each run adds to the sums of its own eigenvalues only.
+  std::vector<ResidualTest> totals(static_cast<std::size_t>(count));
+  std::vector<std::int32_t> starts(static_cast<std::size_t>(most_runs) + 1);
   for (std::int32_t S0 = 1; S0 <= s_.N && count > 0; S0 += rows) {
     const std::int32_t S1 = std::min(s_.N, S0 + rows - 1);
     const std::int64_t elements = static_cast<std::int64_t>(S1 - S0 + 1) * M;
-    const int parts = workers.parts_for(elements * count * kWorkPerResidual, elements);
-    std::fill(counts.begin(), counts.end(), 0);
-    // The elements of the chunk in row-major order, cut into parts.
+    const std::int32_t runs = std::min(count, workers.threads());
+    for (std::int32_t r = 0; r <= runs; ++r) starts[static_cast<std::size_t>(r)] = even_split(0, count - 1, runs, r);
+    // Carrying to the runs' starts costs an addition per element and eigenvalue.
+    const int parts = workers.parts_for(elements * starts[static_cast<std::size_t>(runs) - 1], elements);
     workers.run(parts, [&](int part) {
-      const std::int64_t e0 = even_split(0, static_cast<std::int32_t>(elements - 1), parts, part);
-      const std::int64_t e1 = even_split(0, static_cast<std::int32_t>(elements - 1), parts, part + 1);
-      std::int64_t* part_counts = counts.data() + static_cast<std::size_t>(part) * 3 * kBlock;
-      for (std::int64_t e = e0; e < e1;) {
-        const auto S = static_cast<std::int32_t>(S0 + e / M);
-        const auto R0 = static_cast<std::int32_t>(e % M + 1);
-        const auto R1 = static_cast<std::int32_t>(std::min<std::int64_t>(M, R0 + (e1 - e) - 1));
-        add_elements(count, S, R0, R1, squares_.data() + e, stride, part_counts);
-        e += R1 - R0 + 1;
-      }
+      carry_to_run_starts(S0, even_split(0, static_cast<std::int32_t>(elements - 1), parts, part),
+                          even_split(0, static_cast<std::int32_t>(elements - 1), parts, part + 1), starts.data(),
+                          runs, carried_.data(), stride);
     });
-    // Each eigenvalue's sum takes the chunk's squares in row-major order.
-    share_range(workers, 0, count - 1, elements * count, [&](std::int32_t b0, std::int32_t b1) {
-      for (std::int32_t b = b0; b <= b1; b += 2) add_squares(b, b + 1 <= b1, elements, stride);
+    workers.run(runs, [&](int r) {
+      const auto at = static_cast<std::size_t>(r);
+      test_run(S0, S1, starts[at], starts[at + 1], r == 0, r == runs - 1, carried_.data() + r * stride,
+               totals.data());
     });
-    for (int part = 0; part < parts; ++part) {
-      const std::int64_t* part_counts = counts.data() + static_cast<std::size_t>(part) * 3 * kBlock;
-      for (std::int32_t b = 0; b < count; ++b)
-        for (int j = 1; j <= 3; ++j) results_[b].NR[j] += part_counts[3 * b + j - 1];
-    }
     for (std::int32_t b = 0; b < count; ++b)
-      if (!std::isfinite(results_[b].G)) {
+      if (!std::isfinite(totals[static_cast<std::size_t>(b)].G)) {
         count = b;
         break;
       }
   }
+  for (std::size_t b = 0; b < totals.size(); ++b) results_[b] = totals[b];
+  rebuilt_.swap(next_rebuilt_);
 }
 
 ResidualTest ResidualTester::test(std::int32_t I) {
-  if (I < block_first_ || I > block_last_) compute_block(I, std::min(I + kBlock - 1, U_));
+  if (I < block_first_ || I > block_last_) compute_block(I, std::min(I + block_size_ - 1, U_));
   return results_[I - block_first_];
 }
 

@@ -33,12 +33,14 @@ struct ResidualTest {
 // data at a time, so each row is read from memory once per block instead of
 // once per eigenvalue; every sum still adds the elements in row-major order.
 //
-// On several threads a block goes through the data in chunks of rows, each
-// in two rounds: first the elements of the chunk are shared out, and each
-// gets its rebuilt values, its squared deviations (F / E)^2 for every
-// eigenvalue of the block, and its counts; then the eigenvalues are shared
-// out, and each adds the chunk's squared deviations to its sum in row-major
-// order. The counts are whole numbers, so their order does not matter.
+// On several threads the block's eigenvalues are cut into runs of
+// consecutive eigenvalues, one per thread, and the data into chunks of rows,
+// each in two rounds. First the elements of the chunk are shared out, and
+// each element's rebuilt value is carried through the eigenvalues up to the
+// start of every run. Then each run takes the chunk on from there: it
+// carries the rebuilt values on through its own eigenvalues and forms their
+// deviations, counts and sums in row-major order, as on one thread. A block
+// holds at least one eigenvalue per thread.
 class ResidualTester {
  public:
   ResidualTester(RunState& s, std::int32_t U);
@@ -46,27 +48,30 @@ class ResidualTester {
   ResidualTest test(std::int32_t I);
 
  private:
-  static constexpr std::int32_t kBlock = 16;
-  // Elements per chunk: the squared deviations of a chunk (kBlock values per
-  // element) stay within the second-level cache of most processors.
-  static constexpr std::int64_t kChunkElements = 4096;
+  // Elements per chunk: the rebuilt values of a chunk's runs stay within the
+  // second-level cache of most processors.
+  static constexpr std::int64_t kChunkElements = 8192;
   void compute_block(std::int32_t first, std::int32_t last);
-  void compute_block_in_chunks(std::int32_t count);
-  void add_squares(std::int32_t b, bool pair, std::int64_t elements, std::int64_t stride);
-  void add_elements(std::int32_t count, std::int32_t S, std::int32_t R0, std::int32_t R1, REAL* squares,
-                    std::int64_t stride, std::int64_t* counts);
+  void compute_block_shared(std::int32_t count);
+  void carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::int64_t e1, const std::int32_t* starts,
+                           std::int32_t runs, REAL* carried, std::int64_t stride) const;
+  void test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0, std::int32_t b1, bool first_run, bool last_run,
+                REAL* carried, ResidualTest* totals);
   void project(std::int32_t I, REAL* projection, REAL* component) const;
+  REAL term(std::int32_t b, std::int32_t S, std::int32_t R) const;
 
   RunState& s_;
   std::int32_t U_;
+  std::int32_t block_size_;
   std::size_t cols_;
   std::size_t vector_length_;
   std::vector<REAL> rebuilt_;
   std::vector<REAL> deviations_;
-  std::vector<REAL> projections_;  // kBlock vectors of the current block
+  std::vector<REAL> projections_;  // block_size_ vectors of the current block
   std::vector<REAL> components_;
   std::vector<ResidualTest> results_;  // of the current block
-  std::vector<REAL> squares_;          // of a chunk, kBlock runs of its elements
+  std::vector<REAL> carried_;          // of a chunk: each run's rebuilt values
+  std::vector<REAL> next_rebuilt_;     // the last run's, for the next block
   std::int32_t block_first_ = 0;
   std::int32_t block_last_ = -1;
 };
