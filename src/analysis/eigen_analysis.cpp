@@ -180,24 +180,64 @@ void check_eigenvector(const AnalysisContext& q, std::int32_t I) {
   }
 }
 
-// FE := CC x (eigenvector I), each component summed in increasing k; the
-// components are shared out.
-void multiply_decomposed_matrix(RunState& s, std::int32_t I, std::vector<REAL>& x) {
-  const std::int32_t n = s.MIN;
-  for (std::int32_t k = 1; k <= n; ++k) x[k] = s.T[k][I];
-  share_range(s.workers, 1, n, static_cast<std::int64_t>(n) * n, [&](std::int32_t first, std::int32_t last) {
-    for (std::int32_t j = first; j <= last; ++j) {
-      const REAL* cc = s.CC[j];
-      REAL sum = 0;
-      for (std::int32_t k = 1; k <= n; ++k) sum = sum + cc[k] * x[k];
-      s.FE[j][1] = sum;
+// FE := CC x (eigenvector I) for I = 1, 2, ... in turn. Four products are
+// formed per pass over CC, which reads it from memory once per four
+// eigenvalues; each component is still summed over k in increasing order,
+// and the rows of CC are shared out.
+class EigenvectorProducts {
+ public:
+  EigenvectorProducts(RunState& s, std::int32_t U)
+      : s_(s), U_(U), n_(s.MIN), x_(4 * (static_cast<std::size_t>(n_) + 1)), products_(x_.size()) {}
+
+  // Must be called for I = 1, 2, ..., U in order.
+  void into_FE(std::int32_t I) {
+    if (I > last_) compute_group(I, std::min(I + 3, U_));
+    for (std::int32_t j = 1; j <= n_; ++j) s_.FE[j][1] = products_[4 * static_cast<std::size_t>(j) + (I - first_)];
+    for (std::int32_t j = 1; j <= n_; ++j)
+      if (!std::isfinite(s_.FE[j][1]))
+        throw_overflow("the eigenvector check of eigenvalue " + std::to_string(I) + " overflows",
+                       std::string("the matrix times the eigenvector ") + kBeyondReal, "scale the data down");
+  }
+
+ private:
+  void compute_group(std::int32_t first, std::int32_t last) {
+    first_ = first;
+    last_ = last;
+    // x_[4k + g]: component k of eigenvector first + g; a short group repeats its last.
+    for (std::int32_t k = 1; k <= n_; ++k)
+      for (std::int32_t g = 0; g < 4; ++g) x_[4 * static_cast<std::size_t>(k) + g] = s_.T[k][std::min(first + g, last)];
+    share_range(s_.workers, 1, n_, static_cast<std::int64_t>(n_) * n_ * (last - first + 1),
+                [&](std::int32_t from, std::int32_t to) { multiply_rows(from, to); });
+  }
+
+  void multiply_rows(std::int32_t from, std::int32_t to) {
+    for (std::int32_t j = from; j <= to; ++j) {
+      const REAL* cc = s_.CC[j];
+      REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+      for (std::int32_t k = 1; k <= n_; ++k) {
+        const REAL c = cc[k];
+        const REAL* x = x_.data() + 4 * static_cast<std::size_t>(k);
+        s0 = s0 + c * x[0];
+        s1 = s1 + c * x[1];
+        s2 = s2 + c * x[2];
+        s3 = s3 + c * x[3];
+      }
+      REAL* p = products_.data() + 4 * static_cast<std::size_t>(j);
+      p[0] = s0;
+      p[1] = s1;
+      p[2] = s2;
+      p[3] = s3;
     }
-  });
-  for (std::int32_t j = 1; j <= n; ++j)
-    if (!std::isfinite(s.FE[j][1]))
-      throw_overflow("the eigenvector check of eigenvalue " + std::to_string(I) + " overflows",
-                     std::string("the matrix times the eigenvector ") + kBeyondReal, "scale the data down");
-}
+  }
+
+  RunState& s_;
+  std::int32_t U_;
+  std::int32_t n_;
+  std::vector<REAL> x_;
+  std::vector<REAL> products_;  // products_[4j + g]: component j of the product of eigenvector first_ + g
+  std::int32_t first_ = 0;
+  std::int32_t last_ = 0;
+};
 
 }  // namespace
 
@@ -218,24 +258,52 @@ ResidualTester::ResidualTester(RunState& s, std::int32_t U)
   }
 }
 
-// Projections of the rows (N >= M) or columns (N < M) of A on eigenvector I.
-void ResidualTester::project(std::int32_t I, REAL* projection, REAL* component) const {
+// Projections of the rows (N >= M) or columns (N < M) first..last of A on
+// the block's `count` eigenvectors (components_), four eigenvectors per pass
+// over A; each projection is still summed over K = 1..MIN in increasing
+// order.
+void ResidualTester::project(std::int32_t count, std::int32_t first, std::int32_t last) {
   const std::int32_t n = s_.MIN;
-  for (std::int32_t k = 1; k <= n; ++k) component[k] = s_.T[k][I];
-  if (s_.N >= s_.M) {
-    for (std::int32_t S = 1; S <= s_.N; ++S) {
-      const REAL* a = s_.A[S];
-      REAL sum = 0;
-      for (std::int32_t K = 1; K <= n; ++K) sum = sum + a[K] * component[K];
-      projection[S] = sum;
+  for (std::int32_t b0 = 0; b0 < count; b0 += 4) {
+    const std::int32_t group = std::min(4, count - b0);
+    REAL* p[4];
+    const REAL* x[4];
+    for (std::int32_t g = 0; g < 4; ++g) {
+      const std::int32_t b = b0 + std::min(g, group - 1);  // a short group repeats its last
+      p[g] = projections_.data() + b * vector_length_;
+      x[g] = components_.data() + b * vector_length_;
     }
-  } else {
-    // Each column's sum still runs over K = 1..MIN in order; K outermost keeps A's rows in cache.
-    for (std::int32_t R = 1; R <= s_.M; ++R) projection[R] = 0;
-    for (std::int32_t K = 1; K <= n; ++K) {
-      const REAL* a = s_.A[K];
-      const REAL t = component[K];
-      for (std::int32_t R = 1; R <= s_.M; ++R) projection[R] = projection[R] + a[R] * t;
+    if (s_.N >= s_.M) {
+      for (std::int32_t S = first; S <= last; ++S) {
+        const REAL* a = s_.A[S];
+        REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+        for (std::int32_t K = 1; K <= n; ++K) {
+          const REAL aK = a[K];
+          s0 = s0 + aK * x[0][K];
+          s1 = s1 + aK * x[1][K];
+          s2 = s2 + aK * x[2][K];
+          s3 = s3 + aK * x[3][K];
+        }
+        p[0][S] = s0;
+        p[1][S] = s1;
+        p[2][S] = s2;
+        p[3][S] = s3;
+      }
+    } else {
+      // Each column's sum still runs over K = 1..MIN in order; K outermost keeps A's rows in cache.
+      for (std::int32_t g = 0; g < group; ++g)
+        for (std::int32_t R = first; R <= last; ++R) p[g][R] = 0;
+      for (std::int32_t K = 1; K <= n; ++K) {
+        const REAL* a = s_.A[K];
+        const REAL t0 = x[0][K], t1 = x[1][K], t2 = x[2][K], t3 = x[3][K];
+        for (std::int32_t R = first; R <= last; ++R) {
+          const REAL aR = a[R];
+          p[0][R] = p[0][R] + aR * t0;
+          if (group > 1) p[1][R] = p[1][R] + aR * t1;
+          if (group > 2) p[2][R] = p[2][R] + aR * t2;
+          if (group > 3) p[3][R] = p[3][R] + aR * t3;
+        }
+      }
     }
   }
 }
@@ -254,11 +322,13 @@ constexpr std::int64_t kWorkPerResidual = 8;
 // before it are complete.
 void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
   std::int32_t count = last - first + 1;
-  share_range(s_.workers, 0, count - 1, static_cast<std::int64_t>(count) * s_.N * s_.MIN,
-              [&](std::int32_t b0, std::int32_t b1) {
-                for (std::int32_t b = b0; b <= b1; ++b)
-                  project(first + b, projections_.data() + b * vector_length_, components_.data() + b * vector_length_);
-              });
+  for (std::int32_t b = 0; b < count; ++b) {
+    REAL* component = components_.data() + b * vector_length_;
+    for (std::int32_t k = 1; k <= s_.MIN; ++k) component[k] = s_.T[k][first + b];
+  }
+  const std::int32_t projected = std::max(s_.N, s_.M);
+  share_range(s_.workers, 1, projected, static_cast<std::int64_t>(count) * s_.N * s_.M,
+              [&](std::int32_t from, std::int32_t to) { project(count, from, to); });
   for (std::int32_t b = 0; b < count; ++b) results_[b] = ResidualTest{};
   block_first_ = first;
   block_last_ = last;
@@ -473,9 +543,9 @@ void eigenvalue_analysis(AnalysisContext& q) {
 
   std::optional<ResidualTester> tester;
   if (q.ERB) tester.emplace(s, q.U);
-  std::vector<REAL> eigenvector(static_cast<std::size_t>(s.MIN) + 1);
+  EigenvectorProducts products(s, q.U);
   for (std::int32_t I = 1; I <= q.U; ++I) {
-    multiply_decomposed_matrix(s, I, eigenvector);
+    products.into_FE(I);
     if (q.NO) {
       TextWriter& out = *q.report;
       out.write(cp437::kMu);

@@ -57,7 +57,7 @@ class ResidualTester {
                            std::int32_t runs, REAL* carried, std::int64_t stride) const;
   void test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0, std::int32_t b1, bool first_run, bool last_run,
                 REAL* carried, ResidualTest* totals);
-  void project(std::int32_t I, REAL* projection, REAL* component) const;
+  void project(std::int32_t count, std::int32_t first, std::int32_t last);
   REAL term(std::int32_t b, std::int32_t S, std::int32_t R) const;
 
   RunState& s_;
