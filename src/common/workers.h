@@ -7,12 +7,12 @@
 #include <vector>
 
 // A fixed team of threads for the loops of the analysis whose iterations do
-// not depend on each other. A loop is cut into parts by a rule that depends
-// only on its size and the thread count, every part is done by exactly one
-// thread (whichever claims it first), and whatever the parts find is
-// combined by the caller in part order. So every value is formed by the same
-// operations as on one thread, and the number of threads, or which thread
-// did which part, never changes a result.
+// not depend on each other. A loop is cut into parts by a rule that never
+// looks at the clock, every part is done by exactly one thread (whichever
+// claims it first), and whatever the parts find is combined by the caller in
+// part order. Each value is formed by the same operations, in the same
+// order, however the loop is cut: the number of threads, or which thread did
+// which part, never changes a result.
 //
 // The calling thread takes parts too; the other threads are started by the
 // first loop large enough to repay starting them, so a small run never
