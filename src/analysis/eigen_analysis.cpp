@@ -436,9 +436,9 @@ void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::
 
 // The tests of eigenvalues b0..b1-1 of the block over rows S0..S1, row by
 // row, as on one thread. The rebuilt values come from the block's start
-// (the first run) or from the run's own `carried` values,
-// where the run carries them on; the last run leaves the block's rebuilt
-// values for the next block apart, as the first may still read the old.
+// (the first run) or from the run's own `carried` values, where the run
+// carries them on; the last run leaves the block's rebuilt values for the
+// next block apart, as the first may still be reading the old ones.
 void ResidualTester::test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0, std::int32_t b1, bool first_run,
                               bool last_run, REAL* carried, ResidualTest* totals) {
   const bool tall = s_.N >= s_.M;
