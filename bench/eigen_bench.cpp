@@ -11,6 +11,7 @@
 #include <random>
 
 #include "common/matrix.h"
+#include "common/workers.h"
 #include "common/run_state.h"
 #include "common/console.h"
 #include "numeric/eigen.h"
@@ -40,6 +41,7 @@ void run_decomposition(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   const MATRIX source = random_symmetric(n);
   MATRIX a(n + 1, n + 1), d(n + 1, 2), e(n + 1, 2);
+  Workers workers(static_cast<int>(state.range(1)));
   for (auto _ : state) {
     state.PauseTiming();
     copy_into(a, source, n);
@@ -48,8 +50,8 @@ void run_decomposition(benchmark::State& state) {
       qor_test::ref_tred2(a, d, e, n);
       qor_test::ref_tqli(a, d, e, n);
     } else {
-      TRED2(a, d, e, n);
-      TQLI(a, d, e, n, silent_console());
+      TRED2(a, d, e, n, workers);
+      TQLI(a, d, e, n, silent_console(), workers);
     }
     benchmark::DoNotOptimize(a[1][1]);
   }
@@ -58,10 +60,11 @@ void run_decomposition(benchmark::State& state) {
 void BM_EigenDecomposition(benchmark::State& state) { run_decomposition<false>(state); }
 void BM_EigenDecompositionLiteral(benchmark::State& state) { run_decomposition<true>(state); }
 
-BENCHMARK(BM_EigenDecomposition)->Arg(200)->Arg(500)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_EigenDecompositionLiteral)->Arg(200)->Unit(benchmark::kMillisecond);
+// Arguments: order, threads.
+BENCHMARK(BM_EigenDecomposition)->Args({200, 1})->Args({500, 1})->Args({500, 2})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EigenDecompositionLiteral)->Args({200, 1})->Unit(benchmark::kMillisecond);
 
-BENCHMARK(BM_EigenDecomposition)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EigenDecomposition)->Args({1000, 1})->Args({1000, 2})->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_HeapSortRows(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));

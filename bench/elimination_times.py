@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Times whole qor runs of Gaussian elimination on random N x N data files
-(N = 200, 500, 1000), without and with an absolute error of 0.002, and
-prints each time also as a ratio to the plain long-double row-update kernel
-(y[j] -= l * x[j], the same n^3/3 updates) measured in the same run.
+(N = 200, 500, 1000), without and with an absolute error of 0.002, on one
+thread, and prints each time also as a ratio to the plain long-double
+row-update kernel (y[j] -= l * x[j], the same n^3/3 updates) measured in the
+same run.
 
 Usage: bench/elimination_times.py [build-dir]   (default: build)
 The detailed listing is switched off with the asterisk: its report files are
@@ -26,8 +27,10 @@ def write_matrix(path, n, seed):
 
 
 def time_run(qor, args, cwd):
+    # One thread, like the kernel it is compared with.
+    env = dict(os.environ, QOR_THREADS="1")
     start = time.perf_counter()
-    subprocess.run([qor] + args, cwd=cwd, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL, check=True)
+    subprocess.run([qor] + args, cwd=cwd, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL, check=True, env=env)
     return time.perf_counter() - start
 
 

@@ -56,13 +56,13 @@ void EigenvalueModeWithErrors(benchmark::State& state) {
 void RankVerdictWithError(benchmark::State& state) {
   NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
   const RankSample sample = take_rank_sample(run.s, 0.002L, 0);
-  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console()).low);
+  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
 void RankVerdictEstimated(benchmark::State& state) {
   NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
   const RankSample sample = take_rank_sample(run.s, 0, 0);
-  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console()).low);
+  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {

@@ -7,7 +7,8 @@
 // its end, so every pause passes at once. RunError and bad_alloc are the orderly stops (main
 // reports them); anything else escaping is a finding, and so is a completed
 // run that wrote "Nan" or "Inf" into a file: numbers that overflow must stop
-// the run instead of passing for results.
+// the run instead of passing for results. An input of odd length runs with
+// every loop shared between two threads, one of even length on one thread.
 #include <unistd.h>
 
 #include <cmath>
@@ -129,7 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   enter_private_directory();
   write_data_file(data + kHeader, size - kHeader);
   remove_outputs();
-  RunState s(quiet_console());
+  RunState s(quiet_console(), size % 2 == 1 ? 2 : 1);
+  s.workers.set_work_per_part(0);
   try {
     run_program(s, params);
     check_every_value_is_finite();

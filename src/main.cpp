@@ -1,5 +1,6 @@
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -43,7 +44,8 @@ int main(int argc, char** argv) {
   // and the other files still have to be finished.
   std::signal(SIGPIPE, SIG_IGN);
   Console console;
-  RunState state(console);
+  // The program's one environment variable: how many threads share the work.
+  RunState state(console, thread_count(std::getenv("QOR_THREADS")));
   const std::vector<std::string> params(argv, argv + argc);
   try {
     return finish(console, run_program(state, params));

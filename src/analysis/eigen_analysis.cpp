@@ -1,6 +1,7 @@
 #include "analysis/eigen_analysis.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -8,14 +9,14 @@
 #include <vector>
 
 #include "analysis/qor.h"
-#include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "common/text_writer.h"
+#include "common/console.h"
 #include "numeric/eigen.h"
 #include "numeric/gamma.h"
 #include "report/code_page.h"
 #include "report/number_text.h"
+#include "common/text_writer.h"
 
 namespace {
 
@@ -34,27 +35,68 @@ void copy_block(const MATRIX& from, MATRIX& to, std::int32_t order) {
     for (std::int32_t j = 1; j <= order; ++j) to[i][j] = from[i][j];
 }
 
-// EE[i] := sum over j, k of (T[j][i] * T[k][i])^2 * ST[j][k]. Stops at the
-// first sum that is not finite.
+// The variances of eigenvalues i and i + 1 (when `pair`) into EE, each
+// summed over j and k in increasing order. The two sums share each pass over
+// ST, which reads it from memory once per pair instead of once per
+// eigenvalue (more sums at once would not fit the x87 registers). v is
+// scratch for 2 (MIN + 1) values.
+void sum_eigenvalue_variances(RunState& s, std::int32_t i, bool pair, REAL* v) {
+  const std::int32_t n = s.MIN;
+  // v[2k], v[2k + 1]: component k of eigenvectors i and i + 1.
+  for (std::int32_t k = 1; k <= n; ++k) {
+    v[2 * k] = s.T[k][i];
+    v[2 * k + 1] = pair ? s.T[k][i + 1] : 0;
+  }
+  REAL sum0 = 0, sum1 = 0;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    const REAL* st = s.ST[j];
+    const REAL vj0 = v[2 * j], vj1 = v[2 * j + 1];
+    for (std::int32_t k = 1; k <= n; ++k) {
+      const REAL stk = st[k];
+      const REAL x0 = vj0 * v[2 * k];
+      sum0 = sum0 + x0 * x0 * stk;
+      const REAL x1 = vj1 * v[2 * k + 1];
+      sum1 = sum1 + x1 * x1 * stk;
+    }
+  }
+  s.EE[i][1] = sum0;
+  if (pair) s.EE[i + 1][1] = sum1;
+}
+
+// EE[i] := sum over j, k of (T[j][i] * T[k][i])^2 * ST[j][k]. The pairs of
+// eigenvalues are shared out; a pair is not begun once one before it has
+// found a sum that is not finite, and the first such sum stops the run.
 void eigenvalue_variances(RunState& s) {
   const std::int32_t n = s.MIN;
-  std::vector<REAL> v(static_cast<std::size_t>(n) + 1);
-  for (std::int32_t i = 1; i <= n; ++i) {
-    for (std::int32_t j = 1; j <= n; ++j) v[j] = s.T[j][i];
-    REAL sum = 0;
-    for (std::int32_t j = 1; j <= n; ++j) {
-      const REAL* st = s.ST[j];
-      for (std::int32_t k = 1; k <= n; ++k) {
-        const REAL x = v[j] * v[k];
-        sum = sum + x * x * st[k];
-      }
+  const std::int32_t pairs = (n + 1) / 2;
+  // A pair is a lot of work: small parts of a few pairs let the threads end
+  // together.
+  const int parts = s.workers.parts_for(static_cast<std::int64_t>(n) * n * n, pairs) > 1
+                        ? std::min(pairs, 32 * s.workers.threads())
+                        : 1;
+  const std::size_t scratch = 2 * (static_cast<std::size_t>(n) + 1);
+  std::vector<REAL> v(scratch * static_cast<std::size_t>(parts));
+  std::atomic<std::int32_t> first_overflow{n + 1};
+  s.workers.run(parts, [&](int part) {
+    for (std::int32_t p = even_split(0, pairs - 1, parts, part); p < even_split(0, pairs - 1, parts, part + 1); ++p) {
+      const std::int32_t i = 1 + 2 * p;
+      if (i > first_overflow.load(std::memory_order_relaxed)) return;
+      const bool pair = i < n;
+      sum_eigenvalue_variances(s, i, pair, v.data() + scratch * static_cast<std::size_t>(part));
+      for (std::int32_t k = i; k <= (pair ? i + 1 : i); ++k)
+        if (!std::isfinite(s.EE[k][1])) {
+          std::int32_t seen = first_overflow.load(std::memory_order_relaxed);
+          while (k < seen && !first_overflow.compare_exchange_weak(seen, k, std::memory_order_relaxed)) {
+          }
+          return;
+        }
     }
-    s.EE[i][1] = sum;
-    if (!std::isfinite(sum))
-      throw_overflow("the variance of eigenvalue " + std::to_string(i) + " overflows",
-                     std::string("a sum of element variances ") + kBeyondReal,
-                     "give a smaller error or scale the data down");
-  }
+  });
+  const std::int32_t i = first_overflow.load(std::memory_order_relaxed);
+  if (i <= n)
+    throw_overflow("the variance of eigenvalue " + std::to_string(i) + " overflows",
+                   std::string("a sum of element variances ") + kBeyondReal,
+                   "give a smaller error or scale the data down");
 }
 
 bool square_block_finite(const MATRIX& m, std::int32_t order) {
@@ -69,10 +111,10 @@ bool square_block_finite(const MATRIX& m, std::int32_t order) {
 void decompose(AnalysisContext& q) {
   RunState& s = q.s;
   const std::string matrix = q.TP ? "product matrix" : "matrix";
-  if (!TRED2(s.T, s.DE, s.EE, s.MIN) || !square_block_finite(s.T, s.MIN))
+  if (!TRED2(s.T, s.DE, s.EE, s.MIN, s.workers) || !square_block_finite(s.T, s.MIN))
     throw_overflow("the tridiagonal reduction of the " + matrix + " overflows",
                    std::string("an intermediate value ") + kBeyondReal, "scale the data down");
-  if (!TQLI(s.T, s.DE, s.EE, s.MIN, s.console).finite)
+  if (!TQLI(s.T, s.DE, s.EE, s.MIN, s.console, s.workers).finite)
     throw_overflow("the QL iteration for the eigenvalues of the " + matrix + " overflows",
                    std::string("an intermediate value ") + kBeyondReal, "scale the data down");
 }
@@ -138,61 +180,144 @@ void check_eigenvector(const AnalysisContext& q, std::int32_t I) {
   }
 }
 
-void multiply_decomposed_matrix(RunState& s, std::int32_t I, std::vector<REAL>& x) {
-  for (std::int32_t k = 1; k <= s.MIN; ++k) x[k] = s.T[k][I];
-  for (std::int32_t j = 1; j <= s.MIN; ++j) {
-    const REAL* cc = s.CC[j];
-    REAL sum = 0;
-    for (std::int32_t k = 1; k <= s.MIN; ++k) sum = sum + cc[k] * x[k];
-    s.FE[j][1] = sum;
-    if (!std::isfinite(sum))
-      throw_overflow("the eigenvector check of eigenvalue " + std::to_string(I) + " overflows",
-                     std::string("the matrix times the eigenvector ") + kBeyondReal, "scale the data down");
+// FE := CC x (eigenvector I) for I = 1, 2, ... in turn. Four products are
+// formed per pass over CC, which reads it from memory once per four
+// eigenvalues; each component is still summed over k in increasing order,
+// and the rows of CC are shared out.
+class EigenvectorProducts {
+ public:
+  EigenvectorProducts(RunState& s, std::int32_t U)
+      : s_(s), U_(U), n_(s.MIN), x_(4 * (static_cast<std::size_t>(n_) + 1)), products_(x_.size()) {}
+
+  // Must be called for I = 1, 2, ..., U in order.
+  void into_FE(std::int32_t I) {
+    if (I > last_) compute_group(I, std::min(I + 3, U_));
+    for (std::int32_t j = 1; j <= n_; ++j) s_.FE[j][1] = products_[4 * static_cast<std::size_t>(j) + (I - first_)];
+    for (std::int32_t j = 1; j <= n_; ++j)
+      if (!std::isfinite(s_.FE[j][1]))
+        throw_overflow("the eigenvector check of eigenvalue " + std::to_string(I) + " overflows",
+                       std::string("the matrix times the eigenvector ") + kBeyondReal, "scale the data down");
   }
-}
+
+ private:
+  void compute_group(std::int32_t first, std::int32_t last) {
+    first_ = first;
+    last_ = last;
+    // x_[4k + g]: component k of eigenvector first + g; a short group repeats its last.
+    for (std::int32_t k = 1; k <= n_; ++k)
+      for (std::int32_t g = 0; g < 4; ++g) x_[4 * static_cast<std::size_t>(k) + g] = s_.T[k][std::min(first + g, last)];
+    share_range(s_.workers, 1, n_, static_cast<std::int64_t>(n_) * n_ * (last - first + 1),
+                [&](std::int32_t from, std::int32_t to) { multiply_rows(from, to); });
+  }
+
+  void multiply_rows(std::int32_t from, std::int32_t to) {
+    for (std::int32_t j = from; j <= to; ++j) {
+      const REAL* cc = s_.CC[j];
+      REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+      for (std::int32_t k = 1; k <= n_; ++k) {
+        const REAL c = cc[k];
+        const REAL* x = x_.data() + 4 * static_cast<std::size_t>(k);
+        s0 = s0 + c * x[0];
+        s1 = s1 + c * x[1];
+        s2 = s2 + c * x[2];
+        s3 = s3 + c * x[3];
+      }
+      REAL* p = products_.data() + 4 * static_cast<std::size_t>(j);
+      p[0] = s0;
+      p[1] = s1;
+      p[2] = s2;
+      p[3] = s3;
+    }
+  }
+
+  RunState& s_;
+  std::int32_t U_;
+  std::int32_t n_;
+  std::vector<REAL> x_;
+  std::vector<REAL> products_;  // products_[4j + g]: component j of the product of eigenvector first_ + g
+  std::int32_t first_ = 0;
+  std::int32_t last_ = 0;
+};
 
 }  // namespace
 
 ResidualTester::ResidualTester(const ResidualInputs& in, std::int32_t U)
     : in_(in),
       U_(U),
+      block_size_(std::max(16, in.workers.threads())),
       cols_(static_cast<std::size_t>(in.M) + 1),
       vector_length_(static_cast<std::size_t>(std::max(in.N, in.M)) + 1),
       rebuilt_(static_cast<std::size_t>(in.N + 1) * cols_),
       deviations_(static_cast<std::size_t>(in.N + 1) * cols_),
-      projections_(vector_length_ * kBlock),
-      components_(vector_length_ * kBlock),
-      results_(kBlock) {
+      projections_(vector_length_ * static_cast<std::size_t>(block_size_)),
+      components_(vector_length_ * static_cast<std::size_t>(block_size_)),
+      results_(static_cast<std::size_t>(block_size_)) {
   for (std::int32_t S = 1; S <= in.N; ++S) {
     REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
     for (std::int32_t R = 1; R <= in.M; ++R) e[R] = std::sqrt(in.SD[S][R]);
   }
 }
 
-ResidualTester::ResidualTester(const RunState& s, std::int32_t U)
-    : ResidualTester(ResidualInputs{s.A, s.SD, s.T, s.N, s.M, s.MIN}, U) {}
+ResidualTester::ResidualTester(RunState& s, std::int32_t U)
+    : ResidualTester(ResidualInputs{s.A, s.SD, s.T, s.N, s.M, s.MIN, s.workers}, U) {}
 
-// Projections of the rows (N >= M) or columns (N < M) of A on eigenvector I.
-void ResidualTester::project(std::int32_t I, REAL* projection, REAL* component) const {
+// Projections of the rows (N >= M) or columns (N < M) first..last of A on
+// the block's `count` eigenvectors (components_), four eigenvectors per pass
+// over A; each projection is still summed over K = 1..MIN in increasing
+// order.
+void ResidualTester::project(std::int32_t count, std::int32_t first, std::int32_t last) {
   const std::int32_t n = in_.MIN;
-  for (std::int32_t k = 1; k <= n; ++k) component[k] = in_.T[k][I];
-  if (in_.N >= in_.M) {
-    for (std::int32_t S = 1; S <= in_.N; ++S) {
-      const REAL* a = in_.A[S];
-      REAL sum = 0;
-      for (std::int32_t K = 1; K <= n; ++K) sum = sum + a[K] * component[K];
-      projection[S] = sum;
+  for (std::int32_t b0 = 0; b0 < count; b0 += 4) {
+    const std::int32_t group = std::min(4, count - b0);
+    REAL* p[4];
+    const REAL* x[4];
+    for (std::int32_t g = 0; g < 4; ++g) {
+      const std::int32_t b = b0 + std::min(g, group - 1);  // a short group repeats its last
+      p[g] = projections_.data() + b * vector_length_;
+      x[g] = components_.data() + b * vector_length_;
     }
-  } else {
-    // Each column's sum still runs over K = 1..MIN in order; K outermost keeps A's rows in cache.
-    for (std::int32_t R = 1; R <= in_.M; ++R) projection[R] = 0;
-    for (std::int32_t K = 1; K <= n; ++K) {
-      const REAL* a = in_.A[K];
-      const REAL t = component[K];
-      for (std::int32_t R = 1; R <= in_.M; ++R) projection[R] = projection[R] + a[R] * t;
+    if (in_.N >= in_.M) {
+      for (std::int32_t S = first; S <= last; ++S) {
+        const REAL* a = in_.A[S];
+        REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+        for (std::int32_t K = 1; K <= n; ++K) {
+          const REAL aK = a[K];
+          s0 = s0 + aK * x[0][K];
+          s1 = s1 + aK * x[1][K];
+          s2 = s2 + aK * x[2][K];
+          s3 = s3 + aK * x[3][K];
+        }
+        p[0][S] = s0;
+        p[1][S] = s1;
+        p[2][S] = s2;
+        p[3][S] = s3;
+      }
+    } else {
+      // Each column's sum still runs over K = 1..MIN in order; K outermost keeps A's rows in cache.
+      for (std::int32_t g = 0; g < group; ++g)
+        for (std::int32_t R = first; R <= last; ++R) p[g][R] = 0;
+      for (std::int32_t K = 1; K <= n; ++K) {
+        const REAL* a = in_.A[K];
+        const REAL t0 = x[0][K], t1 = x[1][K], t2 = x[2][K], t3 = x[3][K];
+        for (std::int32_t R = first; R <= last; ++R) {
+          const REAL aR = a[R];
+          p[0][R] = p[0][R] + aR * t0;
+          if (group > 1) p[1][R] = p[1][R] + aR * t1;
+          if (group > 2) p[2][R] = p[2][R] + aR * t2;
+          if (group > 3) p[3][R] = p[3][R] + aR * t3;
+        }
+      }
     }
   }
 }
+
+namespace {
+
+// One element's share of the work of an eigenvalue: a multiplication and
+// an addition to rebuild it, a division and a few more for its deviation.
+constexpr std::int64_t kWorkPerResidual = 8;
+
+}  // namespace
 
 // A chi-square sum that is no longer finite stays so: from the row where it
 // overflows, neither that eigenvalue's test nor those after it in the block
@@ -201,8 +326,19 @@ void ResidualTester::project(std::int32_t I, REAL* projection, REAL* component) 
 void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
   std::int32_t count = last - first + 1;
   for (std::int32_t b = 0; b < count; ++b) {
-    project(first + b, projections_.data() + b * vector_length_, components_.data() + b * vector_length_);
-    results_[b] = ResidualTest{};
+    REAL* component = components_.data() + b * vector_length_;
+    for (std::int32_t k = 1; k <= in_.MIN; ++k) component[k] = in_.T[k][first + b];
+  }
+  const std::int32_t projected = std::max(in_.N, in_.M);
+  share_range(in_.workers, 1, projected, static_cast<std::int64_t>(count) * in_.N * in_.M,
+              [&](std::int32_t from, std::int32_t to) { project(count, from, to); });
+  for (std::int32_t b = 0; b < count; ++b) results_[b] = ResidualTest{};
+  block_first_ = first;
+  block_last_ = last;
+  const std::int64_t work = static_cast<std::int64_t>(in_.N) * in_.M * count * kWorkPerResidual;
+  if (count > 1 && in_.workers.parts_for(work, count) > 1) {
+    compute_block_shared(count);
+    return;
   }
   const bool tall = in_.N >= in_.M;
   for (std::int32_t S = 1; S <= in_.N; ++S) {
@@ -242,12 +378,154 @@ void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
       }
     }
   }
-  block_first_ = first;
-  block_last_ = last;
+}
+
+// Elements e0..e1-1 of the chunk that begins with row S0 (row-major, from 0):
+// carried[r * stride + e] receives the element's rebuilt value before
+// eigenvalue starts[r] of the block, for each run r >= 1, carried along by
+// the same additions as on one thread.
+void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::int64_t e1,
+                                         const std::int32_t* starts, std::int32_t runs, REAL* carried,
+                                         std::int64_t stride) const {
+  const bool tall = in_.N >= in_.M;
+  const std::int32_t M = in_.M;
+  const std::int32_t carried_over = starts[runs - 1];
+  // The factors of each eigenvalue's term for the row at hand (a block has
+  // at most Workers::kMaxThreads eigenvalues).
+  REAL row_factor[Workers::kMaxThreads];
+  const REAL* column_factor[Workers::kMaxThreads];
+  for (std::int32_t b = 0; b < carried_over; ++b)
+    column_factor[b] = (tall ? components_.data() : projections_.data()) + b * vector_length_;
+  for (std::int64_t e = e0; e < e1;) {
+    const auto S = static_cast<std::int32_t>(S0 + e / M);
+    const auto R0 = static_cast<std::int32_t>(e % M + 1);
+    const auto R1 = static_cast<std::int32_t>(std::min<std::int64_t>(M, R0 + (e1 - e) - 1));
+    for (std::int32_t b = 0; b < carried_over; ++b)
+      row_factor[b] = (tall ? projections_.data() : components_.data())[b * vector_length_ + S];
+    const REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
+    // Column R of row S is element e + R - R0 of the chunk.
+    REAL* at = carried + e;
+    // Two elements side by side, as each element's additions wait on each other.
+    std::int32_t R = R0;
+    for (; R + 1 <= R1; R += 2) {
+      REAL C0 = c[R];
+      REAL C1 = c[R + 1];
+      for (std::int32_t r = 1; r < runs; ++r) {
+        for (std::int32_t b = starts[r - 1]; b < starts[r]; ++b) {
+          const REAL* f = column_factor[b];
+          if (tall) {
+            C0 = C0 + row_factor[b] * f[R];
+            C1 = C1 + row_factor[b] * f[R + 1];
+          } else {
+            C0 = C0 + f[R] * row_factor[b];
+            C1 = C1 + f[R + 1] * row_factor[b];
+          }
+        }
+        at[r * stride + (R - R0)] = C0;
+        at[r * stride + (R + 1 - R0)] = C1;
+      }
+    }
+    if (R == R1) {
+      REAL C = c[R];
+      for (std::int32_t r = 1; r < runs; ++r) {
+        for (std::int32_t b = starts[r - 1]; b < starts[r]; ++b)
+          C = C + (tall ? row_factor[b] * column_factor[b][R] : column_factor[b][R] * row_factor[b]);
+        at[r * stride + (R - R0)] = C;
+      }
+    }
+    e += R1 - R0 + 1;
+  }
+}
+
+// The tests of eigenvalues b0..b1-1 of the block over rows S0..S1, row by
+// row, as on one thread. The rebuilt values come from the block's start
+// (the first run) or from the run's own `carried` values, where the run
+// carries them on; the last run leaves the block's rebuilt values for the
+// next block apart, as the first may still be reading the old ones.
+void ResidualTester::test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0, std::int32_t b1, bool first_run,
+                              bool last_run, REAL* carried, ResidualTest* totals) {
+  const bool tall = in_.N >= in_.M;
+  const std::int32_t M = in_.M;
+  for (std::int32_t S = S0; S <= S1; ++S) {
+    const REAL* a = in_.A[S];
+    const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
+    const REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
+    REAL* next = next_rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
+    // Column R of row S is element (S - S0) M + R - 1 of the chunk.
+    REAL* chain = carried + static_cast<std::int64_t>(S - S0) * M;
+    for (std::int32_t b = b0; b < b1; ++b) {
+      const REAL* projection = projections_.data() + b * vector_length_;
+      const REAL* component = components_.data() + b * vector_length_;
+      const REAL row_factor = tall ? projection[S] : component[S];
+      const REAL* column_factor = tall ? component : projection;
+      // c and next are indexed by column, the chain from 0.
+      const REAL* from = b == b0 && first_run ? c + 1 : chain;
+      REAL* to = b == b1 - 1 && last_run ? next + 1 : chain;
+      REAL G = totals[b].G;
+      std::int64_t n1 = 0, n2 = 0, n3 = 0;
+      for (std::int32_t R = 1; R <= M; ++R) {
+        const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
+        const REAL C = from[R - 1] + term;
+        to[R - 1] = C;
+        const REAL F = std::fabs(a[R] - C);
+        const REAL E = e[R];
+        if (E != 0) {
+          const REAL x = F / E;
+          G = G + x * x;
+        }
+        n1 += F > E;
+        n2 += F > 2 * E;
+        n3 += F > 3 * E;
+      }
+      totals[b].G = G;
+      totals[b].NR[1] += n1;
+      totals[b].NR[2] += n2;
+      totals[b].NR[3] += n3;
+      if (!std::isfinite(G)) break;
+    }
+  }
+}
+
+void ResidualTester::compute_block_shared(std::int32_t count) {
+  Workers& workers = in_.workers;
+  const std::int32_t M = in_.M;
+  const std::int32_t rows = static_cast<std::int32_t>(std::max<std::int64_t>(1, kChunkElements / M));
+  const std::int64_t stride = static_cast<std::int64_t>(rows) * M;
+  const std::int32_t most_runs = std::min(count, workers.threads());
+  carried_.resize(static_cast<std::size_t>(stride * most_runs));
+  next_rebuilt_.resize(rebuilt_.size());
+  // Each run adds to the sums of its own eigenvalues only.
+  std::vector<ResidualTest> totals(static_cast<std::size_t>(count));
+  std::vector<std::int32_t> starts(static_cast<std::size_t>(most_runs) + 1);
+  for (std::int32_t S0 = 1; S0 <= in_.N && count > 0; S0 += rows) {
+    const std::int32_t S1 = std::min(in_.N, S0 + rows - 1);
+    const std::int64_t elements = static_cast<std::int64_t>(S1 - S0 + 1) * M;
+    const std::int32_t runs = std::min(count, workers.threads());
+    for (std::int32_t r = 0; r <= runs; ++r) starts[static_cast<std::size_t>(r)] = even_split(0, count - 1, runs, r);
+    // Carrying to the runs' starts costs an addition per element and eigenvalue.
+    const int parts = workers.parts_for(elements * starts[static_cast<std::size_t>(runs) - 1], elements);
+    workers.run(parts, [&](int part) {
+      carry_to_run_starts(S0, even_split(0, static_cast<std::int32_t>(elements - 1), parts, part),
+                          even_split(0, static_cast<std::int32_t>(elements - 1), parts, part + 1), starts.data(),
+                          runs, carried_.data(), stride);
+    });
+    workers.run(runs, [&](int r) {
+      const auto at = static_cast<std::size_t>(r);
+      test_run(S0, S1, starts[at], starts[at + 1], r == 0, r == runs - 1, carried_.data() + r * stride,
+               totals.data());
+    });
+    for (std::int32_t b = 0; b < count; ++b)
+      if (!std::isfinite(totals[static_cast<std::size_t>(b)].G)) {
+        count = b;
+        break;
+      }
+  }
+  for (std::size_t b = 0; b < totals.size(); ++b) results_[b] = totals[b];
+  rebuilt_.swap(next_rebuilt_);
 }
 
 ResidualTest ResidualTester::test(std::int32_t I) {
-  if (I < block_first_ || I > block_last_) compute_block(I, std::min(I + kBlock - 1, U_));
+  if (I < block_first_ || I > block_last_) compute_block(I, std::min(I + block_size_ - 1, U_));
   return results_[I - block_first_];
 }
 
@@ -268,9 +546,9 @@ void eigenvalue_analysis(AnalysisContext& q) {
 
   std::optional<ResidualTester> tester;
   if (q.ERB) tester.emplace(s, q.U);
-  std::vector<REAL> eigenvector(static_cast<std::size_t>(s.MIN) + 1);
+  EigenvectorProducts products(s, q.U);
   for (std::int32_t I = 1; I <= q.U; ++I) {
-    multiply_decomposed_matrix(s, I, eigenvector);
+    products.into_FE(I);
     if (q.NO) {
       TextWriter& out = *q.report;
       out.write(cp437::kMu);

@@ -9,6 +9,7 @@
 
 struct AnalysisContext;
 struct RunState;
+class Workers;
 
 // Eigenvalue mode of the analysis: decomposition of the product matrix (or
 // of the leading square block of A), eigenvalue variances, the report lines,
@@ -34,6 +35,15 @@ struct ResidualTest {
 // data at a time, so each row is read from memory once per block instead of
 // once per eigenvalue; every sum still adds the elements in row-major order.
 //
+// On several threads the block's eigenvalues are cut into runs of
+// consecutive eigenvalues, one per thread, and the data into chunks of rows,
+// each in two rounds. First the elements of the chunk are shared out, and
+// each element's rebuilt value is carried through the eigenvalues up to the
+// start of every run. Then each run takes the chunk on from there: it
+// carries the rebuilt values on through its own eigenvalues and forms their
+// deviations, counts and sums in row-major order, as on one thread. A block
+// holds at least one eigenvalue per thread.
+//
 // The data, their variances and the eigenvectors are the caller's: the
 // eigenvalue mode tests A against the columns of T; the rank verdict tests
 // its own copy of the data. A test for I = 0 compares the data with zero:
@@ -43,13 +53,14 @@ struct ResidualInputs {
   const MATRIX& SD;  // variance of each element
   const MATRIX& T;   // eigenvectors of the product matrix, one per column, order MIN
   std::int32_t N, M, MIN;
+  Workers& workers;
 };
 
 class ResidualTester {
  public:
   ResidualTester(const ResidualInputs& in, std::int32_t U);
   // The eigenvalue mode's matrices: A, SD, T of the run.
-  ResidualTester(const RunState& s, std::int32_t U);
+  ResidualTester(RunState& s, std::int32_t U);
   // Must be called for I = 1, 2, ..., U in order (or from 0 on).
   ResidualTest test(std::int32_t I);
   // Lets tests go on beyond the U given at the start (the blocks not yet
@@ -57,19 +68,30 @@ class ResidualTester {
   void extend_to(std::int32_t U) { U_ = U; }
 
  private:
-  static constexpr std::int32_t kBlock = 16;
+  // Elements per chunk: the rebuilt values of a chunk's runs stay within the
+  // second-level cache of most processors.
+  static constexpr std::int64_t kChunkElements = 8192;
   void compute_block(std::int32_t first, std::int32_t last);
-  void project(std::int32_t I, REAL* projection, REAL* component) const;
+  void compute_block_shared(std::int32_t count);
+  void carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::int64_t e1, const std::int32_t* starts,
+                           std::int32_t runs, REAL* carried, std::int64_t stride) const;
+  void test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0, std::int32_t b1, bool first_run, bool last_run,
+                REAL* carried, ResidualTest* totals);
+  void project(std::int32_t count, std::int32_t first, std::int32_t last);
+  REAL term(std::int32_t b, std::int32_t S, std::int32_t R) const;
 
   ResidualInputs in_;
   std::int32_t U_;
+  std::int32_t block_size_;
   std::size_t cols_;
   std::size_t vector_length_;
   std::vector<REAL> rebuilt_;
   std::vector<REAL> deviations_;
-  std::vector<REAL> projections_;  // kBlock vectors of the current block
+  std::vector<REAL> projections_;  // block_size_ vectors of the current block
   std::vector<REAL> components_;
   std::vector<ResidualTest> results_;  // of the current block
+  std::vector<REAL> carried_;          // of a chunk: each run's rebuilt values
+  std::vector<REAL> next_rebuilt_;     // the last run's, for the next block
   std::int32_t block_first_ = 0;
   std::int32_t block_last_ = -1;
 };

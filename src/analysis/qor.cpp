@@ -12,15 +12,15 @@
 #include "analysis/eigen_analysis.h"
 #include "analysis/histogram.h"
 #include "analysis/remainder_stats.h"
+#include "common/text.h"
 #include "common/bounded_string.h"
-#include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "common/text.h"
-#include "common/text_writer.h"
+#include "common/console.h"
 #include "report/number_text.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
+#include "common/text_writer.h"
 
 namespace {
 
@@ -85,6 +85,11 @@ struct Pivot {
       R = J;
     }
   }
+  // The candidate of a later block of rows replaces this one only when it is
+  // strictly larger, as its elements come later in row-major order.
+  void take_later(const Pivot& later) {
+    if (later.best > best) *this = later;
+  }
   // From finite values an elimination step forms no NaN: |multiplier| <= 1,
   // so the products are finite and only a difference can overflow, to an
   // infinity that becomes the largest magnitude.
@@ -92,13 +97,23 @@ struct Pivot {
 };
 
 // Rows L = I..N (outer), columns J = I..M (inner): the first element of
-// largest magnitude in row-major order.
-Pivot search_pivot(const RunState& s, std::int32_t I) {
+// largest magnitude in row-major order. Blocks of rows are searched apart
+// and their candidates taken in row order.
+Pivot search_pivot(RunState& s, std::int32_t I) {
+  const int parts = s.workers.parts_for(static_cast<std::int64_t>(s.N - I + 1) * (s.M - I + 1), s.N - I + 1);
+  std::vector<Pivot> found(static_cast<std::size_t>(parts));
+  s.workers.run(parts, [&](int part) {
+    const std::int32_t first = even_split(I, s.N, parts, part);
+    const std::int32_t last = even_split(I, s.N, parts, part + 1) - 1;
+    Pivot p{0, I, I};
+    for (std::int32_t L = first; L <= last; ++L) {
+      const REAL* row = s.A[L];
+      for (std::int32_t J = I; J <= s.M; ++J) p.consider(row[J], L, J);
+    }
+    found[static_cast<std::size_t>(part)] = p;
+  });
   Pivot p{0, I, I};
-  for (std::int32_t L = I; L <= s.N; ++L) {
-    const REAL* row = s.A[L];
-    for (std::int32_t J = I; J <= s.M; ++J) p.consider(row[J], L, J);
-  }
+  for (const Pivot& candidate : found) p.take_later(candidate);
   return p;
 }
 
@@ -111,12 +126,18 @@ void exchange_rows(RunState& s, bool ERB, std::int32_t I, std::int32_t S) {
   if (keeps_original_row_numbers(s)) std::swap(s.RW[I][1], s.RW[S][1]);
 }
 
-void exchange_columns(RunState& s, bool ERB, std::int32_t I, std::int32_t R) {
+// Columns I and R of rows first..last of A (and SD).
+void exchange_column_elements(RunState& s, bool ERB, std::int32_t I, std::int32_t R, std::int32_t first,
+                              std::int32_t last) {
   if (I == R) return;
-  for (std::int32_t K = 1; K <= s.N; ++K) {
+  for (std::int32_t K = first; K <= last; ++K) {
     if (ERB) std::swap(s.SD[K][I], s.SD[K][R]);
     std::swap(s.A[K][I], s.A[K][R]);
   }
+}
+
+void exchange_column_labels(RunState& s, std::int32_t I, std::int32_t R) {
+  if (I == R) return;
   std::swap(s.CO[1][I], s.CO[1][R]);
   if (keeps_original_column_numbers(s)) std::swap(s.CW[1][I], s.CW[1][R]);
 }
@@ -153,50 +174,111 @@ REAL propagate_row(REAL* sd_row, const REAL* sd_pivot_row, const REAL* g, std::i
   return most;
 }
 
-// Variance propagation and elimination of step I in one pass over the rows
-// below the pivot, which also finds the next pivot. Every element of step I
-// reads only row I and column I, so the rows may be done one after the
-// other; each value is formed by the same operations as element by element,
-// and the search keeps row-major order, so the tie rule holds.
-Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, VarianceBound& bound) {
-  const std::int32_t N = s.N;
-  const std::int32_t M = s.M;
-  REAL* pivot_row = s.A[I];
-  const REAL p = pivot_row[I];
-  // The squares of the pivot row's elements are the same for every row below.
+// What every row below the pivot reads of the pivot row in step I.
+struct PivotRow {
+  std::int32_t I = 0;
+  const REAL* a = nullptr;   // row I of A
+  REAL p = 0;                // the pivot
+  const REAL* sd = nullptr;  // row I of SD (errors known)
+  // The squares of the pivot row's elements, the same for every row below,
+  // and what the variance bound needs of them.
   std::vector<REAL> g;
-  REAL c = 0, e = 0, largest_g = 0, largest_pivot_variance = 0, largest_update = 0;
-  const REAL* sd_pivot_row = nullptr;
-  if (ERB) {
-    c = p * p;
-    e = s.SD[I][I];
-    sd_pivot_row = s.SD[I];
-    g.resize(static_cast<std::size_t>(M) + 1);
-    for (std::int32_t J = I + 1; J <= M; ++J) {
-      g[J] = pivot_row[J] * pivot_row[J];
-      largest_g = std::max(largest_g, g[J]);
-      largest_pivot_variance = std::max(largest_pivot_variance, sd_pivot_row[J]);
-    }
+  REAL c = 0, e = 0, largest_g = 0, largest_pivot_variance = 0;
+};
+
+PivotRow read_pivot_row(const RunState& s, bool ERB, std::int32_t I) {
+  PivotRow r;
+  r.I = I;
+  r.a = s.A[I];
+  r.p = r.a[I];
+  if (!ERB) return r;
+  r.c = r.p * r.p;
+  r.e = s.SD[I][I];
+  r.sd = s.SD[I];
+  r.g.resize(static_cast<std::size_t>(s.M) + 1);
+  for (std::int32_t J = I + 1; J <= s.M; ++J) {
+    r.g[J] = r.a[J] * r.a[J];
+    r.largest_g = std::max(r.largest_g, r.g[J]);
+    r.largest_pivot_variance = std::max(r.largest_pivot_variance, r.sd[J]);
   }
-  Pivot next{0, I + 1, I + 1};
-  for (std::int32_t K = I + 1; K <= N; ++K) {
+  return r;
+}
+
+// What a block of rows of an elimination step found: its first element of
+// largest magnitude, its largest possible variance update, and whether its
+// propagated variances stayed finite.
+struct RowsDone {
+  Pivot next;
+  REAL largest_update = 0;
+  bool finite = true;
+};
+
+// Variance propagation and elimination of step I in rows first..last, in one
+// pass that also looks for the next pivot. Every element of step I reads
+// only row I and column I, so the rows may be done one after the other and
+// in separate blocks; each value is formed by the same operations as
+// element by element.
+RowsDone eliminate_rows(RunState& s, bool ERB, const PivotRow& pivot, std::int32_t first, std::int32_t last,
+                        REAL largest_variance) {
+  const std::int32_t I = pivot.I;
+  const std::int32_t M = s.M;
+  VarianceBound bound{largest_variance, true};
+  RowsDone done;
+  done.next = Pivot{0, I + 1, I + 1};
+  for (std::int32_t K = first; K <= last; ++K) {
     REAL* row = s.A[K];
     const REAL a = row[I];
     if (ERB)
-      largest_update = std::max(largest_update, propagate_row(s.SD[K], sd_pivot_row, g.data(), I + 1, M, a * a, c,
-                                                              e, largest_g, largest_pivot_variance, bound));
-    const REAL l = a / p;
+      done.largest_update =
+          std::max(done.largest_update, propagate_row(s.SD[K], pivot.sd, pivot.g.data(), I + 1, M, a * a, pivot.c,
+                                                      pivot.e, pivot.largest_g, pivot.largest_pivot_variance, bound));
+    const REAL l = a / pivot.p;
     for (std::int32_t J = I + 1; J <= M; ++J) {
-      const REAL v = row[J] - pivot_row[J] * l;
+      const REAL v = row[J] - pivot.a[J] * l;
       row[J] = v;
-      next.consider(v, K, J);
+      done.next.consider(v, K, J);
     }
     row[I] = 0;
   }
+  done.finite = bound.finite;
+  return done;
+}
+
+// Elimination step I over the rows below the pivot, shared out in blocks of
+// rows. The blocks' candidates for the next pivot are taken in row order,
+// so the first element of largest magnitude in row-major order still wins;
+// the variance bound takes the largest update of all blocks, once, as on one
+// thread. Columns I and R are exchanged first in the pivot row, then by each
+// block in its rows, where the update reads them anyway (a column exchange
+// on its own would read every row of the matrix once more); the rows above
+// the pivot are shared out alike.
+Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, std::int32_t R, VarianceBound& bound) {
+  exchange_column_elements(s, ERB, I, R, I, I);
+  const PivotRow pivot = read_pivot_row(s, ERB, I);
+  // The propagation costs about three times the update of an element.
+  const std::int64_t work = static_cast<std::int64_t>(s.N - I) * (s.M - I) * (ERB ? 4 : 1);
+  const int parts = s.workers.parts_for(work, s.N - I);
+  std::vector<RowsDone> done(static_cast<std::size_t>(parts));
+  s.workers.run(parts, [&](int part) {
+    const std::int32_t above = even_split(1, I - 1, parts, part);
+    exchange_column_elements(s, ERB, I, R, above, even_split(1, I - 1, parts, part + 1) - 1);
+    const std::int32_t first = even_split(I + 1, s.N, parts, part);
+    const std::int32_t last = even_split(I + 1, s.N, parts, part + 1) - 1;
+    exchange_column_elements(s, ERB, I, R, first, last);
+    done[static_cast<std::size_t>(part)] = eliminate_rows(s, ERB, pivot, first, last, bound.largest);
+  });
+  Pivot next{0, I + 1, I + 1};
+  REAL largest_update = 0;
+  for (const RowsDone& d : done) {
+    next.take_later(d.next);
+    largest_update = std::max(largest_update, d.largest_update);
+    bound.finite = bound.finite && d.finite;
+  }
   bound.largest = bound.largest + largest_update;
   // The pivot row: divided by itself last, its other elements cleared by the update.
-  const REAL one = p / p;
-  for (std::int32_t J = I + 1; J <= M; ++J) pivot_row[J] = pivot_row[J] - pivot_row[J] * one;
+  REAL* pivot_row = s.A[I];
+  const REAL one = pivot.p / pivot.p;
+  for (std::int32_t J = I + 1; J <= s.M; ++J) pivot_row[J] = pivot_row[J] - pivot_row[J] * one;
   pivot_row[I] = s.A[0][I];
   return next;
 }
@@ -256,17 +338,38 @@ void throw_product_overflow(bool variances) {
                  "scale the data down");
 }
 
-// Elements i..order of row i of T (and ST): the upper triangle is all the
-// product loops write.
-void check_product_row(const MATRIX& T, const MATRIX* ST, std::int32_t i, std::int32_t order) {
-  for (std::int32_t j = i; j <= order; ++j) {
-    if (!std::isfinite(T[i][j])) throw_product_overflow(false);
-    if (ST != nullptr && !std::isfinite((*ST)[i][j])) throw_product_overflow(true);
-  }
+// Which of T and ST first holds a value that is not finite, row by row over
+// rows first..last, elements i..order of row i (the upper triangle is all
+// the product loops write), T before ST.
+enum class ProductFault : char { none, product, variances };
+
+ProductFault first_fault(const MATRIX& T, const MATRIX* ST, std::int32_t first, std::int32_t last,
+                         std::int32_t order) {
+  for (std::int32_t i = first; i <= last; ++i)
+    for (std::int32_t j = i; j <= order; ++j) {
+      if (!std::isfinite(T[i][j])) return ProductFault::product;
+      if (ST != nullptr && !std::isfinite((*ST)[i][j])) return ProductFault::variances;
+    }
+  return ProductFault::none;
 }
 
-void check_product_matrix(const MATRIX& T, const MATRIX* ST, std::int32_t order) {
-  for (std::int32_t i = 1; i <= order; ++i) check_product_row(T, ST, i, order);
+// Rows first..last of T (and ST) by fill(from, to), shared out in parts of
+// about equal cost (row i holds order - i + 1 elements); then each part looks
+// at its own rows, and the first fault in row order stops the run.
+template <typename Fill>
+void fill_product_rows(Workers& workers, const MATRIX& T, const MATRIX* ST, std::int32_t order, std::int32_t first,
+                       std::int32_t last, std::int64_t work, Fill fill) {
+  const int parts = workers.parts_for(work, last - first + 1);
+  const std::vector<std::int32_t> bounds = triangle_split(first, last, parts, Slope::falling);
+  std::vector<ProductFault> faults(static_cast<std::size_t>(parts));
+  workers.run(parts, [&](int part) {
+    const std::int32_t from = bounds[static_cast<std::size_t>(part)];
+    const std::int32_t to = bounds[static_cast<std::size_t>(part) + 1] - 1;
+    fill(from, to);
+    faults[static_cast<std::size_t>(part)] = first_fault(T, ST, from, to, order);
+  });
+  for (const ProductFault f : faults)
+    if (f != ProductFault::none) throw_product_overflow(f == ProductFault::variances);
 }
 
 void write_time_line(Console& console, REAL start) {
@@ -292,28 +395,36 @@ REAL elapsed_seconds(REAL start, REAL now) {
   return elapsed;
 }
 
-void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t M, REAL ER, REAL ERPR) {
+void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t M, REAL ER, REAL ERPR,
+                       Workers& workers) {
   const REAL v = ER * ER;
-  bool finite = v <= kLargestReal;
-  for (std::int32_t i = 1; i <= N; ++i) {
-    const REAL* a = A[i];
-    REAL* sd = SD[i];
-    for (std::int32_t j = 1; j <= M; ++j) {
-      const REAL x = ERPR * a[j];
-      const REAL b = x * x;
-      sd[j] = b > v ? b : v;
-      finite = finite && sd[j] <= kLargestReal;
+  const int parts = workers.parts_for(static_cast<std::int64_t>(N) * M, N);
+  std::vector<char> finite(static_cast<std::size_t>(parts), 1);
+  workers.run(parts, [&](int part) {
+    bool ok = true;
+    for (std::int32_t i = even_split(1, N, parts, part); i < even_split(1, N, parts, part + 1); ++i) {
+      const REAL* a = A[i];
+      REAL* sd = SD[i];
+      for (std::int32_t j = 1; j <= M; ++j) {
+        const REAL x = ERPR * a[j];
+        const REAL b = x * x;
+        sd[j] = b > v ? b : v;
+        ok = ok && sd[j] <= kLargestReal;
+      }
     }
-  }
-  if (!finite)
+    finite[static_cast<std::size_t>(part)] = ok;
+  });
+  if (!(v <= kLargestReal) || std::find(finite.begin(), finite.end(), 0) != finite.end())
     throw_overflow("the element variances overflow",
                    std::string("the square of an element's error ") + kBeyondReal,
                    "give a smaller error or scale the data down");
 }
 
-void compute_element_variances(RunState& s, REAL ER, REAL ERPR) { element_variances(s.A, s.SD, s.N, s.M, ER, ERPR); }
+void compute_element_variances(RunState& s, REAL ER, REAL ERPR) {
+  element_variances(s.A, s.SD, s.N, s.M, ER, ERPR, s.workers);
+}
 
-void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST) {
+void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers) {
   // Once a sum has overflowed every later term would be infinity arithmetic;
   // looking every 64 data rows keeps that to a bounded share of the work.
   constexpr std::int32_t kRowsBetweenChecks = 64;
@@ -321,48 +432,63 @@ void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST) {
   const bool ERB = ST != nullptr;
   const std::int32_t N = in.N, M = in.M;
   const std::int32_t order = N > M ? M : N;
+  // An element of ST costs about three times one of T.
+  const std::int64_t per_element = ERB ? 4 : 1;
+  const std::int64_t triangle = static_cast<std::int64_t>(order) * (order + 1) / 2;
   if (N >= M) {
     // Each T[i][j] (and ST[i][j]) is still summed over k = 1..N in increasing
-    // order; running k outermost only keeps the rows of A in cache.
-    for (std::int32_t k = 1; k <= N; ++k) {
-      const REAL* a = A[k];
-      const REAL* sd = ERB ? (*in.SD)[k] : nullptr;
-      for (std::int32_t i = 1; i <= M; ++i) {
-        REAL* t = T[i];
-        const REAL ai = a[i];
-        for (std::int32_t j = i; j <= M; ++j) t[j] = t[j] + ai * a[j];
-        if (ERB) {
-          REAL* st = (*ST)[i];
-          for (std::int32_t j = i; j <= M; ++j) {
-            REAL term = ai * ai * sd[j] + a[j] * a[j] * sd[i];
-            if (i == j) term = term * 2;
-            st[j] = st[j] + term;
+    // order; running k outermost only keeps the rows of A in cache. The rows
+    // of T are shared out, each part running k over the same 64 rows of A.
+    for (std::int32_t k0 = 1; k0 <= N; k0 += kRowsBetweenChecks) {
+      const std::int32_t k1 = std::min(k0 + kRowsBetweenChecks - 1, N);
+      const std::int64_t work = triangle * (k1 - k0 + 1) * per_element;
+      fill_product_rows(workers, T, ST, order, 1, order, work, [&](std::int32_t from, std::int32_t to) {
+        for (std::int32_t k = k0; k <= k1; ++k) {
+          const REAL* a = A[k];
+          const REAL* sd = ERB ? (*in.SD)[k] : nullptr;
+          for (std::int32_t i = from; i <= to; ++i) {
+            REAL* t = T[i];
+            const REAL ai = a[i];
+            for (std::int32_t j = i; j <= M; ++j) t[j] = t[j] + ai * a[j];
+            if (ERB) {
+              REAL* st = (*ST)[i];
+              for (std::int32_t j = i; j <= M; ++j) {
+                REAL term = ai * ai * sd[j] + a[j] * a[j] * sd[i];
+                if (i == j) term = term * 2;
+                st[j] = st[j] + term;
+              }
+            }
           }
         }
-      }
-      if (k % kRowsBetweenChecks == 0 || k == N) check_product_matrix(T, ST, order);
+      });
     }
   } else {
-    for (std::int32_t i = 1; i <= N; ++i) {
-      const REAL* ai = A[i];
-      const REAL* sdi = ERB ? (*in.SD)[i] : nullptr;
-      for (std::int32_t j = i; j <= N; ++j) {
-        const REAL* aj = A[j];
-        REAL sum = 0;
-        for (std::int32_t k = 1; k <= M; ++k) sum = sum + ai[k] * aj[k];
-        T[i][j] = sum;
-        if (ERB) {
-          const REAL* sdj = (*in.SD)[j];
-          REAL var = 0;
-          for (std::int32_t k = 1; k <= M; ++k) {
-            REAL term = ai[k] * ai[k] * sdj[k] + aj[k] * aj[k] * sdi[k];
-            if (i == j) term = term * 2;
-            var = var + term;
+    for (std::int32_t i0 = 1; i0 <= N; i0 += kRowsBetweenChecks) {
+      const std::int32_t i1 = std::min(i0 + kRowsBetweenChecks - 1, N);
+      const std::int64_t elements = static_cast<std::int64_t>(i1 - i0 + 1) * (N - i0 + 1);
+      const std::int64_t work = elements * M * per_element;
+      fill_product_rows(workers, T, ST, order, i0, i1, work, [&](std::int32_t from, std::int32_t to) {
+        for (std::int32_t i = from; i <= to; ++i) {
+          const REAL* ai = A[i];
+          const REAL* sdi = ERB ? (*in.SD)[i] : nullptr;
+          for (std::int32_t j = i; j <= N; ++j) {
+            const REAL* aj = A[j];
+            REAL sum = 0;
+            for (std::int32_t k = 1; k <= M; ++k) sum = sum + ai[k] * aj[k];
+            T[i][j] = sum;
+            if (ERB) {
+              const REAL* sdj = (*in.SD)[j];
+              REAL var = 0;
+              for (std::int32_t k = 1; k <= M; ++k) {
+                REAL term = ai[k] * ai[k] * sdj[k] + aj[k] * aj[k] * sdi[k];
+                if (i == j) term = term * 2;
+                var = var + term;
+              }
+              (*ST)[i][j] = var;
+            }
           }
-          (*ST)[i][j] = var;
         }
-      }
-      check_product_row(T, ST, i, order);
+      });
     }
   }
   for (std::int32_t i = 1; i <= order; ++i)
@@ -373,7 +499,7 @@ void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST) {
 }
 
 void compute_product_matrix(RunState& s, bool ERB) {
-  product_matrix(ProductInputs{s.A, ERB ? &s.SD : nullptr, s.N, s.M}, s.T, ERB ? &s.ST : nullptr);
+  product_matrix(ProductInputs{s.A, ERB ? &s.SD : nullptr, s.N, s.M}, s.T, ERB ? &s.ST : nullptr, s.workers);
 }
 
 void run_elimination(AnalysisContext& q) {
@@ -400,9 +526,16 @@ void run_elimination(AnalysisContext& q) {
     pivot_known = false;
     if (I <= s.MIN) {
       exchange_rows(s, q.ERB, I, pivot.S);
-      exchange_columns(s, q.ERB, I, pivot.R);
-      if (q.DR && q.NO) write_step_listing(q);
-      pivot = eliminate_step(s, q.ERB, I, variances);
+      exchange_column_labels(s, I, pivot.R);
+      // The listing shows the matrix after the exchanges; otherwise the
+      // step exchanges the columns as it goes.
+      std::int32_t still_to_exchange = pivot.R;
+      if (q.DR && q.NO) {
+        exchange_column_elements(s, q.ERB, I, pivot.R, 1, s.N);
+        still_to_exchange = I;
+        write_step_listing(q);
+      }
+      pivot = eliminate_step(s, q.ERB, I, still_to_exchange, variances);
       check_step(I, pivot, variances);
       pivot_known = true;
     }

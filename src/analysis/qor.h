@@ -5,10 +5,10 @@
 #include <string_view>
 
 #include "common/matrix.h"
-
 #include "common/real.h"
 
 struct RunState;
+class Workers;
 class TextWriter;
 
 // What the analysis procedure works with besides the run state: its
@@ -38,14 +38,16 @@ void compute_product_matrix(RunState& s, bool ERB);
 // The same two stages on matrices of the caller's (rows 1..N, columns 1..M):
 // each element's variance is the larger of (ERPR x element)^2 and ER^2; the
 // product matrix (order min(N, M)) goes to T and, when ST is given, the
-// variances of its elements to ST. Overflow stops the run (status 67).
-void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t M, REAL ER, REAL ERPR);
+// variances of its elements to ST. Overflow stops the run (status 67). The
+// workers share the rows out; the results are those of one thread.
+void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t M, REAL ER, REAL ERPR,
+                       Workers& workers);
 struct ProductInputs {
   const MATRIX& A;
   const MATRIX* SD;  // needed only when ST is given
   std::int32_t N, M;
 };
-void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST);
+void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers);
 
 // The name under which QOR creates its report file: the first 12
 // characters of OUT, upper-cased.

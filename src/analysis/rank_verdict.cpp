@@ -10,6 +10,7 @@
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "common/text_writer.h"
+#include "common/workers.h"
 #include "numeric/eigen.h"
 #include "numeric/gamma.h"
 #include "report/number_text.h"
@@ -59,18 +60,18 @@ bool holds_nonzero(const RankSample& x) {
 
 // Eigenvalues of the product matrix, decreasing, [1..MIN], and its
 // eigenvectors in the columns of T.
-std::vector<REAL> decompose_product(const RankSample& x, MATRIX& T, Pause& pause) {
+std::vector<REAL> decompose_product(const RankSample& x, MATRIX& T, Pause& pause, Workers& workers) {
   const std::int32_t p = std::min(x.N, x.M);
   try {
-    product_matrix(ProductInputs{x.A, nullptr, x.N, x.M}, T, nullptr);
+    product_matrix(ProductInputs{x.A, nullptr, x.N, x.M}, T, nullptr, workers);
   } catch (const RunError& e) {
     throw RunError(e.number(), "for the rank verdict, " + std::string(e.what()), e.kind());
   }
   MATRIX D(p + 1, 2), E(p + 1, 2), RO(p + 1, 2);
   for (std::int32_t i = 1; i <= p; ++i) RO[i][1] = i;
-  if (!TRED2(T, D, E, p))
+  if (!TRED2(T, D, E, p, workers))
     verdict_overflow("the tridiagonal reduction of the product matrix overflows", "scale the data down");
-  if (!TQLI(T, D, E, p, pause).finite)
+  if (!TQLI(T, D, E, p, pause, workers).finite)
     verdict_overflow("the QL iteration for the eigenvalues of the product matrix overflows", "scale the data down");
   EIGENSORT(T, E, RO, D, p, false);
   if (D[1][1] == 0 && holds_nonzero(x))
@@ -131,9 +132,10 @@ VarianceSummary summarise_variances(const MATRIX& SD, std::int32_t N, std::int32
 // asked: each call to reach(r) fills Q up to r.
 class ResidualSeries {
  public:
-  ResidualSeries(const RankSample& x, const MATRIX& SD, const MATRIX& T, std::int64_t included, Pause& pause)
+  ResidualSeries(const RankSample& x, const MATRIX& SD, const MATRIX& T, std::int64_t included, Pause& pause,
+                 Workers& workers)
       : x_(x),
-        tester_(ResidualInputs{x.A, SD, T, x.N, x.M, std::min(x.N, x.M)}, 0),
+        tester_(ResidualInputs{x.A, SD, T, x.N, x.M, std::min(x.N, x.M), workers}, 0),
         included_(included),
         pause_(pause) {}
 
@@ -163,10 +165,10 @@ std::vector<REAL> singular_values(const std::vector<REAL>& eigenvalues) {
   return s;
 }
 
-void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Pause& pause) {
+void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Pause& pause, Workers& workers) {
   MATRIX SD(x.N + 1, x.M + 1);
   try {
-    element_variances(x.A, SD, x.N, x.M, x.ER, x.ERPR);
+    element_variances(x.A, SD, x.N, x.M, x.ER, x.ERPR, workers);
   } catch (const RunError& e) {
     throw RunError(e.number(), "for the rank verdict, " + std::string(e.what()), e.kind());
   }
@@ -179,7 +181,7 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
   const REAL sigma_of_edge = v.edge / (std::sqrt(static_cast<REAL>(x.N)) + std::sqrt(static_cast<REAL>(x.M)));
   v.possible = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom95);
   v.clear = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom99);
-  ResidualSeries series(x, SD, T, variances.included, pause);
+  ResidualSeries series(x, SD, T, variances.included, pause, workers);
   const std::int32_t p = std::min(x.N, x.M);
   std::int32_t r = 0;
   for (;; ++r) {
@@ -191,7 +193,7 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
 }
 
 void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<REAL>& eigenvalues, const MATRIX& T,
-                         Pause& pause) {
+                         Pause& pause, Workers& workers) {
   const NoiseEstimate e = estimate_rank(eigenvalues, x.N, x.M);
   v.low = e.low;
   v.high = e.high;
@@ -213,7 +215,7 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
   for (std::int32_t i = 1; i <= x.N; ++i)
     for (std::int32_t j = 1; j <= x.M; ++j) SD[i][j] = variance;
   const std::int64_t included = variance > 0 ? static_cast<std::int64_t>(x.N) * x.M : 0;
-  ResidualSeries series(x, SD, T, included, pause);
+  ResidualSeries series(x, SD, T, included, pause, workers);
   series.reach(std::min(std::min(x.N, x.M), v.high + 2), v.Q);
 }
 
@@ -489,7 +491,7 @@ NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N
   return e;
 }
 
-RankVerdict judge_rank(const RankSample& x, Pause& pause) {
+RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers) {
   RankVerdict v;
   v.N = x.N;
   v.M = x.M;
@@ -501,12 +503,12 @@ RankVerdict judge_rank(const RankSample& x, Pause& pause) {
     return v;
   }
   MATRIX T(p + 1, p + 1);
-  const std::vector<REAL> eigenvalues = decompose_product(x, T, pause);
+  const std::vector<REAL> eigenvalues = decompose_product(x, T, pause, workers);
   v.singular = singular_values(eigenvalues);
   if (v.error_given) {
-    judge_with_error(v, x, T, pause);
+    judge_with_error(v, x, T, pause, workers);
   } else {
-    judge_without_error(v, x, eigenvalues, T, pause);
+    judge_without_error(v, x, eigenvalues, T, pause, workers);
   }
   for (std::int32_t k = 1; k <= p; ++k)
     if (v.edge > 0 && !std::isfinite(v.singular[k] / v.edge))

@@ -8,6 +8,7 @@
 #include "common/real.h"
 
 class Pause;
+class Workers;
 class TextWriter;
 struct RunState;
 
@@ -99,8 +100,9 @@ NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N
 REAL noise_variance(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
 
 // Singular values, residual tests and the decision, in REAL with the
-// program's routines; overflow stops the run with status 67.
-RankVerdict judge_rank(const RankSample& sample, Pause& pause);
+// program's routines (the workers share their loops out, with the results of
+// one thread); overflow stops the run with status 67.
+RankVerdict judge_rank(const RankSample& sample, Pause& pause, Workers& workers);
 
 // The block: "Rank verdict", "Rank: r" or "Rank: r1 to r2 (uncertain)", the
 // component lines, sigma, the noise edge and the reasons. Plain ASCII.

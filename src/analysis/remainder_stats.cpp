@@ -43,6 +43,20 @@ void remainder_statistics(RunState& s, std::int32_t I) {
     for (int j = 1; j <= 8; ++j) s.AR[j][I] = -1;
     return;
   }
-  describe(s, I, 1, F, [](REAL x) { return x; });
-  describe(s, I, 5, F, [](REAL x) { return std::fabs(x); });
+  // The signed and the absolute values have sums of their own, each formed
+  // in row-major order by one thread.
+  const auto half = [&](int part) {
+    if (part == 0) {
+      describe(s, I, 1, F, [](REAL x) { return x; });
+    } else {
+      describe(s, I, 5, F, [](REAL x) { return std::fabs(x); });
+    }
+  };
+  const std::int64_t elements = static_cast<std::int64_t>(s.N - I + 1) * (s.M - I + 1);
+  if (s.workers.parts_for(2 * elements, 2) == 2) {
+    s.workers.run(2, half);
+  } else {
+    half(0);
+    half(1);
+  }
 }

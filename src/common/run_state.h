@@ -10,6 +10,7 @@
 #include "common/bounded_string.h"
 #include "common/matrix.h"
 #include "common/real.h"
+#include "common/workers.h"
 
 class Console;
 
@@ -46,10 +47,13 @@ struct HelpState {
 // channels are not members: each stage opens its file as a local object, so
 // two are never open at once and an early stop closes them.
 struct RunState {
-  explicit RunState(Console& console_in) : console(console_in) {}
+  explicit RunState(Console& console_in, int threads = 1) : console(console_in), workers(threads) {}
 
   // Standard output and input: messages, progress, pauses, the help browser.
   Console& console;
+
+  // The threads the analysis shares its larger loops among (QOR_THREADS).
+  Workers workers;
 
   // Command-line parameters 1..6 as typed (index 0 unused), for the report
   // header; a run from a parameter file has just its name.

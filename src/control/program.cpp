@@ -1,12 +1,16 @@
 #include "control/program.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <optional>
+#include <thread>
 
 #include "analysis/histogram.h"
 #include "analysis/rank_verdict.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
+#include "common/workers.h"
 #include "control/help_browser.h"
 #include "control/settings.h"
 #include "control/usage.h"
@@ -30,7 +34,27 @@ void read_settings_file(RunState& s, const std::string& path) {
   }
 }
 
+int processors_available() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+  const unsigned hardware = std::thread::hardware_concurrency();
+  return hardware > 0 ? static_cast<int>(hardware) : 1;
+}
+
 }  // namespace
+
+int thread_count(const char* QOR_THREADS) {
+  const int fallback = std::min(processors_available(), Workers::kMaxThreads);
+  if (QOR_THREADS == nullptr || *QOR_THREADS == '\0') return fallback;
+  long value = 0;
+  for (const char* c = QOR_THREADS; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9') return fallback;
+    value = value * 10 + (*c - '0');
+    if (value > Workers::kMaxThreads) return fallback;
+  }
+  return value >= 1 ? static_cast<int>(value) : fallback;
+}
 
 bool wants_help(const std::vector<std::string>& params) {
   return params.size() < 2 || params[1].find('?') != std::string::npos;

@@ -16,3 +16,9 @@ bool wants_help(const std::vector<std::string>& params);
 // Settings stage: defaults, then the parameter file (one parameter) or the
 // command line (two or more), then the finishing steps.
 void read_settings(RunState& s, const std::vector<std::string>& params);
+
+// The number of threads of a run: the value of the environment variable
+// QOR_THREADS when it is a whole number from 1 to Workers::kMaxThreads
+// (digits only), otherwise (unset, empty, 0, a sign, a fraction, a word, too
+// large) every processor the program may run on.
+int thread_count(const char* QOR_THREADS);

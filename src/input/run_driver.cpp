@@ -124,7 +124,7 @@ void run_analysis_stage(RunState& s) {
 }
 
 void report_rank_verdict(RunState& s, const RankSample& sample) {
-  const RankVerdict verdict = judge_rank(sample, s.console);
+  const RankVerdict verdict = judge_rank(sample, s.console, s.workers);
   // A table run writes its tables to GFNO as given, or to the console when it
   // is empty; an analysis writes its report under QOR's form of the name.
   std::string file;

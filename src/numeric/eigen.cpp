@@ -1,10 +1,12 @@
 #include "numeric/eigen.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
 
 #include "common/pause.h"
+#include "common/workers.h"
 
 namespace {
 
@@ -61,6 +63,53 @@ void symmetric_times_row(MATRIX& a, std::int32_t i, std::int32_t l, REAL* p) {
   }
 }
 
+// p[j] for j = first..last only, each still summed in increasing k: first
+// the terms k <= j from row j, then those of the rows below, in row order.
+// Every p[j] is formed by one call, so blocks of j may go to different
+// threads. Two rows at a time share the loads of u (first round) and of p
+// (second round).
+void symmetric_times_row_part(MATRIX& a, std::int32_t i, std::int32_t l, REAL* p, std::int32_t first,
+                              std::int32_t last) {
+  const REAL* u = a[i];
+  std::int32_t j = first;
+  for (; j + 1 <= last; j += 2) {
+    const REAL* r1 = a[j];
+    const REAL* r2 = a[j + 1];
+    REAL s1 = 0;
+    REAL s2 = 0;
+    for (std::int32_t k = 1; k <= j; ++k) {
+      const REAL uk = u[k];
+      s1 = s1 + r1[k] * uk;
+      s2 = s2 + r2[k] * uk;
+    }
+    p[j] = s1;
+    p[j + 1] = s2 + r2[j + 1] * u[j + 1];
+  }
+  if (j == last) {
+    const REAL* r = a[j];
+    REAL sum = 0;
+    for (std::int32_t k = 1; k <= j; ++k) sum = sum + r[k] * u[k];
+    p[j] = sum;
+  }
+  // Row k adds its terms to p[first..min(last, k - 1)].
+  std::int32_t k = first + 1;
+  for (; k + 1 <= l; k += 2) {
+    const REAL* r1 = a[k];
+    const REAL* r2 = a[k + 1];
+    const REAL u1 = u[k];
+    const REAL u2 = u[k + 1];
+    const std::int32_t end = std::min(last, k - 1);
+    for (std::int32_t c = first; c <= end; ++c) p[c] = (p[c] + r1[c] * u1) + r2[c] * u2;
+    if (k <= last) p[k] = p[k] + r2[k] * u2;
+  }
+  if (k == l) {
+    const REAL* r = a[k];
+    const REAL uk = u[k];
+    const std::int32_t end = std::min(last, k - 1);
+    for (std::int32_t c = first; c <= end; ++c) p[c] = p[c] + r[c] * uk;
+  }
+}
+
 // A[j][k] := (A[j][k] - F_j E[k]) - G_j u[k] over the lower triangle
 // (k <= j <= l), where G_j := E[j] - HH F_j replaces E[j] just before row j
 // is updated. Two rows at a time, sharing the loads of E[k] and u[k].
@@ -93,9 +142,52 @@ void rank_two_update(MATRIX& a, MATRIX& e, std::int32_t i, std::int32_t l, REAL 
   }
 }
 
+// The same update shared out by rows: first every G_j in increasing j (as
+// row j reads the G_k of k <= j), kept in g, then rows first..last of each
+// part, whose costs rise with j, two at a time as above.
+void rank_two_update_rows(MATRIX& a, std::int32_t i, const REAL* g, std::int32_t first, std::int32_t last) {
+  const REAL* u = a[i];
+  std::int32_t j = first;
+  for (; j + 1 <= last; j += 2) {
+    const REAL f1 = u[j];
+    const REAL g1 = g[j];
+    const REAL f2 = u[j + 1];
+    const REAL g2 = g[j + 1];
+    REAL* r1 = a[j];
+    REAL* r2 = a[j + 1];
+    for (std::int32_t k = 1; k <= j; ++k) {
+      const REAL ek = g[k];
+      const REAL uk = u[k];
+      r1[k] = (r1[k] - f1 * ek) - g1 * uk;
+      r2[k] = (r2[k] - f2 * ek) - g2 * uk;
+    }
+    r2[j + 1] = (r2[j + 1] - f2 * g2) - g2 * u[j + 1];
+  }
+  if (j == last) {
+    const REAL f = u[j];
+    const REAL gj = g[j];
+    REAL* r = a[j];
+    for (std::int32_t k = 1; k <= j; ++k) r[k] = (r[k] - f * g[k]) - gj * u[k];
+  }
+}
+
+void rank_two_update_shared(MATRIX& a, MATRIX& e, std::int32_t i, std::int32_t l, REAL hh, REAL* g,
+                            Workers& workers, int parts) {
+  const REAL* u = a[i];
+  for (std::int32_t j = 1; j <= l; ++j) {
+    g[j] = at(e, j) - hh * u[j];
+    at(e, j) = g[j];
+  }
+  const std::vector<std::int32_t> bounds = triangle_split(1, l, parts, Slope::rising);
+  workers.run(parts, [&](int part) {
+    const auto b = static_cast<std::size_t>(part);
+    rank_two_update_rows(a, i, g, bounds[b], bounds[b + 1] - 1);
+  });
+}
+
 // One Householder step of the reduction for row i (l = i - 1 >= 2, scale != 0);
 // returns H. p is scratch for one value per column.
-REAL householder_step(MATRIX& a, MATRIX& e, std::int32_t i, REAL scale, REAL* p) {
+REAL householder_step(MATRIX& a, MATRIX& e, std::int32_t i, REAL scale, REAL* p, Workers& workers) {
   const std::int32_t l = i - 1;
   REAL* ai = a[i];
   REAL h = 0;
@@ -109,24 +201,36 @@ REAL householder_step(MATRIX& a, MATRIX& e, std::int32_t i, REAL scale, REAL* p)
   h = h - f * g;
   ai[l] = f - g;
 
-  symmetric_times_row(a, i, l, p);
+  // The product and the update each make about l^2 / 2 element updates.
+  const int parts = workers.parts_for(static_cast<std::int64_t>(l) * l / 2, l);
+  if (parts == 1) {
+    symmetric_times_row(a, i, l, p);
+  } else {
+    workers.run(parts, [&](int part) {
+      symmetric_times_row_part(a, i, l, p, even_split(1, l, parts, part), even_split(1, l, parts, part + 1) - 1);
+    });
+  }
   f = 0;
   for (std::int32_t j = 1; j <= l; ++j) {
     a[j][i] = ai[j] / h;
     at(e, j) = p[j] / h;
     f = f + at(e, j) * ai[j];
   }
-  rank_two_update(a, e, i, l, f / (h + h));
+  if (parts == 1) {
+    rank_two_update(a, e, i, l, f / (h + h));
+  } else {
+    rank_two_update_shared(a, e, i, l, f / (h + h), p, workers, parts);
+  }
   return h;
 }
 
 // g[j] := sum over k = 1..l of A[i][k] * A[k][j], in increasing k, for
-// j = 1..l. Four columns at a time walk down the rows with their sums in
-// registers (each row contributes one cache line).
-void row_times_block(MATRIX& a, std::int32_t i, std::int32_t l, REAL* g) {
+// j = first..last. Four columns at a time walk down the rows with their sums
+// in registers (each row contributes one cache line).
+void row_times_block(MATRIX& a, std::int32_t i, std::int32_t l, REAL* g, std::int32_t first, std::int32_t last) {
   const REAL* u = a[i];
-  std::int32_t j = 1;
-  for (; j + 3 <= l; j += 4) {
+  std::int32_t j = first;
+  for (; j + 3 <= last; j += 4) {
     REAL g0 = 0, g1 = 0, g2 = 0, g3 = 0;
     for (std::int32_t k = 1; k <= l; ++k) {
       const REAL* r = a[k] + j;
@@ -141,17 +245,19 @@ void row_times_block(MATRIX& a, std::int32_t i, std::int32_t l, REAL* g) {
     g[j + 2] = g2;
     g[j + 3] = g3;
   }
-  for (; j <= l; ++j) {
+  for (; j <= last; ++j) {
     REAL s = 0;
     for (std::int32_t k = 1; k <= l; ++k) s = s + u[k] * a[k][j];
     g[j] = s;
   }
 }
 
-// A[k][j] := A[k][j] - g[j] * A[k][i] for k, j = 1..l, four rows at a time.
-void subtract_outer(MATRIX& a, std::int32_t i, std::int32_t l, const REAL* g) {
-  std::int32_t k = 1;
-  for (; k + 3 <= l; k += 4) {
+// A[k][j] := A[k][j] - g[j] * A[k][i] for k = first..last, j = 1..l, four
+// rows at a time.
+void subtract_outer(MATRIX& a, std::int32_t i, std::int32_t l, const REAL* g, std::int32_t first,
+                    std::int32_t last) {
+  std::int32_t k = first;
+  for (; k + 3 <= last; k += 4) {
     REAL* r0 = a[k];
     REAL* r1 = a[k + 1];
     REAL* r2 = a[k + 2];
@@ -165,7 +271,7 @@ void subtract_outer(MATRIX& a, std::int32_t i, std::int32_t l, const REAL* g) {
       r3[j] = r3[j] - gj * v3;
     }
   }
-  for (; k <= l; ++k) {
+  for (; k <= last; ++k) {
     REAL* r = a[k];
     const REAL v = r[i];
     for (std::int32_t j = 1; j <= l; ++j) r[j] = r[j] - g[j] * v;
@@ -174,13 +280,17 @@ void subtract_outer(MATRIX& a, std::int32_t i, std::int32_t l, const REAL* g) {
 
 // Builds Q from the stored Householder vectors, from the smallest block
 // outwards. All of step i's sums are formed before any column changes, as
-// column j's update touches no other column's sum.
-void accumulate_transform(MATRIX& a, MATRIX& d, std::int32_t n, REAL* g) {
+// column j's update touches no other column's sum; the sums are shared out
+// by columns, the update by rows.
+void accumulate_transform(MATRIX& a, MATRIX& d, std::int32_t n, REAL* g, Workers& workers) {
   for (std::int32_t i = 1; i <= n; ++i) {
     const std::int32_t l = i - 1;
     if (at(d, i) != 0) {
-      row_times_block(a, i, l, g);
-      subtract_outer(a, i, l, g);
+      const std::int64_t work = static_cast<std::int64_t>(l) * l;
+      share_range(workers, 1, l, work,
+                  [&](std::int32_t first, std::int32_t last) { row_times_block(a, i, l, g, first, last); });
+      share_range(workers, 1, l, work,
+                  [&](std::int32_t first, std::int32_t last) { subtract_outer(a, i, l, g, first, last); });
     }
     at(d, i) = a[i][i];
     a[i][i] = 1;
@@ -265,11 +375,12 @@ void ql_sweep(MATRIX& d, MATRIX& e, std::int32_t l, std::int32_t m, Rotations& r
 // rows at once, so every element gets the same operations; going along a row
 // keeps it contiguous, the element two successive rotations share (column i)
 // stays in a register, and two rows at a time keep the x87 unit busy.
-void apply_rotations(MATRIX& z, std::int32_t l, std::int32_t m, std::int32_t n, const Rotations& rot) {
+void apply_rotations(MATRIX& z, std::int32_t l, std::int32_t m, std::int32_t first, std::int32_t last,
+                     const Rotations& rot) {
   const REAL* s = rot.s.data();
   const REAL* c = rot.c.data();
-  std::int32_t k = 1;
-  for (; k + 1 <= n; k += 2) {
+  std::int32_t k = first;
+  for (; k + 1 <= last; k += 2) {
     REAL* za = z[k];
     REAL* zb = z[k + 1];
     REAL fa = za[m];
@@ -287,7 +398,7 @@ void apply_rotations(MATRIX& z, std::int32_t l, std::int32_t m, std::int32_t n, 
     za[l] = fa;
     zb[l] = fb;
   }
-  if (k == n) {
+  if (k == last) {
     REAL* zk = z[k];
     REAL f = zk[m];
     for (std::int32_t i = m - 1; i >= l; --i) {
@@ -303,7 +414,7 @@ void apply_rotations(MATRIX& z, std::int32_t l, std::int32_t m, std::int32_t n, 
 
 REAL SIGN(REAL a, REAL b) { return b < 0 ? -std::fabs(a) : std::fabs(a); }
 
-bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n) {
+bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers) {
   std::vector<REAL> scratch(static_cast<std::size_t>(n) + 1);
   for (std::int32_t i = n; i >= 2; --i) {
     const std::int32_t l = i - 1;
@@ -317,7 +428,7 @@ bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n) {
       if (scale == 0) {
         at(e, i) = a[i][l];
       } else {
-        h = householder_step(a, e, i, scale, scratch.data());
+        h = householder_step(a, e, i, scale, scratch.data(), workers);
         if (!std::isfinite(h) || !std::isfinite(at(e, i))) return false;
       }
     } else {
@@ -327,11 +438,11 @@ bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n) {
   }
   at(d, 1) = 0;
   at(e, 1) = 0;
-  accumulate_transform(a, d, n, scratch.data());
+  accumulate_transform(a, d, n, scratch.data(), workers);
   return all_finite(d, 1, n) && all_finite(e, 1, n);
 }
 
-TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause) {
+TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause, Workers& workers) {
   TqliOutcome outcome;
   if (!all_finite(d, 1, n) || !all_finite(e, 1, n)) {
     outcome.finite = false;
@@ -356,7 +467,9 @@ TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause) 
         outcome.finite = false;
         return outcome;
       }
-      apply_rotations(z, l, m, n, rot);
+      // Each row of Z meets the rotations on its own, so the rows are shared out.
+      share_range(workers, 1, n, static_cast<std::int64_t>(n) * (m - l) * 2,
+                  [&](std::int32_t first, std::int32_t last) { apply_rotations(z, l, m, first, last, rot); });
       m = find_split(d, e, l, n);
     }
   }

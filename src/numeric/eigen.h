@@ -6,11 +6,14 @@
 #include "common/real.h"
 
 class Pause;
+class Workers;
 
 // Symmetric eigen-decomposition: Householder reduction to tridiagonal form,
 // QL iteration with implicit shifts, and a sort by decreasing magnitude.
 // Indices run 1..n; row and column 0 are never touched. Vectors live in
-// column 1 of rows 1..n.
+// column 1 of rows 1..n. The larger loops of the reduction and of the
+// rotations are shared among the workers' threads; every value is formed as
+// on one thread.
 
 // |a| with the sign of b (b = 0 counts as positive).
 REAL SIGN(REAL a, REAL b);
@@ -18,7 +21,7 @@ REAL SIGN(REAL a, REAL b);
 // a: symmetric matrix in, orthogonal reduction matrix out; d: diagonal; e: sub-diagonal (e[1] = 0).
 // False when a value overflowed the range of REAL (or the input held one that
 // is not finite): the reduction then stops at once and a, d, e are unusable.
-bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n);
+bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers);
 
 struct TqliOutcome {
   std::int64_t sweeps = 0;  // QL sweeps made, for all eigenvalues together
@@ -29,7 +32,7 @@ struct TqliOutcome {
 // When one eigenvalue has taken 30 sweeps it pauses for the user, once for each eigenvalue that gets that far; the
 // sweeps for one eigenvalue stop at 10,000. A d or e that is not finite, on
 // entry or after a sweep, stops the iteration before any further work.
-TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause);
+TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause, Workers& workers);
 
 // Selection sort by decreasing |d|, moving the columns of v, ro and (when erb) ee alike.
 void EIGENSORT(MATRIX& v, MATRIX& ee, MATRIX& ro, MATRIX& d, std::int32_t n, bool erb);

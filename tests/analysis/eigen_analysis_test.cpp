@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 #include "analysis/qor.h"
@@ -86,32 +87,43 @@ ResidualTest literal_residual_test(const RunState& s, std::int32_t I) {
   return r;
 }
 
+// On one thread, and on three with the data in chunks of rows (1400 x 6 and
+// 6 x 1400 take more than one). The decomposition is the same on both, so
+// the literal sums are worked out once.
 TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
-  for (const auto& [rows, cols] : {std::pair{7, 5}, std::pair{5, 7}, std::pair{6, 6}, std::pair{1, 3}, std::pair{40, 37}}) {
-    qor_test::TempDir dir;
-    qor_test::CapturedConsole captured;
-    RunState s(captured.console());
-    set_default_settings(s);
-    s.N = s.N0 = rows;
-    s.M = s.M0 = cols;
-    s.SIZE = 10;
-    s.JEV = s.ITRN = true;
-    s.MER = 0.01L;
-    s.MERPR = 0.02L;
-    s.A = MATRIX(rows + 1, cols + 1);
-    s.RO = MATRIX(rows + 1, 2);
-    s.CO = MATRIX(2, cols + 1);
-    std::mt19937_64 rng(static_cast<unsigned>(rows * 10 + cols));
-    std::uniform_real_distribution<double> dist(-1.0, 1.0);
-    for (int i = 1; i <= rows; ++i)
-      for (int j = 1; j <= cols; ++j) s.A[i][j] = dist(rng);
-    prepare_run(s);
-    QOR(s, "", true, true, false, false, s.MER, s.MERPR, 10, 3, 0);
-    ResidualTester tester(s, s.MIN);
-    for (std::int32_t I = 1; I <= s.MIN; ++I) {
-      const ResidualTest fast = tester.test(I), literal = literal_residual_test(s, I);
-      EXPECT_EQ(fast.G, literal.G) << rows << "x" << cols << " I=" << I;
-      for (int j = 1; j <= 3; ++j) EXPECT_EQ(fast.NR[j], literal.NR[j]) << rows << "x" << cols << " I=" << I;
+  const std::pair<int, int> shapes[] = {{7, 5}, {5, 7}, {6, 6}, {1, 3}, {40, 37}, {1400, 6}, {6, 1400}};
+  std::map<std::pair<int, int>, std::vector<ResidualTest>> literal_sums;
+  for (int threads : {1, 3}) {
+    for (const auto& [rows, cols] : shapes) {
+      qor_test::TempDir dir;
+      qor_test::CapturedConsole captured;
+      RunState s(captured.console(), threads);
+      s.workers.set_work_per_part(0);
+      set_default_settings(s);
+      s.N = s.N0 = rows;
+      s.M = s.M0 = cols;
+      s.SIZE = 10;
+      s.JEV = s.ITRN = true;
+      s.MER = 0.01L;
+      s.MERPR = 0.02L;
+      s.A = MATRIX(rows + 1, cols + 1);
+      s.RO = MATRIX(rows + 1, 2);
+      s.CO = MATRIX(2, cols + 1);
+      std::mt19937_64 rng(static_cast<unsigned>(rows * 10 + cols));
+      std::uniform_real_distribution<double> dist(-1.0, 1.0);
+      for (int i = 1; i <= rows; ++i)
+        for (int j = 1; j <= cols; ++j) s.A[i][j] = dist(rng);
+      prepare_run(s);
+      QOR(s, "", true, true, false, false, s.MER, s.MERPR, 10, 3, 0);
+      ResidualTester tester(s, s.MIN);
+      std::vector<ResidualTest>& literals = literal_sums[{rows, cols}];
+      for (std::int32_t I = 1; I <= s.MIN; ++I) {
+        if (threads == 1) literals.push_back(literal_residual_test(s, I));
+        const ResidualTest fast = tester.test(I), literal = literals[static_cast<std::size_t>(I - 1)];
+        EXPECT_EQ(fast.G, literal.G) << threads << " threads, " << rows << "x" << cols << " I=" << I;
+        for (int j = 1; j <= 3; ++j) EXPECT_EQ(fast.NR[j], literal.NR[j]) << rows << "x" << cols << " I=" << I;
+      }
+      EXPECT_EQ(s.workers.shared_loops() > 0, threads > 1);
     }
   }
 }

@@ -215,6 +215,47 @@ TEST_F(Analysis, ReferenceRowLastAndTablesLargerThanTheMatrix) {
   EXPECT_EQ(std::pair(s.FTW, s.NU), std::pair(0, 2));
 }
 
+// Elements of magnitude 9 tie in one row, across rows and across the parts
+// the rows are cut into; every column that holds a pivot is 0 elsewhere, so
+// elimination changes no other element and the ties stay exact. Worked by
+// hand in row-major order, with the column exchanges (step 3 moves column 3
+// to position 29, behind column 5): pivots 9 (7,20) before 9 (7,25) and
+// -9 (8,1); then -9 (8,1); 9 (12,29) before -9 (30,5); -9 (30,5) before
+// 9 (30,3).
+TEST(PivotTies, FirstInRowMajorOrderOnAnyNumberOfThreads) {
+  const std::initializer_list<std::tuple<int, int, REAL>> nines = {{7, 20, 9}, {7, 25, 9},  {8, 1, -9},
+                                                                    {12, 29, 9}, {30, 5, -9}, {30, 3, 9}};
+  for (int threads : {1, 2, 3, 4}) {
+    qor_test::TempDir dir;
+    qor_test::CapturedConsole captured;
+    RunState s(captured.console(), threads);
+    s.workers.set_work_per_part(0);
+    set_default_settings(s);
+    s.N = s.N0 = 40;
+    s.M = s.M0 = 30;
+    s.NU = 4;
+    s.A = MATRIX(41, 31);
+    s.RO = MATRIX(41, 2);
+    s.CO = MATRIX(2, 31);
+    for (int i = 1; i <= 40; ++i) {
+      s.RO[i][1] = i;
+      for (int j = 1; j <= 30; ++j) s.A[i][j] = ((i * 7 + j * 3) % 11 - 5) / 100.0L;
+      for (int j : {1, 5, 20, 29}) s.A[i][j] = 0;
+    }
+    for (int j = 1; j <= 30; ++j) s.CO[1][j] = j;
+    for (const auto& [i, j, v] : nines) s.A[i][j] = v;
+    prepare_run(s);
+    QOR(s, "", false, false, false, false, 0, 0, 7, 3, s.NU);
+    const REAL pivots[] = {9, -9, 9, -9}, rows[] = {7, 8, 12, 30}, columns[] = {20, 1, 29, 5};
+    for (int I = 1; I <= 4; ++I) {
+      EXPECT_EQ(s.A[0][I], pivots[I - 1]) << threads << " threads, step " << I;
+      EXPECT_EQ(s.RO[I][1], rows[I - 1]) << threads << " threads, step " << I;
+      EXPECT_EQ(s.CO[1][I], columns[I - 1]) << threads << " threads, step " << I;
+    }
+    EXPECT_EQ(s.workers.shared_loops() > 0, threads > 1);
+  }
+}
+
 TEST(Clock, ElapsedTimeAcrossMidnight) {
   EXPECT_EQ(elapsed_seconds(86399.5L, 0.25L), 0.75L);
   EXPECT_EQ(elapsed_seconds(10, 12.5L), 2.5L);

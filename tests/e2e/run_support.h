@@ -18,11 +18,30 @@ struct RunResult {
   std::string err;  // standard error, where it was collected
 };
 
+// The process's environment with the given "NAME=value" entries in place of
+// any of the same names.
+inline std::vector<std::string> environment_with(const std::vector<std::string>& entries) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const auto& own : entries) {
+      const std::string name = own.substr(0, own.find('=') + 1);
+      replaced = replaced || entry.compare(0, name.size(), name) == 0;
+    }
+    if (!replaced) env.push_back(entry);
+  }
+  env.insert(env.end(), entries.begin(), entries.end());
+  return env;
+}
+
 // Starts a program in the current directory with stdin at end of input and
 // standard output (and, when err_fd >= 0, standard error) on the given
-// descriptors; the other ends are closed in the child. Returns its pid, or -1.
+// descriptors; the other ends are closed in the child. `environment` entries
+// ("NAME=value") are added to the process's own. Returns its pid, or -1.
 inline pid_t spawn_program(const std::string& path, const std::vector<std::string>& args, int out_fd,
-                           int out_other_end, int err_fd = -1, int err_other_end = -1) {
+                           int out_other_end, int err_fd = -1, int err_other_end = -1,
+                           const std::vector<std::string>& environment = {}) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -37,8 +56,12 @@ inline pid_t spawn_program(const std::string& path, const std::vector<std::strin
   std::vector<char*> argv;
   for (auto& a : argv_strings) argv.push_back(a.data());
   argv.push_back(nullptr);
+  std::vector<std::string> env_strings = environment_with(environment);
+  std::vector<char*> envp;
+  for (auto& e : env_strings) envp.push_back(e.data());
+  envp.push_back(nullptr);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   return spawned == 0 ? pid : -1;
 }
@@ -61,10 +84,11 @@ inline int wait_for_status(pid_t pid) {
 }
 
 // Runs a program, collecting standard output.
-inline RunResult run_program(const std::string& path, const std::vector<std::string>& args) {
+inline RunResult run_program(const std::string& path, const std::vector<std::string>& args,
+                             const std::vector<std::string>& environment = {}) {
   int out[2];
   if (pipe(out) != 0) return {};
-  const pid_t pid = spawn_program(path, args, out[1], out[0]);
+  const pid_t pid = spawn_program(path, args, out[1], out[0], -1, -1, environment);
   close(out[1]);
   RunResult result;
   read_into(out[0], result.out);
@@ -75,7 +99,9 @@ inline RunResult run_program(const std::string& path, const std::vector<std::str
 
 // Runs the built qor in the current directory with stdin at end of input,
 // collecting standard output.
-inline RunResult run_qor(const std::vector<std::string>& args) { return run_program(QOR_BINARY, args); }
+inline RunResult run_qor(const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {
+  return run_program(QOR_BINARY, args, environment);
+}
 
 // Runs the built qor with standard output on a pipe that is closed as soon as
 // the first line has come through, as "| head -1" does; out holds what was

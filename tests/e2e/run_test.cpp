@@ -263,4 +263,34 @@ TEST_F(EndToEnd, BundledExample) {
   EXPECT_GT(quoted, 8);
 }
 
+// Whatever QOR_THREADS says (a value that is not a whole number from 1 up
+// is ignored), the report and the console text stay the same, byte for
+// byte. The eigenvalue mode of a 90 x 70 matrix shares its larger loops
+// among the threads (Threads.SmallRunsStayOnTheCallingThread shows it).
+TEST_F(EndToEnd, ThreadCountNeverChangesTheOutput) {
+  std::string data;
+  std::uint64_t x = 12345;
+  for (int i = 0; i < 90; ++i) {
+    for (int j = 0; j < 70; ++j) {
+      x = x * 6364136223846793005u + 1442695040888963407u;
+      data += " " + std::to_string(static_cast<int>(x >> 44) % 2001 - 1000) + "e-3";
+    }
+    data += "\r\n";
+  }
+  write_file("d.txt", data);
+  std::string first_console, first_report;
+  for (const char* threads : {"1", "3", "x"}) {
+    const auto run = run_qor({"d.txt", "o", "E", "0.002", "3"}, {std::string("QOR_THREADS=") + threads});
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string console = run.out.substr(0, run.out.find("Time:"));
+    if (first_console.empty()) {
+      first_console = console;
+      first_report = read_file("O");
+      continue;
+    }
+    EXPECT_EQ(console, first_console) << threads;
+    EXPECT_EQ(read_file("O"), first_report) << threads;
+  }
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/workers.h"
 #include "numeric/literal_eigen.h"
 #include "test_support.h"
 
@@ -50,40 +51,50 @@ std::vector<REAL> column1(const MATRIX& m, std::int32_t n) {
 
 struct Decomposition {
   MATRIX z, d, e, ro;
+  std::int64_t shared_loops = 0;
 };
 
-// Runs the three routines the way the analysis does (the sort only when asked).
-Decomposition decompose(MATRIX a, std::int32_t n, Console& console, bool sort = true) {
+// Runs the three routines the way the analysis does (the sort only when
+// asked). More than one thread shares every loop of two iterations or more.
+Decomposition decompose(MATRIX a, std::int32_t n, Console& console, bool sort = true, int threads = 1) {
   Decomposition r{std::move(a), MATRIX(n + 1, 2), MATRIX(n + 1, 2), MATRIX(n + 1, 2)};
+  Workers workers(threads);
+  workers.set_work_per_part(0);
   for (std::int32_t i = 1; i <= n; ++i) r.ro[i][1] = i;
-  TRED2(r.z, r.d, r.e, n);
-  TQLI(r.z, r.d, r.e, n, console);
+  TRED2(r.z, r.d, r.e, n, workers);
+  TQLI(r.z, r.d, r.e, n, console, workers);
   if (sort) EIGENSORT(r.z, r.e, r.ro, r.d, n, false);
+  r.shared_loops = workers.shared_loops();
   return r;
 }
 
 // Only the 10 value bytes of the 80-bit type; the rest is padding.
 bool same_bits(REAL x, REAL y) { return std::memcmp(&x, &y, 10) == 0; }
 
+// On one thread and shared among three (every loop cut into parts).
 TEST(EigenTest, MatchesTextbookLoopOrderBitForBit) {
-  for (std::int32_t n : {1, 2, 3, 5, 10, 50}) {
-    for (unsigned seed = 1; seed <= 3; ++seed) {
-      MATRIX a = random_symmetric(n, seed * 100 + static_cast<unsigned>(n));
-      MATRIX b = random_symmetric(n, seed * 100 + static_cast<unsigned>(n));
-      // Garbage in the upper triangle must not matter: it is never read.
-      for (std::int32_t i = 1; i <= n; ++i)
-        for (std::int32_t j = i + 1; j <= n; ++j) a[i][j] = 7;
-      CapturedConsole c;
-      const Decomposition r = decompose(std::move(a), n, c.console(), false);
-      MATRIX rd(n + 1, 2), re(n + 1, 2);
-      qor_test::ref_tred2(b, rd, re, n);
-      qor_test::ref_tqli(b, rd, re, n);
-      for (std::int32_t i = 1; i <= n; ++i) {
-        ASSERT_TRUE(same_bits(r.d[i][1], rd[i][1])) << "n=" << n << " d[" << i << "]";
-        for (std::int32_t j = 1; j <= n; ++j)
-          ASSERT_TRUE(same_bits(r.z[i][j], b[i][j])) << "n=" << n << " z[" << i << "][" << j << "]";
+  for (int threads : {1, 3}) {
+    for (std::int32_t n : {1, 2, 3, 5, 10, 50}) {
+      for (unsigned seed = 1; seed <= 3; ++seed) {
+        MATRIX a = random_symmetric(n, seed * 100 + static_cast<unsigned>(n));
+        MATRIX b = random_symmetric(n, seed * 100 + static_cast<unsigned>(n));
+        // Garbage in the upper triangle must not matter: it is never read.
+        for (std::int32_t i = 1; i <= n; ++i)
+          for (std::int32_t j = i + 1; j <= n; ++j) a[i][j] = 7;
+        CapturedConsole c;
+        const Decomposition r = decompose(std::move(a), n, c.console(), false, threads);
+        EXPECT_EQ(r.shared_loops > 0, threads > 1 && n > 1) << n;
+        MATRIX rd(n + 1, 2), re(n + 1, 2);
+        qor_test::ref_tred2(b, rd, re, n);
+        qor_test::ref_tqli(b, rd, re, n);
+        for (std::int32_t i = 1; i <= n; ++i) {
+          ASSERT_TRUE(same_bits(r.d[i][1], rd[i][1])) << threads << " threads, n=" << n << " d[" << i << "]";
+          for (std::int32_t j = 1; j <= n; ++j)
+            ASSERT_TRUE(same_bits(r.z[i][j], b[i][j]))
+                << threads << " threads, n=" << n << " z[" << i << "][" << j << "]";
+        }
+        EXPECT_EQ(c.text(), "");
       }
-      EXPECT_EQ(c.text(), "");
     }
   }
 }
@@ -141,9 +152,10 @@ TEST(EigenTest, KnownDecompositions) {
   // Order 2 takes no Householder step (the coupling is copied), and the QL
   // iteration delivers 1 first.
   MATRIX a = square({{2, 1}, {1, 2}}), d(3, 2), e(3, 2);
-  TRED2(a, d, e, 2);
+  Workers w;
+  TRED2(a, d, e, 2, w);
   EXPECT_EQ(e[2][1], 1);
-  TQLI(a, d, e, 2, c.console());
+  TQLI(a, d, e, 2, c.console(), w);
   EXPECT_NEAR(static_cast<double>(d[1][1]), 1.0, 1e-18);
   EXPECT_EQ(c.text(), "");
 }
@@ -151,11 +163,12 @@ TEST(EigenTest, KnownDecompositions) {
 TEST(EigenTest, OrderOne) {
   CapturedConsole c;
   MATRIX a = square({{-4.5L}}), d = vec({0}), e = vec({9}), ro = vec({1});
-  TRED2(a, d, e, 1);
+  Workers w;
+  TRED2(a, d, e, 1, w);
   EXPECT_EQ(d[1][1], -4.5L);
   EXPECT_EQ(e[1][1], 0);
   EXPECT_EQ(a[1][1], 1);
-  TQLI(a, d, e, 1, c.console());
+  TQLI(a, d, e, 1, c.console(), w);
   EIGENSORT(a, e, ro, d, 1, true);
   EXPECT_EQ(d[1][1], -4.5L);
   EXPECT_EQ(a[1][1], 1);
@@ -231,8 +244,9 @@ TEST(EigenTest, ValuesThatAreNotFiniteStopTheWork) {
     CapturedConsole console;
     const auto n = static_cast<std::int32_t>(c.a.size());
     MATRIX z = square(c.a), d(n + 1, 2), e(n + 1, 2);
-    EXPECT_EQ(TRED2(z, d, e, n), c.reduced);
-    const TqliOutcome outcome = TQLI(z, d, e, n, console.console());
+    Workers w;
+    EXPECT_EQ(TRED2(z, d, e, n, w), c.reduced);
+    const TqliOutcome outcome = TQLI(z, d, e, n, console.console(), w);
     EXPECT_FALSE(outcome.finite);
     EXPECT_EQ(outcome.sweeps, c.sweeps);
     EXPECT_EQ(console.text(), "");
@@ -245,7 +259,8 @@ TEST(EigenTest, OverflowedMatrixStopsTheReduction) {
   const std::int32_t n = 100;
   MATRIX a = random_symmetric(n, 11), d(n + 1, 2), e(n + 1, 2);
   a[n][n - 1] = a[n - 1][n] = std::numeric_limits<REAL>::infinity();
-  EXPECT_FALSE(TRED2(a, d, e, n));
+  Workers w;
+  EXPECT_FALSE(TRED2(a, d, e, n, w));
 }
 
 // Every sweep is counted: a diagonal matrix needs none, the rows (2, 1) and
@@ -262,8 +277,9 @@ TEST(EigenTest, SweepsAreCountedAndCapped) {
   for (const auto& c : cases) {
     CapturedConsole console;
     MATRIX z = square(c.a), d(3, 2), e(3, 2);
-    ASSERT_TRUE(TRED2(z, d, e, 2));
-    const TqliOutcome outcome = TQLI(z, d, e, 2, console.console());
+    Workers w;
+    ASSERT_TRUE(TRED2(z, d, e, 2, w));
+    const TqliOutcome outcome = TQLI(z, d, e, 2, console.console(), w);
     EXPECT_TRUE(outcome.finite);
     EXPECT_EQ(outcome.sweeps, c.sweeps);
     EXPECT_EQ(console.text(), c.console);
