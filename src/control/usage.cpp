@@ -50,6 +50,8 @@ Positions, separated by blanks ("" leaves one empty; 3 to 6 may be left off):
  6 reference  Rn subtracts data row n from the others, Cn data column n
 
 Environment:
+  QOR_THREADS              threads for large matrices (default: one per
+                           processor); never changes a result
   LC_ALL, LC_CTYPE, LANG   a locale naming UTF-8 shows the plus-minus sign
                            and the other code page 437 characters as UTF-8
                            on a terminal
