@@ -313,6 +313,36 @@ void ResidualTester::project(std::int32_t count, std::int32_t first, std::int32_
 
 namespace {
 
+// One row of the data in the test of one eigenvalue: each element's rebuilt
+// value is carried on from from[R - 1] by the eigenvalue's term (projection
+// times component, in that operand order in both shapes) into to[R - 1],
+// and its residual adds to the counts and, in column order, to the
+// chi-square sum of `total`. An element with variance 0 has no defined
+// contribution to the sum.
+inline void test_row(const REAL* a, const REAL* e, bool tall, REAL row_factor, const REAL* column_factor,
+                     const REAL* from, REAL* to, std::int32_t M, ResidualTest& total) {
+  REAL G = total.G;
+  std::int64_t n1 = 0, n2 = 0, n3 = 0;
+  for (std::int32_t R = 1; R <= M; ++R) {
+    const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
+    const REAL C = from[R - 1] + term;
+    to[R - 1] = C;
+    const REAL F = std::fabs(a[R] - C);
+    const REAL E = e[R];
+    if (E != 0) {
+      const REAL x = F / E;
+      G = G + x * x;
+    }
+    n1 += F > E;
+    n2 += F > 2 * E;
+    n3 += F > 3 * E;
+  }
+  total.G = G;
+  total.NR[1] += n1;
+  total.NR[2] += n2;
+  total.NR[3] += n3;
+}
+
 // One element's share of the work of an eigenvalue: a multiplication and
 // an addition to rebuild it, a division and a few more for its deviation.
 constexpr std::int64_t kWorkPerResidual = 8;
@@ -350,29 +380,8 @@ void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
       const REAL* component = components_.data() + b * vector_length_;
       const REAL row_factor = tall ? projection[S] : component[S];
       const REAL* column_factor = tall ? component : projection;
-      REAL G = results_[b].G;
-      std::int64_t n1 = 0, n2 = 0, n3 = 0;
-      for (std::int32_t R = 1; R <= in_.M; ++R) {
-        // (projection) x (component), in that operand order in both shapes.
-        const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
-        const REAL C = c[R] + term;
-        c[R] = C;
-        const REAL F = std::fabs(a[R] - C);
-        const REAL E = e[R];
-        // An element with variance 0 has no defined contribution to the sum.
-        if (E != 0) {
-          const REAL x = F / E;
-          G = G + x * x;
-        }
-        n1 += F > E;
-        n2 += F > 2 * E;
-        n3 += F > 3 * E;
-      }
-      results_[b].G = G;
-      results_[b].NR[1] += n1;
-      results_[b].NR[2] += n2;
-      results_[b].NR[3] += n3;
-      if (!std::isfinite(G)) {
+      test_row(a, e, tall, row_factor, column_factor, c + 1, c + 1, in_.M, results_[b]);
+      if (!std::isfinite(results_[b].G)) {
         count = b;
         break;
       }
@@ -461,27 +470,8 @@ void ResidualTester::test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0,
       // c and next are indexed by column, the chain from 0.
       const REAL* from = b == b0 && first_run ? c + 1 : chain;
       REAL* to = b == b1 - 1 && last_run ? next + 1 : chain;
-      REAL G = totals[b].G;
-      std::int64_t n1 = 0, n2 = 0, n3 = 0;
-      for (std::int32_t R = 1; R <= M; ++R) {
-        const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
-        const REAL C = from[R - 1] + term;
-        to[R - 1] = C;
-        const REAL F = std::fabs(a[R] - C);
-        const REAL E = e[R];
-        if (E != 0) {
-          const REAL x = F / E;
-          G = G + x * x;
-        }
-        n1 += F > E;
-        n2 += F > 2 * E;
-        n3 += F > 3 * E;
-      }
-      totals[b].G = G;
-      totals[b].NR[1] += n1;
-      totals[b].NR[2] += n2;
-      totals[b].NR[3] += n3;
-      if (!std::isfinite(G)) break;
+      test_row(a, e, tall, row_factor, column_factor, from, to, M, totals[b]);
+      if (!std::isfinite(totals[b].G)) break;
     }
   }
 }

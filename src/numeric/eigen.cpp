@@ -111,40 +111,10 @@ void symmetric_times_row_part(MATRIX& a, std::int32_t i, std::int32_t l, REAL* p
 }
 
 // A[j][k] := (A[j][k] - F_j E[k]) - G_j u[k] over the lower triangle
-// (k <= j <= l), where G_j := E[j] - HH F_j replaces E[j] just before row j
-// is updated. Two rows at a time, sharing the loads of E[k] and u[k].
-void rank_two_update(MATRIX& a, MATRIX& e, std::int32_t i, std::int32_t l, REAL hh) {
-  const REAL* u = a[i];
-  std::int32_t j = 1;
-  for (; j + 1 <= l; j += 2) {
-    const REAL f1 = u[j];
-    const REAL g1 = at(e, j) - hh * f1;
-    at(e, j) = g1;
-    const REAL f2 = u[j + 1];
-    const REAL g2 = at(e, j + 1) - hh * f2;
-    at(e, j + 1) = g2;
-    REAL* r1 = a[j];
-    REAL* r2 = a[j + 1];
-    for (std::int32_t k = 1; k <= j; ++k) {
-      const REAL ek = at(e, k);
-      const REAL uk = u[k];
-      r1[k] = (r1[k] - f1 * ek) - g1 * uk;
-      r2[k] = (r2[k] - f2 * ek) - g2 * uk;
-    }
-    r2[j + 1] = (r2[j + 1] - f2 * g2) - g2 * u[j + 1];
-  }
-  if (j == l) {
-    const REAL f = u[j];
-    const REAL g = at(e, j) - hh * f;
-    at(e, j) = g;
-    REAL* r = a[j];
-    for (std::int32_t k = 1; k <= j; ++k) r[k] = (r[k] - f * at(e, k)) - g * u[k];
-  }
-}
-
-// The same update shared out by rows: first every G_j in increasing j (as
-// row j reads the G_k of k <= j), kept in g, then rows first..last of each
-// part, whose costs rise with j, two at a time as above.
+// (k <= j <= l), where G_j := E[j] - HH F_j replaces E[j] before row j is
+// updated: first every G_j in increasing j (as row j reads the G_k of
+// k <= j), kept in g, then rows first..last, two at a time sharing the loads
+// of G_k and u[k]; their costs rise with j.
 void rank_two_update_rows(MATRIX& a, std::int32_t i, const REAL* g, std::int32_t first, std::int32_t last) {
   const REAL* u = a[i];
   std::int32_t j = first;
@@ -171,8 +141,8 @@ void rank_two_update_rows(MATRIX& a, std::int32_t i, const REAL* g, std::int32_t
   }
 }
 
-void rank_two_update_shared(MATRIX& a, MATRIX& e, std::int32_t i, std::int32_t l, REAL hh, REAL* g,
-                            Workers& workers, int parts) {
+void rank_two_update(MATRIX& a, MATRIX& e, std::int32_t i, std::int32_t l, REAL hh, REAL* g, Workers& workers,
+                     int parts) {
   const REAL* u = a[i];
   for (std::int32_t j = 1; j <= l; ++j) {
     g[j] = at(e, j) - hh * u[j];
@@ -216,11 +186,7 @@ REAL householder_step(MATRIX& a, MATRIX& e, std::int32_t i, REAL scale, REAL* p,
     at(e, j) = p[j] / h;
     f = f + at(e, j) * ai[j];
   }
-  if (parts == 1) {
-    rank_two_update(a, e, i, l, f / (h + h));
-  } else {
-    rank_two_update_shared(a, e, i, l, f / (h + h), p, workers, parts);
-  }
+  rank_two_update(a, e, i, l, f / (h + h), p, workers, parts);
   return h;
 }
 
