@@ -23,8 +23,6 @@ namespace {
 // The REAL nearest to ln 10, for the smallness threshold 10^-SIZE.
 constexpr REAL kLn10 = 2.302585092994045684017991454684364208L;
 
-constexpr const char* kBeyondReal = "would exceed 1.19E+4932";
-
 void set_up_labels(RunState& s) {
   for (std::int32_t j = 1; j <= s.M; ++j) s.CO[1][j] = j;
   for (std::int32_t i = 1; i <= s.N; ++i) s.RO[i][1] = i;

@@ -72,8 +72,6 @@ void write_step_listing(const AnalysisContext& q) {
 
 // ---- Elimination ----------------------------------------------------------
 
-constexpr const char* kBeyondReal = "would exceed 1.19E+4932";
-
 struct Pivot {
   REAL best = 0;
   std::int32_t S = 0, R = 0;

@@ -17,12 +17,22 @@
 
 namespace {
 
-constexpr const char* kBeyondReal = "would exceed 1.19E+4932";
-
 // Every stop of the verdict says that it was the verdict's arithmetic that
 // overflowed, as the analysis may have run without trouble.
+constexpr const char* kInTheVerdict = "for the rank verdict, ";
+
 [[noreturn]] void verdict_overflow(const std::string& what, const std::string& advice) {
-  throw_overflow("for the rank verdict, " + what, std::string("a value ") + kBeyondReal, advice);
+  throw_overflow(kInTheVerdict + what, std::string("a value ") + kBeyondReal, advice);
+}
+
+// A stage the verdict shares with the analysis.
+template <typename Stage>
+void as_verdict_step(Stage stage) {
+  try {
+    stage();
+  } catch (const RunError& e) {
+    throw RunError(e.number(), kInTheVerdict + std::string(e.what()), e.kind());
+  }
 }
 
 // Johnstone's centring and scaling of the largest eigenvalue of the product
@@ -62,11 +72,7 @@ bool holds_nonzero(const RankSample& x) {
 // eigenvectors in the columns of T.
 std::vector<REAL> decompose_product(const RankSample& x, MATRIX& T, Pause& pause, Workers& workers) {
   const std::int32_t p = std::min(x.N, x.M);
-  try {
-    product_matrix(ProductInputs{x.A, nullptr, x.N, x.M}, T, nullptr, workers);
-  } catch (const RunError& e) {
-    throw RunError(e.number(), "for the rank verdict, " + std::string(e.what()), e.kind());
-  }
+  as_verdict_step([&] { product_matrix(ProductInputs{x.A, nullptr, x.N, x.M}, T, nullptr, workers); });
   MATRIX D(p + 1, 2), E(p + 1, 2), RO(p + 1, 2);
   for (std::int32_t i = 1; i <= p; ++i) RO[i][1] = i;
   if (!TRED2(T, D, E, p, workers))
@@ -76,8 +82,9 @@ std::vector<REAL> decompose_product(const RankSample& x, MATRIX& T, Pause& pause
   EIGENSORT(T, E, RO, D, p, false);
   if (D[1][1] == 0 && holds_nonzero(x))
     throw RunError(kOverflow,
-                   "for the rank verdict, the product matrix underflows the range of the 80-bit type (its "
-                   "elements would lie below 3.6E-4951); scale the data up.",
+                   std::string(kInTheVerdict) +
+                       "the product matrix underflows the range of the 80-bit type (its elements would lie below "
+                       "3.6E-4951); scale the data up.",
                    RunError::Kind::data);
   std::vector<REAL> eigenvalues(static_cast<std::size_t>(p) + 1);
   // A product matrix has no negative eigenvalue; rounding can leave a tiny one.
@@ -167,11 +174,7 @@ std::vector<REAL> singular_values(const std::vector<REAL>& eigenvalues) {
 
 void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Pause& pause, Workers& workers) {
   MATRIX SD(x.N + 1, x.M + 1);
-  try {
-    element_variances(x.A, SD, x.N, x.M, x.ER, x.ERPR, workers);
-  } catch (const RunError& e) {
-    throw RunError(e.number(), "for the rank verdict, " + std::string(e.what()), e.kind());
-  }
+  as_verdict_step([&] { element_variances(x.A, SD, x.N, x.M, x.ER, x.ERPR, workers); });
   const VarianceSummary variances = summarise_variances(SD, x.N, x.M);
   v.sigma = variances.rms;
   v.edge = variances.edge;

@@ -35,6 +35,9 @@ inline constexpr int kSettingOutOfRange = 64;
 // Exit status for numbers that overflow the range of REAL during the analysis.
 inline constexpr int kOverflow = 67;
 
+// The usual ending of an overflow's detail: "an element would exceed 1.19E+4932".
+inline constexpr const char* kBeyondReal = "would exceed 1.19E+4932";
+
 // Stops an analysis whose numbers overflowed: "<what> the range of the 80-bit
 // type (<detail>); <advice>." what carries its verb ("the product matrix
 // overflows"), advice says what the user can change ("scale the data down").

@@ -19,7 +19,7 @@ namespace {
 // Two finite values of opposite sign near the limit of REAL differ by more than it holds.
 [[noreturn]] void throw_reference_overflow(const std::string& which) {
   throw_overflow("subtracting the reference " + which + " overflows",
-                 "a difference would exceed 1.19E+4932", "scale the data down");
+                 std::string("a difference ") + kBeyondReal, "scale the data down");
 }
 
 void remove_reference_row(RunState& s) {
