@@ -97,19 +97,12 @@ void eigenvalue_variances(RunState& s) {
                    "give a smaller error or scale the data down");
 }
 
-bool square_block_finite(const MATRIX& m, std::int32_t order) {
-  for (std::int32_t i = 1; i <= order; ++i)
-    for (std::int32_t j = 1; j <= order; ++j)
-      if (!std::isfinite(m[i][j])) return false;
-  return true;
-}
-
 // The decomposition works on finite values only: NaN and infinity arithmetic
 // costs a hundred times the ordinary on some processors and means nothing.
 void decompose(AnalysisContext& q) {
   RunState& s = q.s;
   const std::string matrix = q.TP ? "product matrix" : "matrix";
-  if (!TRED2(s.T, s.DE, s.EE, s.MIN, s.workers) || !square_block_finite(s.T, s.MIN))
+  if (!TRED2(s.T, s.DE, s.EE, s.MIN, s.workers))
     throw_overflow("the tridiagonal reduction of the " + matrix + " overflows",
                    std::string("an intermediate value ") + kBeyondReal, "scale the data down");
   if (!TQLI(s.T, s.DE, s.EE, s.MIN, s.console, s.workers).finite)
@@ -312,18 +305,17 @@ void ResidualTester::project(std::int32_t count, std::int32_t first, std::int32_
 namespace {
 
 // One row of the data in the test of one eigenvalue: each element's rebuilt
-// value is carried on from from[R - 1] by the eigenvalue's term (projection
-// times component, in that operand order in both shapes) into to[R - 1],
+// value is carried on from from[R - 1] by the eigenvalue's term (the row's
+// factor times the column's: a product, the same in either order) into to[R - 1],
 // and its residual adds to the counts and, in column order, to the
 // chi-square sum of `total`. An element with variance 0 has no defined
 // contribution to the sum.
-inline void test_row(const REAL* a, const REAL* e, bool tall, REAL row_factor, const REAL* column_factor,
+inline void test_row(const REAL* a, const REAL* e, REAL row_factor, const REAL* column_factor,
                      const REAL* from, REAL* to, std::int32_t M, ResidualTest& total) {
   REAL G = total.G;
   std::int64_t n1 = 0, n2 = 0, n3 = 0;
   for (std::int32_t R = 1; R <= M; ++R) {
-    const REAL term = tall ? row_factor * column_factor[R] : column_factor[R] * row_factor;
-    const REAL C = from[R - 1] + term;
+    const REAL C = from[R - 1] + row_factor * column_factor[R];
     to[R - 1] = C;
     const REAL F = std::fabs(a[R] - C);
     const REAL E = e[R];
@@ -368,17 +360,12 @@ void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
     compute_block_shared(count);
     return;
   }
-  const bool tall = in_.N >= in_.M;
   for (std::int32_t S = 1; S <= in_.N; ++S) {
     const REAL* a = in_.A[S];
     const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
     REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
     for (std::int32_t b = 0; b < count; ++b) {
-      const REAL* projection = projections_.data() + b * vector_length_;
-      const REAL* component = components_.data() + b * vector_length_;
-      const REAL row_factor = tall ? projection[S] : component[S];
-      const REAL* column_factor = tall ? component : projection;
-      test_row(a, e, tall, row_factor, column_factor, c + 1, c + 1, in_.M, results_[b]);
+      test_row(a, e, row_factors(b)[S], column_factors(b), c + 1, c + 1, in_.M, results_[b]);
       if (!std::isfinite(results_[b].G)) {
         count = b;
         break;
@@ -394,21 +381,18 @@ void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
 void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::int64_t e1,
                                          const std::int32_t* starts, std::int32_t runs, REAL* carried,
                                          std::int64_t stride) const {
-  const bool tall = in_.N >= in_.M;
   const std::int32_t M = in_.M;
   const std::int32_t carried_over = starts[runs - 1];
   // The factors of each eigenvalue's term for the row at hand (a block has
   // at most Workers::kMaxThreads eigenvalues).
   REAL row_factor[Workers::kMaxThreads];
   const REAL* column_factor[Workers::kMaxThreads];
-  for (std::int32_t b = 0; b < carried_over; ++b)
-    column_factor[b] = (tall ? components_.data() : projections_.data()) + b * vector_length_;
+  for (std::int32_t b = 0; b < carried_over; ++b) column_factor[b] = column_factors(b);
   for (std::int64_t e = e0; e < e1;) {
     const auto S = static_cast<std::int32_t>(S0 + e / M);
     const auto R0 = static_cast<std::int32_t>(e % M + 1);
     const auto R1 = static_cast<std::int32_t>(std::min<std::int64_t>(M, R0 + (e1 - e) - 1));
-    for (std::int32_t b = 0; b < carried_over; ++b)
-      row_factor[b] = (tall ? projections_.data() : components_.data())[b * vector_length_ + S];
+    for (std::int32_t b = 0; b < carried_over; ++b) row_factor[b] = row_factors(b)[S];
     const REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
     // Column R of row S is element e + R - R0 of the chunk.
     REAL* at = carried + e;
@@ -420,13 +404,8 @@ void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::
       for (std::int32_t r = 1; r < runs; ++r) {
         for (std::int32_t b = starts[r - 1]; b < starts[r]; ++b) {
           const REAL* f = column_factor[b];
-          if (tall) {
-            C0 = C0 + row_factor[b] * f[R];
-            C1 = C1 + row_factor[b] * f[R + 1];
-          } else {
-            C0 = C0 + f[R] * row_factor[b];
-            C1 = C1 + f[R + 1] * row_factor[b];
-          }
+          C0 = C0 + row_factor[b] * f[R];
+          C1 = C1 + row_factor[b] * f[R + 1];
         }
         at[r * stride + (R - R0)] = C0;
         at[r * stride + (R + 1 - R0)] = C1;
@@ -436,7 +415,7 @@ void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::
       REAL C = c[R];
       for (std::int32_t r = 1; r < runs; ++r) {
         for (std::int32_t b = starts[r - 1]; b < starts[r]; ++b)
-          C = C + (tall ? row_factor[b] * column_factor[b][R] : column_factor[b][R] * row_factor[b]);
+          C = C + row_factor[b] * column_factor[b][R];
         at[r * stride + (R - R0)] = C;
       }
     }
@@ -451,7 +430,6 @@ void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::
 // next block apart, as the first may still be reading the old ones.
 void ResidualTester::test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0, std::int32_t b1, bool first_run,
                               bool last_run, REAL* carried, ResidualTest* totals) {
-  const bool tall = in_.N >= in_.M;
   const std::int32_t M = in_.M;
   for (std::int32_t S = S0; S <= S1; ++S) {
     const REAL* a = in_.A[S];
@@ -461,14 +439,10 @@ void ResidualTester::test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0,
     // Column R of row S is element (S - S0) M + R - 1 of the chunk.
     REAL* chain = carried + static_cast<std::int64_t>(S - S0) * M;
     for (std::int32_t b = b0; b < b1; ++b) {
-      const REAL* projection = projections_.data() + b * vector_length_;
-      const REAL* component = components_.data() + b * vector_length_;
-      const REAL row_factor = tall ? projection[S] : component[S];
-      const REAL* column_factor = tall ? component : projection;
       // c and next are indexed by column, the chain from 0.
       const REAL* from = b == b0 && first_run ? c + 1 : chain;
       REAL* to = b == b1 - 1 && last_run ? next + 1 : chain;
-      test_row(a, e, tall, row_factor, column_factor, from, to, M, totals[b]);
+      test_row(a, e, row_factors(b)[S], column_factors(b), from, to, M, totals[b]);
       if (!std::isfinite(totals[b].G)) break;
     }
   }

@@ -78,7 +78,15 @@ class ResidualTester {
   void test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0, std::int32_t b1, bool first_run, bool last_run,
                 REAL* carried, ResidualTest* totals);
   void project(std::int32_t count, std::int32_t first, std::int32_t last);
-  REAL term(std::int32_t b, std::int32_t S, std::int32_t R) const;
+  // The factors of the term of the block's eigenvalue b: indexed by row
+  // (the projections of the rows, or the eigenvector's components when the
+  // columns were projected) and by column (the other of the two).
+  const REAL* row_factors(std::int32_t b) const {
+    return (in_.N >= in_.M ? projections_ : components_).data() + b * vector_length_;
+  }
+  const REAL* column_factors(std::int32_t b) const {
+    return (in_.N >= in_.M ? components_ : projections_).data() + b * vector_length_;
+  }
 
   ResidualInputs in_;
   std::int32_t U_;

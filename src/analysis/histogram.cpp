@@ -44,17 +44,20 @@ void scale_histogram_columns(RunState& s) {
   }
 }
 
+// The class of v counted from 1 at the lower edge GA, before any range rule.
+REAL class_index(REAL v, REAL GA, REAL RGAUSS) { return std::trunc((v - GA) / RGAUSS) + 1; }
+
 }  // namespace
 
 std::int32_t input_histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t GL) {
-  const REAL index = std::trunc((v - GA) / RGAUSS) + 1;
+  const REAL index = class_index(v, GA, RGAUSS);
   if (!(index >= 1) || !(index <= REAL(GL) + 1)) return 0;
   const auto b = static_cast<std::int32_t>(index);
   return b > GL ? GL : b;
 }
 
 std::int32_t remainder_histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t GL) {
-  const REAL index = std::trunc((v - GA) / RGAUSS) + 1;
+  const REAL index = class_index(v, GA, RGAUSS);
   if (!(index >= 1) || !(index <= REAL(GL))) return 0;
   return static_cast<std::int32_t>(index);
 }

@@ -166,6 +166,11 @@ class ResidualSeries {
   Pause& pause_;
 };
 
+// The noise edge of unit errors: sqrt(N) + sqrt(M).
+REAL edge_per_sigma(std::int32_t N, std::int32_t M) {
+  return std::sqrt(static_cast<REAL>(N)) + std::sqrt(static_cast<REAL>(M));
+}
+
 std::vector<REAL> singular_values(const std::vector<REAL>& eigenvalues) {
   std::vector<REAL> s(eigenvalues.size());
   for (std::size_t i = 1; i < s.size(); ++i) s[i] = std::sqrt(eigenvalues[i]);
@@ -181,16 +186,13 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
   v.equal_errors = variances.equal;
   v.above_edge = count_above_edge(v.singular, v.edge);
   // The equal error whose noise edge is this one: for equal errors sigma itself.
-  const REAL sigma_of_edge = v.edge / (std::sqrt(static_cast<REAL>(x.N)) + std::sqrt(static_cast<REAL>(x.M)));
+  const REAL sigma_of_edge = v.edge / edge_per_sigma(x.N, x.M);
   v.possible = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom95);
   v.clear = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom99);
   ResidualSeries series(x, SD, T, variances.included, pause, workers);
   const std::int32_t p = std::min(x.N, x.M);
-  std::int32_t r = 0;
-  for (;; ++r) {
-    series.reach(r, v.Q);
-    if (v.Q[r] >= kResidualFitQ) break;  // Q = 1 at r = p, so the loop ends there at the latest
-  }
+  // Q = 1 at r = p, so the search ends there at the latest.
+  while (first_fitting(v.Q) < 0) series.reach(static_cast<std::int32_t>(v.Q.size()), v.Q);
   decide_with_error(v);
   series.reach(std::min(p, v.high + 2), v.Q);
 }
@@ -203,9 +205,9 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
   v.above_edge = e.low;
   v.possible = e.possible;
   v.sigma = e.sigma;
-  v.edge = e.sigma * (std::sqrt(static_cast<REAL>(x.N)) + std::sqrt(static_cast<REAL>(x.M)));
+  v.edge = e.sigma * edge_per_sigma(x.N, x.M);
   v.elements_left = e.elements_left;
-  if (eigenvalues.size() < 2 || eigenvalues[1] == 0) {
+  if (eigenvalues[1] == 0) {
     v.cases.push_back(VerdictCase::zero_matrix);
   } else if (e.too_small) {
     v.cases.push_back(VerdictCase::too_small);
@@ -251,9 +253,11 @@ std::string q_text(REAL Q) {
   return t.substr(t.find_first_not_of(' '));
 }
 
+// Singular value k in units of the noise edge (0 without an edge).
+REAL noise_edges(const RankVerdict& v, std::int32_t k) { return v.edge > 0 ? v.singular[k] / v.edge : 0; }
+
 std::string edges_text(const RankVerdict& v, std::int32_t k) {
-  const REAL ratio = v.edge > 0 ? v.singular[k] / v.edge : 0;
-  return fixed_text(ratio, 0, 2) + " noise edges";
+  return fixed_text(noise_edges(v, k), 0, 2) + " noise edges";
 }
 
 void write_line(TextWriter& out, const std::string& text) {
@@ -297,7 +301,7 @@ void write_components(TextWriter& out, const RankVerdict& v) {
       out.write_blanks(29);
     } else {
       out.write_right(RS(v.singular[k], 12).view(), 16);
-      out.write(fixed_text(v.edge > 0 ? v.singular[k] / v.edge : 0, 13, 2));
+      out.write(fixed_text(noise_edges(v, k), 13, 2));
     }
     out.write_right(RS(v.Q[k], 10).view(), 12);
     out.line_end();
@@ -514,7 +518,7 @@ RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers) {
     judge_without_error(v, x, eigenvalues, T, pause, workers);
   }
   for (std::int32_t k = 1; k <= p; ++k)
-    if (v.edge > 0 && !std::isfinite(v.singular[k] / v.edge))
+    if (!std::isfinite(noise_edges(v, k)))
       verdict_overflow("a singular value divided by the noise edge overflows",
                        "the error is far too small for these data: give a larger one");
   return v;

@@ -53,10 +53,7 @@ void remainder_statistics(RunState& s, std::int32_t I) {
     }
   };
   const std::int64_t elements = static_cast<std::int64_t>(s.N - I + 1) * (s.M - I + 1);
-  if (s.workers.parts_for(2 * elements, 2) == 2) {
-    s.workers.run(2, half);
-  } else {
-    half(0);
-    half(1);
-  }
+  share_range(s.workers, 0, 1, 2 * elements, [&](std::int32_t from, std::int32_t to) {
+    for (std::int32_t part = from; part <= to; ++part) half(part);
+  });
 }

@@ -288,6 +288,13 @@ bool all_finite(MATRIX& v, std::int32_t first, std::int32_t last) {
   return true;
 }
 
+bool square_finite(const MATRIX& a, std::int32_t n) {
+  for (std::int32_t i = 1; i <= n; ++i)
+    for (std::int32_t j = 1; j <= n; ++j)
+      if (!std::isfinite(a[i][j])) return false;
+  return true;
+}
+
 void pause_tqli(Pause& pause) {
   pause.show_and_wait({"Pause in routine TQLI: more than 30 iterations!", "Press ENTER (RETURN) to continue..."});
 }
@@ -405,7 +412,7 @@ bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers) {
   at(d, 1) = 0;
   at(e, 1) = 0;
   accumulate_transform(a, d, n, scratch.data(), workers);
-  return all_finite(d, 1, n) && all_finite(e, 1, n);
+  return all_finite(d, 1, n) && all_finite(e, 1, n) && square_finite(a, n);
 }
 
 TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause, Workers& workers) {
