@@ -32,8 +32,9 @@ int finish(Console& console, int status) {
   console.flush();
   const int failure = console.output_failure();
   if (failure == 0) return status;
-  tell_standard_error("Runtime error " + std::to_string(failure) + ": cannot write standard output: " +
-                      std::strerror(failure) + ". The run went on; every file it writes is complete.");
+  tell_standard_error(RunError(failure, std::string("cannot write standard output: ") + std::strerror(failure) +
+                                          ". The run went on; every file it writes is complete.")
+                          .report_line());
   return status != 0 ? status : failure;
 }
 

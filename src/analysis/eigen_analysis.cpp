@@ -93,7 +93,7 @@ void eigenvalue_variances(RunState& s) {
   const std::int32_t i = first_overflow.load(std::memory_order_relaxed);
   if (i <= n)
     throw_overflow("the variance of eigenvalue " + std::to_string(i) + " overflows",
-                   std::string("a sum of element variances ") + kBeyondReal,
+                   beyond_real("a sum of element variances"),
                    "give a smaller error or scale the data down");
 }
 
@@ -104,10 +104,10 @@ void decompose(AnalysisContext& q) {
   const std::string matrix = q.TP ? "product matrix" : "matrix";
   if (!TRED2(s.T, s.DE, s.EE, s.MIN, s.workers))
     throw_overflow("the tridiagonal reduction of the " + matrix + " overflows",
-                   std::string("an intermediate value ") + kBeyondReal, "scale the data down");
+                   beyond_real("an intermediate value"), "scale the data down");
   if (!TQLI(s.T, s.DE, s.EE, s.MIN, s.console, s.workers).finite)
     throw_overflow("the QL iteration for the eigenvalues of the " + matrix + " overflows",
-                   std::string("an intermediate value ") + kBeyondReal, "scale the data down");
+                   beyond_real("an intermediate value"), "scale the data down");
 }
 
 void write_heading(const AnalysisContext& q) {
@@ -187,7 +187,7 @@ class EigenvectorProducts {
     for (std::int32_t j = 1; j <= n_; ++j)
       if (!std::isfinite(s_.FE[j][1]))
         throw_overflow("the eigenvector check of eigenvalue " + std::to_string(I) + " overflows",
-                       std::string("the matrix times the eigenvector ") + kBeyondReal, "scale the data down");
+                       beyond_real("the matrix times the eigenvector"), "scale the data down");
   }
 
  private:

@@ -321,18 +321,18 @@ bool statistics_finite(const RunState& s, std::int32_t I) {
 void check_step(std::int32_t I, const Pivot& next, const VarianceBound& variances) {
   if (!next.found_finite())
     throw_overflow("the remainder after elimination step " + std::to_string(I) + " overflows",
-                   std::string("an element ") + kBeyondReal, "scale the data down");
+                   beyond_real("an element"), "scale the data down");
   if (!variances.finite)
     throw_overflow("the variances propagated through elimination step " + std::to_string(I) + " overflow",
-                   std::string("a product of squared elements and variances ") + kBeyondReal,
+                   beyond_real("a product of squared elements and variances"),
                    "give a smaller error or scale the data down");
 }
 
 void throw_product_overflow(bool variances) {
   if (variances)
-    throw_overflow("the variances of the product matrix overflow", std::string("an element ") + kBeyondReal,
+    throw_overflow("the variances of the product matrix overflow", beyond_real("an element"),
                    "give a smaller error or scale the data down");
-  throw_overflow("the product matrix overflows", std::string("its largest element ") + kBeyondReal,
+  throw_overflow("the product matrix overflows", beyond_real("its largest element"),
                  "scale the data down");
 }
 
@@ -414,7 +414,7 @@ void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t
   });
   if (!(v <= kLargestReal) || std::find(finite.begin(), finite.end(), 0) != finite.end())
     throw_overflow("the element variances overflow",
-                   std::string("the square of an element's error ") + kBeyondReal,
+                   beyond_real("the square of an element's error"),
                    "give a smaller error or scale the data down");
 }
 
@@ -515,7 +515,7 @@ void run_elimination(AnalysisContext& q) {
       remainder_statistics(s, I);
       if (!statistics_finite(s, I))
         throw_overflow("the statistics of the remainder before elimination step " + std::to_string(I) + " overflow",
-                       std::string("a sum of powers of the elements ") + kBeyondReal,
+                       beyond_real("a sum of powers of the elements"),
                        "scale the data nearer to 1 or leave the statistics out");
     }
     if (!pivot_known) pivot = search_pivot(s, I);

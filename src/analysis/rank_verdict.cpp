@@ -22,7 +22,7 @@ namespace {
 constexpr const char* kInTheVerdict = "for the rank verdict, ";
 
 [[noreturn]] void verdict_overflow(const std::string& what, const std::string& advice) {
-  throw_overflow(kInTheVerdict + what, std::string("a value ") + kBeyondReal, advice);
+  throw_overflow(kInTheVerdict + what, beyond_real("a value"), advice);
 }
 
 // A stage the verdict shares with the analysis.

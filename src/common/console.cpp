@@ -73,9 +73,9 @@ bool locale_names_utf8(const char* lc_all, const char* lc_ctype, const char* lan
   return false;
 }
 
-Console::Console()
-    : Console(stdout, stdin, standard_output_is_terminal(),
-              standard_output_is_terminal() && environment_names_utf8()) {}
+Console::Console() : Console(standard_output_is_terminal()) {}
+
+Console::Console(bool terminal) : Console(stdout, stdin, terminal, terminal && environment_names_utf8()) {}
 
 Console::Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8)
     : out_(out, "standard output", "standard output"), in_(in), terminal_(terminal) {

@@ -67,6 +67,9 @@ class Console final : public Pause {
   void show_and_wait(std::initializer_list<std::string_view> lines) override;
 
  private:
+  // The process's streams, knowing whether standard output is a terminal.
+  explicit Console(bool terminal);
+
   TextWriter out_;
   std::FILE* in_;
   bool terminal_;

@@ -20,6 +20,8 @@ void throw_file_error(int error_number, const std::string& action, const std::st
   throw RunError(error_number, describe_file_failure(error_number, action, role, path));
 }
 
+std::string beyond_real(const std::string& subject) { return subject + " would exceed 1.19E+4932"; }
+
 void throw_overflow(const std::string& what, const std::string& detail, const std::string& advice) {
   throw RunError(kOverflow, what + " the range of the 80-bit type (" + detail + "); " + advice + ".",
                  RunError::Kind::data);

@@ -35,8 +35,8 @@ inline constexpr int kSettingOutOfRange = 64;
 // Exit status for numbers that overflow the range of REAL during the analysis.
 inline constexpr int kOverflow = 67;
 
-// The usual ending of an overflow's detail: "an element would exceed 1.19E+4932".
-inline constexpr const char* kBeyondReal = "would exceed 1.19E+4932";
+// The usual detail of an overflow: "<subject> would exceed 1.19E+4932".
+std::string beyond_real(const std::string& subject);
 
 // Stops an analysis whose numbers overflowed: "<what> the range of the 80-bit
 // type (<detail>); <advice>." what carries its verb ("the product matrix

@@ -36,20 +36,22 @@ TextWriter::TextWriter(std::FILE* stream, std::string name, std::string role)
 TextWriter::TextWriter(std::FILE* stream, std::string name, std::string role, bool owned)
     : stream_(stream), name_(std::move(name)), role_(std::move(role)), owned_(owned) {}
 
-TextWriter TextWriter::create(const std::string& path, const std::string& role) {
+TextWriter TextWriter::open(const std::string& path, const char* mode, const char* action, const std::string& role) {
   errno = 0;
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) throw_file_error(errno, "create", role, path);
-  static constexpr std::size_t kBuffer = 1 << 16;
-  std::setvbuf(f, nullptr, _IOFBF, kBuffer);
+  std::FILE* f = std::fopen(path.c_str(), mode);
+  if (f == nullptr) throw_file_error(errno, action, role, path);
   return TextWriter(f, path, role, true);
 }
 
+TextWriter TextWriter::create(const std::string& path, const std::string& role) {
+  TextWriter out = open(path, "wb", "create", role);
+  static constexpr std::size_t kBuffer = 1 << 16;
+  std::setvbuf(out.stream_, nullptr, _IOFBF, kBuffer);
+  return out;
+}
+
 TextWriter TextWriter::append(const std::string& path, const std::string& role) {
-  errno = 0;
-  std::FILE* f = std::fopen(path.c_str(), "ab");
-  if (f == nullptr) throw_file_error(errno, "open", role, path);
-  return TextWriter(f, path, role, true);
+  return open(path, "ab", "open", role);
 }
 
 TextWriter::TextWriter(TextWriter&& other) noexcept
@@ -121,13 +123,10 @@ void TextWriter::flush() {
 }
 
 void TextWriter::close() {
-  if (!owned_ || stream_ == nullptr) {
-    flush();
-    return;
-  }
   // The buffer's last bytes go out first, so that a full disk is reported
   // as the failed write it is.
   flush();
+  if (!owned_ || stream_ == nullptr) return;
   std::FILE* f = stream_;
   stream_ = nullptr;
   owned_ = false;

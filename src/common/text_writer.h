@@ -56,6 +56,8 @@ class TextWriter {
 
  private:
   TextWriter(std::FILE* stream, std::string name, std::string role, bool owned);
+  // fopen with the mode; a failure throws "cannot <action> <role> ...".
+  static TextWriter open(const std::string& path, const char* mode, const char* action, const std::string& role);
   // Throws, or with remember_failures records the error number and returns.
   void fail(const char* action);
   bool put(std::string_view bytes);

@@ -104,8 +104,7 @@ int read_menu_key(Console& console, const HelpState& help) {
 std::size_t find_topic(const HelpState& help, int key) {
   for (std::size_t i = 1; i < help.lines.size(); ++i) {
     const std::string_view text = help.lines[i].view();
-    if (text.size() < 2) continue;  // counts as two blanks: never a match
-    if (text[0] == '*' && static_cast<unsigned char>(ascii_upper(text[1])) == key) return i;
+    if (is_heading(text) && static_cast<unsigned char>(heading_key(text)) == key) return i;
   }
   return 0;
 }

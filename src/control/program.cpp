@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "analysis/histogram.h"
-#include "analysis/rank_verdict.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "common/workers.h"
@@ -77,12 +76,7 @@ int run_program(RunState& s, const std::vector<std::string>& params) {
   if (wants_version(params)) return show_version(s.console);
   read_settings(s, params);
   load_data_matrix(s);
-  // A table run clears the error for its elimination; the verdict still
-  // judges with the error the user gave.
-  const REAL given_absolute = s.MER, given_relative = s.MERPR;
-  prepare_run(s);
-  std::optional<RankSample> sample;
-  if (s.VERDICT) sample.emplace(take_rank_sample(s, given_absolute, given_relative));
+  const std::optional<RankSample> sample = prepare_run(s);
   run_analysis_stage(s);
   if (s.RGAUSS > 0) write_histogram_file(s);
   if (s.FTW != 0) write_contribution_tables(s);

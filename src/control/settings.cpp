@@ -1,8 +1,6 @@
 #include "control/settings.h"
 
 #include <algorithm>
-#include <cctype>
-#include <limits>
 
 #include "common/run_error.h"
 #include "common/run_state.h"

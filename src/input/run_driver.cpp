@@ -10,8 +10,6 @@
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "common/text_writer.h"
-#include "report/number_text.h"
-#include "report/output_file.h"
 #include "report/result_report.h"
 
 namespace {
@@ -19,7 +17,7 @@ namespace {
 // Two finite values of opposite sign near the limit of REAL differ by more than it holds.
 [[noreturn]] void throw_reference_overflow(const std::string& which) {
   throw_overflow("subtracting the reference " + which + " overflows",
-                 std::string("a difference ") + kBeyondReal, "scale the data down");
+                 beyond_real("a difference"), "scale the data down");
 }
 
 void remove_reference_row(RunState& s) {
@@ -109,12 +107,17 @@ void size_working_matrices(RunState& s) {
 
 }  // namespace
 
-void prepare_run(RunState& s) {
+std::optional<RankSample> prepare_run(RunState& s) {
+  // A table run clears the error for its elimination; the verdict still
+  // judges with the error the user gave.
+  const REAL given_absolute = s.MER, given_relative = s.MERPR;
   remove_reference_row(s);
   remove_reference_column(s);
   settle_run(s);
   size_working_matrices(s);
   if (s.RGAUSS > 0) prepare_histogram(s);
+  if (!s.VERDICT) return std::nullopt;
+  return take_rank_sample(s, given_absolute, given_relative);
 }
 
 void run_analysis_stage(RunState& s) {

@@ -1,20 +1,20 @@
 #pragma once
 
-#include <cstdint>
+#include <optional>
 
-#include "common/real.h"
+#include "analysis/rank_verdict.h"
 
 struct RunState;
 
 // Between loading and the analysis: reference row and column removed,
 // MIN, FTW, NU and the report-file name H settled, working matrices sized,
-// histogram prepared.
-void prepare_run(RunState& s);
+// histogram prepared. With the rank verdict asked for, the matrix it judges
+// and the error the user gave, taken before the analysis changes them.
+std::optional<RankSample> prepare_run(RunState& s);
 // QOR and the console report, when NU is not 0.
 void run_analysis_stage(RunState& s);
 
-struct RankSample;
-// The rank verdict of the sample taken after prepare_run: at the end of the
+// The rank verdict of the sample prepare_run took: at the end of the
 // file the run wrote its results to (the report file, or the table file in a
 // contribution-table run) and on the console, after everything else.
 void report_rank_verdict(RunState& s, const RankSample& sample);
