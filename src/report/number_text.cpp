@@ -158,21 +158,6 @@ struct Big {
     trim();
   }
 
-  // this += floor(this / 2^63): the shifted limb i is read before limb i
-  // changes, and limb i + 1 before its carry comes in.
-  void add_own_part_63() {
-    u64 carry = 0;
-    for (int i = 0; i < n; ++i) {
-      const u64 next = i + 1 < n ? w[i + 1] : 0;
-      const u64 part = (w[i] >> 63) | (next << 1);
-      const u128 sum = static_cast<u128>(w[i]) + part + carry;
-      w[i] = static_cast<u64>(sum);
-      carry = static_cast<u64>(sum >> 64);
-    }
-    if (carry != 0) w[n++] = carry;
-    assert(n <= kBigLimbs);
-  }
-
   void set_pow5(int k) {
     const int j = k / kPow5Step;
     assert(j < kPow5Entries);
@@ -380,17 +365,7 @@ Scaled scale(const Magnitude& v, int q) {
   Scaled s;
   if (scale_fast(v, q, s)) return s;
   if (v.fraction == 0 || q > 0) return scale_exact(v.m, v.e, q);
-  Big num;
-  Big den;
-  if (v.below_one() && v.e < q) {
-    // V = x (1 + 2^-63). In units of 1 / den (den = 2^(q-e), even), x / 10^q
-    // is num and V / 10^q is num + num / 2^63: whole units decide.
-    make_ratio(v.m, v.e, q, num, den);
-    num.add_own_part_63();
-  } else {
-    make_ratio(v.significand(), v.e - 63, q, num, den);
-  }
-  return divide(num, den);
+  return scale_exact(v.significand(), v.e - 63, q);
 }
 
 // Whether m * 2^e >= 10^j, exactly.

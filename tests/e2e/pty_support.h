@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -47,22 +46,33 @@ struct Pty {
     }
     if (fd >= 0) close(fd);
   }
-  // False once the terminal has closed.
-  bool read_some(int timeout_ms) {
+  // What one look at the terminal found: output, nothing within the wait,
+  // or the terminal closed.
+  enum class Look { data, quiet, closed };
+  Look read_some(int wait_ms) {
     pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, timeout_ms) <= 0) return true;
+    if (poll(&p, 1, wait_ms) <= 0) return Look::quiet;
     char buffer[4096];
     const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) seen.append(buffer, static_cast<std::size_t>(n));
-    return n > 0;
+    if (n <= 0) return Look::closed;
+    seen.append(buffer, static_cast<std::size_t>(n));
+    return Look::data;
   }
-  // Reads until each text has appeared, in order, since the last mark. The
-  // deadlines only keep a broken build from hanging the suite.
+  // Only keeps a broken build from hanging the suite: this many quiet looks
+  // of 100 ms in a row, or this many reads in all, and the program has
+  // failed. No clock is read: the tests never time anything.
+  static constexpr int kQuietLooks = 1200;
+  static constexpr int kMostReads = 1'000'000;
+  // Reads until each text has appeared, in order, since the last mark.
   bool wait_for(const std::vector<std::string>& texts) {
     for (const auto& text : texts) {
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-      while (seen.find(text, mark) == std::string::npos)
-        if (std::chrono::steady_clock::now() > deadline || !read_some(100)) return false;
+      int quiet = 0;
+      for (int reads = 0; seen.find(text, mark) == std::string::npos; ++reads) {
+        const Look look = read_some(100);
+        if (look == Look::closed || reads == kMostReads) return false;
+        quiet = look == Look::quiet ? quiet + 1 : 0;
+        if (quiet == kQuietLooks) return false;
+      }
       mark = seen.find(text, mark) + text.size();
     }
     return true;
@@ -72,12 +82,16 @@ struct Pty {
   }
   // Drains the output until the program ends; its exit status, or -1.
   int exit_status() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    for (int status = 0; std::chrono::steady_clock::now() < deadline; read_some(50)) {
+    int quiet = 0;
+    for (int reads = 0, status = 0; reads < kMostReads && quiet < kQuietLooks; ++reads) {
       if (waitpid(pid, &status, WNOHANG) == pid) {
         pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       }
+      const Look look = read_some(100);
+      // A closed terminal answers at once: wait the look's 100 ms for the exit.
+      if (look == Look::closed) poll(nullptr, 0, 100);
+      quiet = look == Look::data ? 0 : quiet + 1;
     }
     return -1;
   }

@@ -110,7 +110,11 @@ inline RunResult run_qor_closing_output_after_first_line(const std::vector<std::
   int out[2];
   int err[2];
   if (pipe(out) != 0) return {};
-  if (pipe(err) != 0) return {};
+  if (pipe(err) != 0) {
+    close(out[0]);
+    close(out[1]);
+    return {};
+  }
   const pid_t pid = spawn_program(QOR_BINARY, args, out[1], out[0], err[1], err[0]);
   close(out[1]);
   close(err[1]);

@@ -213,9 +213,7 @@ TEST_F(EndToEnd, PlusMinusOnAUtf8TerminalOnly) {
     EXPECT_EQ(qor.exit_status(), 0);
     EXPECT_PRED_FORMAT2(IsSubstring, "\n   \xF1  0.100  0.111\r\n", read_file("O"));
   }
-  setenv("LC_ALL", "C.UTF-8", 1);
-  const auto piped = run_qor({"d.txt", "o", "", "0.1"});
-  unsetenv("LC_ALL");
+  const auto piped = run_qor({"d.txt", "o", "", "0.1"}, {"LC_ALL=C.UTF-8"});
   EXPECT_PRED_FORMAT2(IsSubstring, "\n" + byte + "\n", piped.out);
 }
 
