@@ -76,7 +76,8 @@ void eigenvalue_variances(RunState& s) {
   std::vector<REAL> v(scratch * static_cast<std::size_t>(parts));
   std::atomic<std::int32_t> first_overflow{n + 1};
   s.workers.run(parts, [&](int part) {
-    for (std::int32_t p = even_split(0, pairs - 1, parts, part); p < even_split(0, pairs - 1, parts, part + 1); ++p) {
+    const PartRange own = part_range(0, pairs - 1, parts, part);
+    for (std::int32_t p = own.from; p <= own.to; ++p) {
       const std::int32_t i = 1 + 2 * p;
       if (i > first_overflow.load(std::memory_order_relaxed)) return;
       const bool pair = i < n;
@@ -467,9 +468,8 @@ void ResidualTester::compute_block_shared(std::int32_t count) {
     // Carrying to the runs' starts costs an addition per element and eigenvalue.
     const int parts = workers.parts_for(elements * starts[static_cast<std::size_t>(runs) - 1], elements);
     workers.run(parts, [&](int part) {
-      carry_to_run_starts(S0, even_split(0, static_cast<std::int32_t>(elements - 1), parts, part),
-                          even_split(0, static_cast<std::int32_t>(elements - 1), parts, part + 1), starts.data(),
-                          runs, carried_.data(), stride);
+      const PartRange own = part_range(0, static_cast<std::int32_t>(elements - 1), parts, part);
+      carry_to_run_starts(S0, own.from, own.to + 1, starts.data(), runs, carried_.data(), stride);
     });
     workers.run(runs, [&](int r) {
       const auto at = static_cast<std::size_t>(r);

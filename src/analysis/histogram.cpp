@@ -103,7 +103,8 @@ void count_remainder_histogram(RunState& s, std::int32_t I) {
   std::vector<std::int64_t> counts(static_cast<std::size_t>(classes * parts));
   s.workers.run(parts, [&](int part) {
     std::int64_t* count = counts.data() + classes * part;
-    for (std::int32_t J = even_split(I + 1, s.N, parts, part); J < even_split(I + 1, s.N, parts, part + 1); ++J)
+    const PartRange rows = part_range(I + 1, s.N, parts, part);
+    for (std::int32_t J = rows.from; J <= rows.to; ++J)
       for (std::int32_t K = I + 1; K <= s.M; ++K) ++count[remainder_histogram_bin(s.A[J][K], s.GA, s.RGAUSS, s.GL)];
   });
   for (std::int32_t L = 1; L <= s.GL; ++L) {

@@ -101,10 +101,9 @@ Pivot search_pivot(RunState& s, std::int32_t I) {
   const int parts = s.workers.parts_for(static_cast<std::int64_t>(s.N - I + 1) * (s.M - I + 1), s.N - I + 1);
   std::vector<Pivot> found(static_cast<std::size_t>(parts));
   s.workers.run(parts, [&](int part) {
-    const std::int32_t first = even_split(I, s.N, parts, part);
-    const std::int32_t last = even_split(I, s.N, parts, part + 1) - 1;
+    const PartRange rows = part_range(I, s.N, parts, part);
     Pivot p{0, I, I};
-    for (std::int32_t L = first; L <= last; ++L) {
+    for (std::int32_t L = rows.from; L <= rows.to; ++L) {
       const REAL* row = s.A[L];
       for (std::int32_t J = I; J <= s.M; ++J) p.consider(row[J], L, J);
     }
@@ -258,12 +257,11 @@ Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, std::int32_t R, Vari
   const int parts = s.workers.parts_for(work, s.N - I);
   std::vector<RowsDone> done(static_cast<std::size_t>(parts));
   s.workers.run(parts, [&](int part) {
-    const std::int32_t above = even_split(1, I - 1, parts, part);
-    exchange_column_elements(s, ERB, I, R, above, even_split(1, I - 1, parts, part + 1) - 1);
-    const std::int32_t first = even_split(I + 1, s.N, parts, part);
-    const std::int32_t last = even_split(I + 1, s.N, parts, part + 1) - 1;
-    exchange_column_elements(s, ERB, I, R, first, last);
-    done[static_cast<std::size_t>(part)] = eliminate_rows(s, ERB, pivot, first, last, bound.largest);
+    const PartRange above = part_range(1, I - 1, parts, part);
+    exchange_column_elements(s, ERB, I, R, above.from, above.to);
+    const PartRange below = part_range(I + 1, s.N, parts, part);
+    exchange_column_elements(s, ERB, I, R, below.from, below.to);
+    done[static_cast<std::size_t>(part)] = eliminate_rows(s, ERB, pivot, below.from, below.to, bound.largest);
   });
   Pivot next{0, I + 1, I + 1};
   REAL largest_update = 0;
@@ -400,7 +398,8 @@ void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t
   std::vector<char> finite(static_cast<std::size_t>(parts), 1);
   workers.run(parts, [&](int part) {
     bool ok = true;
-    for (std::int32_t i = even_split(1, N, parts, part); i < even_split(1, N, parts, part + 1); ++i) {
+    const PartRange rows = part_range(1, N, parts, part);
+    for (std::int32_t i = rows.from; i <= rows.to; ++i) {
       const REAL* a = A[i];
       REAL* sd = SD[i];
       for (std::int32_t j = 1; j <= M; ++j) {

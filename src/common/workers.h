@@ -99,6 +99,14 @@ void share_range(Workers& workers, std::int32_t first, std::int32_t last, std::i
 // `parts` runs of nearly equal length (the longer ones first).
 std::int32_t even_split(std::int32_t first, std::int32_t last, int parts, int p);
 
+// The indices of that part, from..to inclusive (empty when to < from).
+struct PartRange {
+  std::int32_t from, to;
+};
+inline PartRange part_range(std::int32_t first, std::int32_t last, int parts, int p) {
+  return {even_split(first, last, parts, p), even_split(first, last, parts, p + 1) - 1};
+}
+
 // Bounds of `parts` runs of first..last for loops whose index i costs about
 // i - first + 1 (rising) or last - i + 1 (falling) units, so that the parts
 // cost about the same. bounds[p] is the first index of part p, bounds[parts]
@@ -111,6 +119,7 @@ void share_range(Workers& workers, std::int32_t first, std::int32_t last, std::i
   if (last < first) return;
   const int parts = workers.parts_for(work, static_cast<std::int64_t>(last) - first + 1);
   workers.run(parts, [&](int p) {
-    body(even_split(first, last, parts, p), even_split(first, last, parts, p + 1) - 1);
+    const PartRange r = part_range(first, last, parts, p);
+    body(r.from, r.to);
   });
 }

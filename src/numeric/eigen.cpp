@@ -177,7 +177,8 @@ REAL householder_step(MATRIX& a, MATRIX& e, std::int32_t i, REAL scale, REAL* p,
     symmetric_times_row(a, i, l, p);
   } else {
     workers.run(parts, [&](int part) {
-      symmetric_times_row_part(a, i, l, p, even_split(1, l, parts, part), even_split(1, l, parts, part + 1) - 1);
+      const PartRange rows = part_range(1, l, parts, part);
+      symmetric_times_row_part(a, i, l, p, rows.from, rows.to);
     });
   }
   f = 0;
