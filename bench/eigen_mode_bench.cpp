@@ -12,6 +12,7 @@
 #include "control/settings.h"
 #include "input/run_driver.h"
 #include "bench_support.h"
+#include "test_data.h"
 
 namespace {
 
@@ -20,13 +21,9 @@ struct EigenRun {
 
   explicit EigenRun(int n) {
     set_default_settings(s);
-    s.N = s.M = s.N0 = s.M0 = n;
-    s.SIZE = 10;
+    qor_test::hold_matrix(s, n, n);
     s.JEV = true;
     s.MER = 0.002L;
-    s.A = MATRIX(n + 1, n + 1);
-    s.RO = MATRIX(n + 1, 2);
-    s.CO = MATRIX(2, n + 1);
     std::mt19937_64 rng(3);
     std::uniform_real_distribution<double> dist(-1.0, 1.0);
     for (int i = 1; i <= n; ++i)

@@ -11,6 +11,7 @@
 #include "control/settings.h"
 #include "input/run_driver.h"
 #include "bench_support.h"
+#include "test_data.h"
 
 namespace {
 
@@ -19,14 +20,9 @@ struct NoisyRun {
 
   NoisyRun(int rows, int cols, int rank) {
     set_default_settings(s);
-    s.N = s.N0 = rows;
-    s.M = s.M0 = cols;
-    s.SIZE = 10;
+    qor_test::hold_matrix(s, rows, cols);
     s.JEV = s.ITRN = true;
     s.MER = 0.002L;
-    s.A = MATRIX(rows + 1, cols + 1);
-    s.RO = MATRIX(rows + 1, 2);
-    s.CO = MATRIX(2, cols + 1);
     std::mt19937_64 rng(7);
     std::normal_distribution<double> normal(0.0, 1.0);
     std::vector<double> left(static_cast<std::size_t>(rows * rank)), right(static_cast<std::size_t>(cols * rank));

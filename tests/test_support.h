@@ -22,17 +22,18 @@
 namespace qor_test {
 
 // A console whose output is collected in memory and whose input is a fixed
-// text (end of input after it), so no test ever waits for a key.
+// text (end of input after it), so no test ever waits for a key; it may act
+// as a terminal, with or without UTF-8 characters.
 class CapturedConsole {
  public:
-  explicit CapturedConsole(const std::string& input = "") {
+  explicit CapturedConsole(const std::string& input = "", bool terminal = false, bool utf8 = false) {
     out_ = open_memstream(&buffer_, &size_);
     in_ = std::tmpfile();
     std::fwrite(input.data(), 1, input.size(), in_);
     std::fflush(in_);
     std::rewind(in_);
     lseek(fileno(in_), 0, SEEK_SET);
-    console_ = std::make_unique<Console>(out_, in_, false);
+    console_ = std::make_unique<Console>(out_, in_, terminal, utf8);
   }
   ~CapturedConsole() {
     console_.reset();
@@ -91,6 +92,14 @@ inline std::string crlf(std::initializer_list<std::string> lines) {
   std::string text;
   for (const auto& line : lines) text += line + "\r\n";
   return text;
+}
+
+// Console text without the figure of its "Time:" line ("Time:" up to the
+// "s" after the seconds), which differs from run to run.
+inline std::string without_time(std::string console) {
+  const std::size_t at = console.find("Time:");
+  if (at == std::string::npos) return console;
+  return console.erase(at, console.find('s', at) + 1 - at);
 }
 
 }  // namespace qor_test

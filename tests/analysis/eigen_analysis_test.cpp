@@ -10,6 +10,7 @@
 #include "control/settings.h"
 #include "e2e/run_support.h"
 #include "input/run_driver.h"
+#include "test_data.h"
 #include "test_support.h"
 
 namespace {
@@ -100,15 +101,10 @@ TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
       RunState s(captured.console(), threads);
       s.workers.set_work_per_part(0);
       set_default_settings(s);
-      s.N = s.N0 = rows;
-      s.M = s.M0 = cols;
-      s.SIZE = 10;
+      qor_test::hold_matrix(s, rows, cols);
       s.JEV = s.ITRN = true;
       s.MER = 0.01L;
       s.MERPR = 0.02L;
-      s.A = MATRIX(rows + 1, cols + 1);
-      s.RO = MATRIX(rows + 1, 2);
-      s.CO = MATRIX(2, cols + 1);
       std::mt19937_64 rng(static_cast<unsigned>(rows * 10 + cols));
       std::uniform_real_distribution<double> dist(-1.0, 1.0);
       for (int i = 1; i <= rows; ++i)

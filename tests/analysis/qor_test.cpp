@@ -10,6 +10,7 @@
 #include "analysis/remainder_stats.h"
 #include "control/settings.h"
 #include "input/run_driver.h"
+#include "test_data.h"
 #include "test_support.h"
 
 namespace {
@@ -28,16 +29,9 @@ struct Analysis : ::testing::Test {
 
   Analysis() { set_default_settings(s); }
   void load(std::initializer_list<std::initializer_list<REAL>> rows) {
-    s.N = s.N0 = static_cast<std::int32_t>(rows.size());
-    s.M = s.M0 = static_cast<std::int32_t>(rows.begin()->size());
-    s.SIZE = 10;
-    s.A = MATRIX(s.N + 1, s.M + 1);
-    s.RO = MATRIX(s.N + 1, 2);
-    s.CO = MATRIX(2, s.M + 1);
+    qor_test::hold_matrix(s, static_cast<std::int32_t>(rows.size()), static_cast<std::int32_t>(rows.begin()->size()));
     std::int32_t i = 0;
     for (const auto& row : rows) std::copy(row.begin(), row.end(), s.A[++i] + 1);
-    for (i = 1; i <= s.N; ++i) s.RO[i][1] = i;
-    for (std::int32_t j = 1; j <= s.M; ++j) s.CO[1][j] = j;
   }
   // The run driver's preparation, then the analysis with the run's settings.
   void analyse(const std::string& out = "") {
@@ -231,18 +225,12 @@ TEST(PivotTies, FirstInRowMajorOrderOnAnyNumberOfThreads) {
     RunState s(captured.console(), threads);
     s.workers.set_work_per_part(0);
     set_default_settings(s);
-    s.N = s.N0 = 40;
-    s.M = s.M0 = 30;
+    qor_test::hold_matrix(s, 40, 30);
     s.NU = 4;
-    s.A = MATRIX(41, 31);
-    s.RO = MATRIX(41, 2);
-    s.CO = MATRIX(2, 31);
     for (int i = 1; i <= 40; ++i) {
-      s.RO[i][1] = i;
       for (int j = 1; j <= 30; ++j) s.A[i][j] = ((i * 7 + j * 3) % 11 - 5) / 100.0L;
       for (int j : {1, 5, 20, 29}) s.A[i][j] = 0;
     }
-    for (int j = 1; j <= 30; ++j) s.CO[1][j] = j;
     for (const auto& [i, j, v] : nines) s.A[i][j] = v;
     prepare_run(s);
     QOR(s, "", false, false, false, false, 0, 0, 7, 3, s.NU);

@@ -149,10 +149,6 @@ TEST_F(RankRuns, OtherOutputsUnchanged) {
   const std::vector<std::vector<std::string>> modes = {{"D", "o", "S", "0.01@2"}, {"D", "o", "T12:-1", "0.5"},
                                                        {"D", "o", "B", "1e-3@1"}, {"D", "o*", "E", ""},
                                                        {"D,TW2", "o", "", "0.1"}};
-  auto without_time = [](std::string out) {
-    const std::size_t at = out.find("Time:");
-    return at == std::string::npos ? out : out.erase(at, 13);
-  };
   auto after_parameters = [](const std::string& file) {
     return file.substr(file.find("\r\n", file.find("Input parameters:")));
   };
@@ -170,7 +166,7 @@ TEST_F(RankRuns, OtherOutputsUnchanged) {
     ASSERT_EQ(b.status, 0);
     const std::string block = "\r\n" + verdict_block(b.out);
     ASSERT_GT(block.size(), 30u) << mode[2];
-    EXPECT_EQ(without_time(b.out), without_time(a.out) + block) << mode[2];
+    EXPECT_EQ(qor_test::without_time(b.out), qor_test::without_time(a.out) + block) << mode[2];
     EXPECT_EQ(after_parameters(file_b), after_parameters(file_a) + block) << mode[2];
   }
   write_file("p.txt", "A d.txt\r\nG q\r\nM 0.1\r\n");

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <tuple>
+
+#include "test_support.h"
 
 namespace {
 
@@ -25,16 +26,10 @@ long one_code_point(const std::string& text) {
 
 // What a terminal console sends for text, and its column afterwards.
 std::pair<std::string, int> sent(const std::string& text, bool utf8) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* out = open_memstream(&buffer, &size);
-  Console console(out, stdin, true, utf8);
-  console.write(text);
-  console.flush();
-  std::pair<std::string, int> result(std::string(buffer, size), console.column());
-  std::fclose(out);
-  std::free(buffer);
-  return result;
+  qor_test::CapturedConsole captured("", true, utf8);
+  captured.console().write(text);
+  captured.console().flush();
+  return {captured.text(), captured.console().column()};
 }
 
 TEST(ConsoleCharacters, EveryHighByteIsOneDistinctUtf8Character) {

@@ -8,6 +8,7 @@
 
 #include "common/run_error.h"
 #include "control/program.h"
+#include "test_data.h"
 #include "test_support.h"
 
 namespace {
@@ -48,40 +49,16 @@ Outcome run(const std::string& data, std::vector<std::string> params, int thread
   }
   for (const auto& entry : std::filesystem::directory_iterator("."))
     if (entry.path().filename() != "d.txt") o.files[entry.path().filename()] = qor_test::read_file(entry.path());
-  o.console = captured.text();
-  const std::size_t time = o.console.find("Time:");
-  if (time != std::string::npos) o.console.erase(time, o.console.find('s', time) - time);
+  o.console = qor_test::without_time(captured.text());
   o.shared_loops = s.workers.shared_loops();
   return o;
-}
-
-// rows x cols values: whole numbers from -range to range (many ties of equal
-// magnitude) or, with range 0, six decimals.
-std::string matrix_text(int rows, int cols, int range, unsigned seed) {
-  std::mt19937_64 rng(seed);
-  std::uniform_int_distribution<int> whole(-range, range);
-  std::uniform_real_distribution<double> real(-1.0, 1.0);
-  std::string text;
-  char cell[32];
-  for (int i = 0; i < rows; ++i) {
-    for (int j = 0; j < cols; ++j) {
-      if (range > 0) {
-        std::snprintf(cell, sizeof cell, " %d", whole(rng));
-      } else {
-        std::snprintf(cell, sizeof cell, " %.6f", real(rng));
-      }
-      text += cell;
-    }
-    text += "\r\n";
-  }
-  return text;
 }
 
 // Every mode on matrices of odd shapes, with every loop shared among 2, 3
 // and 4 threads in as many parts as it has iterations (up to 8 per thread):
 // the same files, bytes and console text as on one thread.
 TEST(Threads, EveryModeWritesTheSameBytesOnAnyNumberOfThreads) {
-  const std::string matrices[] = {matrix_text(37, 53, 0, 1), matrix_text(101, 7, 0, 2), matrix_text(64, 64, 3, 3)};
+  const std::string matrices[] = {qor_test::matrix_text(37, 53, 0, 1), qor_test::matrix_text(101, 7, 0, 2), qor_test::matrix_text(64, 64, 3, 3)};
   const std::vector<std::vector<std::string>> modes = {
       {"d.txt,TG0.25", "o1", "S12:-1", "", "4"},  // four steps listed, statistics, histogram
       {"d.txt", "o2*", "S10:4", "0.01@2"},        // all steps, with errors
@@ -120,8 +97,8 @@ TEST(Threads, SmallRunsStayOnTheCallingThread) {
   const std::int64_t standing = Workers::kDefaultWorkPerPart;
   EXPECT_EQ(run(example, {"d.txt,TOR,TOC", "m.out*", "S10:4", "0.002", "5"}, 4, standing).shared_loops, 0);
   EXPECT_EQ(run(example, {"d.txt,TOR,TOC", "e.out", "BE", "0.002"}, 4, standing).shared_loops, 0);
-  EXPECT_EQ(run(matrix_text(100, 100, 0, 4), {"d.txt,TG0.1", "o*", "S", "0.002"}, 2, standing).shared_loops, 0);
-  EXPECT_GT(run(matrix_text(90, 70, 0, 5), {"d.txt", "o", "E", "0.002", "3"}, 2, standing).shared_loops, 0);
+  EXPECT_EQ(run(qor_test::matrix_text(100, 100, 0, 4), {"d.txt,TG0.1", "o*", "S", "0.002"}, 2, standing).shared_loops, 0);
+  EXPECT_GT(run(qor_test::matrix_text(90, 70, 0, 5), {"d.txt", "o", "E", "0.002", "3"}, 2, standing).shared_loops, 0);
 }
 
 // An overflow stops the run at the same place and with the same line

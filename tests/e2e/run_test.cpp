@@ -5,6 +5,7 @@
 
 #include "e2e/pty_support.h"
 #include "e2e/run_support.h"
+#include "test_data.h"
 #include "test_support.h"
 
 namespace {
@@ -266,16 +267,7 @@ TEST_F(EndToEnd, BundledExample) {
 // byte. The eigenvalue mode of a 90 x 70 matrix shares its larger loops
 // among the threads (Threads.SmallRunsStayOnTheCallingThread shows it).
 TEST_F(EndToEnd, ThreadCountNeverChangesTheOutput) {
-  std::string data;
-  std::uint64_t x = 12345;
-  for (int i = 0; i < 90; ++i) {
-    for (int j = 0; j < 70; ++j) {
-      x = x * 6364136223846793005u + 1442695040888963407u;
-      data += " " + std::to_string(static_cast<int>(x >> 44) % 2001 - 1000) + "e-3";
-    }
-    data += "\r\n";
-  }
-  write_file("d.txt", data);
+  write_file("d.txt", qor_test::matrix_text(90, 70, 0, 5));
   std::string first_console, first_report;
   for (const char* threads : {"1", "3", "x"}) {
     const auto run = run_qor({"d.txt", "o", "E", "0.002", "3"}, {std::string("QOR_THREADS=") + threads});

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "common/run_error.h"
-#include "control/settings.h"
-#include "test_support.h"
+#include "input/data_file_fixture.h"
 
 namespace {
 
@@ -21,19 +20,7 @@ Grid grid(const MATRIX& m, int rows, int cols) {
   return g;
 }
 
-struct Loader : ::testing::Test {
-  qor_test::TempDir dir;
-  qor_test::CapturedConsole captured;
-  RunState s{captured.console()};
-
-  Loader() {
-    set_default_settings(s);
-    s.AFNI = "data.txt";
-  }
-  void load(const std::string& bytes) {
-    qor_test::write_file("data.txt", bytes);
-    load_data_matrix(s);
-  }
+struct Loader : qor_test::DataFileRun {
   RunError load_error(const std::string& bytes) {
     try {
       load(bytes);

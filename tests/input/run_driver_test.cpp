@@ -4,28 +4,16 @@
 
 #include <vector>
 
-#include "common/run_state.h"
-#include "control/settings.h"
-#include "input/loader.h"
-#include "test_support.h"
+#include "input/data_file_fixture.h"
 
 namespace {
 
 using Row = std::vector<REAL>;
 
 // Loads a data file with the given settings, then runs the driver's preparation.
-struct Driver : ::testing::Test {
-  qor_test::TempDir dir;
-  qor_test::CapturedConsole captured;
-  RunState s{captured.console()};
-
-  Driver() {
-    set_default_settings(s);
-    s.AFNI = "data.txt";
-  }
+struct Driver : qor_test::DataFileRun {
   void prepare(const std::string& bytes) {
-    qor_test::write_file("data.txt", bytes);
-    load_data_matrix(s);
+    load(bytes);
     prepare_run(s);
   }
   Row row(const MATRIX& m, int i, int first, int last) const { return Row(m[i] + first, m[i] + last + 1); }
