@@ -23,6 +23,28 @@ namespace {
 // The REAL nearest to ln 10, for the smallness threshold 10^-SIZE.
 constexpr REAL kLn10 = 2.302585092994045684017991454684364208L;
 
+// out[g][j] := sum over k = 1..n of rows[j][k] * x[g][k], in increasing k,
+// for the rows j = first..last and four vectors g = 0..3: one pass over a
+// row serves all four (a caller with fewer vectors repeats its last).
+void four_dot_products(const MATRIX& rows, std::int32_t first, std::int32_t last, std::int32_t n,
+                       const REAL* const x[4], REAL* const out[4]) {
+  for (std::int32_t j = first; j <= last; ++j) {
+    const REAL* row = rows[j];
+    REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    for (std::int32_t k = 1; k <= n; ++k) {
+      const REAL r = row[k];
+      s0 = s0 + r * x[0][k];
+      s1 = s1 + r * x[1][k];
+      s2 = s2 + r * x[2][k];
+      s3 = s3 + r * x[3][k];
+    }
+    out[0][j] = s0;
+    out[1][j] = s1;
+    out[2][j] = s2;
+    out[3][j] = s3;
+  }
+}
+
 void set_up_labels(RunState& s) {
   for (std::int32_t j = 1; j <= s.M; ++j) s.CO[1][j] = j;
   for (std::int32_t i = 1; i <= s.N; ++i) s.RO[i][1] = i;
@@ -179,12 +201,13 @@ void check_eigenvector(const AnalysisContext& q, std::int32_t I) {
 class EigenvectorProducts {
  public:
   EigenvectorProducts(RunState& s, std::int32_t U)
-      : s_(s), U_(U), n_(s.MIN), x_(4 * (static_cast<std::size_t>(n_) + 1)), products_(x_.size()) {}
+      : s_(s), U_(U), n_(s.MIN), length_(static_cast<std::size_t>(n_) + 1), x_(4 * length_), products_(x_.size()) {}
 
   // Must be called for I = 1, 2, ..., U in order.
   void into_FE(std::int32_t I) {
     if (I > last_) compute_group(I, std::min(I + 3, U_));
-    for (std::int32_t j = 1; j <= n_; ++j) s_.FE[j][1] = products_[4 * static_cast<std::size_t>(j) + (I - first_)];
+    const REAL* product = products_.data() + static_cast<std::size_t>(I - first_) * length_;
+    for (std::int32_t j = 1; j <= n_; ++j) s_.FE[j][1] = product[j];
     for (std::int32_t j = 1; j <= n_; ++j)
       if (!std::isfinite(s_.FE[j][1]))
         throw_overflow("the eigenvector check of eigenvalue " + std::to_string(I) + " overflows",
@@ -195,38 +218,24 @@ class EigenvectorProducts {
   void compute_group(std::int32_t first, std::int32_t last) {
     first_ = first;
     last_ = last;
-    // x_[4k + g]: component k of eigenvector first + g; a short group repeats its last.
-    for (std::int32_t k = 1; k <= n_; ++k)
-      for (std::int32_t g = 0; g < 4; ++g) x_[4 * static_cast<std::size_t>(k) + g] = s_.T[k][std::min(first + g, last)];
-    share_range(s_.workers, 1, n_, static_cast<std::int64_t>(n_) * n_ * (last - first + 1),
-                [&](std::int32_t from, std::int32_t to) { multiply_rows(from, to); });
-  }
-
-  void multiply_rows(std::int32_t from, std::int32_t to) {
-    for (std::int32_t j = from; j <= to; ++j) {
-      const REAL* cc = s_.CC[j];
-      REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-      for (std::int32_t k = 1; k <= n_; ++k) {
-        const REAL c = cc[k];
-        const REAL* x = x_.data() + 4 * static_cast<std::size_t>(k);
-        s0 = s0 + c * x[0];
-        s1 = s1 + c * x[1];
-        s2 = s2 + c * x[2];
-        s3 = s3 + c * x[3];
-      }
-      REAL* p = products_.data() + 4 * static_cast<std::size_t>(j);
-      p[0] = s0;
-      p[1] = s1;
-      p[2] = s2;
-      p[3] = s3;
+    // Vector g holds eigenvector first + g; a short group repeats its last.
+    const REAL* x[4];
+    REAL* out[4];
+    for (std::int32_t g = 0; g < 4; ++g) {
+      x[g] = x_.data() + static_cast<std::size_t>(g) * length_;
+      out[g] = products_.data() + static_cast<std::size_t>(g) * length_;
+      for (std::int32_t k = 1; k <= n_; ++k) x_[static_cast<std::size_t>(g) * length_ + k] = s_.T[k][std::min(first + g, last)];
     }
+    share_range(s_.workers, 1, n_, static_cast<std::int64_t>(n_) * n_ * (last - first + 1),
+                [&](std::int32_t from, std::int32_t to) { four_dot_products(s_.CC, from, to, n_, x, out); });
   }
 
   RunState& s_;
   std::int32_t U_;
   std::int32_t n_;
-  std::vector<REAL> x_;
-  std::vector<REAL> products_;  // products_[4j + g]: component j of the product of eigenvector first_ + g
+  std::size_t length_;           // of one vector: components 1..n
+  std::vector<REAL> x_;          // the group's four eigenvectors, one after the other
+  std::vector<REAL> products_;   // CC times each of them, alike
   std::int32_t first_ = 0;
   std::int32_t last_ = 0;
 };
@@ -269,21 +278,7 @@ void ResidualTester::project(std::int32_t count, std::int32_t first, std::int32_
       x[g] = components_.data() + b * vector_length_;
     }
     if (in_.N >= in_.M) {
-      for (std::int32_t S = first; S <= last; ++S) {
-        const REAL* a = in_.A[S];
-        REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-        for (std::int32_t K = 1; K <= n; ++K) {
-          const REAL aK = a[K];
-          s0 = s0 + aK * x[0][K];
-          s1 = s1 + aK * x[1][K];
-          s2 = s2 + aK * x[2][K];
-          s3 = s3 + aK * x[3][K];
-        }
-        p[0][S] = s0;
-        p[1][S] = s1;
-        p[2][S] = s2;
-        p[3][S] = s3;
-      }
+      four_dot_products(in_.A, first, last, n, x, p);
     } else {
       // Each column's sum still runs over K = 1..MIN in order; K outermost keeps A's rows in cache.
       for (std::int32_t g = 0; g < group; ++g)
