@@ -151,16 +151,19 @@ void write_heading(const AnalysisContext& q) {
   out.line_end();
 }
 
-void write_residual_line(const AnalysisContext& q, const ResidualTest& r, std::int32_t I) {
-  const RunState& s = q.s;
+void write_residual_line(const AnalysisContext& q, const ResidualTest& r, std::int32_t I, EigenTestRecord& record) {
+  RunState& s = q.s;
   TextWriter& out = *q.report;
   for (int j = 1; j <= 3; ++j) write_integer(out, r.NR[j], 7);
   out.write(RS(r.G, q.W).view());
   out.write("=>");
   const std::int64_t all = static_cast<std::int64_t>(s.N) * s.M - I;
   const std::int64_t remainder = static_cast<std::int64_t>(s.N - I) * (s.M - I);
-  out.write(RS(GAMMQ(static_cast<REAL>(all) / 2, r.G / 2, s.console), q.W).view());
-  out.write(RS(GAMMQ(static_cast<REAL>(remainder) / 2, r.G / 2, s.console), q.W).view());
+  record.Q_all = GAMMQ(static_cast<REAL>(all) / 2, r.G / 2, s.console);
+  out.write(RS(record.Q_all, q.W).view());
+  record.Q_rest = GAMMQ(static_cast<REAL>(remainder) / 2, r.G / 2, s.console);
+  out.write(RS(record.Q_rest, q.W).view());
+  record.probabilities = true;
   out.line_end();
 }
 
@@ -504,8 +507,10 @@ void eigenvalue_analysis(AnalysisContext& q) {
   std::optional<ResidualTester> tester;
   if (q.ERB) tester.emplace(s, q.U);
   EigenvectorProducts products(s, q.U);
+  s.eigen_tests.clear();
   for (std::int32_t I = 1; I <= q.U; ++I) {
     products.into_FE(I);
+    EigenTestRecord& record = s.eigen_tests.emplace_back();
     if (q.NO) {
       TextWriter& out = *q.report;
       out.write(cp437::kMu);
@@ -525,7 +530,10 @@ void eigenvalue_analysis(AnalysisContext& q) {
         throw_overflow("the chi-square sum of eigenvalue " + std::to_string(I) + " overflows",
                        "a residual divided by its standard deviation would exceed 1.09E+2466",
                        "the error is far too small for these data: give a larger one");
-      if (q.NO) write_residual_line(q, r, I);
+      record.tested = true;
+      record.G = r.G;
+      for (int j = 1; j <= 3; ++j) record.NR[j] = r.NR[j];
+      if (q.NO) write_residual_line(q, r, I, record);
     } else if (q.NO) {
       q.report->line_end();
     }

@@ -30,6 +30,20 @@ struct TOPICS {
   BoundedString<85> T;  // the title shown in the menu after "  L:"
 };
 
+// What the eigenvalue mode found for eigenvalue I beyond DE and EE, kept for
+// the outputs that are written after the analysis (the picture, the results
+// for scripts). The residual test is there only when an error is known, its
+// probabilities only when the report file was open (they are computed for
+// the report's line).
+struct EigenTestRecord {
+  bool tested = false;         // an error is known: the residual test ran
+  bool probabilities = false;  // Q_all and Q_rest were computed
+  REAL G = 0;                  // chi-square sum
+  std::int64_t NR[4] = {0, 0, 0, 0};  // residuals beyond 1, 2, 3 standard deviations (index 0 unused)
+  REAL Q_all = 0;   // Q(nm-i)
+  REAL Q_rest = 0;  // Q((n-i)(m-i))
+};
+
 // The help browser's state, filled from "Qor.hlp" when help mode starts.
 struct HelpState {
   // The help file's lines in file order (80 characters each at most), after
@@ -169,6 +183,9 @@ struct RunState {
 
   // The report-file name handed to the analysis: GFNO, or empty in a table run.
   String255 H;
+
+  // Eigenvalue mode: eigen_tests[I - 1] for eigenvalue I = 1..U, in report order.
+  std::vector<EigenTestRecord> eigen_tests;
 
   HelpState help;
 };

@@ -11,6 +11,7 @@
 #include "common/run_state.h"
 #include "common/workers.h"
 #include "control/help_browser.h"
+#include "control/outputs_after_run.h"
 #include "control/settings.h"
 #include "control/usage.h"
 #include "input/contribution_tables.h"
@@ -39,6 +40,16 @@ int processors_available() {
   if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
   const unsigned hardware = std::thread::hardware_concurrency();
   return hardware > 0 ? static_cast<int>(hardware) : 1;
+}
+
+// The stages of an analysis run in their fixed order.
+void run_stages(RunState& s, RunOutcome& outcome) {
+  load_data_matrix(s);
+  const std::optional<RankSample> sample = prepare_run(s);
+  run_analysis_stage(s);
+  if (s.RGAUSS > 0) write_histogram_file(s);
+  if (s.FTW != 0) write_contribution_tables(s);
+  if (sample) outcome.verdict = report_rank_verdict(s, *sample);
 }
 
 }  // namespace
@@ -75,11 +86,14 @@ int run_program(RunState& s, const std::vector<std::string>& params) {
   if (wants_usage(params)) return show_usage(s.console);
   if (wants_version(params)) return show_version(s.console);
   read_settings(s, params);
-  load_data_matrix(s);
-  const std::optional<RankSample> sample = prepare_run(s);
-  run_analysis_stage(s);
-  if (s.RGAUSS > 0) write_histogram_file(s);
-  if (s.FTW != 0) write_contribution_tables(s);
-  if (sample) report_rank_verdict(s, *sample);
+  RunOutcome outcome;
+  try {
+    run_stages(s, outcome);
+  } catch (const RunError& e) {
+    outcome.stop = &e;
+    write_outputs_after_run(s, outcome);
+    throw;
+  }
+  write_outputs_after_run(s, outcome);
   return 0;
 }

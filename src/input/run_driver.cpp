@@ -126,8 +126,8 @@ void run_analysis_stage(RunState& s) {
   if (!s.JEV) PRINTRES(s, s.console.out(), s.KW1);
 }
 
-void report_rank_verdict(RunState& s, const RankSample& sample) {
-  const RankVerdict verdict = judge_rank(sample, s.console, s.workers);
+RankVerdict report_rank_verdict(RunState& s, const RankSample& sample) {
+  RankVerdict verdict = judge_rank(sample, s.console, s.workers);
   // A table run writes its tables to GFNO as given, or to the console when it
   // is empty; an analysis writes its report under QOR's form of the name.
   std::string file;
@@ -148,4 +148,5 @@ void report_rank_verdict(RunState& s, const RankSample& sample) {
   console.line_end();
   write_rank_verdict(console, verdict);
   s.console.flush();
+  return verdict;
 }

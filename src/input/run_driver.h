@@ -16,5 +16,6 @@ void run_analysis_stage(RunState& s);
 
 // The rank verdict of the sample prepare_run took: at the end of the
 // file the run wrote its results to (the report file, or the table file in a
-// contribution-table run) and on the console, after everything else.
-void report_rank_verdict(RunState& s, const RankSample& sample);
+// contribution-table run) and on the console, after everything else. The
+// verdict is returned for the outputs written after it.
+RankVerdict report_rank_verdict(RunState& s, const RankSample& sample);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+
+#include "analysis/rank_verdict.h"
+
+class RunError;
+struct RunState;
+
+// What a run leaves for the opt-in outputs written after everything else:
+// the rank verdict when one was asked for and reached, and the stop when the
+// run ended early.
+struct RunOutcome {
+  std::optional<RankVerdict> verdict;
+  const RunError* stop = nullptr;
+};
+
+// The opt-in outputs of a run, each written only when its setting asks for
+// it, after the run's own files: also after a stop, so that they say how the
+// run ended. Without such a setting nothing is written.
+void write_outputs_after_run(RunState& s, const RunOutcome& outcome);
