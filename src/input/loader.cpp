@@ -1,11 +1,14 @@
 #include "input/loader.h"
 
 #include <cmath>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
+#include "input/load_progress.h"
 #include "input/selection.h"
 #include "report/text_reader.h"
 
@@ -35,7 +38,7 @@ void skip_title_line_and_check_rows(RunState& s, TextReader& file) {
 }
 
 // Counting pass: N0 data rows, M0 values on the first selected row's line.
-void count_rows_and_values(RunState& s, TextReader& file) {
+void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress) {
   skip_title_line_and_check_rows(s, file);
   s.N0 = 1;
   while (NEEDCALC(s.ERS.view(), s.N0)) {
@@ -59,6 +62,7 @@ void count_rows_and_values(RunState& s, TextReader& file) {
     ++s.N0;
     file.read_number();
     file.next_line();
+    progress.update(0, file);
   }
 }
 
@@ -145,7 +149,7 @@ void read_selected_row(RunState& s, TextReader& file, std::int32_t k, std::int32
 }
 
 // Value pass: the values and row titles of the selected rows.
-void read_values(RunState& s, TextReader& file) {
+void read_values(RunState& s, TextReader& file, LoadProgress& progress) {
   file.rewind();
   file.skip_blank_lines();
   if (s.CTOC) {
@@ -161,6 +165,7 @@ void read_values(RunState& s, TextReader& file) {
       file.read_number();
       file.next_line();
     }
+    progress.update(1, file);
   }
 }
 
@@ -193,7 +198,10 @@ void load_data_matrix(RunState& s) {
                       "file) must begin with the data file's name; \"qor ?\" opens the help.");
   TextReader file(s.AFNI.str(), "data file");
   s.inputs.emplace_back("data file", s.AFNI.str());
-  count_rows_and_values(s, file);
+  std::error_code unknown_size;
+  const auto bytes = std::filesystem::file_size(s.AFNI.str(), unknown_size);
+  LoadProgress progress(s.console, unknown_size ? 0 : static_cast<std::int64_t>(bytes));
+  count_rows_and_values(s, file, progress);
   s.SIZE = 10;
   s.console.write(std::string(kProgressBlanks, ' '));
   choose_selected_rows(s);
@@ -201,6 +209,7 @@ void load_data_matrix(RunState& s) {
   check_something_selected(s, file);
   allocate_label_copies(s);
   s.A = MATRIX(s.N + 1, s.M + 1);
-  read_values(s, file);
+  read_values(s, file, progress);
+  progress.finish();
   read_column_titles(s, file);
 }

@@ -57,6 +57,9 @@ class TextReader {
   // Line number (from 1) of the next unread character.
   std::int64_t line() const { return line_; }
   const std::string& name() const { return name_; }
+  // Bytes of the text read so far (the offset of the next unread character);
+  // the loader's progress line follows it.
+  std::int64_t offset() const { return buffer_offset_ + static_cast<std::int64_t>(pos_); }
 
   // The number rules on a whole token; false when it is not a number or its
   // value lies outside the range of REAL.

@@ -101,6 +101,27 @@ TEST(Threads, SmallRunsStayOnTheCallingThread) {
   EXPECT_GT(run(qor_test::matrix_text(90, 70, 0, 5), {"d.txt", "o", "E", "0.002", "3"}, 2, standing).shared_loops, 0);
 }
 
+// A tall matrix, far more rows than columns, with the standing thresholds:
+// the product matrix and the elimination are shared between two threads and
+// every byte written is the same as on one.
+TEST(Threads, TallMatrixWritesTheSameBytesOnTwoThreads) {
+  const std::string tall = qor_test::matrix_text(20000, 30, 0, 6);
+  const std::int64_t standing = Workers::kDefaultWorkPerPart;
+  const std::vector<std::vector<std::string>> modes = {
+      {"d.txt", "e.out*", "S10:4", "0.002", "10"},  // elimination with errors, ten steps
+      {"d.txt", "b.out", "B", "0.002", "10"},       // eigenvalues of the product with their tests
+  };
+  for (const auto& mode : modes) {
+    const Outcome one = run(tall, mode, 1, standing);
+    ASSERT_EQ(one.status, 0) << mode[1] << "\n" << one.console;
+    const Outcome two = run(tall, mode, 2, standing);
+    EXPECT_GT(two.shared_loops, 0) << mode[1];
+    EXPECT_EQ(two.status, one.status);
+    EXPECT_EQ(two.console, one.console) << mode[1];
+    EXPECT_EQ(two.files, one.files) << mode[1];
+  }
+}
+
 // An overflow stops the run at the same place and with the same line
 // whatever the number of threads.
 TEST(Threads, OverflowStopsTheSameWay) {
