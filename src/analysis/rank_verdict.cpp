@@ -207,12 +207,15 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
   v.sigma = e.sigma;
   v.edge = e.sigma * edge_per_sigma(x.N, x.M);
   v.elements_left = e.elements_left;
+  v.spread = e.spread;
+  v.not_noise = e.not_noise;
   if (eigenvalues[1] == 0) {
     v.cases.push_back(VerdictCase::zero_matrix);
   } else if (e.too_small) {
     v.cases.push_back(VerdictCase::too_small);
   } else {
-    v.cases.push_back(e.low == e.high ? VerdictCase::estimated : VerdictCase::estimated_levels);
+    v.cases.push_back(e.low == e.possible ? VerdictCase::estimated : VerdictCase::estimated_levels);
+    if (e.not_noise) v.cases.push_back(VerdictCase::not_noise);
   }
   // The Q column with the estimated error: what a rerun with it would show.
   MATRIX SD(x.N + 1, x.M + 1);
@@ -356,11 +359,18 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
              " out from the estimated noise at the 99 % level; component " + std::to_string(v.low + 1) +
              " does not even at the 90 % level.";
     case VerdictCase::estimated_levels: {
-      const std::string which = v.high == v.low + 1
-                                    ? "component " + std::to_string(v.high) + " stands"
-                                    : "components " + std::to_string(v.low + 1) + " to " + std::to_string(v.high) + " stand";
+      const std::string which = v.possible == v.low + 1
+                                    ? "component " + std::to_string(v.possible) + " stands"
+                                    : "components " + std::to_string(v.low + 1) + " to " + std::to_string(v.possible) +
+                                          " stand";
       return "Uncertain: " + which + " out from the estimated noise at the 90 % level, but not at the 99 % level.";
     }
+    case VerdictCase::not_noise:
+      return "Uncertain: the values past component " + std::to_string(v.possible) +
+             " do not look like noise of one level (their spread lies " + fixed_text(std::fabs(v.spread), 0, 1) +
+             " standard deviations " + (v.spread > 0 ? "above" : "below") +
+             " that of such noise): more components or uneven noise may hide there; give the measurement error "
+             "for a sharper answer.";
     case VerdictCase::too_small:
       return "Uncertain: beyond " + count_text(v.possible, "component", "components") + " only " +
              count_text(v.elements_left, "element is", "elements are") +
@@ -494,8 +504,45 @@ NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N
   if (e.elements_left < kFewestElementsForEstimate || p - e.possible < 2) {
     e.too_small = true;
     e.high = p;
+    return e;
+  }
+  // The count assumes that what lies past it is noise of one level; signals
+  // hidden in it (an estimate inflated by many components) or uneven noise
+  // spread the values otherwise, and the data then bound the rank no better.
+  e.spread = spread_statistic(eigenvalues, n, e.possible);
+  if (std::fabs(e.spread) > kSpreadLimit) {
+    e.not_noise = true;
+    e.high = p;
   }
   return e;
+}
+
+// John's test of sphericity, U = q sum mu^2 / (sum mu)^2 - 1 over the q = p - k
+// eigenvalues mu past k components, which stays valid when the dimension is
+// of the order of the sample count: n' U - q tends to N(1, 4) (O. Ledoit and
+// M. Wolf, "Some hypothesis tests for the covariance matrix when the
+// dimension is large compared to the sample size", Annals of Statistics 30,
+// 2002). The remaining noise is taken on n' = n - k samples. U does not depend
+// on the noise level and, for Gaussian noise, not on the trace either, so its
+// exact mean (q + 2)(q - 1) / (n' q + 2) follows from the Wishart moments
+// E tr W = n' q, E (tr W)^2 = n' q (n' q + 2), E tr W^2 = n' q (n' + q + 1); the
+// standard deviation is the limit's 2 / n'.
+REAL spread_statistic(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k) {
+  const std::int32_t p = static_cast<std::int32_t>(eigenvalues.size()) - 1;
+  const REAL q = static_cast<REAL>(p - k);
+  const REAL samples = static_cast<REAL>(n - k);
+  if (p - k < 2 || !(eigenvalues[k + 1] > 0)) return 0;
+  // In units of the largest remaining value, where no square can overflow.
+  const REAL unit = eigenvalues[k + 1];
+  REAL sum = 0, squares = 0;
+  for (std::int32_t j = k + 1; j <= p; ++j) {
+    const REAL mu = eigenvalues[j] / unit;
+    sum = sum + mu;
+    squares = squares + mu * mu;
+  }
+  const REAL U = q * squares / (sum * sum) - 1;
+  const REAL mean = (q + 2) * (q - 1) / (samples * q + 2);
+  return (U - mean) * samples / 2;
 }
 
 RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers) {

@@ -53,7 +53,14 @@ enum class VerdictCase {
   estimated,         // no error: both confidence levels agree
   estimated_levels,  // no error: the two levels differ
   too_small,         // no error: too few elements left to estimate the noise
+  not_noise,         // no error: the values past the range do not spread as noise of one level
 };
+
+// John's sphericity statistic of the eigenvalues past k components, standardised
+// for noise of one level on the remaining (n - k) x (p - k) dimensions; beyond
+// kSpreadLimit either way the remaining values do not look like such noise.
+inline constexpr REAL kSpreadLimit = 3.29L;  // two-sided 99.9 % point of N(0, 1)
+REAL spread_statistic(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
 
 struct RankVerdict {
   std::int32_t low = 0, high = 0;  // the rank lies in low..high; confident when equal
@@ -71,6 +78,10 @@ struct RankVerdict {
   std::int32_t above_edge = 0, residual_fit = 0, possible = 0, clear = 0;
   std::vector<VerdictCase> cases;
   std::int64_t elements_left = 0;  // too_small: residual elements beyond high
+  // Without the error: the spread statistic of the values past the 90 % count
+  // (0 when too few are left), and whether it says they are not noise of one level.
+  REAL spread = 0;
+  bool not_noise = false;
 };
 
 // Error given: test (a), the number of leading singular values above the
@@ -93,6 +104,8 @@ struct NoiseEstimate {
   std::int32_t high = 0;      // possible, or MIN when too_small
   REAL sigma = 0;             // the estimate under `low` components
   bool too_small = false;
+  bool not_noise = false;  // the values past `possible` do not spread as noise of one level
+  REAL spread = 0;
   std::int64_t elements_left = 0;
 };
 NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N, std::int32_t M);
