@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -87,6 +89,26 @@ TEST(RankDecision, NoiseVarianceUnderKSignals) {
   const std::vector<REAL> eigenvalues{0, 400, 30, 20, 10};
   EXPECT_NEAR(static_cast<double>(noise_variance(eigenvalues, 10, 0)), 11.5, 1e-15);
   EXPECT_NEAR(static_cast<double>(noise_variance(eigenvalues, 10, 1)), 2.237232157735742, 1e-12);
+}
+
+// John's sphericity statistic past k components, standardised: with the q
+// values mu past k and n' = n - k, U = q sum mu^2 / (sum mu)^2 - 1, mean
+// (q + 2)(q - 1) / (n' q + 2), deviation 2 / n'. Worked by hand: {3, 1}
+// gives U = 1/4; equal values U = 0; the leading k values are left out and
+// the scale does not matter.
+TEST(RankDecision, SpreadOfTheValuesPastTheCount) {
+  const struct {
+    std::vector<REAL> eigenvalues;
+    std::int32_t n, k;
+    double z;
+  } cases[] = {
+      {{0, 9, 3, 1}, 11, 1, 15.0 / 44},           // (1/4 - 2/11) x 10/2
+      {{0, 3e-3000L, 1e-3000L}, 11, 0, 5.5 / 12},  // (1/4 - 1/6) x 11/2
+      {{0, 5, 5, 5, 5}, 8, 0, -36.0 / 17},         // (0 - 9/17) x 8/2
+      {{0, 4, 2}, 10, 1, 0},                       // one value left: nothing to judge
+  };
+  for (const auto& c : cases)
+    EXPECT_NEAR(static_cast<double>(spread_statistic(c.eigenvalues, c.n, c.k)), c.z, 1e-12) << c.z;
 }
 
 // ---- whole runs --------------------------------------------------------------
@@ -249,6 +271,33 @@ TEST_F(RankRuns, ProductMatrixOutOfRangeStopsTheRun) {
   const std::string report = read_file("O");
   EXPECT_PRED_FORMAT2(IsSubstring, " C:", report);
   EXPECT_EQ(report.find("Rank verdict"), std::string::npos);
+}
+
+// Pure noise, 40 x 30: of one level it holds no component; when every other
+// row is eight times as noisy, the values past any count do not spread as
+// noise of one level, and the verdict without the error must not name a
+// rank with confidence.
+TEST_F(RankRuns, NoiseOfOneLevelAndUnevenNoiseWithoutTheError) {
+  const auto noise = [](double uneven) {
+    std::mt19937_64 rng(7);
+    std::normal_distribution<double> normal(0.0, 1.0);
+    std::string text;
+    char cell[32];
+    for (int i = 0; i < 40; ++i) {
+      for (int j = 0; j < 30; ++j) {
+        std::snprintf(cell, sizeof cell, " %.9f", normal(rng) * (i % 2 == 1 ? uneven : 1.0));
+        text += cell;
+      }
+      text += "\r\n";
+    }
+    return text;
+  };
+  write_file("even.txt", noise(1));
+  write_file("uneven.txt", noise(8));
+  EXPECT_EQ(verdict_line(run_qor({"even.txt,RANK", "e*"}).out), "Rank: 0");
+  const std::string uneven = run_qor({"uneven.txt,RANK", "u*"}).out;
+  EXPECT_NE(verdict_line(uneven).find("to 30 (uncertain)"), std::string::npos) << verdict_block(uneven);
+  EXPECT_NE(uneven.find("do not look like noise of one level"), std::string::npos) << verdict_block(uneven);
 }
 
 }  // namespace
