@@ -208,6 +208,7 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
   v.edge = e.sigma * edge_per_sigma(x.N, x.M);
   v.elements_left = e.elements_left;
   v.spread = e.spread;
+  v.lowest = e.lowest;
   v.not_noise = e.not_noise;
   if (eigenvalues[1] == 0) {
     v.cases.push_back(VerdictCase::zero_matrix);
@@ -366,6 +367,11 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
       return "Uncertain: " + which + " out from the estimated noise at the 90 % level, but not at the 99 % level.";
     }
     case VerdictCase::not_noise:
+      if (std::fabs(v.spread) <= kSpreadLimit)
+        return "Uncertain: the values past component " + std::to_string(v.possible) +
+               " do not look like noise of one level (the smallest lies " + fixed_text(-v.lowest, 0, 1) +
+               " scales below the lower edge of such noise): more components or uneven noise may hide there; give "
+               "the measurement error for a sharper answer.";
       return "Uncertain: the values past component " + std::to_string(v.possible) +
              " do not look like noise of one level (their spread lies " + fixed_text(std::fabs(v.spread), 0, 1) +
              " standard deviations " + (v.spread > 0 ? "above" : "below") +
@@ -510,11 +516,38 @@ NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N
   // hidden in it (an estimate inflated by many components) or uneven noise
   // spread the values otherwise, and the data then bound the rank no better.
   e.spread = spread_statistic(eigenvalues, n, e.possible);
-  if (std::fabs(e.spread) > kSpreadLimit) {
+  e.lowest = lowest_value_statistic(eigenvalues, n, e.possible);
+  if (std::fabs(e.spread) > kSpreadLimit || e.lowest < -kTracyWidom99) {
     e.not_noise = true;
     e.high = p;
   }
   return e;
+}
+
+// The smallest of the q = p - k values past k components against the lower
+// edge of noise of one level on the remaining (n - k) x q dimensions, its
+// variance estimated from their sum as the residual test does (sum over the
+// (n - k) q residual elements). For q < n - k the smallest eigenvalue of such
+// noise, in units of the variance, lies near mu = (sqrt(n' - 1/2) - sqrt(q - 1/2))^2
+// and scaled by s = (sqrt(n' - 1/2) - sqrt(q - 1/2)) (1/sqrt(q - 1/2) - 1/sqrt(n' - 1/2))^(1/3)
+// follows a reflected TW1 law (Z. Ma, "Accuracy of the Tracy-Widom limits for
+// the extreme eigenvalues in white Wishart matrices", Bernoulli 18, 2012).
+// Components hidden among the remaining values inflate the variance and so
+// leave the smallest far below that edge, where noise of one level never
+// reaches; uneven noise spreads it below too. Returns (value - mu) / s, or 0
+// where the edge does not apply (fewer than two values, or q >= n').
+REAL lowest_value_statistic(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k) {
+  const std::int32_t p = static_cast<std::int32_t>(eigenvalues.size()) - 1;
+  if (p - k < 2 || n - k <= p - k || !(eigenvalues[k + 1] > 0)) return 0;
+  const REAL unit = eigenvalues[k + 1];
+  REAL sum = 0;
+  for (std::int32_t j = k + 1; j <= p; ++j) sum = sum + eigenvalues[j] / unit;
+  const REAL samples = static_cast<REAL>(n - k), q = static_cast<REAL>(p - k);
+  const REAL variance = sum / (samples * q);
+  const REAL root_n = std::sqrt(samples - 0.5L), root_q = std::sqrt(q - 0.5L);
+  const REAL gap = root_n - root_q;
+  const REAL scale = gap * std::cbrt(1 / root_q - 1 / root_n);
+  return (eigenvalues[p] / unit / variance - gap * gap) / scale;
 }
 
 // John's test of sphericity, U = q sum mu^2 / (sum mu)^2 - 1 over the q = p - k
