@@ -244,9 +244,12 @@ def main():
             x, r, sigma, error = make_matrix(rng, kind, i // len(KINDS))
             n, m = x.shape
             write_matrix(os.path.join(work, "m.txt"), x)
-            with_error = run(qor, ["m.txt,RANK", "e1*", "16:-1", error or f"{sigma:.12g}"], work)
+            # The rules read the runs with the error; where qor cannot be
+            # given it, they get the root mean square level.
+            given = error or f"{sigma:.12g}"
+            with_error = run(qor, ["m.txt,RANK", "e1*", "16:-1", given], work)
             without = run(qor, ["m.txt,RANK", "e2*"], work)
-            run(qor, ["m.txt", "e3*", "B12:4", error], work)
+            run(qor, ["m.txt", "e3*", "B12:4", given], work)
             with open(os.path.join(work, "E3"), encoding="latin-1") as f:
                 eigen_report = f.read()
             groups = [kind, "all", share_group(r, min(n, m))] + (["20 x 20 and up"] if min(n, m) >= 20 else [])
