@@ -132,6 +132,25 @@ TEST(RankDecision, SmallestValuePastTheCountAgainstTheLowerEdge) {
     EXPECT_NEAR(static_cast<double>(lowest_value_statistic(c.eigenvalues, c.n, c.k)), c.z, 1e-12) << c.z;
 }
 
+// The Marchenko-Pastur law's share below x (x in units of its mean): for
+// ratio 1, (4 asin(sqrt(x) / 2) + sqrt(x (4 - x))) / (2 pi), 0.60900 at 1;
+// for ratio 1/4 on 0.25..2.25 the values of a fine integration of the density.
+// Five values near zero past five of one level lie where the law puts none.
+TEST(RankDecision, LowTailAgainstTheMarchenkoPasturLaw) {
+  const struct {
+    double x, gamma, share;
+  } cases[] = {{1, 1, 0.6089977810442294}, {4, 1, 1}, {0, 1, 0}, {1, 0.25, 0.5533900812753342},
+               {0.5, 0.25, 0.1863784082421872}, {2, 0.25, 0.965630021965454}, {0.2, 0.25, 0}};
+  for (const auto& c : cases)
+    EXPECT_NEAR(static_cast<double>(marchenko_pastur_share_below(c.x, c.gamma)), c.share, 1e-7) << c.x << " " << c.gamma;
+  const LowTail hidden = low_tail_excess({0, 10, 9, 8, 7, 6, 1e-6L, 1e-6L, 1e-6L, 1e-6L, 1e-6L}, 12, 0);
+  EXPECT_EQ(hidden.found, 5);
+  EXPECT_NEAR(static_cast<double>(hidden.expected), 0, 1e-12);
+  EXPECT_TRUE(hidden.excess());
+  EXPECT_FALSE((LowTail{4, 1}).excess());  // 4 values where 1 is expected: within 1 + 2 + 3
+  EXPECT_TRUE((LowTail{7, 1}).excess());
+}
+
 // ---- whole runs --------------------------------------------------------------
 
 struct RankRuns : ::testing::Test {
