@@ -9,9 +9,10 @@ installs it for /usr/bin/python3) and a built qor.
 Usage: bench/rank_study.py [--seed S] [--count C] [--build DIR]
        (defaults: seed 1, 400 matrices, build directory "build")
 
-Every matrix is a signal of known rank r (1 to 6, below the smaller
-dimension) plus independent Gaussian noise of known sigma, with both sizes
-drawn from 4 to 60. Four kinds, in turn:
+Every matrix is a signal of known rank r plus independent Gaussian noise,
+with both sizes drawn from 4 to 60 and r from 1 to one below the smaller
+dimension (at most 8 for overlap, whose bands beyond that are lost in the
+12 digits of the data file). Six kinds, in turn:
   spread    singular values spread over 3 to 30 noise edges
   weak      as spread, but one component at 0.5 to 2 noise edges
   overlap   strongly correlated positive factors: positive amounts times
@@ -19,8 +20,16 @@ drawn from 4 to 60. Four kinds, in turn:
             to 1.5 to 10 noise edges
   rowscale  rows scaled over three decades, the smallest singular value
             then scaled to 1.5 to 10 noise edges
+  longthin  as spread, on long thin matrices: one side 4 to 12, the other
+            30 to 60
+  uneven    as spread, with noise of uneven level: in turn, each element's
+            deviation max(sigma, rel x |value|) with rel 2 to 20 % (the
+            error given as sigma and rel), or each row's level drawn over
+            one and a half decades (an error qor cannot be given: these
+            count without the error only)
 (noise edge: sigma (sqrt(N) + sqrt(M)), the limit of the largest singular
-value of the noise). The same seed gives the same matrices and figures.
+value of the noise; for uneven noise the root mean square deviation takes
+sigma's place). The same seed gives the same matrices and figures.
 
 For each matrix qor runs three times: elimination with ,RANK and the error
 (the pivot rule reads the pivots and their deviations, the verdict is
@@ -43,7 +52,7 @@ try:
 except ImportError:
     sys.exit("rank_study.py needs numpy: apt-get install python3-numpy, then run it with /usr/bin/python3")
 
-KINDS = ("spread", "weak", "overlap", "rowscale")
+KINDS = ("spread", "weak", "overlap", "rowscale", "longthin", "uneven")
 
 
 def noise_edge(n, m, sigma):
@@ -65,19 +74,47 @@ def with_smallest_singular_value(signal, target):
     return signal * (target / s[rank - 1])
 
 
-def make_matrix(rng, kind):
-    n = int(rng.integers(4, 61))
-    m = int(rng.integers(4, 61))
+def sizes(rng, kind):
+    if kind == "longthin":
+        short, long = int(rng.integers(4, 13)), int(rng.integers(30, 61))
+        return (short, long) if rng.integers(2) else (long, short)
+    return int(rng.integers(4, 61)), int(rng.integers(4, 61))
+
+
+def spread_signal(rng, n, m, r, edge):
+    values = np.sort(log_uniform(rng, 3, 30, r))[::-1] * edge
+    return orthonormal(rng, n, r) @ np.diag(values) @ orthonormal(rng, m, r).T
+
+
+def uneven_noise(rng, signal, sigma, number):
+    """Noise of uneven level, its root mean square deviation, and the error to give."""
+    n, m = signal.shape
+    if number % 2 == 0:
+        rel = float(rng.uniform(0.02, 0.2))
+        deviations = np.maximum(sigma, rel * np.abs(signal))
+        error = f"{sigma:.12g}%{100 * rel:.12g}"
+    else:
+        levels = sigma * log_uniform(rng, 10 ** -0.75, 10 ** 0.75, n)
+        deviations = np.repeat(levels[:, None], m, axis=1)
+        error = None
+    rms = math.sqrt(np.mean(deviations ** 2))
+    return deviations * rng.standard_normal((n, m)), rms, error
+
+
+def make_matrix(rng, kind, number):
+    """A noisy matrix, its rank, its noise level, and the error to give qor
+    (parameter 4; None when qor cannot be given it)."""
+    n, m = sizes(rng, kind)
     p = min(n, m)
-    r = int(rng.integers(1, min(6, p - 1) + 1))
+    r = int(rng.integers(1, (min(8, p - 1) if kind == "overlap" else p - 1) + 1))
     sigma = float(log_uniform(rng, 1e-3, 1e-1))
     edge = noise_edge(n, m, sigma)
-    if kind in ("spread", "weak"):
-        strengths = list(log_uniform(rng, 3, 30, r))
+    if kind in ("spread", "weak", "longthin"):
+        signal = spread_signal(rng, n, m, r, edge)
         if kind == "weak":
-            strengths[-1] = rng.uniform(0.5, 2)
-        values = np.sort(np.array(strengths))[::-1] * edge
-        signal = orthonormal(rng, n, r) @ np.diag(values) @ orthonormal(rng, m, r).T
+            u, s, vt = np.linalg.svd(signal, full_matrices=False)
+            s[r - 1] = rng.uniform(0.5, 2) * edge
+            signal = (u[:, :r] * s[:r]) @ vt[:r]
     elif kind == "overlap":
         x = np.linspace(0, 1, m)
         centres = np.sort(rng.uniform(0.3, 0.7, r))
@@ -85,12 +122,16 @@ def make_matrix(rng, kind):
         bands = np.exp(-((x[None, :] - centres[:, None]) / widths[:, None]) ** 2)
         amounts = rng.uniform(0.1, 1.0, (n, r))
         signal = with_smallest_singular_value(amounts @ bands, log_uniform(rng, 1.5, 10) * edge)
-    else:
+    elif kind == "rowscale":
         values = np.sort(log_uniform(rng, 3, 30, r))[::-1]
         signal = orthonormal(rng, n, r) @ np.diag(values) @ orthonormal(rng, m, r).T
         signal = np.diag(log_uniform(rng, 10 ** -1.5, 10 ** 1.5, n)) @ signal
         signal = with_smallest_singular_value(signal, log_uniform(rng, 1.5, 10) * edge)
-    return signal + sigma * rng.standard_normal((n, m)), r, sigma
+    else:
+        signal = spread_signal(rng, n, m, r, edge)
+        noise, rms, error = uneven_noise(rng, signal, sigma, number)
+        return signal + noise, r, rms, error
+    return signal + sigma * rng.standard_normal((n, m)), r, sigma, f"{sigma:.12g}"
 
 
 def write_matrix(path, x):
@@ -175,71 +216,76 @@ def rule_class(found, r):
 RULES = ("pivots>3sd", "Q>0.05", "edge", "gd known", "malinowski", "gd median")
 
 
+SHARES = ((0, 0.25), (0.25, 0.5), (0.5, 0.75), (0.75, 1.0))
+
+
+def share_group(r, p):
+    low, high = next(s for s in SHARES if r / p < s[1] or s[1] == 1.0)
+    return f"rank/MIN {low:.2f}-{high:.2f}"
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--count", type=int, default=400)
+    parser.add_argument("--count", type=int, default=600)
     parser.add_argument("--build", default="build")
     args = parser.parse_args()
     qor = os.path.abspath(os.path.join(args.build, "qor"))
     rng = np.random.default_rng(args.seed)
-    tally = {}
+    verdicts, rules = {}, {}
 
-    def add(kind, what, outcome):
-        for k in (kind, "all"):
-            tally.setdefault(k, {}).setdefault(what, {}).setdefault(outcome, 0)
-            tally[k][what][outcome] += 1
+    def add(table, group, what, outcome):
+        counts = table.setdefault(group, {}).setdefault(what, {})
+        counts[outcome] = counts.get(outcome, 0) + 1
 
     with tempfile.TemporaryDirectory() as work:
         for i in range(args.count):
             kind = KINDS[i % len(KINDS)]
-            x, r, sigma = make_matrix(rng, kind)
+            x, r, sigma, error = make_matrix(rng, kind, i // len(KINDS))
             n, m = x.shape
             write_matrix(os.path.join(work, "m.txt"), x)
-            error = f"{sigma:.12g}"
-            with_error = run(qor, ["m.txt,RANK", "e1*", "16:-1", error], work)
+            # The rules read the runs with the error; where qor cannot be
+            # given it, they get the root mean square level.
+            given = error or f"{sigma:.12g}"
+            with_error = run(qor, ["m.txt,RANK", "e1*", "16:-1", given], work)
             without = run(qor, ["m.txt,RANK", "e2*"], work)
-            run(qor, ["m.txt", "e3*", "B12:4", error], work)
+            run(qor, ["m.txt", "e3*", "B12:4", given], work)
             with open(os.path.join(work, "E3"), encoding="latin-1") as f:
                 eigen_report = f.read()
+            groups = [kind, "all", share_group(r, min(n, m))] + (["20 x 20 and up"] if min(n, m) >= 20 else [])
             for what, text in (("given", with_error), ("estimated", without)):
+                if what == "given" and error is None:
+                    continue
                 outcome = verdict_class(*read_verdict(text), r)
-                add(kind, what, outcome)
-                if what == "estimated" and min(n, m) >= 20:
-                    add(kind, "estimated 20+", outcome)
+                for group in groups:
+                    add(verdicts, group, what, outcome)
             found = {"pivots>3sd": pivot_rule(with_error), "Q>0.05": eigenvalue_rule(eigen_report, min(n, m))}
             found.update(published_rules(x, sigma))
             for rule in RULES:
-                add(kind, rule, rule_class(found[rule], r))
+                for group in (kind, "all"):
+                    add(rules, group, rule, rule_class(found[rule], r))
 
-    def share(counts, outcome):
+    def share(counts, *outcomes):
         total = sum(counts.values())
-        return 100.0 * counts.get(outcome, 0) / total if total else float("nan")
+        return 100.0 * sum(counts.get(o, 0) for o in outcomes) / total if total else float("nan")
 
-    print(f"rank study: seed {args.seed}, {args.count} matrices, sizes 4 to 60, ranks 1 to 6")
-    for kind in KINDS + ("all",):
-        t = tally[kind]
-        print(f"\n{kind} ({sum(t['given'].values())} matrices)")
-        print(f"  {'verdict':24} {'right':>7} {'in range':>9} {'missed':>7} {'wrong':>7}")
-        for what in ("given", "estimated", "estimated 20+"):
-            if what in t:
-                c = t[what]
-                label = {"given": "with the error", "estimated": "without the error",
-                         "estimated 20+": "  of them 20 x 20 and up"}[what]
-                print(f"  {label:24} {share(c, 'right'):6.1f}% {share(c, 'in range'):8.1f}% {share(c, 'missed'):6.1f}%"
-                      f" {share(c, 'wrong'):6.1f}%")
-        print(f"  {'rule':24} {'right':>7} {'low':>9} {'high':>7}")
-        for rule in RULES:
-            c = t[rule]
-            print(f"  {rule:24} {share(c, 'right'):6.1f}% {share(c, 'low'):8.1f}% {share(c, 'high'):6.1f}%")
-    g, e, big = tally["all"]["given"], tally["all"]["estimated"], tally["all"].get("estimated 20+", {})
-    print("\naims")
-    holds = share(g, "right") + share(g, "in range")
-    print(f"  with the error: holds the rank {holds:.1f}% (aim >= 97), right {share(g, 'right'):.1f}% (aim >= 90), "
-          f"confidently wrong {share(g, 'wrong'):.1f}% (aim <= 2)")
-    holds = share(big, "right") + share(big, "in range")
-    print(f"  without the error: holds the rank at 20 x 20 and up {holds:.1f}% (aim >= 90), "
-          f"confidently wrong {share(e, 'wrong'):.1f}% (aim <= 5)")
+    print(f"rank study: seed {args.seed}, {args.count} matrices, sizes 4 to 60, ranks 1 to MIN - 1")
+    print("\nverdicts: contains the rank / confident and right / confident and wrong, in % of the group")
+    print(f"  {'group':22} {'count':>5}   {'with the error':^22}   {'without the error':^22}")
+    groups = list(KINDS) + ["all", "20 x 20 and up"] + [share_group(s[0] + 1e-9, 1) for s in SHARES]
+    for group in groups:
+        t = verdicts.get(group)
+        if not t:
+            continue
+        cells = [f"{share(t[w], 'right', 'in range'):6.1f} {share(t[w], 'right'):6.1f} {share(t[w], 'wrong'):6.1f}"
+                 for w in ("given", "estimated")]
+        print(f"  {group:22} {sum(t['estimated'].values()):5}   {cells[0]:22}   {cells[1]:22}")
+    print("\nreading rules and published rules (error known except gd median and malinowski): right / low / high, %")
+    for group in list(KINDS) + ["all"]:
+        t = rules[group]
+        cells = "  ".join(f"{rule} {share(t[rule], 'right'):.0f}/{share(t[rule], 'low'):.0f}/"
+                          f"{share(t[rule], 'high'):.0f}" for rule in RULES)
+        print(f"  {group:9} {cells}")
 
 
 if __name__ == "__main__":

@@ -62,7 +62,7 @@ void RankVerdictEstimated(benchmark::State& state) {
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {
-  b->Args({60, 60, 5})->Args({60, 60, 0})->Args({300, 200, 5})->Args({500, 500, 5})->Args({500, 500, 0});
+  b->Args({60, 60, 5})->Args({60, 60, 0})->Args({300, 200, 5})->Args({500, 500, 5})->Args({500, 500, 0})->Args({1000, 1000, 5});
   b->Unit(benchmark::kMillisecond)->Iterations(1);
 }
 

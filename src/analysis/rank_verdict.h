@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -61,6 +62,24 @@ enum class VerdictCase {
 // kSpreadLimit either way the remaining values do not look like such noise.
 inline constexpr REAL kSpreadLimit = 3.29L;  // two-sided 99.9 % point of N(0, 1)
 REAL spread_statistic(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
+// The smallest eigenvalue past k components against the lower edge of such
+// noise, in units of that edge's Tracy-Widom scale; below -kTracyWidom99 the
+// remaining values do not look like noise of one level.
+REAL lowest_value_statistic(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
+// The Marchenko-Pastur law of ratio gamma (0 < gamma <= 1): its share below
+// x, x in units of its mean.
+REAL marchenko_pastur_share_below(REAL x, REAL gamma);
+// The most of the smallest values past k components found at or below one of
+// them, against the count that noise of one level puts there; too many
+// when found > expected + 2 + 3 sqrt(expected).
+struct LowTail {
+  std::int32_t found = 0;
+  REAL expected = 0;
+  bool excess() const { return found > expected + 2 + 3 * std::sqrt(expected); }
+};
+LowTail low_tail_excess(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
+// Which look at the values past the count says they are not noise of one level.
+enum class NoiseMisfit { none, spread, lowest, low_tail };
 
 struct RankVerdict {
   std::int32_t low = 0, high = 0;  // the rank lies in low..high; confident when equal
@@ -81,6 +100,9 @@ struct RankVerdict {
   // Without the error: the spread statistic of the values past the 90 % count
   // (0 when too few are left), and whether it says they are not noise of one level.
   REAL spread = 0;
+  REAL lowest = 0;  // the lowest-value statistic past the 90 % count
+  LowTail low_tail;
+  NoiseMisfit misfit = NoiseMisfit::none;
   bool not_noise = false;
 };
 
@@ -104,8 +126,10 @@ struct NoiseEstimate {
   std::int32_t high = 0;      // possible, or MIN when too_small
   REAL sigma = 0;             // the estimate under `low` components
   bool too_small = false;
-  bool not_noise = false;  // the values past `possible` do not spread as noise of one level
-  REAL spread = 0;
+  bool not_noise = false;  // the values past `possible` do not look like noise of one level
+  REAL spread = 0, lowest = 0;
+  LowTail low_tail;
+  NoiseMisfit misfit = NoiseMisfit::none;
   std::int64_t elements_left = 0;
 };
 NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N, std::int32_t M);

@@ -111,6 +111,46 @@ TEST(RankDecision, SpreadOfTheValuesPastTheCount) {
     EXPECT_NEAR(static_cast<double>(spread_statistic(c.eigenvalues, c.n, c.k)), c.z, 1e-12) << c.z;
 }
 
+// The smallest value past k components against the lower edge of noise of
+// one level: variance = sum / (n' q), edge (sqrt(n' - 1/2) - sqrt(q - 1/2))^2,
+// scale (sqrt(n' - 1/2) - sqrt(q - 1/2)) (1/sqrt(q - 1/2) - 1/sqrt(n' - 1/2))^(1/3).
+// {6, 4, 2} on n' = 19: value 2 / (12/57) = 9.5 lies 1.05 scales above the
+// edge 7.40; one value far below three equal ones lies far below it; where
+// q >= n' (no lower edge) or one value is left there is nothing to judge.
+TEST(RankDecision, SmallestValuePastTheCountAgainstTheLowerEdge) {
+  const struct {
+    std::vector<REAL> eigenvalues;
+    std::int32_t n, k;
+    double z;
+  } cases[] = {
+      {{0, 50, 6, 4, 2}, 20, 1, 1.0486043370761335},
+      {{0, 9, 9, 9, 1e-4L}, 40, 0, -6.118674887413025},
+      {{0, 9, 3, 1}, 3, 0, 0},
+      {{0, 4, 2}, 10, 1, 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_NEAR(static_cast<double>(lowest_value_statistic(c.eigenvalues, c.n, c.k)), c.z, 1e-12) << c.z;
+}
+
+// The Marchenko-Pastur law's share below x (x in units of its mean): for
+// ratio 1, (4 asin(sqrt(x) / 2) + sqrt(x (4 - x))) / (2 pi), 0.60900 at 1;
+// for ratio 1/4 on 0.25..2.25 the values of a fine integration of the density.
+// Five values near zero past five of one level lie where the law puts none.
+TEST(RankDecision, LowTailAgainstTheMarchenkoPasturLaw) {
+  const struct {
+    double x, gamma, share;
+  } cases[] = {{1, 1, 0.6089977810442294}, {4, 1, 1}, {0, 1, 0}, {1, 0.25, 0.5533900812753342},
+               {0.5, 0.25, 0.1863784082421872}, {2, 0.25, 0.965630021965454}, {0.2, 0.25, 0}};
+  for (const auto& c : cases)
+    EXPECT_NEAR(static_cast<double>(marchenko_pastur_share_below(c.x, c.gamma)), c.share, 1e-7) << c.x << " " << c.gamma;
+  const LowTail hidden = low_tail_excess({0, 10, 9, 8, 7, 6, 1e-6L, 1e-6L, 1e-6L, 1e-6L, 1e-6L}, 12, 0);
+  EXPECT_EQ(hidden.found, 5);
+  EXPECT_NEAR(static_cast<double>(hidden.expected), 0, 1e-12);
+  EXPECT_TRUE(hidden.excess());
+  EXPECT_FALSE((LowTail{4, 1}).excess());  // 4 values where 1 is expected: within 1 + 2 + 3
+  EXPECT_TRUE((LowTail{7, 1}).excess());
+}
+
 // ---- whole runs --------------------------------------------------------------
 
 struct RankRuns : ::testing::Test {
@@ -298,6 +338,43 @@ TEST_F(RankRuns, NoiseOfOneLevelAndUnevenNoiseWithoutTheError) {
   const std::string uneven = run_qor({"uneven.txt,RANK", "u*"}).out;
   EXPECT_NE(verdict_line(uneven).find("to 30 (uncertain)"), std::string::npos) << verdict_block(uneven);
   EXPECT_NE(uneven.find("do not look like noise of one level"), std::string::npos) << verdict_block(uneven);
+}
+
+// Many components: 56 x 45 of rank 43, its components from 3 to 30 noise
+// edges, and noise of one level. Without the error the count stops early,
+// as the components it has not reached inflate the noise estimate; the
+// values past it then do not look like noise of one level,
+// and the verdict must reach up to the true rank instead of naming a lower
+// one with confidence.
+TEST_F(RankRuns, ManyComponentsWithoutTheErrorAreNotTakenForNoise) {
+  constexpr int n = 56, m = 45, rank = 43;
+  constexpr double sigma = 0.001;
+  std::mt19937_64 rng(3);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  std::uniform_real_distribution<double> exponent(std::log(3.0), std::log(30.0));
+  std::vector<double> u(n * rank), v(m * rank), d(rank);
+  for (double& x : u) x = normal(rng) / std::sqrt(double(n));
+  for (double& x : v) x = normal(rng) / std::sqrt(double(m));
+  for (double& x : d) x = std::exp(exponent(rng)) * sigma * (std::sqrt(double(n)) + std::sqrt(double(m)));
+  std::string text;
+  char cell[32];
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j < m; ++j) {
+      double x = sigma * normal(rng);
+      for (int c = 0; c < rank; ++c) x += u[i * rank + c] * d[c] * v[j * rank + c];
+      std::snprintf(cell, sizeof cell, " %.12e", x);
+      text += cell;
+    }
+    text += "\r\n";
+  }
+  write_file("many.txt", text);
+  const std::string out = run_qor({"many.txt,RANK", "o*"}).out;
+  const std::string line = verdict_line(out);
+  int low = -1, high = -1;
+  ASSERT_EQ(std::sscanf(line.c_str(), "Rank: %d to %d", &low, &high), 2) << verdict_block(out);
+  EXPECT_LE(low, rank);
+  EXPECT_EQ(high, m) << verdict_block(out);
+  EXPECT_NE(out.find("do not look like noise of one level"), std::string::npos) << verdict_block(out);
 }
 
 }  // namespace
