@@ -25,7 +25,7 @@ namespace {
 constexpr double kWidth = 800;
 constexpr double kHeaderHeight = 46;
 constexpr double kPanelHeight = 320;
-constexpr double kPlotLeft = 86;
+constexpr double kPlotLeft = 96;
 constexpr double kPlotRight = 560;
 constexpr double kPlotTop = 34;     // below the panel's top
 constexpr double kPlotHeight = 220;
@@ -55,6 +55,12 @@ std::string trimmed(std::string text) {
 std::string scientific_tick(REAL v) { return trimmed(RS(v, 8).str()); }
 std::string fraction_tick(REAL v) { return fixed_text(v, 0, 2); }
 std::string whole_tick(REAL v) { return integer_text(std::llround(v), 0); }
+// 10^e as RS writes an exact power of ten: "1.0E+03", "1.0E-4000".
+std::string decade_tick(REAL e) {
+  const long long exponent = std::llround(e);
+  const std::string digits = std::to_string(exponent < 0 ? -exponent : exponent);
+  return std::string("1.0E") + (exponent < 0 ? "-" : "+") + (digits.size() < 2 ? "0" : "") + digits;
+}
 
 struct Axis {
   bool log = false;  // lo and hi are then decade exponents
@@ -146,12 +152,12 @@ class Panel {
 
   // Everything but the data, which the caller draws between the axes.
   void draw_frame(const std::string& title, const std::string& x_title, const std::string& y_title) {
-    svg_.text({kPlotLeft - 60, top_ + 20}, title, {13.5, Anchor::start, true});
+    svg_.text({16, top_ + 20}, title, {13.5, Anchor::start, true});
     svg_.rect({kPlotLeft, top_ + kPlotTop}, kPlotRight - kPlotLeft, kPlotHeight, "none", 1, &frame_);
     draw_y_ticks();
     draw_x_ticks();
     svg_.text({(kPlotLeft + kPlotRight) / 2, y_.from + 38}, x_title, {12, Anchor::middle});
-    svg_.text({kPlotLeft - 62, (y_.from + y_.to) / 2}, y_title, {12, Anchor::middle, false, true});
+    svg_.text({kPlotLeft - 76, (y_.from + y_.to) / 2}, y_title, {12, Anchor::middle, false, true});
   }
 
   void draw_legend() {
@@ -202,7 +208,7 @@ class Panel {
       const double y = y_.at(y_.log ? std::pow(10.0L, v) : v);
       svg_.line({kPlotLeft - 5, y}, {kPlotLeft, y}, frame_);
       svg_.line({kPlotLeft, y}, {kPlotRight, y}, grid_);
-      const std::string text = y_.log ? scientific_tick(std::pow(10.0L, v)) : y_label_(v);
+      const std::string text = y_.log ? decade_tick(v) : y_label_(v);
       svg_.text({kPlotLeft - 8, y + 4}, text, {11, Anchor::end});
     }
   }
@@ -220,9 +226,8 @@ class Panel {
   static std::vector<REAL> tick_values(const Axis& a, bool whole) {
     std::vector<REAL> ticks;
     if (a.log) {
-      const REAL step = std::ceil((a.hi - a.lo) / 8);
-      for (REAL e = a.lo; e <= a.hi; e += step)
-        if (std::isfinite(std::pow(10.0L, e))) ticks.push_back(e);
+      const REAL step = std::max(1.0L, nice_step(a.hi - a.lo));
+      for (REAL e = std::ceil(a.lo / step) * step; e <= a.hi; e += step) ticks.push_back(e);
       return ticks;
     }
     REAL step = nice_step(a.hi - a.lo);
@@ -317,6 +322,10 @@ void draw_level(SvgWriter& svg, const Panel& p, const std::vector<REAL>& level, 
   for (const std::int64_t i : shown_indices(count, k))
     if (std::isfinite(level[static_cast<std::size_t>(i)]) && level[static_cast<std::size_t>(i)] > 0)
       points.push_back(p.at(static_cast<REAL>(i), level[static_cast<std::size_t>(i)]));
+  if (points.size() == 1) {  // a lone level: a short dash across its step
+    const double half = (p.x().at(2) - p.x().at(1)) * 0.4;
+    points = {{points[0].x - half, points[0].y}, {points[0].x + half, points[0].y}};
+  }
   svg.polyline(points, stroke);
 }
 
@@ -401,6 +410,11 @@ void draw_pivot_panel(Picture& pic) {
   p.set_y(log_axis(all_values(v, level)));
   p.draw_frame("Elimination pivots: " + pic.data_file, "elimination step", "|pivot|");
   std::int64_t k = 1, skipped = 0;
+  if (count == 0) {
+    p.add_note("The first pivot is 0: the matrix holds no component.");
+    p.draw_legend();
+    return;
+  }
   if (errors) draw_level(pic.svg, p, level, count, kNoiseStroke);
   draw_values_with_bars(pic.svg, p, v, kSeriesColours[0], Marker::circle, count, k, skipped);
   p.add_legend({"|pivot|", {kSeriesColours[0], 1.1, dashes::kSolid}, errors, true});
@@ -414,7 +428,6 @@ void draw_pivot_panel(Picture& pic) {
     p.add_note("No error given: no bars and no noise level.");
   }
   if (s.MIN < s.NU) p.add_note("Step " + std::to_string(s.MIN + 1) + ": the remainder is all zero (pivot 0).");
-  if (count == 0) p.add_note("The first pivot is 0: the matrix holds no component.");
   if (k > 1) p.add_note(thinning_note(k, "pivot"));
   note_skipped(p, skipped);
   p.draw_legend();
@@ -677,6 +690,7 @@ void draw_histogram_panel(Picture& pic) {
     p.add_legend({"normal, step " + std::to_string(curve.step), normal});
     p.add_note("Normal curve: mean 0, sd =" + RS(curve.sd, 10).str() +
                " (the given error carried through step " + std::to_string(curve.step) + ").");
+    if (curve.scale > y.hi) p.add_note("The curve is cut at the top of the axis.");
   } else if (columns.back() >= 2) {
     p.add_note("No error given: no normal curve.");
   }
