@@ -479,7 +479,7 @@ void draw_eigenvalue_panel(Picture& pic) {
     p.add_legend({"negative eigenvalue", {kSeriesColours[0], 1.1, dashes::kSolid}, false, true,
                   Marker::circle, false, true});
   if (errors) {
-    p.add_legend({"noise edge", kNoiseStroke});
+    p.add_legend({"noise edge" + RS(level[1], 10).str(), kNoiseStroke});
     p.add_note("Bars: plus or minus 2 standard deviations; a triangle at the bottom marks a bar that "
                "reaches zero.");
     const std::string edge = s.ITRN ? "sigma\xB2 (sqrt(" + std::to_string(s.N) + ") + sqrt(" +
@@ -564,7 +564,7 @@ void draw_verdict_panel(Picture& pic, const RankVerdict& v) {
     p.add_legend({v.error_given ? "noise edge (given error)" : "noise edge (estimated)", kNoiseStroke});
   p.add_legend({v.low == v.high ? "verdict" : "verdict, lowest rank", mark});
   if (v.high > v.low) p.add_legend({"uncertain range", {}, false, false, Marker::circle, true});
-  p.add_note("Noise edge: sigma (sqrt(" + std::to_string(v.N) + ") + sqrt(" + std::to_string(v.M) +
+  p.add_note("Noise edge" + RS(v.edge, 10).str() + " = sigma (sqrt(" + std::to_string(v.N) + ") + sqrt(" + std::to_string(v.M) +
              ")), sigma =" + RS(v.sigma, 10).str() + (v.error_given ? " (given)." : " (estimated)."));
   p.add_note("Components left of the solid line count.");
   if (count == 0) p.add_note("No singular value: nothing is left to judge.");
