@@ -109,7 +109,7 @@ TEST_F(Picture, SmallestMatricesAndAStop) {
   };
   const bool xmllint = tool_available("xmllint");
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[0] + " " + c.args[2]);
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
     for (const auto& e : std::filesystem::directory_iterator(".")) std::filesystem::remove(e.path());
     write_file("d.txt", c.data);
     const auto run = run_qor(c.args);
