@@ -350,17 +350,17 @@ void note_skipped(Panel& p, std::int64_t skipped) {
 
 const Stroke kNoiseStroke{okabe_ito::kBlack, 1.4, dashes::kDashed};
 
-// Root mean square of the elements' standard deviations over rows and
-// columns 1..rows, 1..columns of the variances.
+// Root mean square of the elements' standard deviations over rows
+// from..rows and columns from..columns of the variances. Each variance is
+// divided by the count before it is added, so that the mean of variances
+// near the top of the range stays finite.
 REAL rms_error(const MATRIX& variances, std::int32_t from, std::int32_t rows, std::int32_t columns) {
-  REAL sum = 0;
-  std::int64_t count = 0;
+  if (rows < from || columns < from) return 0;
+  const REAL count = static_cast<REAL>(rows - from + 1) * static_cast<REAL>(columns - from + 1);
+  REAL mean = 0;
   for (std::int32_t i = from; i <= rows; ++i)
-    for (std::int32_t j = from; j <= columns; ++j) {
-      sum += variances[i][j];
-      ++count;
-    }
-  return count > 0 ? std::sqrt(sum / static_cast<REAL>(count)) : 0;
+    for (std::int32_t j = from; j <= columns; ++j) mean += variances[i][j] / count;
+  return std::sqrt(mean);
 }
 
 struct Picture {
@@ -433,6 +433,10 @@ void draw_pivot_panel(Picture& pic) {
   p.draw_legend();
 }
 
+bool has_probabilities(const RunState& s) {
+  return !s.eigen_tests.empty() && s.eigen_tests.front().probabilities;
+}
+
 // Noise edge of the eigenvalues for elements of standard deviation sigma:
 // the product matrix's largest noise eigenvalue tends to
 // sigma^2 (sqrt(N) + sqrt(M))^2 (Geman, 1980, Ann. Probab. 8, 252-261); a
@@ -490,13 +494,11 @@ void draw_eigenvalue_panel(Picture& pic) {
   } else {
     p.add_note("No error given: no bars and no noise edge.");
   }
+  if (errors && !has_probabilities(s))
+    p.add_note("Without a report file the residual test's probabilities are not computed: no panel of them.");
   if (k > 1) p.add_note(thinning_note(k, "eigenvalue"));
   note_skipped(p, skipped);
   p.draw_legend();
-}
-
-bool has_probabilities(const RunState& s) {
-  return !s.eigen_tests.empty() && s.eigen_tests.front().probabilities;
 }
 
 void draw_probability_panel(Picture& pic) {

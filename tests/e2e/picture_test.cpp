@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "e2e/run_support.h"
+#include "test_data.h"
 #include "test_support.h"
 
 namespace {
@@ -63,6 +64,19 @@ TEST_F(Picture, BundledExampleIsWellFormedAndRenders) {
   write_file("one.svg", one_panel);
   ASSERT_EQ(std::system("rsvg-convert one.svg -o one.png"), 0);
   EXPECT_EQ(png_size("one.png"), std::pair(800, 46 + 320 + 10));
+}
+
+// 301 pivots: one in ceil(301 / 300) = 2 is shown, steps 1, 3, ..., 301,
+// and the picture says so.
+TEST_F(Picture, LongSeriesAreThinnedAndSaySo) {
+  write_file("d.txt", qor_test::matrix_text(301, 301, 0, 7));
+  const auto run = run_qor({"d.txt,PLOT", "big.out*"});
+  ASSERT_EQ(run.status, 0);
+  const std::string svg = read_file("BIG.svg");
+  std::size_t circles = 0;
+  for (std::size_t at = svg.find("<circle"); at != std::string::npos; at = svg.find("<circle", at + 1)) ++circles;
+  EXPECT_EQ(circles, 151u + 1) << "and one in the legend";
+  EXPECT_TRUE(has(svg, ">One pivot in 2 shown (and the"));
 }
 
 TEST_F(Picture, DataFileNameIsEscaped) {
