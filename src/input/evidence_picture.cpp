@@ -279,6 +279,14 @@ struct ValueSeries {
   std::vector<bool> negative;
 };
 
+// Values 1..count, all 0, with standard deviations when errors are known.
+ValueSeries zero_series(std::int64_t count, bool errors) {
+  ValueSeries v;
+  v.value.assign(static_cast<std::size_t>(count) + 1, 0);
+  if (errors) v.sd.assign(v.value.size(), 0);
+  return v;
+}
+
 void draw_values_with_bars(SvgWriter& svg, const Panel& p, const ValueSeries& v, const char* colour,
                            Marker marker, std::int64_t count, std::int64_t& k, std::int64_t& skipped) {
   const Stroke bar{colour, 1.1, dashes::kSolid};
@@ -390,13 +398,9 @@ void draw_pivot_panel(Picture& pic) {
   const RunState& s = pic.s;
   const std::int64_t count = s.MIN;
   const bool errors = errors_in_analysis(s);
-  ValueSeries v;
-  v.value.assign(static_cast<std::size_t>(count) + 1, 0);
+  ValueSeries v = zero_series(count, errors);
   std::vector<REAL> level;
-  if (errors) {
-    v.sd.assign(v.value.size(), 0);
-    level.assign(v.value.size(), 0);
-  }
+  if (errors) level.assign(v.value.size(), 0);
   for (std::int32_t i = 1; i <= s.MIN; ++i) {
     v.value[static_cast<std::size_t>(i)] = std::fabs(s.A[0][i]);
     if (!errors) continue;
@@ -455,10 +459,8 @@ void draw_eigenvalue_panel(Picture& pic) {
   const RunState& s = pic.s;
   const std::int64_t count = s.MIN;
   const bool errors = errors_in_analysis(s);
-  ValueSeries v;
-  v.value.assign(static_cast<std::size_t>(count) + 1, 0);
+  ValueSeries v = zero_series(count, errors);
   v.negative.assign(v.value.size(), false);
-  if (errors) v.sd.assign(v.value.size(), 0);
   for (std::int32_t i = 1; i <= s.MIN; ++i) {
     v.value[static_cast<std::size_t>(i)] = std::fabs(s.DE[i][1]);
     v.negative[static_cast<std::size_t>(i)] = s.DE[i][1] < 0;
