@@ -35,10 +35,12 @@ void check_histogram_size(REAL RGAUSS, REAL largest, REAL half_bins, std::int32_
 
 // A column that received no count keeps its zeros instead of 0/0.
 void scale_histogram_columns(RunState& s) {
+  s.histogram_largest.assign(static_cast<std::size_t>(s.GK) + 1, 0);
   for (std::int32_t j = 1; j <= s.GK; ++j) {
     REAL largest = 0;
     for (std::int32_t i = 1; i <= s.GL; ++i)
       if (s.GB[i][j] > largest) largest = s.GB[i][j];
+    s.histogram_largest[static_cast<std::size_t>(j)] = largest;
     if (largest == 0) continue;
     for (std::int32_t i = 1; i <= s.GL; ++i) s.GB[i][j] = s.GB[i][j] / largest;
   }

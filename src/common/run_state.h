@@ -17,7 +17,7 @@ class Console;
 // The key to the short names. They are the program's vocabulary and the
 // manual's: every run setting is named after its parameter-file key, its
 // first letter (AFNI is set by the key A, GFNO by G, ..., RGAUSS by R,
-// VERDICT by V; KW1 and KD share K, MER and MERPR share M, OSR and OSC share
+// VERDICT by V, YPLOT by Y; KW1 and KD share K, MER and MERPR share M, OSR and OSC share
 // O). Matrices and
 // counts keep the names the report and the manual use (A, SD, T, MIN, ...).
 // Rows and columns are numbered from 1; index 0 of a matrix is unused unless
@@ -122,6 +122,10 @@ struct RunState {
   // V: after the run, a rank verdict with its confidence at the end of the
   // report file and on the console (",RANK"). Off: no byte of any output changes.
   bool VERDICT = false;
+  // Y: after the run, an SVG picture of the pivots or eigenvalues, the
+  // verdict and the histogram beside the report (",PLOT"). Off: no byte of
+  // any output changes.
+  bool YPLOT = false;
 
   // ---- Dimensions, set by the loader and the run driver.
 
@@ -180,6 +184,9 @@ struct RunState {
   std::int32_t GK = 0;  // count columns: the input, then one per elimination step
   // First the largest magnitude of the input matrix, then the lower edge of class 1.
   REAL GA = 0;
+  // The largest count of each column (index 1..GK), kept when the histogram
+  // file scales the columns, so that the counts can be told again.
+  std::vector<REAL> histogram_largest;
 
   // The report-file name handed to the analysis: GFNO, or empty in a table run.
   String255 H;

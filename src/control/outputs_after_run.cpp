@@ -2,8 +2,8 @@
 
 #include "common/run_error.h"
 #include "common/run_state.h"
+#include "input/evidence_picture.h"
 
 void write_outputs_after_run(RunState& s, const RunOutcome& outcome) {
-  (void)s;
-  (void)outcome;
+  if (s.YPLOT) write_evidence_picture(s, outcome.verdict ? &*outcome.verdict : nullptr, outcome.stop);
 }

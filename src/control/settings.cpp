@@ -54,6 +54,7 @@ void read_data_file_parameter(RunState& s, std::string_view p) {
   s.QHS = !contains(upper, ",NS");
   // ",R[" needs its bracket, so ",RANK" never starts a row list, nor the reverse.
   s.VERDICT = contains(upper, ",RANK");
+  s.YPLOT = contains(upper, ",PLOT");
   if (auto start = after_keyword(upper, ",TG")) {
     std::size_t end = *start;
     while (end < upper.size() && std::string_view("+-.0123456789E").find(upper[end]) !=
@@ -132,6 +133,7 @@ void apply_parameter_line(RunState& s, char key, std::string_view value) {
     case 'Q': if (begins_with(value, '-')) s.QHS = false; break;
     case 'R': s.RGAUSS = read_real_number(value).value_or(-1.0L); break;
     case 'V': if (begins_with(value, '+')) s.VERDICT = true; break;
+    case 'Y': if (begins_with(value, '+')) s.YPLOT = true; break;
     default: break;  // any other key makes the line a comment
   }
 }
@@ -169,7 +171,7 @@ void set_default_settings(RunState& s) {
   s.GFNO = "";
   s.DCS = "[]";
   s.ERS = "[]";
-  s.BTOR = s.CTOC = s.ITRN = s.JEV = s.LSD = s.PCRC = s.VERDICT = false;
+  s.BTOR = s.CTOC = s.ITRN = s.JEV = s.LSD = s.PCRC = s.VERDICT = s.YPLOT = false;
   s.HDR = s.QHS = true;
   s.KW1 = 7;
   s.KD = 3;

@@ -37,6 +37,8 @@ Positions, separated by blanks ("" leaves one empty; 3 to 6 may be left off):
    ,NS          tables in matrix order, not sorted by size
    ,RANK        a rank verdict with its confidence at the end of the report
                 and the screen (parameter file: V +)
+   ,PLOT        an SVG picture of the pivots or eigenvalues, the verdict and
+                the histogram, beside the report (parameter file: Y +)
  2 report     report file; a trailing * switches the step listings off
  3 method     [B|E|T][S][width:decimals], e.g. S10:4 (default 7:3)
                 B  eigenvalues of the matrix times its transpose

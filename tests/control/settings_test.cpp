@@ -37,7 +37,7 @@ struct Settings : ::testing::Test {
   std::string switches() const {
     const std::pair<char, bool> all[] = {{'B', s.BTOR}, {'C', s.CTOC}, {'H', s.HDR}, {'I', s.ITRN},
                                          {'J', s.JEV},  {'L', s.LSD},  {'P', s.PCRC}, {'Q', s.QHS},
-                                         {'V', s.VERDICT}};
+                                         {'V', s.VERDICT}, {'Y', s.YPLOT}};
     std::string on;
     for (const auto& [key, value] : all)
       if (value) on += key;
@@ -139,6 +139,18 @@ TEST_F(Settings, ParameterFileLaterLinesWinAndSwitchesOnlyGoOneWay) {
   parameter_file("N 4\nN x\nB +\nB -\nR 0.25\nF -3\nv +\nV -\n");
   EXPECT_EQ(switches(), "BHQV");
   EXPECT_EQ(numbers(), Numbers(7, 3, 0, 0, -1, 0, 0, 0, 0.25L));  // a negative FTW counts as 0
+}
+
+// ",PLOT" in any case among the other keywords, or the key Y with a plus sign.
+TEST_F(Settings, PictureKeywordAndKey) {
+  for (const auto& [param, on] : {std::pair{"d,plot", "HQY"}, {"d,TOR,Plot,RANK,TG0.1", "BHQVY"}, {"d,PLO", "HQ"}}) {
+    command_line({param, "o"});
+    EXPECT_EQ(switches(), on) << param;
+  }
+  for (const auto& [file, on] : {std::pair{"Y +\n", "HQY"}, {"y=+\n", "HQY"}, {"Y+\n", "HQ"}, {"Y -\n", "HQ"}}) {
+    parameter_file(file);
+    EXPECT_EQ(switches(), on) << file;
+  }
 }
 
 TEST_F(Settings, ParameterFileLongLinesKeepTheirStart) {
