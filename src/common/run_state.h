@@ -122,6 +122,13 @@ struct RunState {
   // V: after the run, a rank verdict with its confidence at the end of the
   // report file and on the console (",RANK"). Off: no byte of any output changes.
   bool VERDICT = false;
+  // S: the character between the values of a data row, ',' ';' or tab
+  // (",SEPC", ",SEPS", ",SEPT"); 0: blanks, as without it.
+  char SEP = 0;
+  // U: a decimal comma instead of the point in the data file (",DEC").
+  bool UCOMMA = false;
+  // X: the run's results for scripts, as JSON beside the report (",JSON").
+  bool XJSON = false;
 
   // ---- Dimensions, set by the loader and the run driver.
 

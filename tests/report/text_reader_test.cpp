@@ -64,13 +64,16 @@ TEST(NumberReading, SeparatorsBetweenDigitsGetAHint) {
       {"1,2,3", commas}, {"1;2;3", semicolons}, {"1,5", commas}, {"-0,5e3", commas},
       {"1,5;2,5", both}, {"1,5;", commas},      {"1.5;", ""},   {",5", ""}, {"a,b", ""}, {"1;x", ""},
   };
+  const std::string keywords =
+      " Or say how the table is written: ,SEPC (commas between values), ,SEPS (semicolons), ,SEPT (tabs), "
+      ",DEC (decimal commas).";
   for (const auto& [token, hint] : cases) {
     const RunError e = error_of([&] { reader(std::string(token) + "\r\n").read_number(); });
     EXPECT_EQ(e.number(), 106) << token;
     EXPECT_EQ(e.report_line(), "Runtime error 106: \"" + std::string(token) +
                                    "\" in data file \"t.txt\", line 1, is not a number (expected a decimal "
                                    "number such as 7, -2.5, .5 or 1e-3, within the range of the 80-bit type)." +
-                                   hint);
+                                   hint + (hint.empty() ? "" : keywords));
   }
 }
 
