@@ -2,8 +2,8 @@
 
 #include "common/run_error.h"
 #include "common/run_state.h"
+#include "control/results_file.h"
 
 void write_outputs_after_run(RunState& s, const RunOutcome& outcome) {
-  (void)s;
-  (void)outcome;
+  write_results_file(s, outcome);
 }

@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -91,6 +92,12 @@ int run_program(RunState& s, const std::vector<std::string>& params) {
     run_stages(s, outcome);
   } catch (const RunError& e) {
     outcome.stop = &e;
+    write_outputs_after_run(s, outcome);
+    throw;
+  } catch (const std::bad_alloc&) {
+    // The same words main reports, so that the outputs say how the run ended.
+    const RunError no_memory(203, "not enough memory for this run.");
+    outcome.stop = &no_memory;
     write_outputs_after_run(s, outcome);
     throw;
   }
