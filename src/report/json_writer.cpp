@@ -30,23 +30,19 @@ bool continuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 std::size_t utf8_sequence(std::string_view bytes, std::size_t i, std::uint32_t& code) {
   const auto b = [&](std::size_t k) { return static_cast<unsigned char>(bytes[i + k]); };
   const unsigned char lead = b(0);
-  std::size_t length = 0;
-  std::uint32_t least = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, code = lead & 0x1Fu, least = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, code = lead & 0x0Fu, least = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, code = lead & 0x07u, least = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + length > bytes.size()) return 0;
+  // Lead bytes C2..DF, E0..EF, F0..F4 begin sequences of 2, 3 and 4 bytes.
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (length == 0 || i + length > bytes.size()) return 0;
+  static constexpr std::uint32_t kLeadBits[] = {0, 0, 0x1F, 0x0F, 0x07};
+  static constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  std::uint32_t value = lead & kLeadBits[length];
   for (std::size_t k = 1; k < length; ++k) {
     if (!continuation(b(k))) return 0;
-    code = (code << 6) | (b(k) & 0x3Fu);
+    value = (value << 6) | (b(k) & 0x3Fu);
   }
-  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  if (value < kLeast[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  code = value;
   return length;
 }
 
