@@ -369,6 +369,7 @@ void TextReader::skip_blank_lines() {
 void TextReader::set_field_rules(FieldRules rules) {
   separator_ = rules.separator == 0 ? kNoSeparator : static_cast<unsigned char>(rules.separator);
   decimal_comma_ = rules.decimal_comma;
+  fields_ = separator_ != kNoSeparator || decimal_comma_;
   reset_fields();
 }
 
