@@ -13,6 +13,7 @@
 #include "common/workers.h"
 #include "control/help_browser.h"
 #include "control/outputs_after_run.h"
+#include "control/results_file.h"
 #include "control/settings.h"
 #include "control/usage.h"
 #include "input/contribution_tables.h"
@@ -48,6 +49,7 @@ void run_stages(RunState& s, RunOutcome& outcome) {
   load_data_matrix(s);
   const std::optional<RankSample> sample = prepare_run(s);
   run_analysis_stage(s);
+  keep_pivots_for_results(s);
   if (s.RGAUSS > 0) write_histogram_file(s);
   if (s.FTW != 0) write_contribution_tables(s);
   if (sample) outcome.verdict = report_rank_verdict(s, *sample);

@@ -78,21 +78,20 @@ void write_label(JsonWriter& j, const char* number_key, REAL number, const char*
 void write_pivots(JsonWriter& j, const RunState& s) {
   const bool errors = errors_known(s.MER, s.MERPR);
   j.key("steps_done");
-  j.integer(s.MIN);
+  j.integer(static_cast<std::int64_t>(s.pivots.size()));
   j.key("pivots");
   j.begin_array();
-  for (std::int32_t i = 1; i <= s.MIN; ++i) {
+  for (std::size_t k = 0; k < s.pivots.size(); ++k) {
+    const PivotRecord& p = s.pivots[k];
     j.begin_object(true);
     j.key("step");
-    j.integer(i);
+    j.integer(static_cast<std::int64_t>(k + 1));
     j.key("value");
-    j.number(s.A[0][i]);
+    j.number(p.value);
     j.key("sd");
-    optional_number(j, errors, errors ? std::sqrt(s.SD[i][i]) : 0);
-    write_label(j, "row", keeps_original_row_numbers(s) ? s.RW[i][1] : s.RO[i][1], "row_title", s.BTOR,
-                s.RO[i][1]);
-    write_label(j, "column", keeps_original_column_numbers(s) ? s.CW[1][i] : s.CO[1][i], "column_title",
-                s.CTOC, s.CO[1][i]);
+    optional_number(j, errors, std::sqrt(p.variance));
+    write_label(j, "row", p.row, "row_title", s.BTOR, p.row_label);
+    write_label(j, "column", p.column, "column_title", s.CTOC, p.column_label);
     j.end_object();
   }
   j.end_array();
@@ -220,6 +219,21 @@ void write_file(RunState& s, const RunOutcome& outcome) {
 }
 
 }  // namespace
+
+void keep_pivots_for_results(RunState& s) {
+  if (!s.XJSON || s.JEV || s.NU == 0) return;
+  const bool errors = errors_known(s.MER, s.MERPR);
+  s.pivots.clear();
+  for (std::int32_t i = 1; i <= s.MIN; ++i) {
+    PivotRecord& p = s.pivots.emplace_back();
+    p.value = s.A[0][i];
+    p.variance = errors ? s.SD[i][i] : 0;
+    p.row_label = s.RO[i][1];
+    p.row = keeps_original_row_numbers(s) ? s.RW[i][1] : p.row_label;
+    p.column_label = s.CO[1][i];
+    p.column = keeps_original_column_numbers(s) ? s.CW[1][i] : p.column_label;
+  }
+}
 
 std::string results_file_name(const std::string& written) {
   const std::size_t slash = written.rfind('/');

@@ -109,6 +109,24 @@ print(d["status"], d["message"], end="\r\n")
   EXPECT_EQ(said, "106 " + last);
 }
 
+// The tables reorder the rows after the elimination; the pivots keep their
+// labels. The first pivot is the largest element, 0.9458 in row 3 (title 3),
+// column 5 (title 440).
+TEST_F(ResultsFile, TableRunKeepsThePivotLabels) {
+  if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "no " << kPython;
+  ASSERT_EQ(run_qor({"examples/mixtures.txt,TOR,TOC,TW3,JSON", "tables.txt"}).status, 0);
+  EXPECT_EQ(python(R"(
+import json, sys
+from decimal import Decimal
+d = json.load(open(sys.argv[1]), parse_float=Decimal)
+p = d["results"]["pivots"][0]
+print(d["settings"]["mode"], d["results"]["steps_done"], p["value"] == Decimal("0.9458"), p["row"],
+      p["row_title"] == 3, p["column"], p["column_title"] == 440, p["sd"])
+)",
+                   "tables.json"),
+            "contribution tables 2 True 3 True 5 True None\n");
+}
+
 // The semicolon example with decimal commas gives the report of the same
 // table written with blanks and points; only the parameters differ.
 TEST_F(ResultsFile, SemicolonsAndDecimalCommasReadAsBlanksAndPoints) {
