@@ -44,6 +44,21 @@ void ReadNumbers(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 500 * 200);
 }
 
+// The same table with semicolons between the values and decimal commas.
+void ReadSeparatedNumbers(benchmark::State& state) {
+  std::string text = random_table(500, 200);
+  for (char& c : text) c = c == ' ' ? ';' : c == '.' ? ',' : c;
+  for (auto _ : state) {
+    TextReader reader(text, "bench", "data file");
+    reader.set_field_rules({';', true});
+    REAL sum = 0;
+    for (int i = 0; i < 500 * 200; ++i) sum += reader.read_number();
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  state.SetItemsProcessed(state.iterations() * 500 * 200);
+}
+
 // The whole loader on a 2000 x 2000 file (about 40 MB): counting, value and
 // title passes, the selection tests and the allocation of A.
 void LoadDataFile(benchmark::State& state) {
@@ -77,4 +92,5 @@ void LoadDataFile(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(ReadNumbers)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReadSeparatedNumbers)->Unit(benchmark::kMillisecond);
 BENCHMARK(LoadDataFile)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(2);

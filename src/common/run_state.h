@@ -44,6 +44,15 @@ struct EigenTestRecord {
   REAL Q_rest = 0;  // Q((n-i)(m-i))
 };
 
+// One elimination step as the results for scripts give it: the pivot, its
+// variance (0 without an error), the original row and column numbers and
+// the labels (the titles when read). Taken when the analysis ends, since
+// the contribution tables reorder the rows afterwards.
+struct PivotRecord {
+  REAL value = 0, variance = 0;
+  REAL row = 0, row_label = 0, column = 0, column_label = 0;
+};
+
 // The help browser's state, filled from "Qor.hlp" when help mode starts.
 struct HelpState {
   // The help file's lines in file order (80 characters each at most), after
@@ -126,6 +135,13 @@ struct RunState {
   // verdict and the histogram beside the report (",PLOT"). Off: no byte of
   // any output changes.
   bool YPLOT = false;
+  // S: the character between the values of a data row, ',' ';' or tab
+  // (",SEPC", ",SEPS", ",SEPT"); 0: blanks, as without it.
+  char SEP = 0;
+  // U: a decimal comma instead of the point in the data file (",DEC").
+  bool UCOMMA = false;
+  // X: the run's results for scripts, as JSON beside the report (",JSON").
+  bool XJSON = false;
 
   // ---- Dimensions, set by the loader and the run driver.
 
@@ -193,6 +209,8 @@ struct RunState {
 
   // Eigenvalue mode: eigen_tests[I - 1] for eigenvalue I = 1..U, in report order.
   std::vector<EigenTestRecord> eigen_tests;
+  // With ",JSON" after an elimination: pivots[i - 1] for step i = 1..MIN.
+  std::vector<PivotRecord> pivots;
 
   HelpState help;
 };

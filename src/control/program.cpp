@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include "common/workers.h"
 #include "control/help_browser.h"
 #include "control/outputs_after_run.h"
+#include "control/results_file.h"
 #include "control/settings.h"
 #include "control/usage.h"
 #include "input/contribution_tables.h"
@@ -47,6 +49,7 @@ void run_stages(RunState& s, RunOutcome& outcome) {
   load_data_matrix(s);
   const std::optional<RankSample> sample = prepare_run(s);
   run_analysis_stage(s);
+  keep_pivots_for_results(s);
   if (s.RGAUSS > 0) write_histogram_file(s);
   if (s.FTW != 0) write_contribution_tables(s);
   if (sample) outcome.verdict = report_rank_verdict(s, *sample);
@@ -91,6 +94,12 @@ int run_program(RunState& s, const std::vector<std::string>& params) {
     run_stages(s, outcome);
   } catch (const RunError& e) {
     outcome.stop = &e;
+    write_outputs_after_run(s, outcome);
+    throw;
+  } catch (const std::bad_alloc&) {
+    // The same words main reports, so that the outputs say how the run ended.
+    const RunError no_memory(203, "not enough memory for this run.");
+    outcome.stop = &no_memory;
     write_outputs_after_run(s, outcome);
     throw;
   }

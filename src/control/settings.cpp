@@ -45,6 +45,18 @@ std::string read_list_keyword(std::string_view upper, std::string_view original,
   return "[]";
 }
 
+// ",SEP" and the S key: C or ',' a comma, S or ';' a semicolon, T a tab.
+char separator_named(std::string_view upper_text, std::string_view where) {
+  const char c = upper_text.empty() ? '\0' : upper_text[0];
+  if (c == 'C' || c == ',') return ',';
+  if (c == 'S' || c == ';') return ';';
+  if (c == 'T') return '\t';
+  throw RunError(kSettingOutOfRange,
+                 std::string(where) + " names the separator of the data file's values by one letter: C for a "
+                                      "comma, S for a semicolon, T for a tab (\",SEPS\" or the line \"S S\").",
+                 RunError::Kind::data);
+}
+
 void read_data_file_parameter(RunState& s, std::string_view p) {
   s.AFNI = p;
   const std::string upper = ascii_upper(p);
@@ -55,6 +67,10 @@ void read_data_file_parameter(RunState& s, std::string_view p) {
   // ",R[" needs its bracket, so ",RANK" never starts a row list, nor the reverse.
   s.VERDICT = contains(upper, ",RANK");
   s.YPLOT = contains(upper, ",PLOT");
+  if (auto start = after_keyword(upper, ",SEP"))
+    s.SEP = separator_named(std::string_view(upper).substr(*start), "\",SEP\"");
+  s.UCOMMA = contains(upper, ",DEC");
+  s.XJSON = contains(upper, ",JSON");
   if (auto start = after_keyword(upper, ",TG")) {
     std::size_t end = *start;
     while (end < upper.size() && std::string_view("+-.0123456789E").find(upper[end]) !=
@@ -134,6 +150,9 @@ void apply_parameter_line(RunState& s, char key, std::string_view value) {
     case 'R': s.RGAUSS = read_real_number(value).value_or(-1.0L); break;
     case 'V': if (begins_with(value, '+')) s.VERDICT = true; break;
     case 'Y': if (begins_with(value, '+')) s.YPLOT = true; break;
+    case 'S': s.SEP = separator_named(ascii_upper(value), "The S line"); break;
+    case 'U': if (begins_with(value, '+')) s.UCOMMA = true; break;
+    case 'X': if (begins_with(value, '+')) s.XJSON = true; break;
     default: break;  // any other key makes the line a comment
   }
 }
@@ -171,7 +190,8 @@ void set_default_settings(RunState& s) {
   s.GFNO = "";
   s.DCS = "[]";
   s.ERS = "[]";
-  s.BTOR = s.CTOC = s.ITRN = s.JEV = s.LSD = s.PCRC = s.VERDICT = s.YPLOT = false;
+  s.BTOR = s.CTOC = s.ITRN = s.JEV = s.LSD = s.PCRC = s.VERDICT = s.YPLOT = s.UCOMMA = s.XJSON = false;
+  s.SEP = 0;
   s.HDR = s.QHS = true;
   s.KW1 = 7;
   s.KD = 3;
@@ -209,4 +229,14 @@ void finish_settings(RunState& s) {
   s.GFNO = s.GFNO.view().substr(0, first_control_or_blank(s.GFNO.view(), false));
   s.MERPR = s.MERPR / 100;
   if (s.FTW < 0) s.FTW = 0;
+  if (s.UCOMMA && s.SEP == ',')
+    throw RunError(kSettingOutOfRange,
+                   "a decimal comma (,DEC) cannot be read where commas separate the values (,SEPC); "
+                   "with decimal commas separate the values by semicolons (,SEPS), tabs (,SEPT) or blanks.",
+                   RunError::Kind::data);
+  if (s.XJSON && s.GFNO.empty())
+    throw RunError(kSettingOutOfRange,
+                   "the results for scripts (,JSON) go to a file named after the report file, so the "
+                   "second parameter must name one.",
+                   RunError::Kind::data);
 }

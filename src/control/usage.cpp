@@ -39,6 +39,11 @@ Positions, separated by blanks ("" leaves one empty; 3 to 6 may be left off):
                 and the screen (parameter file: V +)
    ,PLOT        an SVG picture of the pivots or eigenvalues, the verdict and
                 the histogram, beside the report (parameter file: Y +)
+   ,SEPC ,SEPS ,SEPT  values separated by commas, semicolons or tabs, with
+                blanks beside them allowed (parameter file: S C, S S, S T)
+   ,DEC         decimal commas instead of points (parameter file: U +)
+   ,JSON        the results as JSON beside the report, OUT.TXT -> OUT.json
+                (parameter file: X +)
  2 report     report file; a trailing * switches the step listings off
  3 method     [B|E|T][S][width:decimals], e.g. S10:4 (default 7:3)
                 B  eigenvalues of the matrix times its transpose
@@ -59,11 +64,12 @@ Environment:
                            on a terminal
 
 Exit status: 0 done; 2 a file does not exist; 106 a token that is not a
-number, or a row of another length; 65 nothing to analyse; 64 a selection
-list or histogram too large; 203 not enough memory; 17 an output file is an
-input file; 67 numbers beyond the 80-bit range; any other: the system's error
-number of a file that could not be opened, read, written or closed (32: the
-standard output went away).
+number, a row of another length or an empty field; 65 nothing to analyse;
+64 a selection list or histogram too large, or keywords that do not go
+together; 203 not enough memory; 17 an output file is an input file; 67
+numbers beyond the 80-bit range; any other: the system's error number of a
+file that could not be opened, read, written or closed (32: the standard
+output went away).
 
 The full manual: "qor ?" (the help browser) and "man qor".
 )";

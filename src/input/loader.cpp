@@ -30,8 +30,15 @@ std::string quoted(const TextReader& file) { return "data file \"" + file.name()
 // A stored label still holds the original number while the file is read.
 bool label_is(REAL label, std::int32_t number) { return std::fabs(label - number) < 0.1L; }
 
-void skip_title_line_and_check_rows(RunState& s, TextReader& file) {
+// With a separator, a column-title line above row titles may leave the
+// corner field empty, as spreadsheets write it.
+void skip_to_first_line(const RunState& s, TextReader& file) {
+  if (s.SEP != 0 && s.BTOR && s.CTOC) file.allow_empty_corner();
   file.skip_blank_lines();
+}
+
+void skip_title_line_and_check_rows(RunState& s, TextReader& file) {
+  skip_to_first_line(s, file);
   if (s.CTOC) file.next_line();
   if (file.rest_of_file_blank())
     fail_nothing_to_analyse(quoted(file) + " holds no data row, so there is nothing to analyse.");
@@ -151,7 +158,7 @@ void read_selected_row(RunState& s, TextReader& file, std::int32_t k, std::int32
 // Value pass: the values and row titles of the selected rows.
 void read_values(RunState& s, TextReader& file, LoadProgress& progress) {
   file.rewind();
-  file.skip_blank_lines();
+  skip_to_first_line(s, file);
   if (s.CTOC) {
     file.read_number();
     file.next_line();
@@ -173,7 +180,7 @@ void read_values(RunState& s, TextReader& file, LoadProgress& progress) {
 void read_column_titles(RunState& s, TextReader& file) {
   if (!s.CTOC) return;
   file.rewind();
-  file.skip_blank_lines();
+  skip_to_first_line(s, file);
   const std::int64_t line = file.line();
   std::int32_t l = 1;
   for (std::int32_t j = 1; j <= s.M0; ++j) {
@@ -197,6 +204,7 @@ void load_data_matrix(RunState& s) {
     throw RunError(2, "no data file is named: the first parameter (or the A line of a parameter "
                       "file) must begin with the data file's name; \"qor ?\" opens the help.");
   TextReader file(s.AFNI.str(), "data file");
+  file.set_field_rules({s.SEP, s.UCOMMA});
   s.inputs.emplace_back("data file", s.AFNI.str());
   std::error_code unknown_size;
   const auto bytes = std::filesystem::file_size(s.AFNI.str(), unknown_size);

@@ -1,5 +1,6 @@
 #include "report/text_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -50,6 +51,8 @@ std::string separator_hint(const std::string& token) {
     return rule + "if the commas separate values, replace them by blanks; if they are decimal commas, by points.";
   return {};
 }
+
+bool holds(const std::string& token, char c) { return token.find(c) != std::string::npos; }
 
 }  // namespace
 
@@ -213,6 +216,7 @@ void TextReader::fail_at_end() {
 }
 
 REAL TextReader::read_number() {
+  if (fields()) return read_field_number();
   bool skipped = false;
   for (;;) {
     const int c = peek();
@@ -238,6 +242,7 @@ REAL TextReader::read_number() {
 }
 
 bool TextReader::rest_of_line_blank() {
+  if (fields()) return rest_of_fields_blank();
   for (;;) {
     const int c = peek();
     if (c == ' ' || c == '\t') {
@@ -253,7 +258,8 @@ bool TextReader::rest_of_file_blank() {
   // buffer boundary needs the file itself, which is then read and put back.
   for (std::size_t i = pos_; i < len_; ++i) {
     const char c = buffer_[i];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
+        static_cast<unsigned char>(c) == separator_) continue;
     return c == static_cast<char>(kCtrlZ);
   }
   if (memory_) return true;
@@ -264,7 +270,8 @@ bool TextReader::rest_of_file_blank() {
     bool decided = false;
     for (std::size_t i = 0; i < len_; ++i) {
       const char c = buffer_[i];
-      if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+      if (c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
+        static_cast<unsigned char>(c) == separator_) continue;
       blank = c == static_cast<char>(kCtrlZ);
       decided = true;
       break;
@@ -281,6 +288,14 @@ bool TextReader::rest_of_file_blank() {
 }
 
 void TextReader::next_line() {
+  if (fields()) {
+    reset_fields();
+    corner_ = false;
+  }
+  skip_line_end();
+}
+
+void TextReader::skip_line_end() {
   for (;;) {
     const int c = peek();
     if (c == kEndOfText) return;
@@ -319,6 +334,10 @@ std::string TextReader::read_line_text(std::size_t max_chars) {
 }
 
 void TextReader::skip_to_token() {
+  if (fields()) {
+    skip_between_fields(true);
+    return;
+  }
   for (;;) {
     const int c = peek();
     if (c == kEndOfText || c == kCtrlZ || c > 32) return;
@@ -332,5 +351,148 @@ bool TextReader::at_end() {
 }
 
 void TextReader::skip_blank_lines() {
+  if (fields()) {
+    skip_blank_field_lines();
+    return;
+  }
   while (rest_of_line_blank() && !at_end()) next_line();
+}
+
+// ---- Separated fields.
+
+void TextReader::set_field_rules(FieldRules rules) {
+  separator_ = rules.separator == 0 ? kNoSeparator : static_cast<unsigned char>(rules.separator);
+  decimal_comma_ = rules.decimal_comma;
+  fields_ = separator_ != kNoSeparator || decimal_comma_;
+  reset_fields();
+}
+
+std::string TextReader::separator_name() const {
+  switch (separator_) {
+    case ',': return "comma";
+    case ';': return "semicolon";
+    case '\t': return "tab";
+    default: return "blank";
+  }
+}
+
+std::string TextReader::field_place(std::int32_t field) const {
+  return role_ + " \"" + name_ + "\", line " + std::to_string(line_) + ", field " + std::to_string(field);
+}
+
+void TextReader::fail_empty_field(std::int32_t field, const std::string& where) {
+  throw RunError(106, field_place(field) + " is empty (" + where +
+                          "): every value of a row must be given as a number.");
+}
+
+void TextReader::count_separator() {
+  if (tokens_on_line_ > 0 && separator_after_token_)
+    fail_empty_field(separators_on_line_ + 1, "two " + separator_name() + "s with nothing between them");
+  ++separators_on_line_;
+  if (tokens_on_line_ > 0) separator_after_token_ = true;
+}
+
+void TextReader::end_line_of_fields() {
+  if (tokens_on_line_ > 0 && separator_after_token_)
+    fail_empty_field(separators_on_line_ + 1, "the line ends with a " + separator_name());
+  reset_fields();
+}
+
+int TextReader::skip_between_fields(bool crossing) {
+  for (;;) {
+    const int c = peek();
+    if (c == separator_) {
+      count_separator();
+      advance();
+    } else if (c == ' ' || c == '\t') {
+      advance();
+    } else if (c == kEndOfText || c == kCtrlZ) {
+      end_line_of_fields();
+      return c;
+    } else if (c == '\r' || c == '\n') {
+      if (!crossing) return c;
+      end_line_of_fields();
+      advance();
+    } else if (c < 32 && crossing) {
+      advance();
+    } else {
+      return c;
+    }
+  }
+}
+
+std::string TextReader::read_token() {
+  std::string token;
+  for (;;) {
+    const int c = peek();
+    if (c == kEndOfText || c <= 32 || c == separator_ || token.size() == kMaxToken) return token;
+    token.push_back(static_cast<char>(c));
+    ++pos_;
+  }
+}
+
+void TextReader::begin_field() {
+  if (separator_ == kNoSeparator) return;
+  if (tokens_on_line_ == 0) {
+    const std::int32_t allowed = corner_ ? 1 : 0;
+    if (separators_on_line_ > allowed)
+      fail_empty_field(allowed + 1, allowed == 0 ? "the line begins with a " + separator_name()
+                                                 : "two " + separator_name() + "s with nothing between them");
+  } else if (!separator_after_token_) {
+    const std::int32_t field = separators_on_line_ + 1;
+    throw RunError(106, field_place(field) + ": \"" + read_token() +
+                            "\" follows a value with only blanks between them: with the " + separator_name() +
+                            " as the separator every value stands in a field of its own (blanks beside the " +
+                            separator_name() + " are allowed).");
+  }
+  corner_ = false;
+  ++tokens_on_line_;
+  separator_after_token_ = false;
+}
+
+std::string TextReader::field_hint(const std::string& token) const {
+  if (decimal_comma_ && holds(token, '.'))
+    return " With ,DEC the decimal separator is the comma; a point is not read, since it may separate thousands.";
+  if (!decimal_comma_ && separator_ != ',' && between_digits(token, ','))
+    return " If the comma is a decimal comma, add ,DEC.";
+  if ((holds(token, ',') && !decimal_comma_) || holds(token, ';'))
+    return " This run separates the values by the " + separator_name() + ".";
+  return {};
+}
+
+REAL TextReader::read_field_number() {
+  const std::int64_t before = offset();
+  const int c = skip_between_fields(true);
+  if (c == kEndOfText || c == kCtrlZ) {
+    if (offset() != before) return 0;
+    fail_at_end();
+  }
+  begin_field();
+  const std::int32_t field = separators_on_line_ + 1;
+  const std::string token = read_token();
+  std::string text = token;
+  if (decimal_comma_) std::replace(text.begin(), text.end(), ',', '.');
+  REAL value = 0;
+  if ((decimal_comma_ && holds(token, '.')) || !parse_number(text.data(), text.data() + text.size(), value))
+    throw RunError(106, "\"" + token + "\" in " + field_place(field) +
+                            ", is not a number (expected a decimal number such as 7, -2" +
+                            (decimal_comma_ ? ",5, ,5" : ".5, .5") +
+                            " or 1e-3, within the range of the 80-bit type)." + field_hint(token));
+  return value;
+}
+
+bool TextReader::rest_of_fields_blank() {
+  const int c = skip_between_fields(false);
+  if (c != '\r' && c != '\n' && c != kEndOfText && c != kCtrlZ) return false;
+  end_line_of_fields();
+  return true;
+}
+
+void TextReader::skip_blank_field_lines() {
+  for (;;) {
+    const int c = skip_between_fields(false);
+    if (c != '\r' && c != '\n') return;
+    reset_fields();  // a line of blanks and separators holds nothing
+    skip_line_end();
+  }
 }

@@ -15,6 +15,16 @@
 // at the very end of the text.
 class TextReader {
  public:
+  // How the values of a line are set apart when a run names it: by a
+  // separator character (',', ';' or tab) with blanks beside it, and with a
+  // decimal comma in place of the point (then a point is refused, since it
+  // may be a separator of thousands). Without them the reader keeps to
+  // blanks and points alone.
+  struct FieldRules {
+    char separator = 0;  // 0: blanks and tabs only
+    bool decimal_comma = false;
+  };
+
   static constexpr int kEndOfText = -1;
   static constexpr unsigned char kCtrlZ = 26;
 
@@ -25,6 +35,17 @@ class TextReader {
   TextReader(const TextReader&) = delete;
   TextReader& operator=(const TextReader&) = delete;
   ~TextReader();
+
+  // From now on the values follow these rules. With a separator a line is a
+  // row of fields: an empty field (two separators with nothing between them,
+  // a separator at the end of a line, or before the first value) and two
+  // values without the separator between them stop the run with error 106
+  // naming the line and the field. A line of nothing but blanks and
+  // separators is a blank line.
+  void set_field_rules(FieldRules rules);
+  // With a separator: the next line holding anything may begin with one
+  // empty field, the corner above the row titles of a column-title line.
+  void allow_empty_corner() { corner_ = true; }
 
   // Skips control characters and blanks, then reads one number. At the end of
   // the text after skipping at least one character the number is 0; at the end
@@ -74,6 +95,29 @@ class TextReader {
   [[noreturn]] void fail_at_end();
   [[noreturn]] void fail_read();
 
+  // The separated-fields reading (set_field_rules).
+  // Kept apart from the plain reading, so that reading without a separator
+  // stays as fast as it was.
+  bool fields() const { return fields_; }
+  [[gnu::noinline]] REAL read_field_number();
+  [[gnu::noinline]] bool rest_of_fields_blank();
+  void skip_blank_field_lines();
+  // Skips blanks, separators and (when crossing) line ends and control
+  // characters; returns the next character, unread.
+  int skip_between_fields(bool crossing);
+  void count_separator();
+  void begin_field();
+  void end_line_of_fields();
+  void reset_fields() { tokens_on_line_ = separators_on_line_ = 0; separator_after_token_ = false; }
+  std::string field_place(std::int32_t field) const;
+  std::string field_hint(const std::string& token) const;
+  std::string read_token();
+  void skip_line_end();
+  std::string separator_name() const;
+  [[noreturn]] void fail_empty_field(std::int32_t field, const std::string& where);
+
+  static constexpr int kNoSeparator = -2;  // no character compares equal
+
   std::FILE* file_ = nullptr;
   std::string name_;
   std::string role_;
@@ -83,4 +127,12 @@ class TextReader {
   bool memory_ = false;
   std::int64_t buffer_offset_ = 0;  // file offset of buffer_[0]
   std::int64_t line_ = 1;
+
+  int separator_ = kNoSeparator;
+  bool decimal_comma_ = false;
+  bool fields_ = false;  // a separator or the decimal comma
+  bool corner_ = false;
+  std::int32_t tokens_on_line_ = 0;
+  std::int32_t separators_on_line_ = 0;
+  bool separator_after_token_ = false;
 };

@@ -78,6 +78,47 @@ TEST_F(Settings, RankKeywordBesideTheRowList) {
   }
 }
 
+// The separator's letter (or character) right after ",SEP"; the comma of ",SEP," may
+// also begin the next keyword.
+TEST_F(Settings, SeparatorDecimalCommaAndResultsKeywords) {
+  for (const auto& [param, sep, dec, json, titles] :
+       {std::tuple{"d,SEPS", ';', false, false, false}, {"d,sep;,dec", ';', true, false, false},
+        {"d,TOR,SepT,Json", '\t', false, true, true}, {"d,SEP,TOR", ',', false, false, true},
+        {"d,SEPC,C[2]", ',', false, false, false}, {"d,DEC,TOR", '\0', true, false, true},
+        {"d,TOR,TOC", '\0', false, false, true}}) {
+    command_line({param, "o"});
+    EXPECT_EQ(s.SEP, sep) << param;
+    EXPECT_EQ(s.UCOMMA, dec) << param;
+    EXPECT_EQ(s.XJSON, json) << param;
+    EXPECT_EQ(s.BTOR, titles) << param;
+  }
+  command_line({"d,SEPC,C[2]", "o"});
+  EXPECT_EQ(s.DCS, "[2]");
+  parameter_file("A d\nG o\nS t\nU +\nX +\n");
+  EXPECT_EQ(s.SEP, '\t');
+  EXPECT_TRUE(s.UCOMMA && s.XJSON);
+  parameter_file("S ;\nU x\n");
+  EXPECT_EQ(s.SEP, ';');
+  EXPECT_FALSE(s.UCOMMA);
+}
+
+// Settings that cannot work together, or a separator not named, stop before
+// the data file is opened.
+TEST_F(Settings, SeparatorRefusals) {
+  for (const auto& [param, report, words] :
+       {std::tuple{"d,SEPX", "o", "C for a comma"}, {"d,SEP", "o", "C for a comma"},
+        {"d,SEPC,DEC", "o", "cannot be read where commas separate"},
+        {"d,JSON", "", "second parameter must name one"}}) {
+    try {
+      command_line({param, report});
+      ADD_FAILURE() << param;
+    } catch (const RunError& e) {
+      EXPECT_EQ(e.number(), kSettingOutOfRange) << param;
+      EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+    }
+  }
+}
+
 TEST_F(Settings, SelectionListsNeedTheirClosingBracket) {
   for (const auto& [param, list] :
        {std::pair{"d,C[2,5..7]", "[2,5..7]"}, {"d,C[5-7]", "[]"}, {"d,C[2,5", "[]"}}) {

@@ -246,8 +246,10 @@ TEST_F(EndToEnd, BundledExample) {
   EXPECT_EQ(run.status, 0);
   const std::string report = read_file("MIXTURES.OUT");
   EXPECT_EQ(report, read_file(source / "tests/e2e/mixtures.out"));
-  for (const auto& e : std::filesystem::directory_iterator("."))
+  for (const auto& e : std::filesystem::directory_iterator(".")) {
     EXPECT_NE(e.path().extension(), ".svg") << "a picture only with ,PLOT";
+    EXPECT_NE(e.path().extension(), ".json") << "no results file without ,JSON";
+  }
   std::ifstream readme(source / "README.md");
   std::string line;
   while (std::getline(readme, line) && line.find("ends with:") == std::string::npos) {
