@@ -149,8 +149,10 @@ class ResidualSeries {
   void reach(std::int32_t r, std::vector<REAL>& Q) {
     const std::int32_t p = std::min(x_.N, x_.M);
     for (std::int32_t k = static_cast<std::int32_t>(Q.size()); k <= r; ++k) {
-      // A few ahead, so that the tester's blocks share the passes over the data.
-      tester_.extend_to(std::min(p, k + 2));
+      // Ahead by as many as were tested before, at least two: the passes over
+      // the data then share their work, and forming the rebuilt values of
+      // the earlier tests again costs no more than the tests themselves.
+      tester_.extend_to(std::min(p, std::max(k + 2, 2 * k)));
       const ResidualTest t = tester_.test(k);
       if (!std::isfinite(t.G))
         verdict_overflow("the chi-square sum after " + std::to_string(k) + " components overflows",
