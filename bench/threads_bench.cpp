@@ -27,20 +27,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Random values in -1..1 with six decimals; symmetric when asked (for the
-// eigenvalue mode, which takes the matrix itself).
-void write_data_file(const fs::path& path, int n, bool symmetric) {
-  std::mt19937_64 rng(static_cast<unsigned>(n));
+// Random values in -1..1 with six decimals, rows x cols; symmetric when
+// asked (for the eigenvalue mode, which takes the matrix itself).
+void write_data_file(const fs::path& path, int rows, int cols, bool symmetric) {
+  std::mt19937_64 rng(static_cast<unsigned>(rows));
   std::uniform_real_distribution<double> dist(-1.0, 1.0);
-  std::vector<double> a(static_cast<std::size_t>(n) * n);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) a[static_cast<std::size_t>(i) * n + j] = dist(rng);
+  std::vector<double> a(static_cast<std::size_t>(rows) * cols);
+  for (double& x : a) x = dist(rng);
   if (symmetric)
-    for (int i = 0; i < n; ++i)
-      for (int j = 0; j < i; ++j) a[static_cast<std::size_t>(j) * n + i] = a[static_cast<std::size_t>(i) * n + j];
+    for (int i = 0; i < rows; ++i)
+      for (int j = 0; j < i; ++j) a[static_cast<std::size_t>(j) * cols + i] = a[static_cast<std::size_t>(i) * cols + j];
   std::FILE* f = std::fopen(path.c_str(), "wb");
-  for (int i = 0; i < n; ++i) {
-    for (int j = 0; j < n; ++j) std::fprintf(f, j == 0 ? "%.6f" : " %.6f", a[static_cast<std::size_t>(i) * n + j]);
+  for (int i = 0; i < rows; ++i) {
+    for (int j = 0; j < cols; ++j) std::fprintf(f, j == 0 ? "%.6f" : " %.6f", a[static_cast<std::size_t>(i) * cols + j]);
     std::fputs("\r\n", f);
   }
   std::fclose(f);
@@ -52,9 +51,10 @@ const fs::path& bench_directory() {
     std::string pattern = (fs::temp_directory_path() / "qor-bench-XXXXXX").string();
     const fs::path made = mkdtemp(pattern.data());
     for (int n : {100, 1000}) {
-      write_data_file(made / ("r" + std::to_string(n) + ".txt"), n, false);
-      write_data_file(made / ("s" + std::to_string(n) + ".txt"), n, true);
+      write_data_file(made / ("r" + std::to_string(n) + ".txt"), n, n, false);
+      write_data_file(made / ("s" + std::to_string(n) + ".txt"), n, n, true);
     }
+    write_data_file(made / "tall.txt", 20000, 200, false);
     fs::copy_file(fs::path(QOR_SOURCE_DIR) / "examples" / "mixtures.txt", made / "mixtures.txt");
     return made;
   }();
@@ -114,6 +114,10 @@ void Threads_Ceiling(benchmark::State& state) {
 const std::vector<std::string> kEliminationPlain = {"", "r1000.txt", "o.out*"};
 const std::vector<std::string> kEliminationError = {"", "r1000.txt", "o.out*", "", "0.002"};
 const std::vector<std::string> kEigenvalueError = {"", "s1000.txt", "o.out*", "E", "0.002"};
+// 20,000 x 200: the elimination of ten steps, and the eigenvalue mode of the
+// product matrix with every eigenvalue's residual test.
+const std::vector<std::string> kTallElimination = {"", "tall.txt", "o.out*", "", "0.002", "10"};
+const std::vector<std::string> kTallEigenvalue = {"", "tall.txt", "o.out*", "B", "0.002"};
 const std::vector<std::string> kSmallPlain = {"", "r100.txt", "o.out*"};
 const std::vector<std::string> kSmallError = {"", "r100.txt", "o.out*", "", "0.002"};
 const std::vector<std::string> kSmallEigenvalue = {"", "s100.txt", "o.out*", "E", "0.002"};
@@ -123,6 +127,8 @@ const std::vector<std::string> kExampleEigenvalue = {"", "mixtures.txt,TOR,TOC",
 void Threads_Elimination1000(benchmark::State& state) { compare_threads(state, kEliminationPlain); }
 void Threads_EliminationError1000(benchmark::State& state) { compare_threads(state, kEliminationError); }
 void Threads_EigenvalueError1000(benchmark::State& state) { compare_threads(state, kEigenvalueError); }
+void Threads_TallElimination(benchmark::State& state) { compare_threads(state, kTallElimination); }
+void Threads_TallEigenvalue(benchmark::State& state) { compare_threads(state, kTallEigenvalue); }
 void Threads_Elimination100(benchmark::State& state) { compare_threads(state, kSmallPlain); }
 void Threads_EliminationError100(benchmark::State& state) { compare_threads(state, kSmallError); }
 void Threads_EigenvalueError100(benchmark::State& state) { compare_threads(state, kSmallEigenvalue); }
@@ -135,6 +141,8 @@ BENCHMARK(Threads_Ceiling)->UseManualTime()->Iterations(10)->Unit(benchmark::kMi
 BENCHMARK(Threads_Elimination1000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(Threads_EliminationError1000)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(Threads_EigenvalueError1000)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(Threads_TallElimination)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(Threads_TallEigenvalue)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(Threads_Elimination100)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(Threads_EliminationError100)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(Threads_EigenvalueError100)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -248,76 +248,94 @@ class EigenvectorProducts {
 ResidualTester::ResidualTester(const ResidualInputs& in, std::int32_t U)
     : in_(in),
       U_(U),
-      block_size_(std::max(16, in.workers.threads())),
+      rows_projected_(in.N >= in.M),
+      component_length_(static_cast<std::size_t>(in.MIN) + 1),
       cols_(static_cast<std::size_t>(in.M) + 1),
-      vector_length_(static_cast<std::size_t>(std::max(in.N, in.M)) + 1),
-      rebuilt_(static_cast<std::size_t>(in.N + 1) * cols_),
-      deviations_(static_cast<std::size_t>(in.N + 1) * cols_),
-      projections_(vector_length_ * static_cast<std::size_t>(block_size_)),
-      components_(vector_length_ * static_cast<std::size_t>(block_size_)),
-      results_(static_cast<std::size_t>(block_size_)) {
-  for (std::int32_t S = 1; S <= in.N; ++S) {
-    REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
-    for (std::int32_t R = 1; R <= in.M; ++R) e[R] = std::sqrt(in.SD[S][R]);
-  }
-}
+      chunk_rows_(static_cast<std::int32_t>(std::max<std::int64_t>(1, kChunkElements / std::max(1, in.M)))) {}
 
 ResidualTester::ResidualTester(RunState& s, std::int32_t U)
     : ResidualTester(ResidualInputs{s.A, s.SD, s.T, s.N, s.M, s.MIN, s.workers}, U) {}
 
-// Projections of the rows (N >= M) or columns (N < M) first..last of A on
-// the block's `count` eigenvectors (components_), four eigenvectors per pass
-// over A; each projection is still summed over K = 1..MIN in increasing
-// order.
-void ResidualTester::project(std::int32_t count, std::int32_t first, std::int32_t last) {
-  const std::int32_t n = in_.MIN;
+// Projections of the columns first..last of A on the eigenvectors of terms
+// t0..t0+count-1, four eigenvectors per pass over A; each projection is
+// still summed over K = 1..MIN in increasing order, and K runs outermost to
+// keep A's rows in cache.
+void ResidualTester::project_columns(std::int32_t t0, std::int32_t count, std::int32_t first, std::int32_t last) {
   for (std::int32_t b0 = 0; b0 < count; b0 += 4) {
     const std::int32_t group = std::min(4, count - b0);
     REAL* p[4];
     const REAL* x[4];
     for (std::int32_t g = 0; g < 4; ++g) {
-      const std::int32_t b = b0 + std::min(g, group - 1);  // a short group repeats its last
-      p[g] = projections_.data() + b * vector_length_;
-      x[g] = components_.data() + b * vector_length_;
+      const auto t = static_cast<std::size_t>(t0 + b0 + std::min(g, group - 1));  // a short group repeats its last
+      p[g] = column_projections_.data() + t * cols_;
+      x[g] = components_.data() + t * component_length_;
     }
-    if (in_.N >= in_.M) {
-      four_dot_products(in_.A, first, last, n, x, p);
-    } else {
-      // Each column's sum still runs over K = 1..MIN in order; K outermost keeps A's rows in cache.
-      for (std::int32_t g = 0; g < group; ++g)
-        for (std::int32_t R = first; R <= last; ++R) p[g][R] = 0;
-      for (std::int32_t K = 1; K <= n; ++K) {
-        const REAL* a = in_.A[K];
-        const REAL t0 = x[0][K], t1 = x[1][K], t2 = x[2][K], t3 = x[3][K];
-        for (std::int32_t R = first; R <= last; ++R) {
-          const REAL aR = a[R];
-          p[0][R] = p[0][R] + aR * t0;
-          if (group > 1) p[1][R] = p[1][R] + aR * t1;
-          if (group > 2) p[2][R] = p[2][R] + aR * t2;
-          if (group > 3) p[3][R] = p[3][R] + aR * t3;
-        }
+    for (std::int32_t g = 0; g < group; ++g)
+      for (std::int32_t R = first; R <= last; ++R) p[g][R] = 0;
+    for (std::int32_t K = 1; K <= in_.MIN; ++K) {
+      const REAL* a = in_.A[K];
+      const REAL t0k = x[0][K], t1k = x[1][K], t2k = x[2][K], t3k = x[3][K];
+      for (std::int32_t R = first; R <= last; ++R) {
+        const REAL aR = a[R];
+        p[0][R] = p[0][R] + aR * t0k;
+        if (group > 1) p[1][R] = p[1][R] + aR * t1k;
+        if (group > 2) p[2][R] = p[2][R] + aR * t2k;
+        if (group > 3) p[3][R] = p[3][R] + aR * t3k;
       }
     }
   }
 }
 
+// Projections of the rows first..last of the chunk that begins with row S0
+// on the eigenvectors of terms 0..terms-1, each summed over K = 1..MIN in
+// increasing order, four per pass over the row.
+void ResidualTester::project_rows(std::int32_t S0, std::int32_t terms, std::int32_t first, std::int32_t last) {
+  const std::int32_t n = in_.MIN;
+  const auto rows = static_cast<std::size_t>(chunk_rows_);
+  for (std::int32_t S = first; S <= last; ++S) {
+    const REAL* row = in_.A[S];
+    REAL* out = row_projections_.data() + (S - S0);
+    for (std::int32_t t = 0; t < terms; t += 4) {
+      const REAL* x[4];
+      for (std::int32_t g = 0; g < 4; ++g)
+        x[g] = components_.data() + static_cast<std::size_t>(std::min(t + g, terms - 1)) * component_length_;
+      REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+      for (std::int32_t k = 1; k <= n; ++k) {
+        const REAL r = row[k];
+        s0 = s0 + r * x[0][k];
+        s1 = s1 + r * x[1][k];
+        s2 = s2 + r * x[2][k];
+        s3 = s3 + r * x[3][k];
+      }
+      const REAL s[4] = {s0, s1, s2, s3};
+      for (std::int32_t g = 0; g < 4 && t + g < terms; ++g) out[static_cast<std::size_t>(t + g) * rows] = s[g];
+    }
+  }
+}
+
+ResidualTester::TermFactors ResidualTester::factors(std::int32_t S0, std::int32_t S) const {
+  if (rows_projected_)
+    return {row_projections_.data() + (S - S0), static_cast<std::size_t>(chunk_rows_), components_.data(),
+            component_length_};
+  return {components_.data() + S, component_length_, column_projections_.data(), cols_};
+}
+
 namespace {
 
 // One row of the data in the test of one eigenvalue: each element's rebuilt
-// value is carried on from from[R - 1] by the eigenvalue's term (the row's
-// factor times the column's: a product, the same in either order) into to[R - 1],
-// and its residual adds to the counts and, in column order, to the
-// chi-square sum of `total`. An element with variance 0 has no defined
-// contribution to the sum.
-inline void test_row(const REAL* a, const REAL* e, REAL row_factor, const REAL* column_factor,
-                     const REAL* from, REAL* to, std::int32_t M, ResidualTest& total) {
+// value in c[R - 1] is carried on by the eigenvalue's term (the row's factor
+// times the column's: a product, the same in either order), and its residual
+// adds to the counts and, in column order, to the chi-square sum of `total`.
+// An element with variance 0 has no defined contribution to the sum.
+inline void test_row(const REAL* a, const REAL* e, REAL row_factor, const REAL* column_factor, REAL* c,
+                     std::int32_t M, ResidualTest& total) {
   REAL G = total.G;
   std::int64_t n1 = 0, n2 = 0, n3 = 0;
   for (std::int32_t R = 1; R <= M; ++R) {
-    const REAL C = from[R - 1] + row_factor * column_factor[R];
-    to[R - 1] = C;
+    const REAL C = c[R - 1] + row_factor * column_factor[R];
+    c[R - 1] = C;
     const REAL F = std::fabs(a[R] - C);
-    const REAL E = e[R];
+    const REAL E = e[R - 1];
     if (E != 0) {
       const REAL x = F / E;
       G = G + x * x;
@@ -338,83 +356,46 @@ constexpr std::int64_t kWorkPerResidual = 8;
 
 }  // namespace
 
-// A chi-square sum that is no longer finite stays so: from the row where it
-// overflows, neither that eigenvalue's test nor those after it in the block
-// are carried further. The caller stops at that eigenvalue, and the tests
-// before it are complete.
-void ResidualTester::compute_block(std::int32_t first, std::int32_t last) {
-  std::int32_t count = last - first + 1;
-  for (std::int32_t b = 0; b < count; ++b) {
-    REAL* component = components_.data() + b * vector_length_;
-    for (std::int32_t k = 1; k <= in_.MIN; ++k) component[k] = in_.T[k][first + b];
-  }
-  const std::int32_t projected = std::max(in_.N, in_.M);
-  share_range(in_.workers, 1, projected, static_cast<std::int64_t>(count) * in_.N * in_.M,
-              [&](std::int32_t from, std::int32_t to) { project(count, from, to); });
-  for (std::int32_t b = 0; b < count; ++b) results_[b] = ResidualTest{};
-  block_first_ = first;
-  block_last_ = last;
-  const std::int64_t work = static_cast<std::int64_t>(in_.N) * in_.M * count * kWorkPerResidual;
-  if (count > 1 && in_.workers.parts_for(work, count) > 1) {
-    compute_block_shared(count);
-    return;
-  }
-  for (std::int32_t S = 1; S <= in_.N; ++S) {
-    const REAL* a = in_.A[S];
-    const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
-    REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
-    for (std::int32_t b = 0; b < count; ++b) {
-      test_row(a, e, row_factors(b)[S], column_factors(b), c + 1, c + 1, in_.M, results_[b]);
-      if (!std::isfinite(results_[b].G)) {
-        count = b;
-        break;
-      }
-    }
-  }
-}
-
-// Elements e0..e1-1 of the chunk that begins with row S0 (row-major, from 0):
-// carried[r * stride + e] receives the element's rebuilt value before
-// eigenvalue starts[r] of the block, for each run r >= 1, carried along by
-// the same additions as on one thread.
+// Elements e0..e1-1 of the chunk that begins with row S0 (row-major, from
+// 0): their standard deviations, and carried_[r * stride + e] the element's
+// rebuilt value before term starts[r], for each run r, carried along from 0
+// by the same additions as on one thread.
 void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::int64_t e1,
-                                         const std::int32_t* starts, std::int32_t runs, REAL* carried,
-                                         std::int64_t stride) const {
+                                         const std::int32_t* starts, std::int32_t runs, std::int64_t stride) {
   const std::int32_t M = in_.M;
-  const std::int32_t carried_over = starts[runs - 1];
-  // The factors of each eigenvalue's term for the row at hand (a block has
-  // at most Workers::kMaxThreads eigenvalues).
-  REAL row_factor[Workers::kMaxThreads];
-  const REAL* column_factor[Workers::kMaxThreads];
-  for (std::int32_t b = 0; b < carried_over; ++b) column_factor[b] = column_factors(b);
   for (std::int64_t e = e0; e < e1;) {
     const auto S = static_cast<std::int32_t>(S0 + e / M);
     const auto R0 = static_cast<std::int32_t>(e % M + 1);
     const auto R1 = static_cast<std::int32_t>(std::min<std::int64_t>(M, R0 + (e1 - e) - 1));
-    for (std::int32_t b = 0; b < carried_over; ++b) row_factor[b] = row_factors(b)[S];
-    const REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
+    const TermFactors f = factors(S0, S);
+    const REAL* sd = in_.SD[S];
+    for (std::int32_t R = R0; R <= R1; ++R) deviations_[static_cast<std::size_t>(e + R - R0)] = std::sqrt(sd[R]);
     // Column R of row S is element e + R - R0 of the chunk.
-    REAL* at = carried + e;
+    REAL* at = carried_.data() + e;
     // Two elements side by side, as each element's additions wait on each other.
     std::int32_t R = R0;
     for (; R + 1 <= R1; R += 2) {
-      REAL C0 = c[R];
-      REAL C1 = c[R + 1];
-      for (std::int32_t r = 1; r < runs; ++r) {
-        for (std::int32_t b = starts[r - 1]; b < starts[r]; ++b) {
-          const REAL* f = column_factor[b];
-          C0 = C0 + row_factor[b] * f[R];
-          C1 = C1 + row_factor[b] * f[R + 1];
+      REAL C0 = 0;
+      REAL C1 = 0;
+      std::int32_t t = 0;
+      for (std::int32_t r = 0; r < runs; ++r) {
+        for (; t < starts[r]; ++t) {
+          const REAL p = f.row[static_cast<std::size_t>(t) * f.row_step];
+          const REAL* c = f.column + static_cast<std::size_t>(t) * f.column_step;
+          C0 = C0 + p * c[R];
+          C1 = C1 + p * c[R + 1];
         }
         at[r * stride + (R - R0)] = C0;
         at[r * stride + (R + 1 - R0)] = C1;
       }
     }
     if (R == R1) {
-      REAL C = c[R];
-      for (std::int32_t r = 1; r < runs; ++r) {
-        for (std::int32_t b = starts[r - 1]; b < starts[r]; ++b)
-          C = C + row_factor[b] * column_factor[b][R];
+      REAL C = 0;
+      std::int32_t t = 0;
+      for (std::int32_t r = 0; r < runs; ++r) {
+        for (; t < starts[r]; ++t)
+          C = C + f.row[static_cast<std::size_t>(t) * f.row_step] *
+                      f.column[static_cast<std::size_t>(t) * f.column_step + static_cast<std::size_t>(R)];
         at[r * stride + (R - R0)] = C;
       }
     }
@@ -422,71 +403,89 @@ void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::
   }
 }
 
-// The tests of eigenvalues b0..b1-1 of the block over rows S0..S1, row by
-// row, as on one thread. The rebuilt values come from the block's start
-// (the first run) or from the run's own `carried` values, where the run
-// carries them on; the last run leaves the block's rebuilt values for the
-// next block apart, as the first may still be reading the old ones.
-void ResidualTester::test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0, std::int32_t b1, bool first_run,
-                              bool last_run, REAL* carried, ResidualTest* totals) {
+// The tests of terms t0..t1-1 over rows S0..S1 of the chunk, row by row, as
+// on one thread, carrying the run's rebuilt values on in place. totals is
+// indexed by term.
+void ResidualTester::test_run(std::int32_t S0, std::int32_t S1, std::int32_t t0, std::int32_t t1, REAL* rebuilt,
+                              ResidualTest* totals) const {
   const std::int32_t M = in_.M;
   for (std::int32_t S = S0; S <= S1; ++S) {
-    const REAL* a = in_.A[S];
-    const REAL* e = deviations_.data() + static_cast<std::size_t>(S) * cols_;
-    const REAL* c = rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
-    REAL* next = next_rebuilt_.data() + static_cast<std::size_t>(S) * cols_;
-    // Column R of row S is element (S - S0) M + R - 1 of the chunk.
-    REAL* chain = carried + static_cast<std::int64_t>(S - S0) * M;
-    for (std::int32_t b = b0; b < b1; ++b) {
-      // c and next are indexed by column, the chain from 0.
-      const REAL* from = b == b0 && first_run ? c + 1 : chain;
-      REAL* to = b == b1 - 1 && last_run ? next + 1 : chain;
-      test_row(a, e, row_factors(b)[S], column_factors(b), from, to, M, totals[b]);
-      if (!std::isfinite(totals[b].G)) break;
+    const std::int64_t offset = static_cast<std::int64_t>(S - S0) * M;
+    const TermFactors f = factors(S0, S);
+    for (std::int32_t t = t0; t < t1; ++t) {
+      test_row(in_.A[S], deviations_.data() + offset, f.row[static_cast<std::size_t>(t) * f.row_step],
+               f.column + static_cast<std::size_t>(t) * f.column_step, rebuilt + offset, M, totals[t]);
+      if (!std::isfinite(totals[t].G)) break;
     }
   }
 }
 
-void ResidualTester::compute_block_shared(std::int32_t count) {
+// The tests of eigenvalues first..last. A chi-square sum that is no longer
+// finite stays so: from the chunk where it overflows, neither that
+// eigenvalue's test nor those after it are carried further. The caller
+// stops at that eigenvalue, and the tests before it are complete.
+void ResidualTester::compute_pass(std::int32_t first, std::int32_t last) {
+  if (first_term_ < 0) first_term_ = first;
   Workers& workers = in_.workers;
   const std::int32_t M = in_.M;
-  const std::int32_t rows = static_cast<std::int32_t>(std::max<std::int64_t>(1, kChunkElements / M));
-  const std::int64_t stride = static_cast<std::int64_t>(rows) * M;
-  const std::int32_t most_runs = std::min(count, workers.threads());
-  carried_.resize(static_cast<std::size_t>(stride * most_runs));
-  next_rebuilt_.resize(rebuilt_.size());
-  // Each run adds to the sums of its own eigenvalues only.
-  std::vector<ResidualTest> totals(static_cast<std::size_t>(count));
+  const std::int32_t terms = last - first_term_ + 1;
+  const std::int32_t replayed = first - first_term_;
+  std::int32_t count = last - first + 1;
+  components_.resize(static_cast<std::size_t>(terms) * component_length_);
+  for (std::int32_t t = replayed; t < terms; ++t) {
+    REAL* component = components_.data() + static_cast<std::size_t>(t) * component_length_;
+    for (std::int32_t k = 1; k <= in_.MIN; ++k) component[k] = in_.T[k][first_term_ + t];
+  }
+  if (!rows_projected_) {
+    column_projections_.resize(static_cast<std::size_t>(terms) * cols_);
+    share_range(workers, 1, M, static_cast<std::int64_t>(count) * in_.N * M,
+                [&](std::int32_t from, std::int32_t to) { project_columns(replayed, count, from, to); });
+  }
+  pass_first_ = first;
+  pass_last_ = last;
+  const std::int64_t work = static_cast<std::int64_t>(in_.N) * M * count * kWorkPerResidual;
+  const bool shared = count > 1 && workers.parts_for(work, count) > 1;
+  const std::int32_t most_runs = shared ? std::min(count, workers.threads()) : 1;
+  const std::int64_t stride = static_cast<std::int64_t>(chunk_rows_) * M;
+  carried_.assign(static_cast<std::size_t>(stride * most_runs), 0);
+  deviations_.assign(static_cast<std::size_t>(stride), 0);
+  if (rows_projected_) row_projections_.assign(static_cast<std::size_t>(terms) * chunk_rows_, 0);
+  // Indexed by term; each run adds to the sums of its own terms only.
+  std::vector<ResidualTest> totals(static_cast<std::size_t>(terms));
   std::vector<std::int32_t> starts(static_cast<std::size_t>(most_runs) + 1);
-  for (std::int32_t S0 = 1; S0 <= in_.N && count > 0; S0 += rows) {
-    const std::int32_t S1 = std::min(in_.N, S0 + rows - 1);
+  for (std::int32_t S0 = 1; S0 <= in_.N && count > 0; S0 += chunk_rows_) {
+    const std::int32_t S1 = std::min(in_.N, S0 + chunk_rows_ - 1);
     const std::int64_t elements = static_cast<std::int64_t>(S1 - S0 + 1) * M;
-    const std::int32_t runs = std::min(count, workers.threads());
-    for (std::int32_t r = 0; r <= runs; ++r) starts[static_cast<std::size_t>(r)] = even_split(0, count - 1, runs, r);
-    // Carrying to the runs' starts costs an addition per element and eigenvalue.
-    const int parts = workers.parts_for(elements * starts[static_cast<std::size_t>(runs) - 1], elements);
+    // The chunk's terms: those replayed and the eigenvalues still tested.
+    const std::int32_t used = replayed + count;
+    if (rows_projected_)
+      share_range(workers, S0, S1, static_cast<std::int64_t>(S1 - S0 + 1) * used * in_.MIN,
+                  [&](std::int32_t from, std::int32_t to) { project_rows(S0, used, from, to); });
+    const std::int32_t runs = std::min(count, most_runs);
+    for (std::int32_t r = 0; r <= runs; ++r)
+      starts[static_cast<std::size_t>(r)] = replayed + even_split(0, count - 1, runs, r);
+    // Carrying to the runs' starts costs an addition per element and term.
+    const int parts = workers.parts_for(elements * (1 + starts[static_cast<std::size_t>(runs) - 1]), elements);
     workers.run(parts, [&](int part) {
       const PartRange own = part_range(0, static_cast<std::int32_t>(elements - 1), parts, part);
-      carry_to_run_starts(S0, own.from, own.to + 1, starts.data(), runs, carried_.data(), stride);
+      carry_to_run_starts(S0, own.from, own.to + 1, starts.data(), runs, stride);
     });
     workers.run(runs, [&](int r) {
       const auto at = static_cast<std::size_t>(r);
-      test_run(S0, S1, starts[at], starts[at + 1], r == 0, r == runs - 1, carried_.data() + r * stride,
-               totals.data());
+      test_run(S0, S1, starts[at], starts[at + 1], carried_.data() + r * stride, totals.data());
     });
     for (std::int32_t b = 0; b < count; ++b)
-      if (!std::isfinite(totals[static_cast<std::size_t>(b)].G)) {
+      if (!std::isfinite(totals[static_cast<std::size_t>(replayed + b)].G)) {
         count = b;
         break;
       }
   }
-  for (std::size_t b = 0; b < totals.size(); ++b) results_[b] = totals[b];
-  rebuilt_.swap(next_rebuilt_);
+  results_.assign(totals.begin() + replayed, totals.end());
 }
 
 ResidualTest ResidualTester::test(std::int32_t I) {
-  if (I < block_first_ || I > block_last_) compute_block(I, std::min(I + block_size_ - 1, U_));
-  return results_[I - block_first_];
+  if (I < pass_first_ || I > pass_last_) compute_pass(I, std::max(I, U_));
+  return results_[static_cast<std::size_t>(I - pass_first_)];
 }
 
 void eigenvalue_analysis(AnalysisContext& q) {

@@ -23,31 +23,29 @@ struct ResidualTest {
 };
 
 // The residual tests of eigenvalues 1, 2, ..., U in turn, against the data
-// rebuilt from the first I eigenvectors (the columns of T). The rebuilt
-// values are carried from one eigenvalue to the next: each is still the sum
-// over J = 1..I of (projection on eigenvector J) x component, formed left to
-// right, and each projection is summed over K = 1..MIN in order; only the
-// repetition of the earlier terms is saved. The standard deviation of every
-// element is the same for every eigenvalue, so it is taken once. An element
-// with variance 0 adds nothing to the sum.
+// rebuilt from the first I eigenvectors (the columns of T). Each rebuilt
+// value is the sum over J = 1..I of (projection on eigenvector J) x
+// component, formed left to right, and each projection is summed over
+// K = 1..MIN in order. An element with variance 0 adds nothing to the sum.
 //
-// The tests of a block of eigenvalues are computed together, one row of the
-// data at a time, so each row is read from memory once per block instead of
-// once per eigenvalue; every sum still adds the elements in row-major order.
+// All the eigenvalues asked for so far are tested together, a chunk of rows
+// at a time, so that nothing of the size of the data is kept: a chunk's
+// rebuilt values are carried through all the eigenvalues while the chunk is
+// in cache, and every sum still adds the elements in row-major order. Tests
+// asked for later (extend_to) start a new pass, which forms the rebuilt
+// values of the eigenvalues before them again by the same additions. The
+// projections of the rows are formed per chunk; those of the columns (more
+// columns than rows) need the whole data and are kept, one vector of M per
+// eigenvalue.
 //
-// On several threads the block's eigenvalues are cut into runs of
-// consecutive eigenvalues, one per thread, and the data into chunks of rows,
-// each in two rounds. First the elements of the chunk are shared out, and
-// each element's rebuilt value is carried through the eigenvalues up to the
+// On several threads the eigenvalues of the pass are cut into runs of
+// consecutive eigenvalues, one per thread, and each chunk is done in two
+// rounds. First the elements of the chunk are shared out, and each
+// element's rebuilt value is carried through the eigenvalues up to the
 // start of every run. Then each run takes the chunk on from there: it
 // carries the rebuilt values on through its own eigenvalues and forms their
-// deviations, counts and sums in row-major order, as on one thread. A block
-// holds at least one eigenvalue per thread.
+// deviations, counts and sums in row-major order, as on one thread.
 //
-// The data, their variances and the eigenvectors are the caller's: the
-// eigenvalue mode tests A against the columns of T; the rank verdict tests
-// its own copy of the data. A test for I = 0 compares the data with zero:
-// column 0 of the eigenvector matrix is never used and stays zero.
 struct ResidualInputs {
   const MATRIX& A;   // data, rows 1..N, columns 1..M
   const MATRIX& SD;  // variance of each element
@@ -63,43 +61,47 @@ class ResidualTester {
   ResidualTester(RunState& s, std::int32_t U);
   // Must be called for I = 1, 2, ..., U in order (or from 0 on).
   ResidualTest test(std::int32_t I);
-  // Lets tests go on beyond the U given at the start (the blocks not yet
-  // computed then reach further).
+  // Lets tests go on beyond the U given at the start (the next pass then
+  // reaches that far).
   void extend_to(std::int32_t U) { U_ = U; }
 
  private:
   // Elements per chunk: the rebuilt values of a chunk's runs stay within the
   // second-level cache of most processors.
   static constexpr std::int64_t kChunkElements = 8192;
-  void compute_block(std::int32_t first, std::int32_t last);
-  void compute_block_shared(std::int32_t count);
+  // Where the factors of each eigenvalue's term lie for row S: the row's
+  // factor of term t at row[t * row_step], the column factors of term t at
+  // column + t * column_step, indexed by column.
+  struct TermFactors {
+    const REAL* row;
+    std::size_t row_step;
+    const REAL* column;
+    std::size_t column_step;
+  };
+  void compute_pass(std::int32_t first, std::int32_t last);
+  void project_columns(std::int32_t t0, std::int32_t count, std::int32_t first, std::int32_t last);
+  void project_rows(std::int32_t S0, std::int32_t terms, std::int32_t first, std::int32_t last);
+  TermFactors factors(std::int32_t S0, std::int32_t S) const;
   void carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::int64_t e1, const std::int32_t* starts,
-                           std::int32_t runs, REAL* carried, std::int64_t stride) const;
-  void test_run(std::int32_t S0, std::int32_t S1, std::int32_t b0, std::int32_t b1, bool first_run, bool last_run,
-                REAL* carried, ResidualTest* totals);
-  void project(std::int32_t count, std::int32_t first, std::int32_t last);
-  // The factors of the term of the block's eigenvalue b: indexed by row
-  // (the projections of the rows, or the eigenvector's components when the
-  // columns were projected) and by column (the other of the two).
-  const REAL* row_factors(std::int32_t b) const {
-    return (in_.N >= in_.M ? projections_ : components_).data() + b * vector_length_;
-  }
-  const REAL* column_factors(std::int32_t b) const {
-    return (in_.N >= in_.M ? components_ : projections_).data() + b * vector_length_;
-  }
+                           std::int32_t runs, std::int64_t stride);
+  void test_run(std::int32_t S0, std::int32_t S1, std::int32_t t0, std::int32_t t1, REAL* rebuilt,
+                ResidualTest* totals) const;
 
   ResidualInputs in_;
   std::int32_t U_;
-  std::int32_t block_size_;
-  std::size_t cols_;
-  std::size_t vector_length_;
-  std::vector<REAL> rebuilt_;
-  std::vector<REAL> deviations_;
-  std::vector<REAL> projections_;  // block_size_ vectors of the current block
-  std::vector<REAL> components_;
-  std::vector<ResidualTest> results_;  // of the current block
-  std::vector<REAL> carried_;          // of a chunk: each run's rebuilt values
-  std::vector<REAL> next_rebuilt_;     // the last run's, for the next block
-  std::int32_t block_first_ = 0;
-  std::int32_t block_last_ = -1;
+  bool rows_projected_;          // N >= M
+  std::size_t component_length_; // MIN + 1
+  std::size_t cols_;             // M + 1
+  std::int32_t chunk_rows_;
+  // Terms are counted from the first eigenvalue tested (0 or 1): the
+  // rebuilt values begin there.
+  std::int32_t first_term_ = -1;
+  std::vector<REAL> components_;          // eigenvector of each term, components 1..MIN
+  std::vector<REAL> column_projections_;  // more columns than rows: each term's, columns 1..M
+  std::vector<REAL> row_projections_;     // otherwise: of the chunk's rows, chunk_rows_ per term
+  std::vector<REAL> deviations_;          // of the chunk's elements, row-major
+  std::vector<REAL> carried_;             // of the chunk: each run's rebuilt values
+  std::vector<ResidualTest> results_;     // of the current pass
+  std::int32_t pass_first_ = 0;
+  std::int32_t pass_last_ = -1;
 };

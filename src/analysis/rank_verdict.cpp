@@ -65,7 +65,7 @@ REAL residual_probability(const ResidualTest& t, std::int32_t N, std::int32_t M,
 bool holds_nonzero(const RankSample& x) {
   for (std::int32_t i = 1; i <= x.N; ++i)
     for (std::int32_t j = 1; j <= x.M; ++j)
-      if (x.A[i][j] != 0) return true;
+      if (x.A()[i][j] != 0) return true;
   return false;
 }
 
@@ -73,7 +73,7 @@ bool holds_nonzero(const RankSample& x) {
 // eigenvectors in the columns of T.
 std::vector<REAL> decompose_product(const RankSample& x, MATRIX& T, Pause& pause, Workers& workers) {
   const std::int32_t p = std::min(x.N, x.M);
-  as_verdict_step([&] { product_matrix(ProductInputs{x.A, nullptr, x.N, x.M}, T, nullptr, workers); });
+  as_verdict_step([&] { product_matrix(ProductInputs{x.A(), nullptr, x.N, x.M}, T, nullptr, workers); });
   MATRIX D(p + 1, 2), E(p + 1, 2), RO(p + 1, 2);
   for (std::int32_t i = 1; i <= p; ++i) RO[i][1] = i;
   if (!TRED2(T, D, E, p, workers))
@@ -143,15 +143,17 @@ class ResidualSeries {
   ResidualSeries(const RankSample& x, const MATRIX& SD, const MATRIX& T, std::int64_t included, Pause& pause,
                  Workers& workers)
       : x_(x),
-        tester_(ResidualInputs{x.A, SD, T, x.N, x.M, std::min(x.N, x.M), workers}, 0),
+        tester_(ResidualInputs{x.A(), SD, T, x.N, x.M, std::min(x.N, x.M), workers}, 0),
         included_(included),
         pause_(pause) {}
 
   void reach(std::int32_t r, std::vector<REAL>& Q) {
     const std::int32_t p = std::min(x_.N, x_.M);
     for (std::int32_t k = static_cast<std::int32_t>(Q.size()); k <= r; ++k) {
-      // A few ahead, so that the tester's blocks share the passes over the data.
-      tester_.extend_to(std::min(p, k + 2));
+      // Ahead by as many as were tested before, at least two: the passes over
+      // the data then share their work, and forming the rebuilt values of
+      // the earlier tests again costs no more than the tests themselves.
+      tester_.extend_to(std::min(p, std::max(k + 2, 2 * k)));
       const ResidualTest t = tester_.test(k);
       if (!std::isfinite(t.G))
         verdict_overflow("the chi-square sum after " + std::to_string(k) + " components overflows",
@@ -178,9 +180,14 @@ std::vector<REAL> singular_values(const std::vector<REAL>& eigenvalues) {
   return s;
 }
 
-void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Pause& pause, Workers& workers) {
-  MATRIX SD(x.N + 1, x.M + 1);
-  as_verdict_step([&] { element_variances(x.A, SD, x.N, x.M, x.ER, x.ERPR, workers); });
+void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Pause& pause, Workers& workers,
+                      const MATRIX* formed) {
+  MATRIX own;
+  if (formed == nullptr) {
+    own = MATRIX(x.N + 1, x.M + 1);
+    as_verdict_step([&] { element_variances(x.A(), own, x.N, x.M, x.ER, x.ERPR, workers); });
+  }
+  const MATRIX& SD = formed != nullptr ? *formed : own;
   const VarianceSummary variances = summarise_variances(SD, x.N, x.M);
   v.sigma = variances.rms;
   v.edge = variances.edge;
@@ -402,9 +409,13 @@ RankSample take_rank_sample(const RunState& s, REAL ER, REAL ERPR) {
   x.M = s.M;
   x.ER = ER;
   x.ERPR = ERPR;
-  x.A = MATRIX(s.N + 1, s.M + 1);
+  if (s.JEV) {
+    x.shared = &s.A;
+    return x;
+  }
+  x.copy = MATRIX(s.N + 1, s.M + 1);
   for (std::int32_t i = 1; i <= s.N; ++i)
-    for (std::int32_t j = 1; j <= s.M; ++j) x.A[i][j] = s.A[i][j];
+    for (std::int32_t j = 1; j <= s.M; ++j) x.copy[i][j] = s.A[i][j];
   return x;
 }
 
@@ -649,7 +660,7 @@ REAL spread_statistic(const std::vector<REAL>& eigenvalues, std::int32_t n, std:
   return (U - mean) * samples / 2;
 }
 
-RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers) {
+RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers, const MATRIX* variances) {
   RankVerdict v;
   v.N = x.N;
   v.M = x.M;
@@ -664,7 +675,7 @@ RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers) {
   const std::vector<REAL> eigenvalues = decompose_product(x, T, pause, workers);
   v.singular = singular_values(eigenvalues);
   if (v.error_given) {
-    judge_with_error(v, x, T, pause, workers);
+    judge_with_error(v, x, T, pause, workers, variances);
   } else {
     judge_without_error(v, x, eigenvalues, T, pause, workers);
   }

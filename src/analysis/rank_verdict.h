@@ -17,13 +17,16 @@ struct RunState;
 // with the evidence behind it, from the singular values of the data matrix
 // and the residual tests of the data rebuilt from the leading components.
 
-// What the verdict judges: a copy of the matrix the run analyses (after the
-// selections and the reference row or column), taken before the analysis
-// reduces it in place, and the error the user gave.
+// What the verdict judges: the matrix the run analyses (after the selections
+// and the reference row or column), and the error the user gave. The
+// elimination reduces that matrix in place, so it is copied before; the
+// eigenvalue mode leaves it as it is, and the verdict reads the run's own.
 struct RankSample {
-  MATRIX A;  // rows 1..N, columns 1..M
+  MATRIX copy;                    // rows 1..N, columns 1..M, when taken before an elimination
+  const MATRIX* shared = nullptr; // otherwise the run's matrix
   std::int32_t N = 0, M = 0;
   REAL ER = 0, ERPR = 0;  // absolute error, relative error as a fraction
+  const MATRIX& A() const { return shared != nullptr ? *shared : copy; }
 };
 
 RankSample take_rank_sample(const RunState& s, REAL ER, REAL ERPR);
@@ -139,7 +142,10 @@ REAL noise_variance(const std::vector<REAL>& eigenvalues, std::int32_t n, std::i
 // Singular values, residual tests and the decision, in REAL with the
 // program's routines (the workers share their loops out, with the results of
 // one thread); overflow stops the run with status 67.
-RankVerdict judge_rank(const RankSample& sample, Pause& pause, Workers& workers);
+// `variances`, when given, are the element variances of the sample's own
+// matrix with its error, as the analysis formed them; otherwise the verdict
+// forms them itself.
+RankVerdict judge_rank(const RankSample& sample, Pause& pause, Workers& workers, const MATRIX* variances = nullptr);
 
 // The block: "Rank verdict", "Rank: r" or "Rank: r1 to r2 (uncertain)", the
 // component lines, sigma, the noise edge and the reasons. Plain ASCII.

@@ -127,7 +127,10 @@ void run_analysis_stage(RunState& s) {
 }
 
 RankVerdict report_rank_verdict(RunState& s, const RankSample& sample) {
-  RankVerdict verdict = judge_rank(sample, s.console, s.workers);
+  // The eigenvalue mode formed the variances of the same matrix with the same error.
+  const bool variances_formed = sample.shared != nullptr && s.NU != 0 && errors_known(sample.ER, sample.ERPR) &&
+                                s.SD.allocated();
+  RankVerdict verdict = judge_rank(sample, s.console, s.workers, variances_formed ? &s.SD : nullptr);
   // A table run writes its tables to GFNO as given, or to the console when it
   // is empty; an analysis writes its report under QOR's form of the name.
   std::string file;

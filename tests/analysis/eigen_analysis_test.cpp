@@ -89,7 +89,8 @@ ResidualTest literal_residual_test(const RunState& s, std::int32_t I) {
 }
 
 // On one thread, and on three with the data in chunks of rows (1400 x 6 and
-// 6 x 1400 take more than one). The decomposition is the same on both, so
+// 6 x 1400 take more than one), all eigenvalues in one pass and from 0 on in
+// short ones. The decomposition is the same on both, so
 // the literal sums are worked out once.
 TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
   const std::pair<int, int> shapes[] = {{7, 5}, {5, 7}, {6, 6}, {1, 3}, {40, 37}, {1400, 6}, {6, 1400}};
@@ -118,6 +119,16 @@ TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
         const ResidualTest fast = tester.test(I), literal = literals[static_cast<std::size_t>(I - 1)];
         EXPECT_EQ(fast.G, literal.G) << threads << " threads, " << rows << "x" << cols << " I=" << I;
         for (int j = 1; j <= 3; ++j) EXPECT_EQ(fast.NR[j], literal.NR[j]) << rows << "x" << cols << " I=" << I;
+      }
+      // From 0 on in passes of two, as the rank verdict may ask: each pass
+      // forms the rebuilt values of the tests before it again.
+      ResidualTester stepwise(ResidualInputs{s.A, s.SD, s.T, s.N, s.M, s.MIN, s.workers}, 0);
+      for (std::int32_t I = 0; I <= s.MIN; ++I) {
+        if (I % 2 == 0) stepwise.extend_to(std::min(s.MIN, I + 1));
+        const ResidualTest got = stepwise.test(I);
+        const ResidualTest literal = I == 0 ? literal_residual_test(s, 0) : literals[static_cast<std::size_t>(I - 1)];
+        EXPECT_EQ(got.G, literal.G) << threads << " threads, " << rows << "x" << cols << " from 0, I=" << I;
+        EXPECT_EQ(got.NR[3], literal.NR[3]) << rows << "x" << cols << " from 0, I=" << I;
       }
       EXPECT_EQ(s.workers.shared_loops() > 0, threads > 1);
     }
