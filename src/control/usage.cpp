@@ -63,6 +63,9 @@ Environment:
                            and the other code page 437 characters as UTF-8
                            on a terminal
 
+On a terminal, a data file of a megabyte or more shows "Loading NN %" while
+it is read; a pipe or a file never gets that line.
+
 Exit status: 0 done; 2 a file does not exist; 106 a token that is not a
 number, a row of another length or an empty field; 65 nothing to analyse;
 64 a selection list or histogram too large, or keywords that do not go
