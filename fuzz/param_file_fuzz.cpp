@@ -39,6 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;  // an orderly stop
   }
   finish_settings(s);
+  try {
+    refuse_conflicting_settings(s);
+  } catch (const RunError& e) {
+    require(e.number() == kSettingOutOfRange, "a refused setting with another status than 64");
+  }
 
   for (char c : s.AFNI.view()) require(!low_code(c) && c != ',', "AFNI holds a blank, control character or comma");
   for (char c : s.GFNO.view()) require(!low_code(c), "GFNO holds a blank or control character");

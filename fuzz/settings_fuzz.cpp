@@ -165,6 +165,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(!overlong_list(params), "an overlong selection list was accepted");
   finish_settings(s);
   check_finished(s);
+  try {
+    refuse_conflicting_settings(s);
+  } catch (const RunError& e) {
+    require(e.number() == kSettingOutOfRange, "a refused setting with another status than 64");
+  }
   check_command_line(s, params);
 
   // The lists as the loader will ask them.

@@ -142,6 +142,9 @@ struct RunState {
   bool UCOMMA = false;
   // X: the run's results for scripts, as JSON beside the report (",JSON").
   bool XJSON = false;
+  // The first setting read that names no separator; reading goes on, and the
+  // run stops on it once the settings are read.
+  std::string setting_refusal;
 
   // ---- Dimensions, set by the loader and the run driver.
 

@@ -82,6 +82,7 @@ void read_settings(RunState& s, const std::vector<std::string>& params) {
     read_command_line(s, s.params);
   }
   finish_settings(s);
+  refuse_conflicting_settings(s);
 }
 
 int run_program(RunState& s, const std::vector<std::string>& params) {

@@ -46,15 +46,18 @@ std::string read_list_keyword(std::string_view upper, std::string_view original,
 }
 
 // ",SEP" and the S key: C or ',' a comma, S or ';' a semicolon, T a tab.
-char separator_named(std::string_view upper_text, std::string_view where) {
+// Anything else is kept as a refusal for refuse_conflicting_settings, so
+// that reading the settings itself never stops.
+char separator_named(RunState& s, std::string_view upper_text, std::string_view where) {
   const char c = upper_text.empty() ? '\0' : upper_text[0];
   if (c == 'C' || c == ',') return ',';
   if (c == 'S' || c == ';') return ';';
   if (c == 'T') return '\t';
-  throw RunError(kSettingOutOfRange,
-                 std::string(where) + " names the separator of the data file's values by one letter: C for a "
-                                      "comma, S for a semicolon, T for a tab (\",SEPS\" or the line \"S S\").",
-                 RunError::Kind::data);
+  if (s.setting_refusal.empty())
+    s.setting_refusal = std::string(where) +
+                        " names the separator of the data file's values by one letter: C for a comma, S for a "
+                        "semicolon, T for a tab (\",SEPS\" or the line \"S S\").";
+  return s.SEP;
 }
 
 void read_data_file_parameter(RunState& s, std::string_view p) {
@@ -68,7 +71,7 @@ void read_data_file_parameter(RunState& s, std::string_view p) {
   s.VERDICT = contains(upper, ",RANK");
   s.YPLOT = contains(upper, ",PLOT");
   if (auto start = after_keyword(upper, ",SEP"))
-    s.SEP = separator_named(std::string_view(upper).substr(*start), "\",SEP\"");
+    s.SEP = separator_named(s, std::string_view(upper).substr(*start), "\",SEP\"");
   s.UCOMMA = contains(upper, ",DEC");
   s.XJSON = contains(upper, ",JSON");
   if (auto start = after_keyword(upper, ",TG")) {
@@ -150,7 +153,7 @@ void apply_parameter_line(RunState& s, char key, std::string_view value) {
     case 'R': s.RGAUSS = read_real_number(value).value_or(-1.0L); break;
     case 'V': if (begins_with(value, '+')) s.VERDICT = true; break;
     case 'Y': if (begins_with(value, '+')) s.YPLOT = true; break;
-    case 'S': s.SEP = separator_named(ascii_upper(value), "The S line"); break;
+    case 'S': s.SEP = separator_named(s, ascii_upper(value), "The S line"); break;
     case 'U': if (begins_with(value, '+')) s.UCOMMA = true; break;
     case 'X': if (begins_with(value, '+')) s.XJSON = true; break;
     default: break;  // any other key makes the line a comment
@@ -192,6 +195,7 @@ void set_default_settings(RunState& s) {
   s.ERS = "[]";
   s.BTOR = s.CTOC = s.ITRN = s.JEV = s.LSD = s.PCRC = s.VERDICT = s.YPLOT = s.UCOMMA = s.XJSON = false;
   s.SEP = 0;
+  s.setting_refusal.clear();
   s.HDR = s.QHS = true;
   s.KW1 = 7;
   s.KD = 3;
@@ -229,14 +233,15 @@ void finish_settings(RunState& s) {
   s.GFNO = s.GFNO.view().substr(0, first_control_or_blank(s.GFNO.view(), false));
   s.MERPR = s.MERPR / 100;
   if (s.FTW < 0) s.FTW = 0;
-  if (s.UCOMMA && s.SEP == ',')
-    throw RunError(kSettingOutOfRange,
-                   "a decimal comma (,DEC) cannot be read where commas separate the values (,SEPC); "
-                   "with decimal commas separate the values by semicolons (,SEPS), tabs (,SEPT) or blanks.",
-                   RunError::Kind::data);
-  if (s.XJSON && s.GFNO.empty())
-    throw RunError(kSettingOutOfRange,
-                   "the results for scripts (,JSON) go to a file named after the report file, so the "
-                   "second parameter must name one.",
-                   RunError::Kind::data);
+}
+
+void refuse_conflicting_settings(const RunState& s) {
+  std::string why = s.setting_refusal;
+  if (why.empty() && s.UCOMMA && s.SEP == ',')
+    why = "a decimal comma (,DEC) cannot be read where commas separate the values (,SEPC); "
+          "with decimal commas separate the values by semicolons (,SEPS), tabs (,SEPT) or blanks.";
+  if (why.empty() && s.XJSON && s.GFNO.empty())
+    why = "the results for scripts (,JSON) go to a file named after the report file, so the "
+          "second parameter must name one.";
+  if (!why.empty()) throw RunError(kSettingOutOfRange, why, RunError::Kind::data);
 }

@@ -22,3 +22,7 @@ void read_parameter_file(RunState& s, TextReader& file);
 // Trims both file names, turns MERPR from per cent into a fraction, and
 // treats a negative FTW as 0.
 void finish_settings(RunState& s);
+// Stops the run (status 64) on settings that cannot work together or name no
+// separator: ,DEC with ,SEPC, ,JSON without a report file, ",SEP" or the S
+// line without C, S or T.
+void refuse_conflicting_settings(const RunState& s);
