@@ -23,25 +23,32 @@ namespace {
 // The REAL nearest to ln 10, for the smallness threshold 10^-SIZE.
 constexpr REAL kLn10 = 2.302585092994045684017991454684364208L;
 
+// s[g] := sum over k = 1..n of row[k] * x[g][k], in increasing k, for four
+// vectors at once: one pass over the row serves all four.
+void four_dots_of_row(const REAL* row, std::int32_t n, const REAL* const x[4], REAL s[4]) {
+  REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  for (std::int32_t k = 1; k <= n; ++k) {
+    const REAL r = row[k];
+    s0 = s0 + r * x[0][k];
+    s1 = s1 + r * x[1][k];
+    s2 = s2 + r * x[2][k];
+    s3 = s3 + r * x[3][k];
+  }
+  s[0] = s0;
+  s[1] = s1;
+  s[2] = s2;
+  s[3] = s3;
+}
+
 // out[g][j] := sum over k = 1..n of rows[j][k] * x[g][k], in increasing k,
 // for the rows j = first..last and four vectors g = 0..3: one pass over a
 // row serves all four (a caller with fewer vectors repeats its last).
 void four_dot_products(const MATRIX& rows, std::int32_t first, std::int32_t last, std::int32_t n,
                        const REAL* const x[4], REAL* const out[4]) {
   for (std::int32_t j = first; j <= last; ++j) {
-    const REAL* row = rows[j];
-    REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-    for (std::int32_t k = 1; k <= n; ++k) {
-      const REAL r = row[k];
-      s0 = s0 + r * x[0][k];
-      s1 = s1 + r * x[1][k];
-      s2 = s2 + r * x[2][k];
-      s3 = s3 + r * x[3][k];
-    }
-    out[0][j] = s0;
-    out[1][j] = s1;
-    out[2][j] = s2;
-    out[3][j] = s3;
+    REAL s[4];
+    four_dots_of_row(rows[j], n, x, s);
+    for (int g = 0; g < 4; ++g) out[g][j] = s[g];
   }
 }
 
@@ -299,15 +306,8 @@ void ResidualTester::project_rows(std::int32_t S0, std::int32_t terms, std::int3
       const REAL* x[4];
       for (std::int32_t g = 0; g < 4; ++g)
         x[g] = components_.data() + static_cast<std::size_t>(std::min(t + g, terms - 1)) * component_length_;
-      REAL s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-      for (std::int32_t k = 1; k <= n; ++k) {
-        const REAL r = row[k];
-        s0 = s0 + r * x[0][k];
-        s1 = s1 + r * x[1][k];
-        s2 = s2 + r * x[2][k];
-        s3 = s3 + r * x[3][k];
-      }
-      const REAL s[4] = {s0, s1, s2, s3};
+      REAL s[4];
+      four_dots_of_row(row, n, x, s);
       for (std::int32_t g = 0; g < 4 && t + g < terms; ++g) out[static_cast<std::size_t>(t + g) * rows] = s[g];
     }
   }
