@@ -24,7 +24,7 @@ struct ResultsFile : ::testing::Test {
 
   void SetUp() override {
     std::filesystem::create_directory("examples");
-    for (const char* name : {"mixtures.txt", "spectra_semicolon.csv"})
+    for (const char* name : {"mixtures.txt", "mixtures_semicolon.csv"})
       std::filesystem::copy_file(source / "examples" / name, std::filesystem::path("examples") / name);
   }
   // Runs a Python script on the results file; its output, or a skip.
@@ -130,11 +130,11 @@ print(d["settings"]["mode"], d["results"]["steps_done"], p["value"] == Decimal("
 // The semicolon example with decimal commas gives the report of the same
 // table written with blanks and points; only the parameters differ.
 TEST_F(ResultsFile, SemicolonsAndDecimalCommasReadAsBlanksAndPoints) {
-  std::string plain = read_file("examples/spectra_semicolon.csv");
+  std::string plain = read_file("examples/mixtures_semicolon.csv");
   for (char& c : plain) c = c == ';' ? ' ' : c == ',' ? '.' : c;
   plain.replace(0, 1, "    ");  // no corner field without a separator
   write_file("plain.txt", plain);
-  const auto with_separator = run_qor({"examples/spectra_semicolon.csv,TOR,TOC,SEPS,DEC", "a.out", "S", "0.002"});
+  const auto with_separator = run_qor({"examples/mixtures_semicolon.csv,TOR,TOC,SEPS,DEC", "a.out", "S", "0.002"});
   const auto with_blanks = run_qor({"plain.txt,TOR,TOC", "b.out", "S", "0.002"});
   ASSERT_EQ(with_separator.status, 0) << with_separator.out;
   ASSERT_EQ(with_blanks.status, 0) << with_blanks.out;
