@@ -238,21 +238,30 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
   series.reach(std::min(std::min(x.N, x.M), v.high + 2), v.Q);
 }
 
-// The sequential test of Kritchman and Nadler: components k = 1, 2, ... in
-// turn; component k counts when its eigenvalue stands above the noise
-// variance, estimated under k - 1 signals (with_itself: under k, the tested
-// component taken for a signal too), times the Tracy-Widom point of the
-// remaining (n, p - k + 1) noise. The count ends at the first component that
-// does not.
+// Which noise a component is measured against. Kritchman and Nadler's
+// sequential test: the noise variance estimated under the c - 1 components
+// before it, and the Tracy-Widom point of (n, p - c + 1) noise, which keeps
+// all n samples and so lies high once many components are taken out. The
+// upper end asks whether component c could be real: the variance estimated
+// with c taken for a signal too, so that its own energy does not raise the
+// noise it is measured against, and the point of the noise left on the
+// (n - c + 1) x (p - c + 1) dimensions once the c - 1 before it are taken
+// out of both sides.
+enum class CountNull { sequential, could_be_real };
+
+// Components c = 1, 2, ... in turn; the count ends at the first whose
+// eigenvalue does not stand above the noise variance times the point.
 std::int32_t count_components(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t p, REAL quantile,
-                              bool with_itself) {
+                              CountNull null) {
   if (n < 2) return 0;
+  const bool could_be_real = null == CountNull::could_be_real;
   std::int32_t k = 0;
   for (std::int32_t c = 1; c <= p; ++c) {
-    const std::int32_t signals = with_itself ? c : c - 1;
+    const std::int32_t signals = could_be_real ? c : c - 1;
     if (signals >= p) break;  // nothing left to estimate the noise from
     const REAL variance = noise_variance(eigenvalues, n, signals);
-    if (!(eigenvalues[c] > variance * tracy_widom_point(n, p - c + 1, quantile))) break;
+    const std::int32_t samples = could_be_real ? n - c + 1 : n;  // >= 2, as c < p <= n
+    if (!(eigenvalues[c] > variance * tracy_widom_point(samples, p - c + 1, quantile))) break;
     k = c;
   }
   return k;
@@ -512,18 +521,17 @@ REAL noise_variance(const std::vector<REAL>& eigenvalues, std::int32_t n, std::i
 
 // The lower end of the range is Kritchman and Nadler's count at the 99 %
 // level. The upper end asks of each further component whether it could be
-// real: whether it stands out at the 90 % level from the noise estimated as
-// if it were a signal, so that its own energy does not raise the noise it is
-// measured against. A range that leaves fewer than two dimensions or
-// kFewestElementsForEstimate elements to estimate the noise from reaches up
-// to the smaller dimension: the data cannot say more.
+// real: whether it stands out at the 90 % level from the noise it would
+// leave (CountNull::could_be_real). A range that leaves fewer than two
+// dimensions or kFewestElementsForEstimate elements to estimate the noise
+// from reaches up to the smaller dimension: the data cannot say more.
 NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N, std::int32_t M) {
   NoiseEstimate e;
   const std::int32_t n = std::max(N, M);
   const std::int32_t p = std::min(N, M);
   if (p < 1 || eigenvalues[1] == 0) return e;  // a zero matrix: rank 0, no noise
-  e.low = count_components(eigenvalues, n, p, kTracyWidom99, false);
-  e.possible = std::max(e.low, count_components(eigenvalues, n, p, kTracyWidom90, true));
+  e.low = count_components(eigenvalues, n, p, kTracyWidom99, CountNull::sequential);
+  e.possible = std::max(e.low, count_components(eigenvalues, n, p, kTracyWidom90, CountNull::could_be_real));
   e.high = e.possible;
   e.sigma = e.low < p ? std::sqrt(noise_variance(eigenvalues, n, e.low)) : 0;
   e.elements_left = static_cast<std::int64_t>(N - e.possible) * (M - e.possible);
