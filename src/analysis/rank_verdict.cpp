@@ -8,6 +8,7 @@
 
 #include "analysis/eigen_analysis.h"
 #include "analysis/qor.h"
+#include "analysis/weighted_fit.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "common/text_writer.h"
@@ -169,6 +170,59 @@ class ResidualSeries {
   Pause& pause_;
 };
 
+// Residual tests with unequal errors: after r = 1 .. p - 1 components, of
+// the fit weighted by the errors, while the fits' work stays within
+// kWeightedFitBudget; before (r = 0, nothing fitted), at p (an exact fit
+// either way) and beyond the budget, of the plain components.
+class WeightedSeries {
+ public:
+  // About a few seconds of arithmetic.
+  static constexpr std::int64_t kWeightedFitBudget = std::int64_t(1) << 32;
+
+  WeightedSeries(const RankSample& x, const MATRIX& SD, const MATRIX& T, std::int64_t included, Pause& pause,
+                 Workers& workers)
+      : x_(x), SD_(SD), T_(T), included_(included), pause_(pause), workers_(workers),
+        plain_(x, SD, T, included, pause, workers) {}
+
+  // Fills Q up to r; Q[k] for k in 1..weighted_to - 1 comes from a weighted fit.
+  void reach(std::int32_t r, std::vector<REAL>& Q, std::int32_t& weighted_to) {
+    const std::int32_t p = std::min(x_.N, x_.M);
+    for (std::int32_t k = static_cast<std::int32_t>(Q.size()); k <= r; ++k) {
+      if (!fit_allowed(k, p)) {
+        plain_.reach(k, plain_Q_);
+        Q.push_back(plain_Q_[static_cast<std::size_t>(k)]);
+        continue;
+      }
+      ResidualTest t;
+      t.G = weighted_fit_chi_square(WeightedFitInputs{x_.A(), SD_, T_, x_.N, x_.M, x_.ER, x_.ERPR}, k, workers_);
+      if (!std::isfinite(t.G))
+        verdict_overflow("the chi-square sum of the weighted fit of " + std::to_string(k) + " components overflows",
+                         "the error is far too small for these data: give a larger one");
+      Q.push_back(residual_probability(t, x_.N, x_.M, k, included_, pause_));
+      weighted_to = k + 1;
+    }
+  }
+
+ private:
+  bool fit_allowed(std::int32_t k, std::int32_t p) {
+    if (k < 1 || k >= p || over_budget_) return false;
+    spent_ += weighted_fit_work(x_.N, x_.M, k);
+    over_budget_ = spent_ > kWeightedFitBudget;
+    return !over_budget_;
+  }
+
+  const RankSample& x_;
+  const MATRIX& SD_;
+  const MATRIX& T_;
+  std::int64_t included_;
+  Pause& pause_;
+  Workers& workers_;
+  ResidualSeries plain_;
+  std::vector<REAL> plain_Q_;
+  std::int64_t spent_ = 0;
+  bool over_budget_ = false;
+};
+
 // The noise edge of unit errors: sqrt(N) + sqrt(M).
 REAL edge_per_sigma(std::int32_t N, std::int32_t M) {
   return std::sqrt(static_cast<REAL>(N)) + std::sqrt(static_cast<REAL>(M));
@@ -197,12 +251,20 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
   const REAL sigma_of_edge = v.edge / edge_per_sigma(x.N, x.M);
   v.possible = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom95);
   v.clear = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom99);
-  ResidualSeries series(x, SD, T, variances.included, pause, workers);
   const std::int32_t p = std::min(x.N, x.M);
   // Q = 1 at r = p, so the search ends there at the latest.
-  while (first_fitting(v.Q) < 0) series.reach(static_cast<std::int32_t>(v.Q.size()), v.Q);
+  if (v.equal_errors) {
+    ResidualSeries series(x, SD, T, variances.included, pause, workers);
+    while (first_fitting(v.Q) < 0) series.reach(static_cast<std::int32_t>(v.Q.size()), v.Q);
+    decide_with_error(v);
+    series.reach(std::min(p, v.high + 2), v.Q);
+    return;
+  }
+  v.weighted_to = 1;
+  WeightedSeries series(x, SD, T, variances.included, pause, workers);
+  while (first_fitting(v.Q) < 0) series.reach(static_cast<std::int32_t>(v.Q.size()), v.Q, v.weighted_to);
   decide_with_error(v);
-  series.reach(std::min(p, v.high + 2), v.Q);
+  series.reach(std::min(p, v.high + 2), v.Q, v.weighted_to);
 }
 
 void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<REAL>& eigenvalues, const MATRIX& T,
@@ -331,6 +393,22 @@ void write_components(TextWriter& out, const RankVerdict& v) {
   }
 }
 
+// Which Q come from fits weighted by the errors (unequal errors only).
+void write_weighted_fit(TextWriter& out, const RankVerdict& v) {
+  const std::int32_t last = std::min(std::min(v.N, v.M), v.high + 2);
+  constexpr const char* kWeighted = "residuals of the fit weighted by the elements' errors (maximum likelihood PCA)";
+  if (v.weighted_to > last || v.weighted_to == std::min(v.N, v.M)) {
+    write_wrapped(out, std::string("Q: ") + kWeighted + ".");
+  } else if (v.weighted_to <= 1) {
+    write_wrapped(out, "Q: residuals of the plain components; a fit weighted by the elements' errors would take "
+                       "too long for this matrix.");
+  } else {
+    write_wrapped(out, "Q: " + std::string(kWeighted) + " up to " + std::to_string(v.weighted_to - 1) +
+                           " components; from " + std::to_string(v.weighted_to) +
+                           " on of the plain components, as the weighted fit would take too long.");
+  }
+}
+
 void write_sigma(TextWriter& out, const RankVerdict& v) {
   const std::string sigma(RS(v.sigma, 12).view());
   const std::string edge(RS(v.edge, 12).view());
@@ -345,6 +423,7 @@ void write_sigma(TextWriter& out, const RankVerdict& v) {
     write_wrapped(out, "Sigma:" + sigma + " (given; root mean square of the elements' errors)");
     write_wrapped(out, "Noise edge:" + edge +
                            " = sqrt(largest row sum) + sqrt(largest column sum) of the element variances");
+    write_weighted_fit(out, v);
   }
 }
 

@@ -93,6 +93,9 @@ struct RankVerdict {
   REAL edge = 0;             // the noise edge
   std::vector<REAL> singular;  // singular values, [1..MIN], decreasing; [0] unused
   std::vector<REAL> Q;         // Q[r]: residual test after r components, r = 0..
+  // Unequal errors: Q[1] .. Q[weighted_to - 1] are of fits weighted by the
+  // errors (0: none are).
+  std::int32_t weighted_to = 0;
   // The evidence: components above the noise edge, the first r whose
   // residuals fit, the components that may be real (above the 95 % point of
   // the noise), those clear of it (above the 99 % point); for an estimate the
