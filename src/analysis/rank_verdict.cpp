@@ -171,14 +171,11 @@ class ResidualSeries {
 };
 
 // Residual tests with unequal errors: after r = 1 .. p - 1 components, of
-// the fit weighted by the errors, while the fits' work stays within
-// kWeightedFitBudget; before (r = 0, nothing fitted), at p (an exact fit
+// the fit weighted by the errors, while the fits' work stays within the
+// sample's budget; before (r = 0, nothing fitted), at p (an exact fit
 // either way) and beyond the budget, of the plain components.
 class WeightedSeries {
  public:
-  // About a few seconds of arithmetic.
-  static constexpr std::int64_t kWeightedFitBudget = std::int64_t(1) << 32;
-
   WeightedSeries(const RankSample& x, const MATRIX& SD, const MATRIX& T, std::int64_t included, Pause& pause,
                  Workers& workers)
       : x_(x), SD_(SD), T_(T), included_(included), pause_(pause), workers_(workers),
@@ -207,7 +204,7 @@ class WeightedSeries {
   bool fit_allowed(std::int32_t k, std::int32_t p) {
     if (k < 1 || k >= p || over_budget_) return false;
     spent_ += weighted_fit_work(x_.N, x_.M, k);
-    over_budget_ = spent_ > kWeightedFitBudget;
+    over_budget_ = spent_ > x_.weighted_fit_budget;
     return !over_budget_;
   }
 
@@ -397,15 +394,16 @@ void write_components(TextWriter& out, const RankVerdict& v) {
 void write_weighted_fit(TextWriter& out, const RankVerdict& v) {
   const std::int32_t last = std::min(std::min(v.N, v.M), v.high + 2);
   constexpr const char* kWeighted = "residuals of the fit weighted by the elements' errors (maximum likelihood PCA)";
+  if (std::min(v.N, v.M) < 2) return;  // nothing between no fit and an exact one
   if (v.weighted_to > last || v.weighted_to == std::min(v.N, v.M)) {
     write_wrapped(out, std::string("Q: ") + kWeighted + ".");
   } else if (v.weighted_to <= 1) {
     write_wrapped(out, "Q: residuals of the plain components; a fit weighted by the elements' errors would take "
                        "too long for this matrix.");
   } else {
-    write_wrapped(out, "Q: " + std::string(kWeighted) + " up to " + std::to_string(v.weighted_to - 1) +
-                           " components; from " + std::to_string(v.weighted_to) +
-                           " on of the plain components, as the weighted fit would take too long.");
+    write_wrapped(out, "Q: " + std::string(kWeighted) + " up to component " + std::to_string(v.weighted_to - 1) +
+                           "; from component " + std::to_string(v.weighted_to) +
+                           " on, of the plain components, as the weighted fit would take too long.");
   }
 }
 

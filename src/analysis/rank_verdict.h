@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/weighted_fit.h"
 #include "common/matrix.h"
 #include "common/real.h"
 
@@ -26,6 +27,9 @@ struct RankSample {
   const MATRIX* shared = nullptr; // otherwise the run's matrix
   std::int32_t N = 0, M = 0;
   REAL ER = 0, ERPR = 0;  // absolute error, relative error as a fraction
+  // Multiply-adds of the fits weighted by unequal errors at most; the
+  // residual tests beyond are of the plain components.
+  std::int64_t weighted_fit_budget = kWeightedFitBudget;
   const MATRIX& A() const { return shared != nullptr ? *shared : copy; }
 };
 

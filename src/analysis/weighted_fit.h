@@ -40,6 +40,8 @@ struct WeightedFitInputs {
 };
 
 inline constexpr int kWeightedFitRounds = 3;
+// Multiply-adds the verdict spends on weighted fits at most: a few seconds.
+inline constexpr std::int64_t kWeightedFitBudget = std::int64_t(1) << 32;
 
 // The chi-square sum of the residuals of the weighted rank-r fit (r >= 1),
 // adding the elements of each row of the longer side in order and the rows

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "common/text_writer.h"
+#include "common/workers.h"
+#include "common/pause.h"
 #include "e2e/run_support.h"
 #include "test_support.h"
 
@@ -108,6 +111,51 @@ TEST(RankDecision, UpperEndAgainstTheNoiseLeftPastTheComponents) {
   const NoiseEstimate e = estimate_rank(eigenvalues, 40, 30);
   EXPECT_EQ(e.low, 9);
   EXPECT_EQ(e.possible, 10);
+}
+
+struct NoPause final : Pause {
+  void show_and_wait(std::initializer_list<std::string_view>) override {}
+};
+
+// Unequal errors on 8 x 6 data of rank 1 with errors of about their size:
+// the residual tests after 1 to 5
+// components are of weighted fits, each of 48 (r + 1)(6 (r + 1) + 1)
+// multiply-adds (1248 for one component, 2736 more for two). A budget of
+// 2000 takes the first only; the tests past it are those of no budget at
+// all, and the block says where the weighted ones end.
+TEST(RankDecision, WeightedFitsWithinTheirBudget) {
+  RankSample x;
+  x.N = 8;
+  x.M = 6;
+  x.ER = 0.01L;
+  x.ERPR = 0.05L;
+  x.copy = MATRIX(9, 7);
+  for (int i = 1; i <= 8; ++i)
+    for (int j = 1; j <= 6; ++j) x.copy[i][j] = i * j * (1 + 0.01L * ((i * 7 + j * 3) % 11 - 5));
+  NoPause pause;
+  Workers workers(1);
+  const auto verdict = [&](std::int64_t budget, std::string* text) {
+    x.weighted_fit_budget = budget;
+    RankVerdict v = judge_rank(x, pause, workers);
+    if (text != nullptr) {
+      TextWriter out = TextWriter::create("verdict.txt", "verdict");
+      write_rank_verdict(out, v);
+      out.close();
+      *text = read_file("verdict.txt");
+    }
+    return v;
+  };
+  std::string none, part, all;
+  const RankVerdict plain = verdict(0, &none), cut = verdict(2000, &part), weighted = verdict(kWeightedFitBudget, &all);
+  EXPECT_EQ(plain.weighted_to, 1);
+  EXPECT_EQ(cut.weighted_to, 2);
+  ASSERT_GE(cut.Q.size(), 3u);
+  EXPECT_NE(cut.Q[1], plain.Q[1]);
+  EXPECT_EQ(cut.Q[1], weighted.Q[1]);
+  for (std::size_t r = 2; r < cut.Q.size(); ++r) EXPECT_EQ(cut.Q[r], plain.Q[r]) << r;
+  EXPECT_PRED_FORMAT2(IsSubstring, "Q: residuals of the plain components; a fit weighted", none);
+  EXPECT_PRED_FORMAT2(IsSubstring, "up to component 1; from component 2 on, of the plain", part);
+  EXPECT_PRED_FORMAT2(IsSubstring, "elements' errors (maximum likelihood\r\n  PCA).\r\n", all);
 }
 
 // John's sphericity statistic past k components, standardised: with the q
