@@ -1,6 +1,7 @@
 // The rank verdict against the eigenvalue mode with errors (product matrix,
 // no eigenvector check) on the same matrices: rank 5 plus noise of 0.002,
-// and full-rank noise, where the verdict must test the most components.
+// and full-rank noise, where the verdict must test the most components;
+// with unequal errors also, where its residual tests are of weighted fits.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -55,6 +56,13 @@ void RankVerdictWithError(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
+// Unequal errors (0.002 and 5 %): the residual tests are of weighted fits.
+void RankVerdictRelativeError(benchmark::State& state) {
+  NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+  const RankSample sample = take_rank_sample(run.s, 0.002L, 0.05L);
+  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
+}
+
 void RankVerdictEstimated(benchmark::State& state) {
   NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
   const RankSample sample = take_rank_sample(run.s, 0, 0);
@@ -70,4 +78,5 @@ void Sizes(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(EigenvalueModeWithErrors)->Apply(Sizes);
 BENCHMARK(RankVerdictWithError)->Apply(Sizes);
+BENCHMARK(RankVerdictRelativeError)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimated)->Apply(Sizes);
