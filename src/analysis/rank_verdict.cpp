@@ -672,7 +672,11 @@ REAL marchenko_pastur_share_below(REAL x, REAL gamma) {
 // value's own law says little; uneven noise spreads values there too. The
 // eigenvalues of noise repel one another, so their counts vary less than a
 // Poisson count of the same mean; the limit takes that Poisson count's
-// 3 standard deviations beyond 2 values.
+// 3 standard deviations beyond 1 value: the smallest alone may stray below
+// the law's lower edge by its own fluctuation, the next one above it
+// seldom does. So two values far below the edge, where the law puts none,
+// are too many: what the last two dimensions of a matrix of rank MIN - 2
+// leave when the components before them pass for the noise.
 LowTail low_tail_excess(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k) {
   LowTail worst;
   const std::int32_t p = static_cast<std::int32_t>(eigenvalues.size()) - 1;

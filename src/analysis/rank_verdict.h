@@ -78,11 +78,11 @@ REAL lowest_value_statistic(const std::vector<REAL>& eigenvalues, std::int32_t n
 REAL marchenko_pastur_share_below(REAL x, REAL gamma);
 // The most of the smallest values past k components found at or below one of
 // them, against the count that noise of one level puts there; too many
-// when found > expected + 2 + 3 sqrt(expected).
+// when found > expected + 1 + 3 sqrt(expected).
 struct LowTail {
   std::int32_t found = 0;
   REAL expected = 0;
-  bool excess() const { return found > expected + 2 + 3 * std::sqrt(expected); }
+  bool excess() const { return found > expected + 1 + 3 * std::sqrt(expected); }
 };
 LowTail low_tail_excess(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
 // Which look at the values past the count says they are not noise of one level.

@@ -214,8 +214,10 @@ TEST(RankDecision, LowTailAgainstTheMarchenkoPasturLaw) {
   EXPECT_EQ(hidden.found, 5);
   EXPECT_NEAR(static_cast<double>(hidden.expected), 0, 1e-12);
   EXPECT_TRUE(hidden.excess());
-  EXPECT_FALSE((LowTail{4, 1}).excess());  // 4 values where 1 is expected: within 1 + 2 + 3
-  EXPECT_TRUE((LowTail{7, 1}).excess());
+  EXPECT_FALSE((LowTail{5, 1}).excess());  // 5 values where 1 is expected: within 1 + 1 + 3
+  EXPECT_TRUE((LowTail{6, 1}).excess());
+  EXPECT_FALSE((LowTail{1, 0}).excess());  // the smallest alone below the edge
+  EXPECT_TRUE((LowTail{2, 0}).excess());
 }
 
 // ---- whole runs --------------------------------------------------------------
