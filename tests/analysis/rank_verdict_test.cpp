@@ -124,6 +124,7 @@ struct NoPause final : Pause {
 // 2000 takes the first only; the tests past it are those of no budget at
 // all, and the block says where the weighted ones end.
 TEST(RankDecision, WeightedFitsWithinTheirBudget) {
+  const qor_test::TempDir dir;
   RankSample x;
   x.N = 8;
   x.M = 6;
