@@ -170,16 +170,17 @@ class ResidualSeries {
   Pause& pause_;
 };
 
-// Residual tests with unequal errors: after r = 1 .. p - 1 components, of
-// the fit weighted by the errors, while the fits' work stays within the
-// sample's budget; before (r = 0, nothing fitted), at p (an exact fit
-// either way) and beyond the budget, of the plain components.
-class WeightedSeries {
+// The residual tests of the verdict with the error. With unequal errors,
+// after r = 1 .. p - 1 components, of the fit weighted by the errors while
+// the fits' work stays within the sample's budget; otherwise (equal errors,
+// r = 0 with nothing fitted, r = p with an exact fit either way, and beyond
+// the budget) of the plain components.
+class WithErrorSeries {
  public:
-  WeightedSeries(const RankSample& x, const MATRIX& SD, const MATRIX& T, std::int64_t included, Pause& pause,
-                 Workers& workers)
+  WithErrorSeries(const RankSample& x, const MATRIX& SD, const MATRIX& T, std::int64_t included, bool weighted,
+                 Pause& pause, Workers& workers)
       : x_(x), SD_(SD), T_(T), included_(included), pause_(pause), workers_(workers),
-        plain_(x, SD, T, included, pause, workers) {}
+        plain_(x, SD, T, included, pause, workers), over_budget_(!weighted) {}
 
   // Fills Q up to r; Q[k] for k in 1..weighted_to - 1 comes from a weighted fit.
   void reach(std::int32_t r, std::vector<REAL>& Q, std::int32_t& weighted_to) {
@@ -249,16 +250,9 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
   v.possible = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom95);
   v.clear = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom99);
   const std::int32_t p = std::min(x.N, x.M);
+  v.weighted_to = v.equal_errors ? 0 : 1;
+  WithErrorSeries series(x, SD, T, variances.included, !v.equal_errors, pause, workers);
   // Q = 1 at r = p, so the search ends there at the latest.
-  if (v.equal_errors) {
-    ResidualSeries series(x, SD, T, variances.included, pause, workers);
-    while (first_fitting(v.Q) < 0) series.reach(static_cast<std::int32_t>(v.Q.size()), v.Q);
-    decide_with_error(v);
-    series.reach(std::min(p, v.high + 2), v.Q);
-    return;
-  }
-  v.weighted_to = 1;
-  WeightedSeries series(x, SD, T, variances.included, pause, workers);
   while (first_fitting(v.Q) < 0) series.reach(static_cast<std::int32_t>(v.Q.size()), v.Q, v.weighted_to);
   decide_with_error(v);
   series.reach(std::min(p, v.high + 2), v.Q, v.weighted_to);
@@ -392,16 +386,16 @@ void write_components(TextWriter& out, const RankVerdict& v) {
 
 // Which Q come from fits weighted by the errors (unequal errors only).
 void write_weighted_fit(TextWriter& out, const RankVerdict& v) {
-  const std::int32_t last = std::min(std::min(v.N, v.M), v.high + 2);
-  constexpr const char* kWeighted = "residuals of the fit weighted by the elements' errors (maximum likelihood PCA)";
-  if (std::min(v.N, v.M) < 2) return;  // nothing between no fit and an exact one
-  if (v.weighted_to > last || v.weighted_to == std::min(v.N, v.M)) {
-    write_wrapped(out, std::string("Q: ") + kWeighted + ".");
+  const std::int32_t p = std::min(v.N, v.M);
+  if (p < 2) return;  // nothing between no fit and an exact one
+  const std::string weighted = "residuals of the fit weighted by the elements' errors (maximum likelihood PCA)";
+  if (v.weighted_to > std::min(p, v.high + 2) || v.weighted_to == p) {
+    write_wrapped(out, "Q: " + weighted + ".");
   } else if (v.weighted_to <= 1) {
     write_wrapped(out, "Q: residuals of the plain components; a fit weighted by the elements' errors would take "
                        "too long for this matrix.");
   } else {
-    write_wrapped(out, "Q: " + std::string(kWeighted) + " up to component " + std::to_string(v.weighted_to - 1) +
+    write_wrapped(out, "Q: " + weighted + " up to component " + std::to_string(v.weighted_to - 1) +
                            "; from component " + std::to_string(v.weighted_to) +
                            " on, of the plain components, as the weighted fit would take too long.");
   }

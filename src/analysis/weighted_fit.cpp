@@ -11,17 +11,16 @@ namespace {
 // The data seen from the longer side: element (a, b), a = 1..L on the
 // longer side, b = 1..S on the shorter one, with the factors of the fit so
 // far (r per index, from index 1).
-class Sides {
- public:
-  Sides(const WeightedFitInputs& in, std::int32_t r)
-      : in_(in),
-        rows_long_(in.N >= in.M),
-        L(std::max(in.N, in.M)),
-        S(std::min(in.N, in.M)),
-        r(r),
-        longer(static_cast<std::size_t>(L + 1) * r),
-        shorter(static_cast<std::size_t>(S + 1) * r) {}
-  REAL value(std::int32_t a, std::int32_t b) const { return rows_long_ ? in_.A[a][b] : in_.A[b][a]; }
+struct Sides {
+  Sides(const WeightedFitInputs& inputs, std::int32_t rank)
+      : in(inputs),
+        rows_long(inputs.N >= inputs.M),
+        L(std::max(inputs.N, inputs.M)),
+        S(std::min(inputs.N, inputs.M)),
+        r(rank),
+        longer(static_cast<std::size_t>(L + 1) * rank),
+        shorter(static_cast<std::size_t>(S + 1) * rank) {}
+  REAL value(std::int32_t a, std::int32_t b) const { return rows_long ? in.A[a][b] : in.A[b][a]; }
   REAL fitted(std::int32_t a, std::int32_t b) const {
     const REAL* g = longer.data() + static_cast<std::size_t>(a) * r;
     const REAL* s = shorter.data() + static_cast<std::size_t>(b) * r;
@@ -32,18 +31,15 @@ class Sides {
   // The element's variance: from the data value until the fit is under
   // way, then from the fitted value (where that gives 0, from the data).
   REAL variance(std::int32_t a, std::int32_t b) const {
-    const REAL data = rows_long_ ? in_.SD[a][b] : in_.SD[b][a];
+    const REAL data = rows_long ? in.SD[a][b] : in.SD[b][a];
     if (data == 0 || !from_fit) return data;
-    const REAL relative = in_.ERPR * fitted(a, b);
-    const REAL model = std::max(in_.ER * in_.ER, relative * relative);
+    const REAL relative = in.ERPR * fitted(a, b);
+    const REAL model = std::max(in.ER * in.ER, relative * relative);
     return model > 0 ? model : data;
   }
 
- private:
-  const WeightedFitInputs& in_;
-  bool rows_long_;
-
- public:
+  const WeightedFitInputs& in;
+  const bool rows_long;
   const std::int32_t L, S, r;
   std::vector<REAL> longer, shorter;
   bool from_fit = false;
@@ -80,14 +76,13 @@ bool solve_positive(std::vector<REAL>& m, std::vector<REAL>& b, std::int32_t r) 
 }
 
 // The factors of one side by weighted least squares with those of the
-// other side fixed: the longer side's when `longer` is true. The factors of
-// each index are solved from the variances of the fit before that index's
-// step, and written when all are solved.
+// other side fixed: the longer side's when `longer` is true. Each index's
+// variances read only its own factors and the other side's, so every index
+// is solved in place, on any thread, from the fit before its step.
 void solve_side(Sides& d, bool longer, Workers& workers) {
   const std::int32_t count = longer ? d.L : d.S, other_count = longer ? d.S : d.L, r = d.r;
   std::vector<REAL>& factors = longer ? d.longer : d.shorter;
   const std::vector<REAL>& other = longer ? d.shorter : d.longer;
-  std::vector<REAL> solved(factors);
   const std::int64_t work = static_cast<std::int64_t>(count) * other_count * (r + 1) * (r + 1);
   share_range(workers, 1, count, work, [&](std::int32_t from, std::int32_t to) {
     std::vector<REAL> m(static_cast<std::size_t>(r) * r), b(static_cast<std::size_t>(r));
@@ -106,10 +101,9 @@ void solve_side(Sides& d, bool longer, Workers& workers) {
           for (std::int32_t k = 0; k <= j; ++k) m[j * r + k] = m[j * r + k] + wf * f[k];
         }
       }
-      if (solve_positive(m, b, r)) std::copy(b.begin(), b.end(), solved.begin() + static_cast<std::ptrdiff_t>(i) * r);
+      if (solve_positive(m, b, r)) std::copy(b.begin(), b.end(), factors.begin() + static_cast<std::ptrdiff_t>(i) * r);
     }
   });
-  factors.swap(solved);
 }
 
 }  // namespace

@@ -118,9 +118,9 @@ struct NoPause final : Pause {
 };
 
 // Unequal errors on 8 x 6 data of rank 1 with errors of about their size:
-// the residual tests after 1 to 5
-// components are of weighted fits, each of 48 (r + 1)(6 (r + 1) + 1)
-// multiply-adds (1248 for one component, 2736 more for two). A budget of
+// the residual tests after 1 to 5 components are of weighted fits, each of
+// 48 (r + 1)(6 (r + 1) + 1) multiply-adds (1248 for one component, 2736
+// more for two). A budget of
 // 2000 takes the first only; the tests past it are those of no budget at
 // all, and the block says where the weighted ones end.
 TEST(RankDecision, WeightedFitsWithinTheirBudget) {
@@ -135,19 +135,17 @@ TEST(RankDecision, WeightedFitsWithinTheirBudget) {
     for (int j = 1; j <= 6; ++j) x.copy[i][j] = i * j * (1 + 0.01L * ((i * 7 + j * 3) % 11 - 5));
   NoPause pause;
   Workers workers(1);
-  const auto verdict = [&](std::int64_t budget, std::string* text) {
+  const auto verdict = [&](std::int64_t budget, std::string& text) {
     x.weighted_fit_budget = budget;
     RankVerdict v = judge_rank(x, pause, workers);
-    if (text != nullptr) {
-      TextWriter out = TextWriter::create("verdict.txt", "verdict");
-      write_rank_verdict(out, v);
-      out.close();
-      *text = read_file("verdict.txt");
-    }
+    TextWriter out = TextWriter::create("verdict.txt", "verdict");
+    write_rank_verdict(out, v);
+    out.close();
+    text = read_file("verdict.txt");
     return v;
   };
   std::string none, part, all;
-  const RankVerdict plain = verdict(0, &none), cut = verdict(2000, &part), weighted = verdict(kWeightedFitBudget, &all);
+  const RankVerdict plain = verdict(0, none), cut = verdict(2000, part), weighted = verdict(kWeightedFitBudget, all);
   EXPECT_EQ(plain.weighted_to, 1);
   EXPECT_EQ(cut.weighted_to, 2);
   ASSERT_GE(cut.Q.size(), 3u);

@@ -24,9 +24,9 @@ constexpr double kVectors[4][4] = {{-0.712143079895606, 0.241348358634018, 0.282
                                    {-0.571484952046836, -0.411827907765464, -0.683299605755428, 0.192105108583876}};
 
 struct Fixture {
+  bool transposed;
   MATRIX A, SD, T{5, 5};
-  explicit Fixture(bool transposed)
-      : A(transposed ? 5 : 7, transposed ? 7 : 5), SD(transposed ? 5 : 7, transposed ? 7 : 5) {
+  explicit Fixture(bool t) : transposed(t), A(t ? 5 : 7, t ? 7 : 5), SD(t ? 5 : 7, t ? 7 : 5) {
     for (int i = 1; i <= 6; ++i)
       for (int j = 1; j <= 4; ++j) {
         const int r = transposed ? j : i, c = transposed ? i : j;
@@ -36,7 +36,7 @@ struct Fixture {
     for (int k = 1; k <= 4; ++k)
       for (int c = 1; c <= 4; ++c) T[k][c] = kVectors[k - 1][c - 1];
   }
-  REAL chi_square(bool transposed, int r, Workers& workers) const {
+  REAL chi_square(int r, Workers& workers) const {
     // No error given: the variances of SD throughout.
     return weighted_fit_chi_square(WeightedFitInputs{A, SD, T, transposed ? 4 : 6, transposed ? 6 : 4, 0, 0}, r,
                                    workers);
@@ -51,11 +51,11 @@ TEST(WeightedFit, ReachesTheWeightedOptimum) {
   two.set_work_per_part(0);
   for (bool transposed : {false, true}) {
     const Fixture f(transposed);
-    EXPECT_NEAR(static_cast<double>(f.chi_square(transposed, 1, one)), 0.852778848314894, 1e-9) << transposed;
-    const double two_components = static_cast<double>(f.chi_square(transposed, 2, one));
+    EXPECT_NEAR(static_cast<double>(f.chi_square(1, one)), 0.852778848314894, 1e-9) << transposed;
+    const double two_components = static_cast<double>(f.chi_square(2, one));
     EXPECT_GE(two_components, 0.130209200575914 * (1 - 1e-12)) << transposed;
     EXPECT_LE(two_components, 0.130209200575914 * 1.001) << transposed;
-    EXPECT_EQ(f.chi_square(transposed, 2, one), f.chi_square(transposed, 2, two)) << transposed;
+    EXPECT_EQ(f.chi_square(2, one), f.chi_square(2, two)) << transposed;
   }
 }
 
@@ -65,9 +65,9 @@ TEST(WeightedFit, ElementOfVarianceZeroIsLeftOut) {
   Workers one(1);
   Fixture f(false);
   f.SD[3][2] = 0;
-  const REAL before = f.chi_square(false, 1, one);
+  const REAL before = f.chi_square(1, one);
   f.A[3][2] = 1000;
-  EXPECT_EQ(f.chi_square(false, 1, one), before);
+  EXPECT_EQ(f.chi_square(1, one), before);
   EXPECT_TRUE(std::isfinite(static_cast<double>(before)));
 }
 
