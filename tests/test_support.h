@@ -33,23 +33,34 @@ class CapturedConsole {
     std::fflush(in_);
     std::rewind(in_);
     lseek(fileno(in_), 0, SEEK_SET);
-    console_ = std::make_unique<Console>(out_, in_, terminal, utf8);
+    err_ = open_memstream(&err_buffer_, &err_size_);
+    console_ = std::make_unique<Console>(out_, in_, terminal, utf8, err_);
   }
   ~CapturedConsole() {
     console_.reset();
     std::fclose(out_);
     std::fclose(in_);
+    std::fclose(err_);
     std::free(buffer_);
+    std::free(err_buffer_);
   }
   Console& console() { return *console_; }
   std::string text() {
     std::fflush(out_);
     return std::string(buffer_, size_);
   }
+  // What went to standard error: the warnings.
+  std::string warnings() {
+    std::fflush(err_);
+    return std::string(err_buffer_, err_size_);
+  }
 
  private:
   char* buffer_ = nullptr;
   std::size_t size_ = 0;
+  char* err_buffer_ = nullptr;
+  std::size_t err_size_ = 0;
+  std::FILE* err_ = nullptr;
   std::FILE* out_ = nullptr;
   std::FILE* in_ = nullptr;
   std::unique_ptr<Console> console_;

@@ -77,8 +77,8 @@ Console::Console() : Console(standard_output_is_terminal()) {}
 
 Console::Console(bool terminal) : Console(stdout, stdin, terminal, terminal && environment_names_utf8()) {}
 
-Console::Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8)
-    : out_(out, "standard output", "standard output"), in_(in), terminal_(terminal) {
+Console::Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8, std::FILE* err)
+    : out_(out, "standard output", "standard output"), in_(in), err_(err), terminal_(terminal) {
   out_.remember_failures();
   if (utf8) out_.translate_high_bytes(&utf8_of_code_page_437());
 }
@@ -86,6 +86,14 @@ Console::Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8)
 void Console::write_line(std::string_view text) {
   out_.write(text);
   out_.line_end();
+}
+
+void Console::warn(std::string_view line) {
+  // Standard output first, so that on a terminal the warning follows what
+  // was printed before it.
+  out_.flush();
+  std::fprintf(err_, "qor: %.*s\n", static_cast<int>(line.size()), line.data());
+  std::fflush(err_);
 }
 
 void Console::fresh_line() {

@@ -26,9 +26,10 @@ class Console final : public Pause {
   // The process's standard output and input; UTF-8 characters when standard
   // output is a terminal and the locale names UTF-8.
   Console();
-  // Any pair of streams (tests); terminal says whether escape sequences may
-  // be written, utf8 whether bytes 128..255 go out as UTF-8 characters.
-  Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8 = false);
+  // Any streams (tests); terminal says whether escape sequences may be
+  // written, utf8 whether bytes 128..255 go out as UTF-8 characters; err
+  // receives the warnings.
+  Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8 = false, std::FILE* err = stderr);
 
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
@@ -45,6 +46,10 @@ class Console final : public Pause {
   void write(std::string_view text) { out_.write(text); }
   void write_line(std::string_view text = {});
   void flush() { out_.flush(); }
+
+  // A warning beside the run's output: one line on standard error, after
+  // "qor: ", so that nothing a script reads from standard output changes.
+  void warn(std::string_view line);
 
   // Ends the current line unless the cursor already stands at its start.
   void fresh_line();
@@ -72,5 +77,6 @@ class Console final : public Pause {
 
   TextWriter out_;
   std::FILE* in_;
+  std::FILE* err_;
   bool terminal_;
 };

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "common/console.h"
 #include "common/run_state.h"
@@ -57,21 +58,63 @@ bool read_whole_file(std::string_view path, std::string& bytes) {
   return ok;
 }
 
-// Where an installed qor keeps its manual: <prefix>/bin/qor reads
-// <prefix>/share/qor/Qor.hlp. Empty when the program's own path is unknown.
-std::string installed_help_path() {
+// The directory of the running program; empty when it is unknown.
+std::filesystem::path program_directory() {
   std::error_code error;
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
   if (error || program.empty()) return {};
-  return (program.parent_path() / ".." / "share" / "qor" / kHelpFileName).string();
+  return program.parent_path();
 }
 
-// The working directory's help file first, as always; then the installed one.
-bool read_help_file(std::string& bytes) {
-  if (read_whole_file(kHelpFileName, bytes)) return true;
-  const std::string installed = installed_help_path();
-  bytes.clear();
-  return !installed.empty() && read_whole_file(installed, bytes);
+// A program started from the build tree it was built in has its manual in
+// the source tree beside it; an installed or copied one does not look there,
+// since that tree may have moved on or gone.
+bool runs_from_its_build_tree(const std::filesystem::path& directory) {
+#if defined(QOR_BUILD_TREE) && defined(QOR_SOURCE_TREE)
+  std::error_code error;
+  return !directory.empty() && std::filesystem::equivalent(directory, QOR_BUILD_TREE, error);
+#else
+  (void)directory;
+  return false;
+#endif
+}
+
+}  // namespace
+
+std::vector<std::string> help_file_places() {
+  std::vector<std::string> places{std::string(kHelpFileName)};
+  const std::filesystem::path directory = program_directory();
+  if (directory.empty()) return places;
+  // <prefix>/bin/qor reads <prefix>/share/qor/Qor.hlp.
+  places.push_back((directory / ".." / "share" / "qor" / kHelpFileName).lexically_normal().string());
+#ifdef QOR_SOURCE_TREE
+  if (runs_from_its_build_tree(directory))
+    places.push_back((std::filesystem::path(QOR_SOURCE_TREE) / kHelpFileName).lexically_normal().string());
+#endif
+  return places;
+}
+
+namespace {
+
+// The first of the places that holds a readable help file.
+bool read_help_file(const std::vector<std::string>& places, std::string& bytes) {
+  for (const std::string& place : places) {
+    bytes.clear();
+    if (read_whole_file(place, bytes)) return true;
+  }
+  return false;
+}
+
+// Where the help file was looked for, the working directory's spelt out.
+std::string places_looked(const std::vector<std::string>& places) {
+  std::string text = "looked for the help file as";
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    std::error_code error;
+    const std::string shown = std::filesystem::absolute(places[i], error).string();
+    text += i == 0 ? " " : i + 1 == places.size() ? " and " : ", ";
+    text += "\"" + (error ? places[i] : shown) + "\"";
+  }
+  return text + "; start qor where Qor.hlp lies, or install it (cmake --install).";
 }
 
 void show_menu_page(Console& console, const HelpState& help) {
@@ -195,13 +238,14 @@ int run_help_menu(Console& console, const HelpState& help) {
   return 0;
 }
 
-int run_help_browser(RunState& s) {
+int run_help_browser(RunState& s, const std::vector<std::string>& places) {
   Console& console = s.console;
   std::string bytes;
-  if (!read_help_file(bytes)) {
+  if (!read_help_file(places, bytes)) {
     console.write_line();
     console.write_line(kNotFound);
     console.flush();
+    console.warn(places_looked(places));
     return 0;
   }
   // Loading takes no visible time, so the notice is written once rather

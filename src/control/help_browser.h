@@ -2,6 +2,7 @@
 
 #include <istream>
 #include <string>
+#include <vector>
 
 class Console;
 struct RunState;
@@ -16,7 +17,13 @@ void build_help_menu(HelpState& help);
 // The menu page and the topic pages over an already built line list and
 // menu, until the key 0 or the end of input. Returns the exit status (0).
 int run_help_menu(Console& console, const HelpState& help);
-// The whole help mode: loads "Qor.hlp" from the working directory (else the
-// one installed beside the program, ../share/qor/ from its own directory) and
-// runs the menu until the key 0 or the end of input. Returns the exit status (0).
-int run_help_browser(RunState& s);
+// Where the help browser looks for "Qor.hlp", in this order: the working
+// directory; the one installed beside the program (../share/qor/ from its
+// own directory); and, for a program started from the build tree it was
+// built in, the source tree.
+std::vector<std::string> help_file_places();
+// The whole help mode: loads the first help file of the places and runs the
+// menu until the key 0 or the end of input. None found: the message on
+// standard output, the places looked on standard error. Returns the exit
+// status (0).
+int run_help_browser(RunState& s, const std::vector<std::string>& places = help_file_places());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -226,9 +227,15 @@ TEST(HelpProgram, BrowsesTopicsOnATerminalAndQuitsWithZero) {
 
 TEST(HelpProgram, PlainOutputEndsWithZeroAtTheEndOfInputOrWithoutAHelpFile) {
   qor_test::TempDir dir;
-  const qor_test::RunResult missing = qor_test::run_qor({});
+  // A copy outside its build tree finds no manual: neither here nor installed.
+  std::filesystem::copy_file(QOR_BINARY, dir.path() / "qor");
+  const qor_test::RunResult missing = qor_test::run_program_with_errors((dir.path() / "qor").string(), {});
   EXPECT_EQ(missing.status, 0);
   EXPECT_EQ(missing.out, "\r\nQOR.HLP is not found in the actual directory!\r\n");
+  const std::string here = (dir.path() / "Qor.hlp").string();
+  const std::string installed = (dir.path().parent_path() / "share/qor/Qor.hlp").string();
+  EXPECT_EQ(missing.err, "qor: looked for the help file as \"" + here + "\" and \"" + installed +
+                             "\"; start qor where Qor.hlp lies, or install it (cmake --install).\n");
   qor_test::write_file("Qor.hlp", kTestHelp);
   for (const Lines& params : {Lines{}, Lines{"?", "a", "b"}}) {
     const qor_test::RunResult r = qor_test::run_qor(params);
@@ -236,6 +243,18 @@ TEST(HelpProgram, PlainOutputEndsWithZeroAtTheEndOfInputOrWithoutAHelpFile) {
     // Not a terminal: plain text, no escape sequences.
     EXPECT_EQ(r.out, "Working...\r\n" + menu_page({"A: Alpha topic ", "B: Beta topic "}));
   }
+}
+
+TEST(HelpProgram, TheProgramInItsBuildTreeReadsTheManualOfItsSourceTree) {
+  qor_test::TempDir dir;
+  const qor_test::RunResult r = qor_test::run_qor_with_errors({});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("Working...\r\n By pressing one of the following", 0), 0u) << r.out;
+  EXPECT_EQ(r.err, "");
+  const Lines places = help_file_places();
+  ASSERT_EQ(places.size(), 3u);
+  EXPECT_EQ(places[0], "Qor.hlp");
+  EXPECT_EQ(places[2], (std::filesystem::path(QOR_SOURCE_DIR) / "Qor.hlp").lexically_normal().string());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,7 @@ inline pid_t spawn_program(const std::string& path, const std::vector<std::strin
   posix_spawn_file_actions_addclose(&actions, out_other_end);
   if (err_fd >= 0) {
     posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
-    posix_spawn_file_actions_addclose(&actions, err_other_end);
+    if (err_other_end >= 0) posix_spawn_file_actions_addclose(&actions, err_other_end);
   }
   std::vector<std::string> argv_strings{path};
   argv_strings.insert(argv_strings.end(), args.begin(), args.end());
@@ -95,6 +96,36 @@ inline RunResult run_program(const std::string& path, const std::vector<std::str
   close(out[0]);
   result.status = wait_for_status(pid);
   return result;
+}
+
+// Runs a program, collecting standard output, and standard error through a
+// file of its own (a second pipe read after the first could fill and stall).
+inline RunResult run_program_with_errors(const std::string& path, const std::vector<std::string>& args,
+                                         const std::vector<std::string>& environment = {}) {
+  int out[2];
+  if (pipe(out) != 0) return {};
+  FILE* err = std::tmpfile();
+  if (err == nullptr) {
+    close(out[0]);
+    close(out[1]);
+    return {};
+  }
+  const pid_t pid = spawn_program(path, args, out[1], out[0], fileno(err), -1, environment);
+  close(out[1]);
+  RunResult result;
+  read_into(out[0], result.out);
+  close(out[0]);
+  result.status = wait_for_status(pid);
+  lseek(fileno(err), 0, SEEK_SET);
+  read_into(fileno(err), result.err);
+  std::fclose(err);
+  return result;
+}
+
+// The built qor, collecting standard output and standard error.
+inline RunResult run_qor_with_errors(const std::vector<std::string>& args,
+                                     const std::vector<std::string>& environment = {}) {
+  return run_program_with_errors(QOR_BINARY, args, environment);
 }
 
 // Runs the built qor in the current directory with stdin at end of input,
