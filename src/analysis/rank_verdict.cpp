@@ -505,11 +505,25 @@ std::int32_t count_above_edge(const std::vector<REAL>& singular, REAL edge) {
   return k;
 }
 
+namespace {
+
+// A 1 x 1 matrix has no Tracy-Widom law: its one noise value squared is
+// sigma^2 times a chi-square variable of one degree of freedom, whose upper
+// points 3.8415 (95 %) and 6.6349 (99 %) are the squares of the normal law's
+// two-sided points 1.9600 and 2.5758; the level is that of the Tracy-Widom
+// point asked for.
+REAL single_value_point(REAL quantile) {
+  return quantile == kTracyWidom99 ? 6.634896601021214L : 3.841458820694124L;
+}
+
+}  // namespace
+
 std::int32_t count_above_noise(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M,
                                REAL quantile) {
   const std::int32_t n = std::max(N, M);
   const std::int32_t p = std::min(N, M);
-  if (n < 2 || !(sigma > 0)) return 0;
+  if (n < 1 || !(sigma > 0)) return 0;
+  if (n < 2) return singular[1] * singular[1] > sigma * sigma * single_value_point(quantile) ? 1 : 0;
   std::int32_t k = 0;
   const REAL variance = sigma * sigma;
   for (std::int32_t c = 1; c <= p; ++c) {
