@@ -145,6 +145,9 @@ struct RunState {
   // The first setting read that names no separator; reading goes on, and the
   // run stops on it once the settings are read.
   std::string setting_refusal;
+  // What reading the settings took otherwise than it was most likely meant
+  // (an unknown keyword, an error of "5%"), for standard error.
+  std::vector<std::string> setting_warnings;
 
   // ---- Dimensions, set by the loader and the run driver.
 

@@ -10,6 +10,7 @@
 #include "analysis/histogram.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
+#include "common/console.h"
 #include "common/workers.h"
 #include "control/help_browser.h"
 #include "control/outputs_after_run.h"
@@ -79,9 +80,10 @@ void read_settings(RunState& s, const std::vector<std::string>& params) {
   if (params.size() == 2) {
     read_settings_file(s, params[1]);
   } else {
-    read_command_line(s, s.params);
+    read_command_line(s, params);
   }
   finish_settings(s);
+  for (const std::string& warning : s.setting_warnings) s.console.warn(warning);
   refuse_conflicting_settings(s);
 }
 

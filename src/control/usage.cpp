@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/console.h"
+#include "control/options.h"
 
 #ifndef QOR_VERSION
 #error "QOR_VERSION is set from the project's version in CMakeLists.txt"
@@ -11,9 +12,9 @@
 
 namespace {
 
-// The whole summary, one line of text per line of source (after the first
-// line end), so that a new keyword or variable is one more line here. At
-// most 79 columns a line, so that an 80-column terminal never wraps one.
+// The summary, one line of text per line of source (after the first line
+// end); the keywords of parameter 1 come from the table of options. At most
+// 79 columns a line, so that an 80-column terminal never wraps one.
 constexpr std::string_view kUsage = R"(
 Usage: qor datafile[,keywords] report [method] [error] [steps] [reference]
        qor parameterfile
@@ -27,24 +28,10 @@ pivoting and error propagation, or by eigenvalue analysis.
 
 Positions, separated by blanks ("" leaves one empty; 3 to 6 may be left off):
  1 datafile   a text table of numbers, followed directly by keywords:
-   ,TOR         every data row begins with a row title
-   ,TOC         the first line holds the column titles
-   ,C[list]     leave out these columns, e.g. ,C[1,5..8]
-   ,R[list]     leave out these rows, e.g. ,R[2]
-   ,TGwidth     histogram file Qorgauss.bin with this class width
-   ,TWk         contribution tables after k-1 elimination steps
-   ,CRC         tables of the columns instead of the rows
-   ,NS          tables in matrix order, not sorted by size
-   ,RANK        a rank verdict with its confidence at the end of the report
-                and the screen (parameter file: V +)
-   ,PLOT        an SVG picture of the pivots or eigenvalues, the verdict and
-                the histogram, beside the report (parameter file: Y +)
-   ,SEPC ,SEPS ,SEPT  values separated by commas, semicolons or tabs, with
-                blanks beside them allowed (parameter file: S C, S S, S T)
-   ,DEC         decimal commas instead of points (parameter file: U +)
-   ,JSON        the results as JSON beside the report, OUT.TXT -> OUT.json
-                (parameter file: X +)
- 2 report     report file; a trailing * switches the step listings off
+)";
+
+// After the keywords of parameter 1, which the table of options lists.
+constexpr std::string_view kUsageAfterKeywords = R"( 2 report     report file; a trailing * switches the step listings off
  3 method     [B|E|T][S][width:decimals], e.g. S10:4 (default 7:3)
                 B  eigenvalues of the matrix times its transpose
                 E  eigenvalues of the matrix itself
@@ -101,6 +88,8 @@ bool wants_version(const std::vector<std::string>& params) {
 // alone, as scripts reading "$(qor --version)" expect on this system.
 int show_usage(Console& console) {
   console.write(kUsage.substr(1));
+  console.write(keyword_usage_lines());
+  console.write(kUsageAfterKeywords);
   console.flush();
   return 0;
 }
