@@ -100,9 +100,12 @@ void check_shell_examples(const std::string& file) {
       ADD_FAILURE() << quote.where << ": the quoted output is of \"" << quote.command
                     << "\", which is no command marked to run";
     } else {
-      EXPECT_TRUE(qor_docs::output_holds(as_shown(found->second), quote.lines))
+      const std::vector<std::string> shown = as_shown(found->second);
+      std::string output;
+      for (const std::string& line : shown) output += line + "\n";
+      EXPECT_TRUE(qor_docs::output_holds(shown, quote.lines))
           << quote.where << ": the output of " << quote.command << " does not hold the quoted lines; it is\n"
-          << found->second;
+          << output;
     }
   }
   std::cout << file << ": " << shell.size() << " commands run, " << x.not_run.size() << " marked not to run, "
