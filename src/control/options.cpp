@@ -226,7 +226,7 @@ std::vector<std::string> unknown_keywords(std::string_view upper) {
     if (next == std::string_view::npos) {
       next = upper.find(',', at + 1);
       const std::size_t end = next == std::string_view::npos ? upper.size() : next;
-      unknown.emplace_back(upper.substr(at + 1, end - at - 1));
+      if (end > at + 1) unknown.emplace_back(upper.substr(at + 1, end - at - 1));
     }
     at = next >= upper.size() ? std::string_view::npos : upper.find(',', next);
   }

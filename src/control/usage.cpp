@@ -53,6 +53,9 @@ Environment:
 On a terminal, a data file of a megabyte or more shows "Loading NN %" while
 it is read; a pipe or a file never gets that line.
 
+A setting that cannot be read falls back to its default, and a line on
+standard error says what was taken ("qor: ... is not a keyword ...").
+
 Exit status: 0 done; 2 a file does not exist; 106 a token that is not a
 number, a row of another length or an empty field; 65 nothing to analyse;
 64 a selection list or histogram too large, or keywords that do not go
