@@ -9,6 +9,7 @@
 #include "common/text_writer.h"
 #include "report/number_text.h"
 #include "report/output_file.h"
+#include "report/output_names.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ void count_remainder_histogram(RunState& s, std::int32_t I) {
 
 void write_histogram_file(RunState& s) {
   scale_histogram_columns(s);
-  TextWriter file = create_output_file(s, "Qorgauss.bin", "histogram file");
+  TextWriter file = create_output_file(s, std::string(kHistogramFileName), "histogram file", OutputName::chosen);
   for (std::int32_t i = 1; i <= s.GL; ++i) {
     write_scientific(file, s.GB[i][0], s.KW1 + 6);
     for (std::int32_t j = 1; j <= s.GK; ++j) write_fixed(file, s.GB[i][j], 10, 7);

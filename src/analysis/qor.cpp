@@ -19,13 +19,11 @@
 #include "common/console.h"
 #include "report/number_text.h"
 #include "report/output_file.h"
+#include "report/output_names.h"
 #include "report/result_report.h"
 #include "common/text_writer.h"
 
 namespace {
-
-// The report file's name as the analysis uses it: at most 12 characters.
-using DATAFILE = BoundedString<12>;
 
 constexpr REAL kLargestReal = std::numeric_limits<REAL>::max();
 
@@ -540,15 +538,12 @@ void run_elimination(AnalysisContext& q) {
   } while (I < s.MIN);
 }
 
-std::string report_file_name(std::string_view OUT) { return ascii_upper(DATAFILE(OUT).view()); }
-
 void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, REAL ER, REAL ERPR,
          std::int16_t W, std::int16_t D, std::int32_t U) {
   const REAL T1 = time_of_day_seconds();
-  const DATAFILE name(OUT);
-  AnalysisContext q{s, TP, ES, DR, SM, ER, ERPR, W, D, U, errors_known(ER, ERPR), !name.empty(), nullptr};
-  if (q.ERB) compute_element_variances(s, ER, ERPR);
   const std::string file_name = report_file_name(OUT);
+  AnalysisContext q{s, TP, ES, DR, SM, ER, ERPR, W, D, U, errors_known(ER, ERPR), !file_name.empty(), nullptr};
+  if (q.ERB) compute_element_variances(s, ER, ERPR);
   TextWriter* report = nullptr;
   std::optional<TextWriter> report_file;
   if (q.NO) {

@@ -26,7 +26,7 @@ struct AnalysisContext {
 
 // The rank analysis: element variances, optional product matrix, then
 // Gaussian elimination with complete pivoting (or the eigenvalue analysis),
-// the report file OUT (first 12 characters, upper-cased; none when empty),
+// the report file OUT (named by report_file_name; none when empty),
 // the progress on the console and the "Time:" line.
 void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, REAL ER, REAL ERPR,
          std::int16_t W, std::int16_t D, std::int32_t U);
@@ -49,9 +49,6 @@ struct ProductInputs {
 };
 void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers);
 
-// The name under which QOR creates its report file: the first 12
-// characters of OUT, upper-cased.
-std::string report_file_name(std::string_view OUT);
 void run_elimination(AnalysisContext& q);
 // Seconds since midnight from the local clock, to the hundredth.
 REAL time_of_day_seconds();

@@ -84,6 +84,8 @@ struct RunState {
 
   // The files this run has read (role, path): no output may replace one of them.
   std::vector<std::pair<std::string, std::string>> inputs;
+  // The files this run has created so far (role, path).
+  std::vector<std::pair<std::string, std::string>> outputs;
 
   // ---- Run settings: defaults, then the command line or the parameter file.
   // The run driver later adjusts FTW, NU, LSD, JEV, MER and MERPR.

@@ -3,23 +3,19 @@
 #include <cmath>
 #include <new>
 
-#include "analysis/qor.h"
 #include "analysis/rank_verdict.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "control/outputs_after_run.h"
 #include "report/json_writer.h"
 #include "report/output_file.h"
+#include "report/output_names.h"
 
 #ifndef QOR_VERSION
 #error "QOR_VERSION is set from the project's version in CMakeLists.txt"
 #endif
 
 namespace {
-
-// The file the run writes its results to: the report (named as the analysis
-// creates it) or, in a contribution-table run, the table file.
-std::string written_file(const RunState& s) { return s.FTW > 0 ? s.GFNO.str() : report_file_name(s.GFNO.view()); }
 
 const char* mode_name(const RunState& s) {
   if (s.FTW > 0) return "contribution tables";
@@ -167,7 +163,12 @@ std::string results_text(const RunState& s, const RunOutcome& outcome) {
   j.key("data_file");
   j.string(s.AFNI.view());
   j.key("written_file");
-  j.string(written_file(s));
+  const std::string written = written_file(s);
+  if (written.empty()) {
+    j.null();  // no analysis ran, so no report was written
+  } else {
+    j.string(written);
+  }
   write_settings(j, s);
   j.key("status");
   j.integer(outcome.stop != nullptr ? outcome.stop->number() : 0);
@@ -213,7 +214,7 @@ void write_lines(TextWriter& out, const std::string& text) {
 }
 
 void write_file(RunState& s, const RunOutcome& outcome) {
-  TextWriter out = create_output_file(s, results_file_name(written_file(s)), "results file");
+  TextWriter out = create_output_file(s, results_file_name(s), "results file", OutputName::chosen);
   write_lines(out, results_text(s, outcome));
   out.close();
 }
@@ -233,17 +234,6 @@ void keep_pivots_for_results(RunState& s) {
     p.column_label = s.CO[1][i];
     p.column = keeps_original_column_numbers(s) ? s.CW[1][i] : p.column_label;
   }
-}
-
-std::string results_file_name(const std::string& written) {
-  const std::size_t slash = written.rfind('/');
-  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-  const std::size_t dot = written.rfind('.');
-  std::string stem = written;
-  if (dot != std::string::npos && dot > name_start) stem = written.substr(0, dot);
-  std::string name = stem + ".json";
-  if (name == written) name += ".json";
-  return name;
 }
 
 void write_results_file(RunState& s, const RunOutcome& outcome) {

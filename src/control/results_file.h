@@ -19,7 +19,3 @@ void write_results_file(RunState& s, const RunOutcome& outcome);
 // After an elimination with ",JSON": the pivots with their labels into
 // s.pivots, before any later stage moves the rows.
 void keep_pivots_for_results(RunState& s);
-
-// "OUT.TXT" -> "OUT.json", "dir.v2/rep" -> "dir.v2/rep.json"; a name that
-// already ends in ".json" gets a second one, so the report is never replaced.
-std::string results_file_name(const std::string& written);

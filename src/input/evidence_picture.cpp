@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "analysis/qor.h"
 #include "analysis/rank_verdict.h"
 #include "common/console.h"
 #include "common/run_error.h"
@@ -16,6 +15,7 @@
 #include "common/text_writer.h"
 #include "report/number_text.h"
 #include "report/output_file.h"
+#include "report/output_names.h"
 #include "report/svg_writer.h"
 
 namespace {
@@ -724,24 +724,6 @@ std::string error_text(const RunState& s) {
 
 }  // namespace
 
-std::string picture_file_name(const RunState& s) {
-  std::string report;
-  if (s.FTW != 0) {
-    report = s.GFNO.str();
-  } else if (s.NU != 0) {
-    report = report_file_name(s.H.view());
-  }
-  if (report.empty()) return "Qorplot.svg";
-  const std::size_t slash = report.rfind('/');
-  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
-  const std::size_t dot = report.rfind('.');
-  std::string picture = report;
-  if (dot != std::string::npos && dot > name) picture.resize(dot);
-  picture += ".svg";
-  if (ascii_upper(picture) == ascii_upper(report)) picture = report + ".svg";
-  return picture;
-}
-
 std::string evidence_picture(const RunState& s, const RankVerdict* verdict) {
   const bool pivots = elimination_ran(s);
   const bool eigenvalues = eigenvalues_ran(s);
@@ -776,7 +758,7 @@ void write_evidence_picture(RunState& s, const RankVerdict* verdict, const RunEr
     return;
   }
   const std::string name = picture_file_name(s);
-  TextWriter file = create_output_file(s, name, "picture file");
+  TextWriter file = create_output_file(s, name, "picture file", OutputName::chosen);
   file.write(svg);
   file.close();
   s.console.write_line("Picture written to " + name + ".");

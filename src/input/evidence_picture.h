@@ -11,13 +11,6 @@ struct RunState;
 // eigenvalues and the residual test's probabilities; the rank verdict's
 // singular values; the histogram of the input and the remainders.
 
-// Where the picture goes: the report file's name as the analysis created it
-// (the table file's name in a contribution-table run) with its extension
-// replaced by ".svg" (added when it has none, or when the report itself
-// ends in ".svg"); "Qorplot.svg" in the working directory when the run
-// writes no file of its own.
-std::string picture_file_name(const RunState& s);
-
 // The whole SVG document, or an empty text when the run has nothing to draw.
 std::string evidence_picture(const RunState& s, const RankVerdict* verdict);
 

@@ -10,6 +10,7 @@
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "common/text_writer.h"
+#include "report/output_names.h"
 #include "report/result_report.h"
 
 namespace {
@@ -131,16 +132,10 @@ RankVerdict report_rank_verdict(RunState& s, const RankSample& sample) {
   const bool variances_formed = sample.shared != nullptr && s.NU != 0 && errors_known(sample.ER, sample.ERPR) &&
                                 s.SD.allocated();
   RankVerdict verdict = judge_rank(sample, s.console, s.workers, variances_formed ? &s.SD : nullptr);
-  // A table run writes its tables to GFNO as given, or to the console when it
-  // is empty; an analysis writes its report under QOR's form of the name.
-  std::string file;
-  const char* role = "report file";
-  if (s.FTW != 0) {
-    file = s.GFNO.str();
-    role = "contribution-table file";
-  } else if (s.NU != 0) {  // NU = 0: no analysis ran, so there is no report
-    file = report_file_name(s.H.view());
-  }
+  // The tables of a table run, or the report; a table run to the console and
+  // a run without an analysis have no file.
+  const std::string file = written_file(s);
+  const char* role = s.FTW != 0 ? "contribution-table file" : "report file";
   if (!file.empty()) {
     TextWriter out = TextWriter::append(file, role);
     out.line_end();

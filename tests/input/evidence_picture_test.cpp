@@ -8,30 +8,6 @@
 
 namespace {
 
-// The picture takes the report's name as the analysis creates it (the first
-// 12 characters, upper-cased), or the table file's name as given.
-TEST(EvidencePicture, FileNameFollowsTheReport) {
-  struct Case {
-    const char* H;
-    const char* GFNO;
-    std::int32_t FTW, NU;
-    const char* picture;
-  };
-  for (const Case& c : {Case{"mixtures.out", "", 0, 5, "MIXTURES.svg"}, {"run", "", 0, 5, "RUN.svg"},
-                        {"out/run.1.txt", "", 0, 5, "OUT/RUN.1.svg"}, {"a.b/run", "", 0, 5, "A.B/RUN.svg"},
-                        {"x.svg", "", 0, 5, "X.SVG.svg"}, {"averylongname.txt", "", 0, 5, "AVERYLONGNAM.svg"},
-                        {"", "", 0, 5, "Qorplot.svg"}, {"r.out", "", 0, 0, "Qorplot.svg"},
-                        {"", "tables.txt", 3, 2, "tables.svg"}, {"", "", 3, 2, "Qorplot.svg"}}) {
-    qor_test::CapturedConsole console;
-    RunState s(console.console());
-    s.H = c.H;
-    s.GFNO = c.GFNO;
-    s.FTW = c.FTW;
-    s.NU = c.NU;
-    EXPECT_EQ(picture_file_name(s), c.picture) << c.H << " " << c.GFNO;
-  }
-}
-
 TEST(EvidencePicture, NothingToDrawGivesNoPicture) {
   qor_test::CapturedConsole console;
   RunState s(console.console());
