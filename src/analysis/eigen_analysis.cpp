@@ -162,14 +162,14 @@ void write_residual_line(const AnalysisContext& q, const ResidualTest& r, std::i
   RunState& s = q.s;
   TextWriter& out = *q.report;
   for (int j = 1; j <= 3; ++j) write_integer(out, r.NR[j], 7);
-  out.write(RS(r.G, q.W).view());
+  write_number_text(out, RS(r.G, q.W).view(), q.W);
   out.write("=>");
   const std::int64_t all = static_cast<std::int64_t>(s.N) * s.M - I;
   const std::int64_t remainder = static_cast<std::int64_t>(s.N - I) * (s.M - I);
   record.Q_all = GAMMQ(static_cast<REAL>(all) / 2, r.G / 2, s.console);
-  out.write(RS(record.Q_all, q.W).view());
+  write_number_text(out, RS(record.Q_all, q.W).view(), q.W);
   record.Q_rest = GAMMQ(static_cast<REAL>(remainder) / 2, r.G / 2, s.console);
-  out.write(RS(record.Q_rest, q.W).view());
+  write_number_text(out, RS(record.Q_rest, q.W).view(), q.W);
   record.probabilities = true;
   out.line_end();
 }
@@ -181,7 +181,9 @@ void check_eigenvector(const AnalysisContext& q, std::int32_t I) {
   const int W = q.W;
   out.write("vector (x)");
   out.write_right("A(", W - 6);
-  write_integer(out, std::llround(s.RO[I][1]), 3);
+  // Part of the heading "A(k,i)*x", not a column of numbers: no blank is
+  // put between "A(" and a number of three digits or more.
+  out.write(integer_text(std::llround(s.RO[I][1]), 3));
   out.write(",i)*x");
   out.write_right("Ratio", W - 2);
   out.line_end();
@@ -189,16 +191,16 @@ void check_eigenvector(const AnalysisContext& q, std::int32_t I) {
   const REAL largest = std::fabs(s.DE[1][1]);
   for (std::int32_t J = 1; J <= s.MIN; ++J) {
     const REAL x = s.T[J][I];
-    out.write(RS(x, W).view());
+    write_number_text(out, RS(x, W).view(), W);
     out.write(' ');
-    out.write(RS(s.FE[J][1], W).view());
+    write_number_text(out, RS(s.FE[J][1], W).view(), W);
     // With a largest eigenvalue of 0 only an exactly zero component counts as negligible.
     const bool negligible = largest == 0 ? x == 0 : std::fabs(x) / largest < t;
     if (negligible) {
       out.write_right("div. by 0", W + 1);
     } else {
       out.write(' ');
-      out.write(RS(s.FE[J][1] / x, W).view());
+      write_number_text(out, RS(s.FE[J][1] / x, W).view(), W);
     }
     out.line_end();
   }
@@ -514,12 +516,12 @@ void eigenvalue_analysis(AnalysisContext& q) {
       TextWriter& out = *q.report;
       out.write(cp437::kMu);
       out.write(std::to_string(I) + "(" + std::to_string(std::llround(s.RO[I][1])) + ")=");
-      out.write(RS(s.DE[I][1], q.W).view());
+      write_number_text(out, RS(s.DE[I][1], q.W).view(), q.W);
     }
     if (q.ERB) {
       if (q.NO) {
         q.report->write(cp437::kPlusMinus);
-        q.report->write(RS(std::sqrt(s.EE[I][1]), q.W).view());
+        write_number_text(*q.report, RS(std::sqrt(s.EE[I][1]), q.W).view(), q.W);
       }
       s.console.write_line(std::to_string(I) + "/" + std::to_string(q.U));
       s.console.flush();

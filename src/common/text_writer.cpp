@@ -62,6 +62,7 @@ TextWriter::TextWriter(TextWriter&& other) noexcept
       remember_failures_(other.remember_failures_),
       failure_(other.failure_),
       column_(other.column_),
+      last_(other.last_),
       high_bytes_(other.high_bytes_) {
   other.stream_ = nullptr;
   other.owned_ = false;
@@ -90,6 +91,7 @@ void TextWriter::write(std::string_view text) {
   const bool sent = high_bytes_ != nullptr && holds_high_byte(text) ? put(translated(text, *high_bytes_))
                                                                      : put(text);
   if (!sent) return;
+  last_ = text.back();
   const void* last = memrchr(text.data(), '\n', text.size());
   if (last == nullptr) {
     column_ += static_cast<std::int64_t>(text.size());

@@ -52,6 +52,9 @@ class TextWriter {
   std::int64_t column() const { return column_; }
   // After a cursor move on the console the count restarts at the new column.
   void set_column(std::int64_t column) { column_ = column; }
+  // True at the start of a line and after a blank: what is written next
+  // stands apart from what came before.
+  bool after_blank() const { return column_ == 0 || last_ == ' '; }
   const std::string& name() const { return name_; }
 
  private:
@@ -69,5 +72,6 @@ class TextWriter {
   bool remember_failures_ = false;
   int failure_ = 0;
   std::int64_t column_ = 0;
+  char last_ = '\n';  // the last byte given to write
   const std::array<std::string, 128>* high_bytes_ = nullptr;
 };

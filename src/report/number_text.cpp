@@ -572,13 +572,20 @@ IntegerText integer_chars(std::int64_t value) {
   return t;
 }
 
-void write_padded(TextWriter& out, std::string_view text, int width) {
-  const int pad = width - static_cast<int>(text.size());
-  if (pad > 0) out.write_blanks(pad);
-  out.write(text);
+}  // namespace
+
+int blanks_before_number(std::string_view text, int width, bool after_blank) {
+  if (width <= 0) return 0;
+  const auto length = static_cast<std::int64_t>(text.size());
+  if (length < width) return width - static_cast<int>(length);
+  const bool fits = length == width && (text[0] == ' ' || text[0] == '-');
+  return fits || after_blank || text[0] == ' ' ? 0 : 1;
 }
 
-}  // namespace
+void write_number_text(TextWriter& out, std::string_view text, int width) {
+  out.write_blanks(blanks_before_number(text, width, out.after_blank()));
+  out.write(text);
+}
 
 std::string scientific_text(REAL value, int width) {
   return right_aligned(number_text::scientific(value, width).view(), width);
@@ -591,15 +598,15 @@ std::string fixed_text(REAL value, int width, int decimals) {
 std::string integer_text(std::int64_t value, int width) { return right_aligned(integer_chars(value).view(), width); }
 
 void write_scientific(TextWriter& out, REAL value, int width) {
-  write_padded(out, number_text::scientific(value, width).view(), width);
+  write_number_text(out, number_text::scientific(value, width).view(), width);
 }
 
 void write_fixed(TextWriter& out, REAL value, int width, int decimals) {
-  write_padded(out, number_text::fixed(value, decimals).view(), width);
+  write_number_text(out, number_text::fixed(value, decimals).view(), width);
 }
 
 void write_integer(TextWriter& out, std::int64_t value, int width) {
-  write_padded(out, integer_chars(value).view(), width);
+  write_number_text(out, integer_chars(value).view(), width);
 }
 
 bool is_whole_label(REAL v, REAL within) { return std::fabs(v - std::trunc(v)) < within; }

@@ -43,11 +43,30 @@ std::string scientific_text(REAL value, int width);
 std::string fixed_text(REAL value, int width, int decimals);
 std::string integer_text(std::int64_t value, int width);
 
+// The blanks in front of a number text placed in a column of `width`. A
+// text that fits is right-aligned, as always; one that does not is still
+// kept apart from what stands before it on the line by one blank. The
+// column's first position is the one that keeps it apart, so a text fits
+// when it is shorter than the width, or exactly as wide and begins with a
+// blank or a minus sign: the sign position of the scientific forms holds one
+// of them, and a negative number that fills its width is written as it
+// always was, its sign where the blank would be. A text that does not fit (a
+// seven-digit count in width 7, an exponent of three or four digits, a
+// width too small for any number) gets one blank in front, unless it begins
+// with one or follows one (`after_blank`: at the start of a line or after a
+// blank). Width 0 or less asks for the bare text.
+int blanks_before_number(std::string_view text, int width, bool after_blank);
+
+// The writers: every number placed in a column of a report, table or the
+// console goes through blanks_before_number. The *_text forms above only
+// right-align, for numbers inside a message or a note.
 void write_scientific(TextWriter& out, REAL value, int width);
 void write_fixed(TextWriter& out, REAL value, int width, int decimals);
 void write_integer(TextWriter& out, std::int64_t value, int width);
 // The report's number form: scientific when decimals is negative, else fixed.
 void write_number(TextWriter& out, REAL value, int width, int decimals);
+// A number text made beforehand (an RS text) placed in a column of width.
+void write_number_text(TextWriter& out, std::string_view text, int width);
 
 // Labels (row and column titles or numbers) are written as whole numbers when
 // their fractional part is below a tolerance: 0.0005 for the row labels of the

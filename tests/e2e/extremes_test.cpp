@@ -51,8 +51,9 @@ TEST_F(Extremes, ValuesNearTheLimitsOfReal) {
 // names it and a status of 67, leaving the report as far as it was written.
 TEST_F(Extremes, OverflowStopsTheRunAndKeepsTheReport) {
   const std::string header = "N_row: 2. N_column: 2.\r\n";
+  // A number wider than its column is still kept apart from the label before it.
   const std::string listing = "      Order      1      2\r\n          1 1.0000000000000000E+4932 1.0000000000000000E+4932\r\n"
-                              "          2-1.0000000000000000E+4932 1.0000000000000000E+4932\r\n";
+                              "          2 -1.0000000000000000E+4932 1.0000000000000000E+4932\r\n";
   const struct {
     std::string data;
     std::vector<std::string> args;  // after "d.txt"

@@ -119,6 +119,71 @@ TEST(NumberTextWriters, WritePaddedTexts) {
   EXPECT_EQ(c.text(), " 5.000E-0001    -1.3  70.001  Nan");
 }
 
+// A number that does not fit its column keeps one blank before it; one that
+// fits keeps its bytes. A text fits when it is shorter than the width, or as
+// wide and begins with the sign position's blank or a minus sign.
+TEST(NumberTextColumns, BlanksBeforeANumber) {
+  const struct {
+    const char* text;
+    int width;
+    bool after_blank;
+    int blanks;
+  } cases[] = {
+      // Shorter than the width: right-aligned, whatever stands before it.
+      {"12", 5, false, 3}, {"434114", 7, false, 1}, {"-5", 3, true, 1},
+      // As wide as the width, beginning with a digit: a seven-digit count
+      // in width 7, a fixed text that fills its width.
+      {"3123166", 7, false, 1}, {"0.001", 5, false, 1}, {"123.456", 7, false, 1},
+      // ... but after a blank or at the start of a line it is apart already.
+      {"3123166", 7, true, 0}, {"123.456", 7, true, 0},
+      // The sign position holds a blank or a minus sign: fits, bytes as always.
+      {" 1.2E+03", 8, false, 0}, {"-1.2E+03", 8, false, 0}, {"-0.000", 6, false, 0}, {"-Inf", 4, false, 0},
+      // Wider than the width: a minus sign or a digit first gets a blank ...
+      {"-1.5E-123", 8, false, 1}, {"-1.0E-4931", 8, false, 1}, {"-1.00E+0001", 10, false, 1},
+      {"12345678", 7, false, 1}, {"-1.0000000000000000E+4932", 7, false, 1}, {"+Inf", 4, false, 1},
+      {"Nan", 2, false, 1},
+      // ... a text with a blank of its own, or after one, needs none.
+      {" 1.5E-123", 8, false, 0}, {" 1.0000000000000000E+4932", 7, false, 0}, {"-1.5E-123", 8, true, 0},
+      // Width 0 or below asks for the bare text.
+      {"123", 0, false, 0}, {"-1.5E-123", -1, false, 0}, {"", 0, false, 0}, {"", 2, false, 2},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(blanks_before_number(c.text, c.width, c.after_blank), c.blanks)
+        << '"' << c.text << "\" in " << c.width << (c.after_blank ? " after a blank" : "");
+}
+
+// The line of the issue: an eigenvalue's standard deviation and its three
+// counts of residuals, the first of seven digits in width 7; then counts
+// and texts that fit, which keep their bytes.
+TEST(NumberTextColumns, WritersKeepNumbersApart) {
+  qor_test::CapturedConsole c;
+  TextWriter& out = c.console().out();
+  out.write("\xF1");
+  write_number_text(out, RS(15.96872L, 10).view(), 10);
+  write_integer(out, 3123166, 7);
+  write_integer(out, 434114, 7);
+  write_integer(out, 24666, 7);
+  write_number_text(out, RS(9.8e6L, 10).view(), 10);
+  out.write("=>");
+  write_number_text(out, RS(-2e-300L, 10).view(), 10);
+  out.line_end();
+  // At the start of a line, after a label that ends in a blank, beside a
+  // negative number that fills its width exactly: as always.
+  write_integer(out, 1234567, 7);
+  out.write(" D: ");
+  write_fixed(out, 123.456L, 7, 3);
+  write_fixed(out, -12.345L, 7, 3);
+  write_scientific(out, -1.5L, 10);
+  // A number of the fixed form too large for any width, and digits beyond a
+  // user's width.
+  write_fixed(out, -1.5e40L, 7, 3);
+  write_number(out, 0.25L, 3, 2);
+  write_number(out, 0.5L, 3, 2);
+  EXPECT_EQ(c.text(),
+            "\xF1 1.597E+01 3123166 434114  24666 9.800E+06=> -2.000E-300\r\n"
+            "1234567 D: 123.456-12.345-1.5E+0000 -1.5000000000000000E+0040 0.25 0.50");
+}
+
 TEST(NumberTextRS, Examples) {
   const struct {
     REAL value;
