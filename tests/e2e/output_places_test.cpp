@@ -70,7 +70,9 @@ TEST(OutputPlaces, EveryFileLiesWhereItsNameSaysAndNothingElseChanges) {
       if (a.rfind("@", 0) == 0) a = root.string() + a.substr(1);
     const qor_test::RunResult run = qor_test::run_qor(args);
     EXPECT_EQ(run.status, c.status) << c.name << "\n" << run.out;
-    if (*c.message != '\0') EXPECT_NE(run.out.find(c.message), std::string::npos) << c.name << "\n" << run.out;
+    if (*c.message != '\0') {
+      EXPECT_NE(run.out.find(c.message), std::string::npos) << c.name << "\n" << run.out;
+    }
     const Files after = sandbox_files(root);
     std::set<std::string> added;
     for (const auto& [path, bytes] : after) {
