@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/eigen_analysis.h"
+#include "analysis/noise_edge.h"
 #include "analysis/qor.h"
 #include "analysis/weighted_fit.h"
 #include "common/run_error.h"
@@ -94,46 +95,12 @@ std::vector<REAL> decompose_product(const RankSample& x, MATRIX& T, Pause& pause
   return eigenvalues;
 }
 
-// What the verdict needs to know of the element variances.
-struct VarianceSummary {
-  REAL rms = 0;          // root mean square of the standard deviations
-  REAL edge = 0;         // the noise edge
-  bool equal = true;     // every element has the same variance
-  std::int64_t included = 0;  // elements with a variance above 0
-};
-
-// The noise edge of unequal element errors. For a matrix of independent
-// Gaussian noise with standard deviations s_ij, the largest singular value
-// lies, up to a term of order max s_ij sqrt(log n), below the square root of
-// the largest row sum of s_ij^2 plus that of the largest column sum (A. S.
-// Bandeira and R. van Handel, "Sharp nonasymptotic bounds on the norm of
-// random matrices with independent entries", Annals of Probability 44,
-// 2016). With equal errors it is sigma (sqrt(N) + sqrt(M)), the limit of the
-// largest noise singular value; with unequal ones it follows the noisiest
-// row and column, where the root mean square would let a few noisy rows pass
-// for components.
-VarianceSummary summarise_variances(const MATRIX& SD, std::int32_t N, std::int32_t M) {
-  VarianceSummary v;
-  std::vector<REAL> column_sums(static_cast<std::size_t>(M) + 1);
-  REAL total = 0, largest_row = 0;
-  const REAL first = SD[1][1];
-  for (std::int32_t i = 1; i <= N; ++i) {
-    REAL row = 0;
-    for (std::int32_t j = 1; j <= M; ++j) {
-      const REAL e = SD[i][j];
-      row = row + e;
-      column_sums[j] = column_sums[j] + e;
-      v.equal = v.equal && e == first;
-      v.included += e > 0;
-    }
-    largest_row = std::max(largest_row, row);
-    total = total + row;
-  }
-  const REAL largest_column = *std::max_element(column_sums.begin() + 1, column_sums.end());
-  if (!std::isfinite(total) || !std::isfinite(largest_column))
+// The noise edge of the element variances, which stops the verdict when
+// their sums overflow.
+NoiseEdge verdict_noise_edge(const MATRIX& SD, std::int32_t N, std::int32_t M) {
+  const NoiseEdge v = noise_edge_of_variances(SD, N, M);
+  if (!std::isfinite(v.edge))
     verdict_overflow("the sum of the element variances overflows", "give a smaller error or scale the data down");
-  v.rms = std::sqrt(total / (static_cast<REAL>(N) * M));
-  v.edge = std::sqrt(largest_row) + std::sqrt(largest_column);
   return v;
 }
 
@@ -240,7 +207,7 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
     as_verdict_step([&] { element_variances(x.A(), own, x.N, x.M, x.ER, x.ERPR, workers); });
   }
   const MATRIX& SD = formed != nullptr ? *formed : own;
-  const VarianceSummary variances = summarise_variances(SD, x.N, x.M);
+  const NoiseEdge variances = verdict_noise_edge(SD, x.N, x.M);
   v.sigma = variances.rms;
   v.edge = variances.edge;
   v.equal_errors = variances.equal;
@@ -266,7 +233,7 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
   v.above_edge = e.low;
   v.possible = e.possible;
   v.sigma = e.sigma;
-  v.edge = e.sigma * edge_per_sigma(x.N, x.M);
+  v.edge = noise_edge_of_sigma(e.sigma, x.N, x.M);
   v.elements_left = e.elements_left;
   v.spread = e.spread;
   v.lowest = e.lowest;
@@ -403,18 +370,18 @@ void write_weighted_fit(TextWriter& out, const RankVerdict& v) {
 
 void write_sigma(TextWriter& out, const RankVerdict& v) {
   const std::string sigma(RS(v.sigma, 12).view());
-  const std::string edge(RS(v.edge, 12).view());
-  const std::string sizes = "sigma x (sqrt(" + std::to_string(v.N) + ") + sqrt(" + std::to_string(v.M) + "))";
+  const std::string edge = "Noise edge:" + std::string(RS(v.edge, 12).view()) + " = " +
+                           noise_edge_formula(v.equal_errors, v.N, v.M);
+  const std::string origin = sigma_origin(v.error_given, v.equal_errors);
   if (!v.error_given) {
-    write_wrapped(out, "Sigma:" + sigma + " (estimated from the data; the Q column uses it)");
-    write_line(out, "Noise edge:" + edge + " = " + sizes);
+    write_wrapped(out, "Sigma:" + sigma + " (" + origin + "; the Q column uses it)");
+    write_line(out, edge);
   } else if (v.equal_errors) {
-    write_line(out, "Sigma:" + sigma + " (given)");
-    write_line(out, "Noise edge:" + edge + " = " + sizes);
+    write_line(out, "Sigma:" + sigma + " (" + origin + ")");
+    write_line(out, edge);
   } else {
-    write_wrapped(out, "Sigma:" + sigma + " (given; root mean square of the elements' errors)");
-    write_wrapped(out, "Noise edge:" + edge +
-                           " = sqrt(largest row sum) + sqrt(largest column sum) of the element variances");
+    write_wrapped(out, "Sigma:" + sigma + " (" + origin + ")");
+    write_wrapped(out, edge);
     write_weighted_fit(out, v);
   }
 }

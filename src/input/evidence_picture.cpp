@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/noise_edge.h"
 #include "analysis/rank_verdict.h"
 #include "common/console.h"
 #include "common/run_error.h"
@@ -441,18 +442,32 @@ bool has_probabilities(const RunState& s) {
   return !s.eigen_tests.empty() && s.eigen_tests.front().probabilities;
 }
 
-// Noise edge of the eigenvalues for elements of standard deviation sigma:
-// the product matrix's largest noise eigenvalue tends to
-// sigma^2 (sqrt(N) + sqrt(M))^2 (Geman, 1980, Ann. Probab. 8, 252-261); a
-// symmetric matrix of order n with such elements has its noise eigenvalues
-// within 2 sigma sqrt(n) (Wigner's semicircle law, Wigner, 1958, Ann. Math.
-// 67, 325-327).
-REAL eigenvalue_noise_edge(const RunState& s, REAL sigma) {
+// Noise edge of the eigenvalues: the product matrix's largest noise
+// eigenvalue is the square of the data's largest noise singular value, so
+// its edge is the square of the verdict's noise edge; a symmetric matrix of
+// order n with elements of standard deviation sigma has its noise
+// eigenvalues within 2 sigma sqrt(n) (Wigner's semicircle law, Wigner, 1958,
+// Ann. Math. 67, 325-327).
+struct EigenvalueEdge {
+  REAL edge = 0, sigma = 0;
+  std::string formula;
+};
+
+EigenvalueEdge eigenvalue_noise_edge(const RunState& s) {
+  EigenvalueEdge e;
   if (s.ITRN) {
-    const REAL root = std::sqrt(static_cast<REAL>(s.N)) + std::sqrt(static_cast<REAL>(s.M));
-    return sigma * sigma * root * root;
+    const NoiseEdge noise = noise_edge_of_variances(s.SD, s.N, s.M);
+    e.edge = noise.edge * noise.edge;
+    e.sigma = noise.rms;
+    e.formula = "(" + noise_edge_formula(noise.equal, s.N, s.M) + ")\xB2, sigma =" + RS(e.sigma, 10).str() + " (" +
+                sigma_origin(true, noise.equal) + ")";
+    return e;
   }
-  return 2 * sigma * std::sqrt(static_cast<REAL>(s.MIN));
+  e.sigma = rms_error(s.SD, 1, s.MIN, s.MIN);
+  e.edge = 2 * e.sigma * std::sqrt(static_cast<REAL>(s.MIN));
+  e.formula = "2 sigma sqrt(" + std::to_string(s.MIN) + "), sigma =" + RS(e.sigma, 10).str() +
+              " (root mean square of the given errors)";
+  return e;
 }
 
 void draw_eigenvalue_panel(Picture& pic) {
@@ -467,10 +482,10 @@ void draw_eigenvalue_panel(Picture& pic) {
     if (errors) v.sd[static_cast<std::size_t>(i)] = std::sqrt(s.EE[i][1]);
   }
   std::vector<REAL> level;
-  REAL sigma = 0;
+  EigenvalueEdge edge;
   if (errors) {
-    sigma = s.ITRN ? rms_error(s.SD, 1, s.N, s.M) : rms_error(s.SD, 1, s.MIN, s.MIN);
-    level = {0, eigenvalue_noise_edge(s, sigma)};  // all_values takes it as one more value
+    edge = eigenvalue_noise_edge(s);
+    level = {0, edge.edge};  // all_values takes it as one more value
   }
   Panel p = next_panel(pic);
   p.set_x(component_axis(count), whole_tick, true);
@@ -488,11 +503,7 @@ void draw_eigenvalue_panel(Picture& pic) {
     p.add_legend({"noise edge" + RS(level[1], 10).str(), kNoiseStroke});
     p.add_note("Bars: plus or minus 2 standard deviations; a triangle at the bottom marks a bar that "
                "reaches zero.");
-    const std::string edge = s.ITRN ? "sigma\xB2 (sqrt(" + std::to_string(s.N) + ") + sqrt(" +
-                                          std::to_string(s.M) + "))\xB2"
-                                    : "2 sigma sqrt(" + std::to_string(s.MIN) + ")";
-    p.add_note("Noise edge: " + edge + ", sigma =" + RS(sigma, 10).str() +
-               " (root mean square of the given errors).");
+    p.add_note("Noise edge: " + edge.formula + ".");
   } else {
     p.add_note("No error given: no bars and no noise edge.");
   }
@@ -568,8 +579,8 @@ void draw_verdict_panel(Picture& pic, const RankVerdict& v) {
     p.add_legend({v.error_given ? "noise edge (given error)" : "noise edge (estimated)", kNoiseStroke});
   p.add_legend({v.low == v.high ? "verdict" : "verdict, lowest rank", mark});
   if (v.high > v.low) p.add_legend({"uncertain range", {}, false, false, Marker::circle, true});
-  p.add_note("Noise edge" + RS(v.edge, 10).str() + " = sigma (sqrt(" + std::to_string(v.N) + ") + sqrt(" + std::to_string(v.M) +
-             ")), sigma =" + RS(v.sigma, 10).str() + (v.error_given ? " (given)." : " (estimated)."));
+  p.add_note("Noise edge" + RS(v.edge, 10).str() + " = " + noise_edge_formula(v.equal_errors, v.N, v.M) +
+             ", sigma =" + RS(v.sigma, 10).str() + " (" + sigma_origin(v.error_given, v.equal_errors) + ").");
   p.add_note("Components left of the solid line count.");
   if (count == 0) p.add_note("No singular value: nothing is left to judge.");
   if (k > 1) p.add_note(thinning_note(k, "singular value"));

@@ -2,7 +2,9 @@
 // sound for the matrices that give the least to draw.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "e2e/run_support.h"
 #include "test_data.h"
@@ -142,6 +144,44 @@ TEST_F(Picture, SmallestMatricesAndAStop) {
     if (xmllint) {
       EXPECT_TRUE(well_formed(svg_name));
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The text of an SVG's text elements, one after the other with blanks between.
+std::string svg_text(const std::string& svg) {
+  std::string text;
+  for (std::size_t at = svg.find("<text"); at != std::string::npos; at = svg.find("<text", at + 1)) {
+    const std::size_t from = svg.find('>', at) + 1;
+    text += svg.substr(from, svg.find("</text>", from) - from) + " ";
+  }
+  return text;
+}
+
+// The picture states the noise edge as the verdict block does: the same
+// value and the same formula, for equal and for unequal errors; the product
+// matrix's eigenvalue edge is that edge squared.
+TEST_F(Picture, NoiseEdgeAsTheVerdictStatesIt) {
+  std::filesystem::copy_file(std::filesystem::path(QOR_SOURCE_DIR) / "examples/mixtures.txt", "mixtures.txt");
+  for (const char* error : {"0.002", "0.002%3"}) {
+    const auto run = run_qor({"mixtures.txt,TOR,TOC,PLOT,RANK", "m.out*", "B", error});
+    ASSERT_EQ(run.status, 0) << run.out;
+    const std::string block = run.out.substr(run.out.find("Noise edge:"));
+    const std::string line = block.substr(0, block.find("\r\n"));
+    const REAL edge = std::stold(line.substr(11, 12));              // "Noise edge: 1.58742E-02 = ..."
+    const std::string formula = line.substr(line.find(" = ") + 3);  // the words after it, on this line
+    const std::string picture = svg_text(read_file("M.svg"));
+    auto four_digits = [](REAL v) {
+      char text[32];
+      std::snprintf(text, sizeof text, "%.3LE", v);
+      return std::string(text);
+    };
+    EXPECT_TRUE(has(picture, "Noise edge " + four_digits(edge) + " = " + formula.substr(0, 20))) << picture;
+    EXPECT_TRUE(has(picture, "noise edge " + four_digits(edge * edge))) << picture;
+    EXPECT_EQ(has(picture, "sqrt(largest row sum)"), std::string(error) != "0.002") << picture;
   }
 }
 
