@@ -114,6 +114,9 @@ void JsonWriter::open(char bracket, bool inline_) {
 }
 
 void JsonWriter::close(char bracket) {
+  // A close without its open would read below the stack; it writes nothing,
+  // so that the text stays what the opens made of it.
+  if (levels_.empty()) return;
   const Level level = levels_.back();
   levels_.pop_back();
   if (!level.empty && !level.inline_) new_line();

@@ -66,3 +66,19 @@ TEST(JsonWriter, NestedLayout) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(JsonWriter, ACloseWithoutItsOpenWritesNothing) {
+  JsonWriter j;
+  j.end_object();
+  j.end_array();
+  j.begin_object(true);
+  j.key("a");
+  j.integer(1);
+  j.end_object();
+  j.end_object();
+  EXPECT_EQ(j.text(), "{\"a\": 1}");
+}
+
+}  // namespace
