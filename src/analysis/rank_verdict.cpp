@@ -12,6 +12,7 @@
 #include "analysis/weighted_fit.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
+#include "common/text.h"
 #include "common/text_writer.h"
 #include "common/workers.h"
 #include "numeric/eigen.h"
@@ -312,22 +313,7 @@ void write_line(TextWriter& out, const std::string& text) {
 // continuation lines indented by two, so that the block reads on an
 // 80-column console.
 void write_wrapped(TextWriter& out, const std::string& text) {
-  constexpr std::size_t kWidth = 79;
-  std::string line;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find(' ', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string word = text.substr(at, end - at);
-    if (!line.empty() && line.size() + 1 + word.size() > kWidth) {
-      write_line(out, line);
-      line = " ";
-    }
-    if (!line.empty()) line += ' ';
-    line += word;
-    at = end + 1;
-  }
-  if (!line.empty()) write_line(out, line);
+  for (const std::string& line : wrap_words(text, 79, "  ")) write_line(out, line);
 }
 
 void write_components(TextWriter& out, const RankVerdict& v) {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Small text helpers shared by the settings, the help browser and the report names.
 
@@ -17,3 +18,8 @@ inline std::string ascii_upper(std::string_view text) {
 
 // True when the text's first character is c (false for an empty text).
 inline bool begins_with(std::string_view text, char c) { return !text.empty() && text.front() == c; }
+
+// A text broken into lines at its blanks, greedily: each line takes words
+// while it stays within width characters (a word longer than a line stands
+// alone); lines after the first begin with indent.
+std::vector<std::string> wrap_words(std::string_view text, std::size_t width, std::string_view indent = {});

@@ -185,24 +185,7 @@ class Panel {
   }
 
  private:
-  static std::vector<std::string> wrapped(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string line;
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find(' ', start);
-      if (end == std::string::npos) end = text.size();
-      const std::string word = text.substr(start, end - start);
-      if (!line.empty() && line.size() + 1 + word.size() > kNoteColumns) {
-        lines.push_back(line);
-        line.clear();
-      }
-      line += (line.empty() ? "" : " ") + word;
-      start = end + 1;
-    }
-    if (!line.empty()) lines.push_back(line);
-    return lines;
-  }
+  static std::vector<std::string> wrapped(const std::string& text) { return wrap_words(text, kNoteColumns); }
 
   void draw_y_ticks() {
     for (const REAL v : tick_values(y_, false)) {
