@@ -92,13 +92,14 @@ TEST_F(SeparatedFields, EmptyFieldsMixedSeparatorsAndWrongDecimalMarks) {
   }
 }
 
-// Without the keywords a comma is still a bad number, with the hint as before.
+// Without the keywords a comma is still a bad number; the hint names them.
 TEST_F(SeparatedFields, CommaWithoutTheKeywordIsStill106) {
-  const std::string what = load_error("1,5 2\n");
-  EXPECT_NE(what.find("\"1,5\" in data file \"data.txt\", line 1, is not a number"), std::string::npos);
-  EXPECT_EQ(what.substr(what.find(" Numbers are")),
-            " Numbers are separated by blanks or tabs: if the commas separate values, replace them by blanks; if "
-            "they are decimal commas, by points.");
+  const std::string what = load_error("1 2\n3 1,5\n");
+  EXPECT_NE(what.find("\"1,5\" in data file \"data.txt\", line 2, field 2, is not a number"), std::string::npos);
+  EXPECT_EQ(what.substr(what.find(" The comma")),
+            " The comma at character 2 of the token does not belong in a number: for values separated by commas add "
+            ",SEPC to the data file's name (in a parameter file the line S C), for semicolons ,SEPS (S S); for "
+            "decimal commas ,DEC (U +).");
 }
 
 // Left-out rows are read only up to their first value, as without a separator.
