@@ -40,7 +40,9 @@ Positions, separated by blanks ("" leaves one empty; 3 to 6 may be left off):
    ,PLOT        an SVG picture of the pivots or eigenvalues, the verdict and
                 the histogram, beside the report (parameter file: Y +)
    ,SEPC ,SEPS ,SEPT  values separated by commas, semicolons or tabs, with
-                blanks beside them allowed (parameter file: S C, S S, S T)
+                blanks beside them allowed (parameter file: S C, S S, S T);
+                quoted fields, a byte-order mark and text titles (S01)
+                are read as spreadsheets write them
    ,DEC         decimal commas instead of points (parameter file: U +)
    ,JSON        the results as JSON beside the report, OUT.TXT -> OUT.json
                 (parameter file: X +)

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
-constexpr std::size_t kMaxToken = TextReader::kMaxToken;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
