@@ -624,10 +624,13 @@ std::string TextReader::field_hint(const std::string& token, bool quoted) const 
 
 bool TextReader::field_value(const std::string& token, REAL& value) const {
   if (!decimal_comma_) return parse_number(token.data(), token.data() + token.size(), value);
-  if (holds(token, '.')) return false;
-  std::string text = token;
-  std::replace(text.begin(), text.end(), ',', '.');
-  return parse_number(text.data(), text.data() + text.size(), value);
+  if (token.size() > kMaxToken) return false;
+  char text[kMaxToken];  // the token with its decimal comma as a point, in one pass
+  for (std::size_t i = 0; i < token.size(); ++i) {
+    if (token[i] == '.') return false;
+    text[i] = token[i] == ',' ? '.' : token[i];
+  }
+  return parse_number(text, text + token.size(), value);
 }
 
 REAL TextReader::read_field_number() {
