@@ -8,7 +8,12 @@
 //   2: the rest is one token for TextReader::parse_number, checked against the
 //      token rules and strtold;
 //   3: a TextReader over the rest, driven by the next 8 bytes as a sequence
-//      of reads and moves.
+//      of reads and moves;
+//   4: the same with a separator (comma, semicolon or tab, the decimal comma
+//      with the last two), titles and quoted fields among the reads;
+//   5: the rest is one token: a number in double quotes, or after a
+//      byte-order mark, reads as the bare token does; made longer than 255
+//      characters it is refused whole, with its length, never read in parts.
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -270,11 +275,83 @@ void drive_reader(const std::uint8_t* ops, std::string text) {
   }
 }
 
+void drive_fields_reader(const std::uint8_t* ops, std::string text) {
+  static constexpr char kSeparators[] = {',', ';', '\t'};
+  const char separator = kSeparators[ops[0] % 3];
+  TextReader reader(std::move(text), "fuzz.csv", "data file");
+  reader.set_field_rules({separator, separator != ',' && (ops[0] & 4) != 0});
+  std::int64_t line = reader.line();
+  try {
+    for (int step = 0; step < 4000; ++step) {
+      const std::uint8_t op = ops[1 + step % 7];
+      switch (op % 9) {
+        case 0: reader.read_number(); break;
+        case 1: reader.rest_of_line_blank(); break;
+        case 2: reader.rest_of_file_blank(); break;
+        case 3: reader.next_line(); break;
+        case 4: reader.skip_blank_lines(); break;
+        case 5: reader.allow_empty_corner(); break;
+        case 6: {
+          const TextReader::Title t = reader.read_title();
+          if (t.text.size() > TextReader::kMaxToken) fail("a title longer than 255 characters", t.text, 0);
+          if (t.field < 1) fail("a title without its field", t.text, 0);
+          REAL v = 0;
+          if (!t.text.empty() && t.number != reader.field_value(t.text, v)) fail("a title read as number and text", t.text, v);
+          if (t.number && !t.text.empty() && !(v == t.value)) fail("a title's number differs from its text's", t.text, t.value);
+          break;
+        }
+        case 7: reader.read_number(); break;
+        case 8:
+          if (step == 100) {
+            reader.rewind();
+            line = reader.line();
+          }
+          break;
+      }
+      if (reader.line() < line) fail("line number went back", "", 0);
+      line = reader.line();
+      if (reader.at_end() && step > 16) break;
+    }
+  } catch (const RunError& e) {
+    if (e.number() != 106) fail("a reading stop other than 106", e.what(), 0);
+  }
+}
+
+REAL read_one(const std::string& text, TextReader::FieldRules rules) {
+  TextReader reader(text, "fuzz.csv", "data file");
+  reader.set_field_rules(rules);
+  return reader.read_number();
+}
+
+void check_quoted_and_long(std::string_view t, std::uint8_t extra) {
+  REAL bare = 0;
+  if (token_rules(t) && TextReader::parse_number(t.data(), t.data() + t.size(), bare)) {
+    const std::string token(t);
+    for (const REAL v : {read_one("\"" + token + "\",1\n", {',', false}), read_one("\xef\xbb\xbf" + token + ";1", {';', false}),
+                         read_one(" \" " + token + " \"\t", {'\t', false})})
+      if (!(v == bare) || std::signbit(v) != std::signbit(bare)) fail("a quoted number reads otherwise", t, v);
+  }
+  // Digits in front make any token longer than 255 characters.
+  const std::size_t length = TextReader::kMaxToken + 1 + extra % 64 + t.size();
+  const std::string text = std::string(length - t.size(), '1') + std::string(t) + " 2";
+  if (std::any_of(t.begin(), t.end(), [](char c) { return static_cast<unsigned char>(c) <= 32; }))
+    return;  // the token would end early
+  try {
+    read_one(text, {});
+  } catch (const RunError& e) {
+    const std::string said = std::string(" is ") + std::to_string(length) + " characters long";
+    if (e.number() != 106 || std::string(e.what()).find(said) == std::string::npos)
+      fail("a long token refused otherwise", e.what(), 0);
+    return;
+  }
+  fail("a token longer than 255 characters was read", text, 0);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1 || size > 4096) return 0;
-  const std::uint8_t part = data[0] % 4;
+  const std::uint8_t part = data[0] % 6;
   const std::uint8_t* rest = data + 1;
   const std::size_t n = size - 1;
   switch (part) {
@@ -299,6 +376,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 3:
       if (n < 8) return 0;
       drive_reader(rest, std::string(reinterpret_cast<const char*>(rest + 8), n - 8));
+      break;
+    case 4:
+      if (n < 8) return 0;
+      drive_fields_reader(rest, std::string(reinterpret_cast<const char*>(rest + 8), n - 8));
+      break;
+    case 5:
+      if (n < 1 || n > 256) return 0;
+      check_quoted_and_long(std::string_view(reinterpret_cast<const char*>(rest + 1), n - 1), rest[0]);
       break;
   }
   return 0;

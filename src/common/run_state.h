@@ -198,6 +198,14 @@ struct RunState {
   // Original row numbers RW[i][1] and column numbers CW[1][j], kept beside
   // titles and for the tables (see keeps_original_row_numbers).
   MATRIX RW, CW;
+  // Titles that are texts, such as a spreadsheet's sample names (read only
+  // with a separator), by original row (column) number; index 0 unused. Empty
+  // unless the loader met such a title: the row titles are texts when the
+  // title of any selected row is not a number, the column titles when the
+  // title of any selected column is not. Their rows (columns) are then
+  // labelled by their original numbers in RO (CO), and the results file
+  // gives the texts.
+  std::vector<std::string> row_title_texts, column_title_texts;
   // Contribution tables: where each row's (column's) largest remainder
   // element lies, as an original column (row) number.
   MATRIX TW;

@@ -155,7 +155,9 @@ constexpr std::array kOptions = {
            "an SVG picture of the pivots or eigenvalues, the verdict and\nthe histogram, beside the report",
            keyword_switch<&RunState::YPLOT, true>, line_plus_on<&RunState::YPLOT>, nothing_after},
     Option{",SEP", 'S', ",SEPC ,SEPS ,SEPT", "S C, S S, S T",
-           "values separated by commas, semicolons or tabs, with\nblanks beside them allowed", keyword_separator,
+           "values separated by commas, semicolons or tabs, with\nblanks beside them allowed; quoted fields, a byte-order\n"
+           "mark and text titles (S01) are read as spreadsheets write\nthem",
+           keyword_separator,
            line_separator, separator_end},
     Option{",DEC", 'U', "", "U +", "decimal commas instead of points", keyword_switch<&RunState::UCOMMA, true>,
            line_plus_on<&RunState::UCOMMA>, nothing_after},

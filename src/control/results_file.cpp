@@ -62,13 +62,19 @@ void write_settings(JsonWriter& j, const RunState& s) {
   j.end_object();
 }
 
-// Original numbers are whole; titles may have fractions.
+// Original numbers are whole; titles may have fractions, or be texts (kept
+// by original number, the label then being that number).
 void write_label(JsonWriter& j, const char* number_key, REAL number, const char* title_key, bool titled,
-                 REAL title) {
+                 REAL title, const std::vector<std::string>& texts) {
   j.key(number_key);
-  j.integer(std::llround(number));
+  const long long original = std::llround(number);
+  j.integer(original);
   j.key(title_key);
-  optional_number(j, titled, title);
+  if (titled && original > 0 && static_cast<std::size_t>(original) < texts.size()) {
+    j.string(texts[static_cast<std::size_t>(original)]);
+  } else {
+    optional_number(j, titled, title);
+  }
 }
 
 void write_pivots(JsonWriter& j, const RunState& s) {
@@ -86,8 +92,8 @@ void write_pivots(JsonWriter& j, const RunState& s) {
     j.number(p.value);
     j.key("sd");
     optional_number(j, errors, std::sqrt(p.variance));
-    write_label(j, "row", p.row, "row_title", s.BTOR, p.row_label);
-    write_label(j, "column", p.column, "column_title", s.CTOC, p.column_label);
+    write_label(j, "row", p.row, "row_title", s.BTOR, p.row_label, s.row_title_texts);
+    write_label(j, "column", p.column, "column_title", s.CTOC, p.column_label, s.column_title_texts);
     j.end_object();
   }
   j.end_array();

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "common/console.h"
 #include "common/run_error.h"
@@ -37,6 +39,25 @@ void skip_to_first_line(const RunState& s, TextReader& file) {
   file.skip_blank_lines();
 }
 
+// With a separator the titles may be texts (a spreadsheet's sample names);
+// without one they are numbers, as ever.
+bool titles_may_be_texts(const RunState& s) { return s.SEP != 0; }
+
+TextReader::Title read_title(const RunState& s, TextReader& file) {
+  if (!titles_may_be_texts(s)) return {true, file.read_number(), {}, 0};
+  return file.read_title();
+}
+
+// The first field of a row: its title with BTOR, else its first value.
+// True when it is a title that is not a number.
+bool read_row_start(const RunState& s, TextReader& file) {
+  if (!s.BTOR) {
+    file.read_number();
+    return false;
+  }
+  return !read_title(s, file).number;
+}
+
 void skip_title_line_and_check_rows(RunState& s, TextReader& file) {
   skip_to_first_line(s, file);
   if (s.CTOC) file.next_line();
@@ -45,18 +66,22 @@ void skip_title_line_and_check_rows(RunState& s, TextReader& file) {
 }
 
 // Counting pass: N0 data rows, M0 values on the first selected row's line.
+// It also finds out whether the row titles are texts: a selected row whose
+// title is not a number makes them all texts, so that the labels are all
+// titles or all row numbers, never a number that might be either.
 void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress) {
   skip_title_line_and_check_rows(s, file);
   s.N0 = 1;
   while (NEEDCALC(s.ERS.view(), s.N0)) {
     if (file.rest_of_file_blank())
       fail_every_row_left_out(s, file);
-    file.read_number();
+    read_row_start(s, file);
     file.next_line();
     ++s.N0;
   }
+  bool text_titles = false;
   if (s.BTOR) {
-    file.read_number();
+    text_titles = read_row_start(s, file);
   } else {
     file.skip_blank_lines();
   }
@@ -67,10 +92,11 @@ void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress
   }
   while (!file.rest_of_file_blank()) {
     ++s.N0;
-    file.read_number();
+    if (read_row_start(s, file) && !NEEDCALC(s.ERS.view(), s.N0)) text_titles = true;
     file.next_line();
     progress.update(0, file);
   }
+  if (text_titles) s.row_title_texts.assign(static_cast<std::size_t>(s.N0) + 1, std::string());
 }
 
 void choose_selected_rows(RunState& s) {
@@ -140,7 +166,14 @@ void allocate_label_copies(RunState& s) {
 void read_selected_row(RunState& s, TextReader& file, std::int32_t k, std::int32_t i) {
   file.skip_to_token();
   const std::int64_t line = file.line();
-  if (s.BTOR) s.RO[k][1] = file.read_number();
+  if (s.BTOR) {
+    TextReader::Title title = read_title(s, file);
+    if (s.row_title_texts.empty()) {
+      s.RO[k][1] = title.value;
+    } else {
+      s.row_title_texts[static_cast<std::size_t>(i)] = std::move(title.text);  // RO keeps the row number
+    }
+  }
   std::int32_t count = 0;
   std::int32_t l = 1;
   REAL* row = s.A[k];
@@ -160,7 +193,7 @@ void read_values(RunState& s, TextReader& file, LoadProgress& progress) {
   file.rewind();
   skip_to_first_line(s, file);
   if (s.CTOC) {
-    file.read_number();
+    read_title(s, file);
     file.next_line();
   }
   std::int32_t k = 1;
@@ -169,31 +202,84 @@ void read_values(RunState& s, TextReader& file, LoadProgress& progress) {
       read_selected_row(s, file, k, i);
       ++k;
     } else {
-      file.read_number();
+      read_row_start(s, file);
       file.next_line();
     }
     progress.update(1, file);
   }
 }
 
+[[noreturn]] void fail_few_column_titles(const RunState& s, const TextReader& file, std::int64_t line,
+                                         std::int32_t found) {
+  throw RunError(106, quoted(file) + ": the column-title line (line " + std::to_string(line) + ") holds " +
+                          std::to_string(found) + " title" + (found == 1 ? "" : "s") + ", but " +
+                          std::to_string(s.M0) + " were expected, one for every value of a data row.");
+}
+
 // Title pass: the first M0 numbers of the column-title line.
-void read_column_titles(RunState& s, TextReader& file) {
-  if (!s.CTOC) return;
-  file.rewind();
-  skip_to_first_line(s, file);
-  const std::int64_t line = file.line();
+void read_number_column_titles(RunState& s, TextReader& file, std::int64_t line) {
   std::int32_t l = 1;
   for (std::int32_t j = 1; j <= s.M0; ++j) {
-    if (file.rest_of_line_blank())
-      throw RunError(106, quoted(file) + ": the column-title line (line " + std::to_string(line) +
-                              ") holds " + std::to_string(j - 1) + " title" + (j == 2 ? "" : "s") +
-                              ", but " + std::to_string(s.M0) +
-                              " were expected, one for every value of a data row.");
+    if (file.rest_of_line_blank()) fail_few_column_titles(s, file, line, j - 1);
     const REAL title = file.read_number();
     if (l <= s.M && label_is(s.CO[1][l], j)) {
       s.CO[1][l] = title;
       ++l;
     }
+  }
+}
+
+// The line after the M0-th title was never read, so that a number there
+// followed by blanks and other text was that number: it still is, whatever
+// the text after it (its text is the whole field).
+TextReader::Title read_last_title_as_ever(TextReader& file, bool last) {
+  TextReader::Title title = file.read_title();
+  if (last && !title.number) {
+    const std::string first_word = title.text.substr(0, title.text.find_first_of(" \t"));
+    title.number = first_word.size() < title.text.size() && file.field_value(first_word, title.value);
+  }
+  return title;
+}
+
+// Title pass with a separator: the first M0 fields of the title line after
+// its corner. Above row titles the first field is the corner when it is
+// empty (skipped by the reader) or, with more than M0 fields on the line, a
+// text (such as "Sample"); a number there is the first title, as ever. The
+// titles are texts when the title of any selected column is not a number.
+void read_titles_that_may_be_texts(RunState& s, TextReader& file, std::int64_t line) {
+  std::vector<TextReader::Title> titles;
+  for (std::int32_t j = 1; j <= s.M0; ++j) {
+    if (file.rest_of_line_blank()) fail_few_column_titles(s, file, line, j - 1);
+    titles.push_back(read_last_title_as_ever(file, j == s.M0));
+  }
+  const TextReader::Title& first = titles.front();
+  if (s.BTOR && first.field == 1 && !first.number && !file.rest_of_line_blank()) {
+    titles.erase(titles.begin());
+    titles.push_back(read_last_title_as_ever(file, true));
+  }
+  bool texts = false;
+  for (std::int32_t l = 1; l <= s.M; ++l)
+    texts = texts || !titles[static_cast<std::size_t>(std::llround(s.CO[1][l]) - 1)].number;
+  if (texts) s.column_title_texts.assign(static_cast<std::size_t>(s.M0) + 1, std::string());
+  for (std::int32_t l = 1; l <= s.M; ++l) {
+    const auto j = static_cast<std::size_t>(std::llround(s.CO[1][l]));
+    if (texts) {
+      s.column_title_texts[j] = std::move(titles[j - 1].text);  // CO keeps the column number
+    } else {
+      s.CO[1][l] = titles[j - 1].value;
+    }
+  }
+}
+
+void read_column_titles(RunState& s, TextReader& file) {
+  if (!s.CTOC) return;
+  file.rewind();
+  skip_to_first_line(s, file);
+  const std::int64_t line = file.line();
+  if (titles_may_be_texts(s)) {
+    read_titles_that_may_be_texts(s, file, line);
+  } else {
+    read_number_column_titles(s, file, line);
   }
 }
 
@@ -203,6 +289,8 @@ void load_data_matrix(RunState& s) {
   if (s.AFNI.empty())
     throw RunError(2, "no data file is named: the first parameter (or the A line of a parameter "
                       "file) must begin with the data file's name; \"qor ?\" opens the help.");
+  s.row_title_texts.clear();
+  s.column_title_texts.clear();
   TextReader file(s.AFNI.str(), "data file");
   file.set_field_rules({s.SEP, s.UCOMMA});
   s.inputs.emplace_back("data file", s.AFNI.str());

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
-constexpr std::size_t kMaxToken = 255;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -39,17 +38,38 @@ bool between_digits(const std::string& token, char separator) {
 }
 
 // Values glued by commas or semicolons come from a table written for a
-// spreadsheet (comma- or semicolon-separated values, decimal commas): say
-// what to change. Empty for any other token.
+// spreadsheet (comma- or semicolon-separated values, decimal commas): point
+// at the first such character and name the keywords that read the table as
+// it is. Empty for any other token.
 std::string separator_hint(const std::string& token) {
-  const bool commas = between_digits(token, ',');
-  const bool semicolons = between_digits(token, ';');
-  const std::string rule = " Numbers are separated by blanks or tabs: ";
-  if (commas && semicolons) return rule + "replace the semicolons by blanks and the decimal commas by points.";
-  if (semicolons) return rule + "if the semicolons separate values, replace them by blanks.";
-  if (commas)
-    return rule + "if the commas separate values, replace them by blanks; if they are decimal commas, by points.";
+  for (std::size_t i = 1; i + 1 < token.size(); ++i) {
+    const char c = token[i];
+    if ((c == ',' || c == ';') && is_digit(token[i - 1]) && is_digit(token[i + 1]))
+      return std::string(" The ") + (c == ',' ? "comma" : "semicolon") + " at character " + std::to_string(i + 1) +
+             " of the token does not belong in a number: for values separated by commas add ,SEPC to the data "
+             "file's name (in a parameter file the line S C), for semicolons ,SEPS (S S); for decimal commas ,DEC "
+             "(U +).";
+  }
   return {};
+}
+
+// A token in a message: whole up to kShownToken characters, else cut there
+// (not inside a UTF-8 character) and marked by "...", so that the line stays
+// readable.
+std::string quoted_token(const std::string& token) {
+  if (token.size() <= TextReader::kShownToken) return "\"" + token + "\"";
+  std::size_t cut = TextReader::kShownToken;
+  while (cut > 0 && (static_cast<unsigned char>(token[cut]) & 0xC0) == 0x80) --cut;
+  return "\"" + token.substr(0, cut) + "...\"";
+}
+
+bool is_blank(int c) { return c == ' ' || c == '\t'; }
+
+std::string without_blanks_at_the_ends(const std::string& text) {
+  std::size_t from = 0, to = text.size();
+  while (from < to && is_blank(text[from])) ++from;
+  while (to > from && is_blank(text[to - 1])) --to;
+  return text.substr(from, to - from);
 }
 
 bool holds(const std::string& token, char c) { return token.find(c) != std::string::npos; }
@@ -94,22 +114,30 @@ int TextReader::peek_at(std::size_t ahead) {
 
 void TextReader::advance() {
   const char c = buffer_[pos_++];
+  if (c == '\n' || c == '\r') passed_line_end(c);
+}
+
+// Kept out of advance, so that skipping blanks stays a short inlined loop.
+void TextReader::passed_line_end(char c) {
   // Count CR LF once, a lone CR or LF once each.
-  if (c == '\n') {
+  if (c == '\n' || peek() != '\n') {
     ++line_;
-  } else if (c == '\r' && peek() != '\n') {
-    ++line_;
+    line_start_ = offset();
   }
 }
 
 void TextReader::rewind() {
   line_ = 1;
+  line_start_ = 0;
   pos_ = 0;
-  if (memory_) return;
-  errno = 0;
-  if (std::fseek(file_, 0, SEEK_SET) != 0) fail_read();
-  buffer_offset_ = 0;
-  len_ = 0;
+  if (!memory_) {
+    errno = 0;
+    if (std::fseek(file_, 0, SEEK_SET) != 0) fail_read();
+    buffer_offset_ = 0;
+    len_ = 0;
+  }
+  reset_fields();
+  skip_byte_order_mark();
 }
 
 bool TextReader::parse_number(const char* begin, const char* end, REAL& value) {
@@ -202,12 +230,70 @@ bool TextReader::parse_number(const char* begin, const char* end, REAL& value) {
   return true;
 }
 
+// The plain reading's failures come right after the token, which began
+// its length before the next unread character.
 void TextReader::fail_bad_number(const std::string& token) {
-  throw RunError(106, "\"" + token + "\" in " + role_ + " \"" + name_ + "\", line " +
-                          std::to_string(line_) +
+  const std::int64_t start = offset() - static_cast<std::int64_t>(token.size());
+  throw RunError(106, quoted_token(token) + " in " + field_place(plain_field(start)) +
                           ", is not a number (expected a decimal number such as 7, -2.5, .5 or "
                           "1e-3, within the range of the 80-bit type)." +
                           separator_hint(token));
+}
+
+void TextReader::fail_too_long(const std::string& token, std::int64_t length, std::int32_t field) {
+  throw RunError(106, quoted_token(token) + " in " + field_place(field) + ", is " + std::to_string(length) +
+                          " characters long; a field may have at most " + std::to_string(kMaxToken) +
+                          " characters.");
+}
+
+void TextReader::fail_too_long_plain(const std::string& token) {
+  const std::int64_t start = offset() - static_cast<std::int64_t>(token.size());
+  const std::int64_t length = static_cast<std::int64_t>(token.size()) + skip_rest(Run::plain);
+  fail_too_long(token, length, plain_field(start));
+}
+
+// The plain reading keeps no count of the fields on a line, which would cost
+// every number some time; a message counts them again from the line's start.
+std::int32_t TextReader::plain_field(std::int64_t start) {
+  std::int32_t field = 1;
+  bool in_token = false;
+  const auto count = [&](unsigned char c) {
+    if (c > 32) {
+      in_token = true;
+    } else if (in_token) {
+      in_token = false;
+      ++field;
+    }
+  };
+  if (memory_) {
+    for (std::int64_t i = line_start_; i < start; ++i) count(static_cast<unsigned char>(buffer_[static_cast<std::size_t>(i)]));
+    return field;
+  }
+  // The line may have begun in an earlier buffer: read it again, then put
+  // the file back where the buffer ends.
+  std::vector<char> bytes(static_cast<std::size_t>(start - line_start_));
+  if (std::fseek(file_, line_start_, SEEK_SET) == 0) {
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file_);
+    for (std::size_t i = 0; i < got; ++i) count(static_cast<unsigned char>(bytes[i]));
+  }
+  std::fseek(file_, buffer_offset_ + static_cast<std::int64_t>(len_), SEEK_SET);
+  return field;
+}
+
+std::int64_t TextReader::skip_rest(Run run) {
+  std::int64_t n = 0;
+  for (;;) {
+    const int c = peek();
+    if (c == kEndOfText || c == kCtrlZ || c == '\r' || c == '\n') return n;
+    if ((run == Run::plain || run == Run::value) && c <= 32) return n;
+    if (run != Run::plain && run != Run::quoted && c == separator_) return n;
+    ++pos_;
+    if (run == Run::quoted && c == '"') {
+      if (peek() != '"') return n;
+      ++pos_;
+    }
+    ++n;
+  }
 }
 
 void TextReader::fail_at_end() {
@@ -236,6 +322,7 @@ REAL TextReader::read_number() {
     token[n++] = static_cast<char>(c);
     ++pos_;
   }
+  if (n == kMaxToken && peek() > 32) fail_too_long_plain(std::string(token, n));
   REAL value = 0;
   if (!parse_number(token, token + n, value)) fail_bad_number(std::string(token, n));
   return value;
@@ -302,11 +389,13 @@ void TextReader::skip_line_end() {
     ++pos_;
     if (c == '\n') {
       ++line_;
+      line_start_ = offset();
       return;
     }
     if (c == '\r') {
       ++line_;
       if (peek() == '\n') ++pos_;
+      line_start_ = offset();
       return;
     }
   }
@@ -365,6 +454,17 @@ void TextReader::set_field_rules(FieldRules rules) {
   decimal_comma_ = rules.decimal_comma;
   fields_ = separator_ != kNoSeparator || decimal_comma_;
   reset_fields();
+  skip_byte_order_mark();
+}
+
+// Spreadsheets begin a UTF-8 file with the byte-order mark EF BB BF; it is no
+// part of the first field.
+void TextReader::skip_byte_order_mark() {
+  if (separator_ == kNoSeparator || offset() != 0) return;
+  if (peek() == 0xEF && peek_at(1) == 0xBB && peek_at(2) == 0xBF) {
+    pos_ += 3;
+    line_start_ = offset();
+  }
 }
 
 std::string TextReader::separator_name() const {
@@ -421,14 +521,73 @@ int TextReader::skip_between_fields(bool crossing) {
   }
 }
 
-std::string TextReader::read_token() {
+std::string TextReader::read_token(std::int32_t field) {
   std::string token;
   for (;;) {
     const int c = peek();
-    if (c == kEndOfText || c <= 32 || c == separator_ || token.size() == kMaxToken) return token;
+    if (c == kEndOfText || c <= 32 || c == separator_) return token;
+    if (token.size() == kMaxToken) fail_too_long(token, static_cast<std::int64_t>(kMaxToken) + skip_rest(Run::value), field);
     token.push_back(static_cast<char>(c));
     ++pos_;
   }
+}
+
+// A field in double quotes: the text between them, a doubled quote standing
+// for one, without the blanks at either end. Spreadsheets quote a field that
+// holds the separator or a quote; a quote cannot span lines here, since a row
+// stands on one line.
+std::string TextReader::read_quoted(std::int32_t field) {
+  ++pos_;  // the opening quote
+  std::string text;
+  for (;;) {
+    const int c = peek();
+    if (c == kEndOfText || c == kCtrlZ || c == '\r' || c == '\n')
+      throw RunError(106, field_place(field) + ": the quote that opens " + quoted_token(text) +
+                              " is not closed on its line (a field in quotes ends with a quote; a quote inside it is "
+                              "written twice).");
+    ++pos_;
+    if (c == '"') {
+      if (peek() != '"') break;
+      ++pos_;
+    }
+    if (text.size() == kMaxToken)
+      fail_too_long(text, static_cast<std::int64_t>(kMaxToken) + 1 + skip_rest(Run::quoted), field);
+    text.push_back(static_cast<char>(c));
+  }
+  for (;;) {
+    const int c = peek();
+    if (c == separator_ || c == '\r' || c == '\n' || c == kEndOfText || c == kCtrlZ) {
+      return without_blanks_at_the_ends(text);
+    } else if (is_blank(c)) {
+      ++pos_;
+    } else {
+      throw RunError(106, field_place(field) + ": the field in quotes " + quoted_token(text) +
+                              " is followed by other text before the next " + separator_name() +
+                              " (a quote inside a field in quotes is written twice).");
+    }
+  }
+}
+
+// A title without quotes: everything up to the separator or the line end,
+// blanks inside included (a sample name such as "Sample 1").
+std::string TextReader::read_bare_title(std::int32_t field) {
+  std::string text;
+  std::int64_t count = 0, kept = 0;  // characters read; up to the last one that is not a blank
+  for (;;) {
+    const int c = peek();
+    if (c == kEndOfText || c == kCtrlZ || c == '\r' || c == '\n' || c == separator_) break;
+    ++pos_;
+    ++count;
+    if (text.size() <= kMaxToken) text.push_back(static_cast<char>(c));
+    if (is_blank(c)) continue;
+    kept = count;
+    if (kept > static_cast<std::int64_t>(kMaxToken)) {
+      text.resize(kMaxToken);
+      fail_too_long(text, count + skip_rest(Run::title), field);
+    }
+  }
+  text.resize(static_cast<std::size_t>(kept));
+  return text;
 }
 
 void TextReader::begin_field() {
@@ -440,8 +599,8 @@ void TextReader::begin_field() {
                                                  : "two " + separator_name() + "s with nothing between them");
   } else if (!separator_after_token_) {
     const std::int32_t field = separators_on_line_ + 1;
-    throw RunError(106, field_place(field) + ": \"" + read_token() +
-                            "\" follows a value with only blanks between them: with the " + separator_name() +
+    throw RunError(106, field_place(field) + ": " + quoted_token(read_token(field)) +
+                            " follows a value with only blanks between them: with the " + separator_name() +
                             " as the separator every value stands in a field of its own (blanks beside the " +
                             separator_name() + " are allowed).");
   }
@@ -450,7 +609,10 @@ void TextReader::begin_field() {
   separator_after_token_ = false;
 }
 
-std::string TextReader::field_hint(const std::string& token) const {
+std::string TextReader::field_hint(const std::string& token, bool quoted) const {
+  if (quoted && separator_ == ',' && between_digits(token, ','))
+    return " A decimal comma cannot be read where commas separate the values: save the table with semicolons "
+           "and read it with ,SEPS,DEC.";
   if (decimal_comma_ && holds(token, '.'))
     return " With ,DEC the decimal separator is the comma; a point is not read, since it may separate thousands.";
   if (!decimal_comma_ && separator_ != ',' && between_digits(token, ','))
@@ -458,6 +620,17 @@ std::string TextReader::field_hint(const std::string& token) const {
   if ((holds(token, ',') && !decimal_comma_) || holds(token, ';'))
     return " This run separates the values by the " + separator_name() + ".";
   return {};
+}
+
+bool TextReader::field_value(const std::string& token, REAL& value) const {
+  if (!decimal_comma_) return parse_number(token.data(), token.data() + token.size(), value);
+  if (token.size() > kMaxToken) return false;
+  char text[kMaxToken];  // the token with its decimal comma as a point, in one pass
+  for (std::size_t i = 0; i < token.size(); ++i) {
+    if (token[i] == '.') return false;
+    text[i] = token[i] == ',' ? '.' : token[i];
+  }
+  return parse_number(text, text + token.size(), value);
 }
 
 REAL TextReader::read_field_number() {
@@ -469,16 +642,32 @@ REAL TextReader::read_field_number() {
   }
   begin_field();
   const std::int32_t field = separators_on_line_ + 1;
-  const std::string token = read_token();
-  std::string text = token;
-  if (decimal_comma_) std::replace(text.begin(), text.end(), ',', '.');
+  const bool quoted = c == '"' && separator_ != kNoSeparator;
+  const std::string token = quoted ? read_quoted(field) : read_token(field);
+  if (quoted && token.empty()) fail_empty_field(field, "nothing but blanks between its quotes");
   REAL value = 0;
-  if ((decimal_comma_ && holds(token, '.')) || !parse_number(text.data(), text.data() + text.size(), value))
-    throw RunError(106, "\"" + token + "\" in " + field_place(field) +
+  if (!field_value(token, value))
+    throw RunError(106, quoted_token(token) + " in " + field_place(field) +
                             ", is not a number (expected a decimal number such as 7, -2" +
                             (decimal_comma_ ? ",5, ,5" : ".5, .5") +
-                            " or 1e-3, within the range of the 80-bit type)." + field_hint(token));
+                            " or 1e-3, within the range of the 80-bit type)." + field_hint(token, quoted));
   return value;
+}
+
+TextReader::Title TextReader::read_title() {
+  if (separator_ == kNoSeparator) return {true, read_number(), {}, 0};
+  const std::int64_t before = offset();
+  const int c = skip_between_fields(true);
+  if (c == kEndOfText || c == kCtrlZ) {
+    if (offset() != before) return {true, 0, "0", separators_on_line_ + 1};
+    fail_at_end();
+  }
+  begin_field();
+  Title title;
+  title.field = separators_on_line_ + 1;
+  title.text = c == '"' ? read_quoted(title.field) : read_bare_title(title.field);
+  title.number = field_value(title.text, title.value);
+  return title;
 }
 
 bool TextReader::rest_of_fields_blank() {

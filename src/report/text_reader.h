@@ -11,8 +11,11 @@
 // characters above code 32, separated by blanks, tabs, line ends and other
 // control characters; a line ends with LF, CR or CR LF; a Ctrl-Z (code 26)
 // met while skipping ends the text. Failures throw RunError: 2 (or errno) when
-// the file cannot be opened, 106 for a token that is not a number or a read
-// at the very end of the text.
+// the file cannot be opened, 106 for a token that is not a number, a token of
+// more than kMaxToken characters (refused whole: read in parts, its rest
+// would pass for the next number) or a read at the very end of the text.
+// Error messages name the line and the field (counted from 1 on the line,
+// a row title included) and quote at most kShownToken characters of a token.
 class TextReader {
  public:
   // How the values of a line are set apart when a run names it: by a
@@ -25,8 +28,20 @@ class TextReader {
     bool decimal_comma = false;
   };
 
+  // A title of a table with a separator: a number, or else any text, such as
+  // a spreadsheet's sample name. text is the field as written, without its
+  // quotes and the blanks at either end.
+  struct Title {
+    bool number = false;
+    REAL value = 0;
+    std::string text;
+    std::int32_t field = 0;  // its place on the line, from 1
+  };
+
   static constexpr int kEndOfText = -1;
   static constexpr unsigned char kCtrlZ = 26;
+  static constexpr std::size_t kMaxToken = 255;
+  static constexpr std::size_t kShownToken = 40;
 
   // Opens path for reading; role names the file in error reports ("data file").
   TextReader(const std::string& path, const std::string& role);
@@ -41,7 +56,11 @@ class TextReader {
   // a separator at the end of a line, or before the first value) and two
   // values without the separator between them stop the run with error 106
   // naming the line and the field. A line of nothing but blanks and
-  // separators is a blank line.
+  // separators is a blank line. With a separator, as spreadsheets write
+  // their tables: a UTF-8 byte-order mark at the start of the text is
+  // skipped, and a field may stand in double quotes (a doubled quote inside
+  // stands for one), which must close on its line with only blanks after
+  // them in the field.
   void set_field_rules(FieldRules rules);
   // With a separator: the next line holding anything may begin with one
   // empty field, the corner above the row titles of a column-title line.
@@ -51,6 +70,10 @@ class TextReader {
   // the text after skipping at least one character the number is 0; at the end
   // without skipping, or at Ctrl-Z, error 106.
   REAL read_number();
+  // With a separator: the next field, read whole (blanks inside it
+  // included), as a title; a number when the number rules read it as one.
+  // Without a separator: read_number.
+  Title read_title();
 
   // Consumes blanks and tabs; true when the line ends here (CR, LF, Ctrl-Z or
   // the end of the text), false at any other character, which stays unread.
@@ -82,6 +105,10 @@ class TextReader {
   // the loader's progress line follows it.
   std::int64_t offset() const { return buffer_offset_ + static_cast<std::int64_t>(pos_); }
 
+  // The number rules as this reader's values follow them (a decimal comma
+  // with ,DEC) on a whole text.
+  bool field_value(const std::string& text, REAL& value) const;
+
   // The number rules on a whole token; false when it is not a number or its
   // value lies outside the range of REAL.
   static bool parse_number(const char* begin, const char* end, REAL& value);
@@ -90,8 +117,13 @@ class TextReader {
   int peek();
   int peek_at(std::size_t ahead);  // only within the current buffer
   void advance();
+  [[gnu::noinline]] void passed_line_end(char c);
   bool refill();
   [[noreturn]] void fail_bad_number(const std::string& token);
+  [[noreturn]] void fail_too_long_plain(const std::string& token);
+  [[noreturn]] void fail_too_long(const std::string& token, std::int64_t length, std::int32_t field);
+  // The field of the token at offset start, for the messages of the plain reading.
+  std::int32_t plain_field(std::int64_t start);
   [[noreturn]] void fail_at_end();
   [[noreturn]] void fail_read();
 
@@ -110,8 +142,14 @@ class TextReader {
   void end_line_of_fields();
   void reset_fields() { tokens_on_line_ = separators_on_line_ = 0; separator_after_token_ = false; }
   std::string field_place(std::int32_t field) const;
-  std::string field_hint(const std::string& token) const;
-  std::string read_token();
+  std::string field_hint(const std::string& token, bool quoted) const;
+  std::string read_token(std::int32_t field);
+  std::string read_quoted(std::int32_t field);
+  std::string read_bare_title(std::int32_t field);
+  // Characters up to the end of the token that begins at the next unread one.
+  enum class Run { plain, value, title, quoted };
+  std::int64_t skip_rest(Run run);
+  void skip_byte_order_mark();
   void skip_line_end();
   std::string separator_name() const;
   [[noreturn]] void fail_empty_field(std::int32_t field, const std::string& where);
@@ -127,6 +165,7 @@ class TextReader {
   bool memory_ = false;
   std::int64_t buffer_offset_ = 0;  // file offset of buffer_[0]
   std::int64_t line_ = 1;
+  std::int64_t line_start_ = 0;  // offset of the current line's first character
 
   int separator_ = kNoSeparator;
   bool decimal_comma_ = false;

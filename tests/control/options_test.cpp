@@ -124,7 +124,8 @@ TEST(Options, UnknownWordsAndTheNearestKeyword) {
 }
 
 // The keyword lines of --help as they were written by hand before the table
-// existed: the table must give them byte for byte.
+// existed (with the separators' later words): the table gives them byte for
+// byte.
 TEST(Options, HelpListsTheKeywordsOfTheTable) {
   EXPECT_EQ(keyword_usage_lines(),
             "   ,TOR         every data row begins with a row title\n"
@@ -140,7 +141,9 @@ TEST(Options, HelpListsTheKeywordsOfTheTable) {
             "   ,PLOT        an SVG picture of the pivots or eigenvalues, the verdict and\n"
             "                the histogram, beside the report (parameter file: Y +)\n"
             "   ,SEPC ,SEPS ,SEPT  values separated by commas, semicolons or tabs, with\n"
-            "                blanks beside them allowed (parameter file: S C, S S, S T)\n"
+            "                blanks beside them allowed; quoted fields, a byte-order\n"
+            "                mark and text titles (S01) are read as spreadsheets write\n"
+            "                them (parameter file: S C, S S, S T)\n"
             "   ,DEC         decimal commas instead of points (parameter file: U +)\n"
             "   ,JSON        the results as JSON beside the report, OUT.TXT -> OUT.json\n"
             "                (parameter file: X +)\n");

@@ -143,6 +143,37 @@ TEST_F(ResultsFile, SemicolonsAndDecimalCommasReadAsBlanksAndPoints) {
   EXPECT_FALSE(std::filesystem::exists("A.json"));  // only with ,JSON
 }
 
+// A table as a spreadsheet saves it: a byte-order mark, numbers in quotes,
+// "Sample" in the corner, sample names as row titles, texts as column
+// titles. The report labels the rows and columns by their numbers, byte for
+// byte as for the same table titled by those numbers; the results file
+// carries the texts.
+TEST_F(ResultsFile, SpreadsheetTitlesAreNumberedInTheReportAndNamedInTheResults) {
+  if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "no " << kPython;
+  write_file("sheet.csv", "\xef\xbb\xbfSample,\"W 400\",W450,\"W \"\"500\"\"\"\r\n"
+                          "S01,\"0.821\",0.648,0.400\r\n"
+                          "S02,0.626,\"0.534\",0.420\r\n"
+                          "\"S03\",0.437,0.415,0.934\r\n"
+                          "S\xc3\xa4,0.242,0.299,0.454\r\n");
+  write_file("numbered.txt", "  1 2 3\r\n1 0.821 0.648 0.400\r\n2 0.626 0.534 0.420\r\n"
+                             "3 0.437 0.415 0.934\r\n4 0.242 0.299 0.454\r\n");
+  const auto sheet = run_qor({"sheet.csv,SEPC,TOR,TOC,JSON", "sheet.out", "10:4", "0.002"});
+  const auto numbered = run_qor({"numbered.txt,TOR,TOC", "numbered.out", "10:4", "0.002"});
+  ASSERT_EQ(sheet.status, 0) << sheet.out;
+  ASSERT_EQ(numbered.status, 0) << numbered.out;
+  const auto after_parameters = [](const std::string& report) { return report.substr(report.find("\r\n", 30)); };
+  EXPECT_EQ(after_parameters(read_file("SHEET.OUT")), after_parameters(read_file("NUMBERED.OUT")));
+  EXPECT_EQ(qor_test::without_time(sheet.out), qor_test::without_time(numbered.out));
+  EXPECT_EQ(python(R"(
+import json, sys
+d = json.load(open(sys.argv[1], encoding="utf-8"))
+for p in d["results"]["pivots"]:
+    print(p["row"], p["row_title"], p["column"], p["column_title"], sep="|")
+)",
+                   "SHEET.json"),
+            "3|S03|3|W \"500\"\n1|S01|1|W 400\n4|S\xc3\xa4|2|W450\n");
+}
+
 // The README's Python example runs as it stands, with qor on the PATH.
 TEST_F(ResultsFile, ReadmePythonExample) {
   if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "no " << kPython;

@@ -103,6 +103,38 @@ TEST_F(Loader, MalformedDataIsError106AndAMissingFileError2) {
   EXPECT_NE(load_error("1\n").report_line().find("\"missing.txt\""), std::string::npos);
 }
 
+// A number of more than 255 characters, wherever the data file holds one,
+// stops the run: read in parts it became two values (260 digits: a matrix of
+// two columns) and shifted the rest of the data.
+TEST_F(Loader, NumbersLongerThan255CharactersAreRefusedNotSplit) {
+  const std::string digits260 = std::string(259, '0') + "5";
+  const struct {
+    bool btor, ctoc;
+    const char* ers;
+    std::string text;
+    const char* place;
+  } cases[] = {
+      {false, false, "[]", digits260 + "\n", "line 1, field 1"},
+      {false, false, "[]", "1 2\n3 " + digits260 + "\n", "line 2, field 2"},
+      {true, false, "[]", "1 2 3\n" + digits260 + " 4 5\n", "line 2, field 1"},            // a row title
+      {false, true, "[]", "400 " + digits260 + "\n1 2\n", "line 1, field 2"},              // a column title
+      {false, true, "[]", digits260 + " 450\n1 2\n", "line 1, field 1"},                   // read by the value pass
+      {false, false, "[1]", digits260 + " x y\n1 2\n", "line 1, field 1"},                 // a left-out row
+      {false, false, "[]", "\r\n  1\t" + std::string(2000, '1') + "\n", "line 2, field 2"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 12));
+    s.BTOR = c.btor;
+    s.CTOC = c.ctoc;
+    s.ERS = c.ers;
+    const RunError e = load_error(c.text);
+    EXPECT_EQ(e.number(), 106);
+    EXPECT_NE(std::string(e.what()).find(std::string(" in data file \"data.txt\", ") + c.place + ", is "),
+              std::string::npos)
+        << e.what();
+  }
+}
+
 TEST_F(Loader, NothingToAnalyse) {
   for (const char* text : {"", " \r\n\t\r\n"}) EXPECT_EQ(load_error(text).number(), kNothingToAnalyse) << text;
   s.CTOC = true;

@@ -1,6 +1,7 @@
 // Data files whose values are separated by a comma, semicolon or tab, and decimal commas.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "common/run_error.h"
@@ -29,6 +30,7 @@ struct SeparatedFields : qor_test::DataFileRun {
   }
   Row row(int k) const { return {s.RO[k][1], s.A[k][1], s.A[k][2]}; }
   Row titles() const { return {s.CO[1][1], s.CO[1][2]}; }
+  static Row grid_of(const MATRIX& rows) { return {rows[1][1], rows[2][1]}; }
 };
 
 // The same table in each form, with row and column titles (the corner above
@@ -92,13 +94,114 @@ TEST_F(SeparatedFields, EmptyFieldsMixedSeparatorsAndWrongDecimalMarks) {
   }
 }
 
-// Without the keywords a comma is still a bad number, with the hint as before.
+// Without the keywords a comma is still a bad number; the hint names them.
 TEST_F(SeparatedFields, CommaWithoutTheKeywordIsStill106) {
-  const std::string what = load_error("1,5 2\n");
-  EXPECT_NE(what.find("\"1,5\" in data file \"data.txt\", line 1, is not a number"), std::string::npos);
-  EXPECT_EQ(what.substr(what.find(" Numbers are")),
-            " Numbers are separated by blanks or tabs: if the commas separate values, replace them by blanks; if "
-            "they are decimal commas, by points.");
+  const std::string what = load_error("1 2\n3 1,5\n");
+  EXPECT_NE(what.find("\"1,5\" in data file \"data.txt\", line 2, field 2, is not a number"), std::string::npos);
+  EXPECT_EQ(what.substr(what.find(" The comma")),
+            " The comma at character 2 of the token does not belong in a number: for values separated by commas add "
+            ",SEPC to the data file's name (in a parameter file the line S C), for semicolons ,SEPS (S S); for "
+            "decimal commas ,DEC (U +).");
+}
+
+using Texts = std::vector<std::string>;
+
+// Titles as spreadsheets write them. Row titles are texts when the title of
+// any selected row is not a number, column titles when that of any selected
+// column is not: their labels are then the original numbers, and the texts
+// are kept by original number (index 0 unused). Numbers only: nothing kept.
+TEST_F(SeparatedFields, TextTitles) {
+  const struct {
+    const char* what;
+    char separator;
+    bool row_titles;
+    const char* ers;
+    const char* dcs;
+    std::string text;
+    Row labels;  // RO[1..N][1], then CO[1][1..M]
+    Texts row_texts, column_texts;
+  } cases[] = {
+      {"sample names", ',', true, "[]", "[]", "Sample,400,450\nS01,1,2\nS02,3,4\n",
+       {1, 2, 400, 450}, {"", "S01", "S02"}, {}},
+      {"a mixed title line", ',', true, "[]", "[]", "Sample,400,410,abc\nS01,1,2,3\n",
+       {1, 1, 2, 3}, {"", "S01"}, {"", "400", "410", "abc"}},
+      {"mixed row titles", ';', true, "[]", "[]", ";400;450\n7;1;2\nS02;3;4\n",
+       {1, 2, 400, 450}, {"", "7", "S02"}, {}},
+      {"a text title left out", ';', true, "[2]", "[2]", "T;400;x\n7;1;2\nblank;0;0\n8;3;4\n",
+       {7, 8, 400}, {}, {}},
+      {"a text title of a left-out column", ',', true, "[]", "[3]", ",400,450,note\n7,1,2,3\n",
+       {7, 400, 450}, {}, {}},
+      {"a number in the corner is the first title, as ever", ',', true, "[]", "[]", "0,400,450\n7,1,2\n",
+       {7, 0, 400}, {}, {}},
+      {"no corner without more fields than values", ',', true, "[]", "[]", "A,B\n7,1,2\n",
+       {7, 1, 2}, {}, {"", "A", "B"}},
+      {"an empty corner before texts", ',', true, "[]", "[]", " ,A,B\n7,1,2\n",
+       {7, 1, 2}, {}, {"", "A", "B"}},
+      {"a quoted empty corner", ',', true, "[]", "[]", "\"\",\"A\",\"B\"\n\"S 1\",1,2\n",
+       {1, 1, 2}, {"", "S 1"}, {"", "A", "B"}},
+      {"no corner without row titles", '\t', false, "[]", "[]", "Sample\t400\t450\n1\t2\t3\n",
+       {1, 1, 2, 3}, {}, {"", "Sample", "400", "450"}},
+      {"text after the last title was never read", ',', true, "[]", "[]", ",400,450 nm\n7,1,2\n",
+       {7, 400, 450}, {}, {}},
+      {"text after the last title of a text line stays", ',', true, "[]", "[]", ",A,450 nm\n7,1,2\n",
+       {7, 1, 2}, {}, {"", "A", "450 nm"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    rules(c.separator, false);
+    s.BTOR = c.row_titles;
+    s.CTOC = true;
+    s.ERS = c.ers;
+    s.DCS = c.dcs;
+    load(c.text);
+    Row labels;
+    for (int k = 1; k <= s.N; ++k) labels.push_back(s.RO[k][1]);
+    for (int l = 1; l <= s.M; ++l) labels.push_back(s.CO[1][l]);
+    EXPECT_EQ(labels, c.labels);
+    EXPECT_EQ(s.row_title_texts, c.row_texts);
+    EXPECT_EQ(s.column_title_texts, c.column_texts);
+  }
+}
+
+// A spreadsheet's table whole: byte-order mark, quoted numbers, a decimal
+// comma in quotes, the corner, sample names.
+TEST_F(SeparatedFields, ASpreadsheetTable) {
+  rules(';', true);
+  s.BTOR = s.CTOC = true;
+  load("\xef\xbb\xbf\"Sample\";\"W 400\";\"W 450\"\r\n\"S01\";\"0,25\";1\r\n\"S02\";-1,5e-1;\"2\"\r\n");
+  EXPECT_EQ(row(1), (Row{1, 0.25L, 1}));
+  EXPECT_EQ(row(2), (Row{2, -0.15L, 2}));
+  EXPECT_EQ(titles(), (Row{1, 2}));
+  EXPECT_EQ(grid_of(s.RW), (Row{1, 2}));
+  EXPECT_EQ(s.row_title_texts, (Texts{"", "S01", "S02"}));
+  EXPECT_EQ(s.column_title_texts, (Texts{"", "W 400", "W 450"}));
+  // The mark before a first value, as it stands before a table without titles.
+  s.BTOR = s.CTOC = false;
+  load("\xef\xbb\xbf\"7\";8\r\n9;10\r\n");
+  EXPECT_EQ((Row{s.A[1][1], s.A[1][2], s.A[2][1], s.A[2][2]}), (Row{7, 8, 9, 10}));
+}
+
+// Without a separator the reading stays as it was: titles are numbers, and
+// a word, a quote or a byte-order mark is a bad number.
+TEST_F(SeparatedFields, WithoutASeparatorTitlesAreNumbers) {
+  const struct {
+    bool decimal_comma;
+    const char* text;
+    const char* words;
+  } cases[] = {
+      {false, "Sample 400 450\n7 1 2\n", "\"Sample\" in data file \"data.txt\", line 1, field 1, is not a number"},
+      {false, "400 450\nS01 1 2\n", "\"S01\" in data file \"data.txt\", line 2, field 1, is not a number"},
+      {true, "400 450\nS01 1 2\n", "\"S01\" in data file \"data.txt\", line 2, field 1, is not a number"},
+      {false, "400 450\n\"7\" 1 2\n", "\"\"7\"\" in data file \"data.txt\", line 2, field 1, is not a number"},
+      {false, "\xef\xbb\xbf" "400 450\n7 1 2\n", "\"\xef\xbb\xbf" "400\" in data file \"data.txt\", line 1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    rules(0, c.decimal_comma);
+    s.BTOR = s.CTOC = true;
+    EXPECT_NE(load_error(c.text).find(c.words), std::string::npos) << load_error(c.text);
+    EXPECT_TRUE(s.row_title_texts.empty() && s.column_title_texts.empty());
+  }
 }
 
 // Left-out rows are read only up to their first value, as without a separator.
