@@ -20,7 +20,8 @@ struct EigenRun {
   RunState s{silent_console()};
 
   explicit EigenRun(int n) {
-    set_default_settings(s);
+    set_default_settings(s.settings);
+    take_run_copies(s);
     qor_test::hold_matrix(s, n, n);
     s.JEV = true;
     s.MER = 0.002L;

@@ -46,7 +46,8 @@ void Elimination(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     RunState s(silent_console());
-    set_default_settings(s);
+    set_default_settings(s.settings);
+    take_run_copies(s);
     s.N = s.M = s.MIN = n;
     s.A = MATRIX(n + 1, n + 1);
     s.RO = MATRIX(n + 1, 2);

@@ -79,8 +79,9 @@ void LoadDataFile(benchmark::State& state) {
   }
   for (auto _ : state) {
     RunState s(silent_console());
-    set_default_settings(s);
-    s.AFNI = path;
+    set_default_settings(s.settings);
+    take_run_copies(s);
+    s.settings.AFNI = path;
     load_data_matrix(s);
     benchmark::DoNotOptimize(s.A[n][m]);
   }

@@ -20,9 +20,10 @@ struct NoisyRun {
   RunState s{silent_console()};
 
   NoisyRun(int rows, int cols, int rank) {
-    set_default_settings(s);
+    set_default_settings(s.settings);
+    take_run_copies(s);
     qor_test::hold_matrix(s, rows, cols);
-    s.JEV = s.ITRN = true;
+    s.JEV = s.settings.ITRN = true;
     s.MER = 0.002L;
     std::mt19937_64 rng(7);
     std::normal_distribution<double> normal(0.0, 1.0);

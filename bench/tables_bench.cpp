@@ -18,10 +18,11 @@ struct TableRun {
   RunState s{silent_console()};
 
   TableRun(int n, bool columns) {
-    set_default_settings(s);
+    set_default_settings(s.settings);
+    take_run_copies(s);
     s.N = s.M = s.N0 = s.M0 = n;
     s.FTW = 2;
-    s.PCRC = columns;
+    s.settings.PCRC = columns;
     s.A = MATRIX(n + 1, n + 1);
     s.RO = MATRIX(n + 1, 2);
     s.CO = MATRIX(2, n + 1);

@@ -23,9 +23,10 @@ struct TallRun {
   RunState s;
 
   TallRun(int rows, int cols, int threads) : s(silent_console(), threads) {
-    set_default_settings(s);
+    set_default_settings(s.settings);
+    take_run_copies(s);
     qor_test::hold_matrix(s, rows, cols);
-    s.JEV = s.ITRN = true;
+    s.JEV = s.settings.ITRN = true;
     s.MER = 0.002L;
     std::mt19937_64 rng(11);
     std::normal_distribution<double> normal;

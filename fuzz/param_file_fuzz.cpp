@@ -31,29 +31,29 @@ void check_list(std::string_view l) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 8192) return 0;
   RunState s(quiet_console());
-  set_default_settings(s);
+  set_default_settings(s.settings);
   try {
     TextReader file(std::string(reinterpret_cast<const char*>(data), size), "fuzz.par", "parameter file");
-    read_parameter_file(s, file);
+    read_parameter_file(s.settings, file);
   } catch (const RunError&) {
     return 0;  // an orderly stop
   }
-  finish_settings(s);
+  finish_settings(s.settings);
   try {
-    refuse_conflicting_settings(s);
+    refuse_conflicting_settings(s.settings);
   } catch (const RunError& e) {
     require(e.number() == kSettingOutOfRange, "a refused setting with another status than 64");
   }
 
-  for (char c : s.AFNI.view()) require(!low_code(c) && c != ',', "AFNI holds a blank, control character or comma");
-  for (char c : s.GFNO.view()) require(!low_code(c), "GFNO holds a blank or control character");
-  require(s.AFNI.size() <= 79 && s.GFNO.size() <= 79, "file name longer than 79 characters");
-  require(s.FTW >= 0, "negative FTW after finishing");
-  check_list(s.DCS.view());
-  check_list(s.ERS.view());
+  for (char c : s.settings.AFNI.view()) require(!low_code(c) && c != ',', "AFNI holds a blank, control character or comma");
+  for (char c : s.settings.GFNO.view()) require(!low_code(c), "GFNO holds a blank or control character");
+  require(s.settings.AFNI.size() <= 79 && s.settings.GFNO.size() <= 79, "file name longer than 79 characters");
+  require(s.settings.FTW >= 0, "negative FTW after finishing");
+  check_list(s.settings.DCS.view());
+  check_list(s.settings.ERS.view());
   for (std::int32_t np : {-1, 0, 1, 2, 3, 7, 100, 32767, 32768, INT32_MAX}) {
-    NEEDCALC(s.DCS.view(), np);
-    NEEDCALC(s.ERS.view(), np);
+    NEEDCALC(s.settings.DCS.view(), np);
+    NEEDCALC(s.settings.ERS.view(), np);
   }
   return 0;
 }

@@ -60,9 +60,9 @@ bool overlong_list(const std::vector<std::string>& params) {
 }
 
 void check_finished(const RunState& s) {
-  for (char c : s.AFNI.view()) require(!low_code(c) && c != ',', "AFNI holds a blank, control character or comma");
-  for (char c : s.GFNO.view()) require(!low_code(c), "GFNO holds a blank or control character");
-  for (const auto* list : {&s.DCS, &s.ERS}) {
+  for (char c : s.settings.AFNI.view()) require(!low_code(c) && c != ',', "AFNI holds a blank, control character or comma");
+  for (char c : s.settings.GFNO.view()) require(!low_code(c), "GFNO holds a blank or control character");
+  for (const auto* list : {&s.settings.DCS, &s.settings.ERS}) {
     const std::string_view l = list->view();
     require(l.size() >= 2 && l.front() == '[' && l.back() == ']', "selection list not bracketed");
   }
@@ -80,14 +80,14 @@ void check_command_line(const RunState& s, const std::vector<std::string>& p) {
       afni.resize(i);
       break;
     }
-  require(s.AFNI.view() == afni, "AFNI is not parameter 1 up to its first comma or blank");
-  require(s.BTOR == (up1.find(",TOR") != std::string::npos), "BTOR");
-  require(s.CTOC == (up1.find(",TOC") != std::string::npos), "CTOC");
-  require(s.PCRC == (up1.find(",CRC") != std::string::npos), "PCRC");
-  require(s.QHS == (up1.find(",NS") == std::string::npos), "QHS");
-  require(s.VERDICT == (up1.find(",RANK") != std::string::npos), "VERDICT");
-  require(s.DCS.view() == expected_list(up1, ",C["), "DCS");
-  require(s.ERS.view() == expected_list(up1, ",R["), "ERS");
+  require(s.settings.AFNI.view() == afni, "AFNI is not parameter 1 up to its first comma or blank");
+  require(s.settings.BTOR == (up1.find(",TOR") != std::string::npos), "BTOR");
+  require(s.settings.CTOC == (up1.find(",TOC") != std::string::npos), "CTOC");
+  require(s.settings.PCRC == (up1.find(",CRC") != std::string::npos), "PCRC");
+  require(s.settings.QHS == (up1.find(",NS") == std::string::npos), "QHS");
+  require(s.settings.VERDICT == (up1.find(",RANK") != std::string::npos), "VERDICT");
+  require(s.settings.DCS.view() == expected_list(up1, ",C["), "DCS");
+  require(s.settings.ERS.view() == expected_list(up1, ",R["), "ERS");
   const std::size_t tw = up1.find(",TW");
   std::int64_t ftw = 0;
   if (tw != std::string::npos) {
@@ -96,26 +96,26 @@ void check_command_line(const RunState& s, const std::vector<std::string>& p) {
     while (i < up1.size() && up1[i] >= '0' && up1[i] <= '9') digits += up1[i++];
     ftw = whole(digits, INT32_MIN, INT32_MAX).value_or(0);
   }
-  require(s.FTW == ftw, "FTW");
+  require(s.settings.FTW == ftw, "FTW");
 
   std::string gfno = param(2);
   const std::size_t star = gfno.find('*');
-  require(s.HDR == (star == std::string::npos), "HDR");
+  require(s.settings.HDR == (star == std::string::npos), "HDR");
   if (star != std::string::npos) gfno.erase(star, 1);
   for (std::size_t i = 0; i < gfno.size(); ++i)
     if (low_code(gfno[i])) {
       gfno.resize(i);
       break;
     }
-  require(s.GFNO.view() == gfno, "GFNO");
+  require(s.settings.GFNO.view() == gfno, "GFNO");
 
   std::string p3 = upper(param(3));
   const std::size_t s_at = p3.find('S');
-  require(s.LSD == (s_at != std::string::npos), "LSD");
+  require(s.settings.LSD == (s_at != std::string::npos), "LSD");
   if (s_at != std::string::npos) p3.erase(s_at, 1);
   const char lead = p3.empty() ? '\0' : p3[0];
-  require(s.ITRN == (lead == 'B' || lead == 'T'), "ITRN");
-  require(s.JEV == (lead == 'B' || lead == 'E'), "JEV");
+  require(s.settings.ITRN == (lead == 'B' || lead == 'T'), "ITRN");
+  require(s.settings.JEV == (lead == 'B' || lead == 'E'), "JEV");
   if (lead == 'B' || lead == 'E' || lead == 'T') p3.erase(0, 1);
   std::int64_t kw1 = 7, kd = 3;
   const std::size_t colon = p3.find(':');
@@ -123,17 +123,17 @@ void check_command_line(const RunState& s, const std::vector<std::string>& p) {
     kw1 = whole(std::string_view(p3).substr(0, colon), INT16_MIN, INT16_MAX).value_or(7);
     kd = whole(std::string_view(p3).substr(colon + 1), INT16_MIN, INT16_MAX).value_or(3);
   }
-  require(s.KW1 == kw1, "KW1");
-  require(s.KD == kd, "KD");
+  require(s.settings.KW1 == kw1, "KW1");
+  require(s.settings.KD == kd, "KD");
 
-  require(s.NU == whole(param(5), INT16_MIN, INT16_MAX).value_or(-1), "NU");
+  require(s.settings.NU == whole(param(5), INT16_MIN, INT16_MAX).value_or(-1), "NU");
 
   const std::string p6 = param(6);
   std::int64_t osr = 0, osc = 0;
   if (!p6.empty() && (p6[0] == 'R' || p6[0] == 'r')) osr = whole(p6.substr(1), INT32_MIN, INT32_MAX).value_or(0);
   if (!p6.empty() && (p6[0] == 'C' || p6[0] == 'c')) osc = whole(p6.substr(1), INT32_MIN, INT32_MAX).value_or(0);
-  require(s.OSR == osr, "OSR");
-  require(s.OSC == osc, "OSC");
+  require(s.settings.OSR == osr, "OSR");
+  require(s.settings.OSC == osc, "OSC");
 }
 
 }  // namespace
@@ -154,19 +154,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (params.size() < 7) params.push_back(piece);
 
   RunState s(quiet_console());
-  set_default_settings(s);
+  set_default_settings(s.settings);
   try {
-    read_command_line(s, params);
+    read_command_line(s.settings, params);
   } catch (const RunError& e) {
     // A list too long for its 255 characters stops the run instead of naming nothing.
     require(overlong_list(params) && e.number() == kSettingOutOfRange, "unexpected run-time error");
     return 0;
   }
   require(!overlong_list(params), "an overlong selection list was accepted");
-  finish_settings(s);
+  finish_settings(s.settings);
   check_finished(s);
   try {
-    refuse_conflicting_settings(s);
+    refuse_conflicting_settings(s.settings);
   } catch (const RunError& e) {
     require(e.number() == kSettingOutOfRange, "a refused setting with another status than 64");
   }
@@ -174,8 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The lists as the loader will ask them.
   for (std::int32_t np : {-1, 0, 1, 2, 3, 7, 100, 32767, 32768, INT32_MAX}) {
-    NEEDCALC(s.DCS.view(), np);
-    NEEDCALC(s.ERS.view(), np);
+    NEEDCALC(s.settings.DCS.view(), np);
+    NEEDCALC(s.settings.ERS.view(), np);
   }
   return 0;
 }

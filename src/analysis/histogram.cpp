@@ -68,17 +68,17 @@ std::int32_t remainder_histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t 
 void prepare_histogram(RunState& s) {
   // GA holds the largest magnitude first, then the lower edge of bin 1.
   s.GA = largest_magnitude(s);
-  const REAL half_bins = std::trunc(s.GA / s.RGAUSS) + 1;
+  const REAL half_bins = std::trunc(s.GA / s.settings.RGAUSS) + 1;
   const std::int32_t columns = s.NU > 0 ? s.NU + 1 : s.MIN + 1;
-  check_histogram_size(s.RGAUSS, s.GA, half_bins, columns);
+  check_histogram_size(s.settings.RGAUSS, s.GA, half_bins, columns);
   s.GL = 2 * static_cast<std::int32_t>(half_bins);
-  s.GA = -(s.GL / 2) * s.RGAUSS;
+  s.GA = -(s.GL / 2) * s.settings.RGAUSS;
   s.GK = columns;
   s.GB = MATRIX(s.GL + 1, s.GK + 1);
-  for (std::int32_t i = 1; i <= s.GL; ++i) s.GB[i][0] = (i - (s.GL + 1) / 2.0L) * s.RGAUSS;
+  for (std::int32_t i = 1; i <= s.GL; ++i) s.GB[i][0] = (i - (s.GL + 1) / 2.0L) * s.settings.RGAUSS;
   for (std::int32_t i = 1; i <= s.N; ++i)
     for (std::int32_t j = 1; j <= s.M; ++j) {
-      const std::int32_t b = input_histogram_bin(s.A[i][j], s.GA, s.RGAUSS, s.GL);
+      const std::int32_t b = input_histogram_bin(s.A[i][j], s.GA, s.settings.RGAUSS, s.GL);
       if (b != 0) s.GB[b][1] = s.GB[b][1] + 1;
     }
 }
@@ -98,7 +98,7 @@ void count_remainder_histogram(RunState& s, std::int32_t I) {
   if (parts == 1) {
     for (std::int32_t J = I + 1; J <= s.N; ++J)
       for (std::int32_t K = I + 1; K <= s.M; ++K) {
-        const std::int32_t L = remainder_histogram_bin(s.A[J][K], s.GA, s.RGAUSS, s.GL);
+        const std::int32_t L = remainder_histogram_bin(s.A[J][K], s.GA, s.settings.RGAUSS, s.GL);
         if (L != 0) s.GB[L][column] = s.GB[L][column] + 1;
       }
     return;
@@ -108,7 +108,7 @@ void count_remainder_histogram(RunState& s, std::int32_t I) {
     std::int64_t* count = counts.data() + classes * part;
     const PartRange rows = part_range(I + 1, s.N, parts, part);
     for (std::int32_t J = rows.from; J <= rows.to; ++J)
-      for (std::int32_t K = I + 1; K <= s.M; ++K) ++count[remainder_histogram_bin(s.A[J][K], s.GA, s.RGAUSS, s.GL)];
+      for (std::int32_t K = I + 1; K <= s.M; ++K) ++count[remainder_histogram_bin(s.A[J][K], s.GA, s.settings.RGAUSS, s.GL)];
   });
   for (std::int32_t L = 1; L <= s.GL; ++L) {
     std::int64_t total = 0;
@@ -121,7 +121,7 @@ void write_histogram_file(RunState& s) {
   scale_histogram_columns(s);
   TextWriter file = create_output_file(s, std::string(kHistogramFileName), "histogram file", OutputName::chosen);
   for (std::int32_t i = 1; i <= s.GL; ++i) {
-    write_scientific(file, s.GB[i][0], s.KW1 + 6);
+    write_scientific(file, s.GB[i][0], s.settings.KW1 + 6);
     for (std::int32_t j = 1; j <= s.GK; ++j) write_fixed(file, s.GB[i][j], 10, 7);
     file.line_end();
   }

@@ -534,7 +534,7 @@ void run_elimination(AnalysisContext& q) {
       check_step(I, pivot, variances);
       pivot_known = true;
     }
-    if (s.RGAUSS > 0) count_remainder_histogram(s, I);
+    if (s.settings.RGAUSS > 0) count_remainder_histogram(s, I);
   } while (I < s.MIN);
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/run_settings.h"
 #include "common/text.h"
 #include "control/setting_values.h"
 #include "report/setting_numbers.h"
@@ -15,8 +15,8 @@ namespace {
 // ---- Keywords of parameter 1.
 
 // A switch that the keyword sets to `value` (",TOR" on, ",NS" off).
-template <bool RunState::*setting, bool value>
-void keyword_switch(RunState& s, const KeywordAt&) {
+template <bool RunSettings::*setting, bool value>
+void keyword_switch(RunSettings& s, const KeywordAt&) {
   s.*setting = value;
 }
 
@@ -33,7 +33,7 @@ std::size_t run_end(std::string_view upper, std::size_t after) {
 }
 
 // ",TG": the run of sign, point, digit and exponent characters after it.
-void keyword_class_width(RunState& s, const KeywordAt& at) {
+void keyword_class_width(RunSettings& s, const KeywordAt& at) {
   const std::size_t end = run_end<is_class_width_character>(at.upper, at.after);
   const std::string_view run = at.upper.substr(at.after, end - at.after);
   s.RGAUSS = read_real_number(run).value_or(-1.0L);
@@ -43,7 +43,7 @@ void keyword_class_width(RunState& s, const KeywordAt& at) {
 }
 
 // ",TW": the run of digits after it.
-void keyword_table_steps(RunState& s, const KeywordAt& at) {
+void keyword_table_steps(RunSettings& s, const KeywordAt& at) {
   const std::size_t end = run_end<is_digit>(at.upper, at.after);
   const std::string_view run = at.upper.substr(at.after, end - at.after);
   s.FTW = read_whole_number32(run).value_or(0);
@@ -54,8 +54,8 @@ void keyword_table_steps(RunState& s, const KeywordAt& at) {
 
 // ",C[" and ",R[": the list from the keyword's "[" on, taken only when a "]"
 // closes its run of list characters.
-template <String255 RunState::*list, char letter>
-void keyword_list(RunState& s, const KeywordAt& at) {
+template <String255 RunSettings::*list, char letter>
+void keyword_list(RunSettings& s, const KeywordAt& at) {
   const std::string list_text = read_list_from(at.original, at.after - 1, letter);
   s.*list = list_text;
   if (list_text == "[]" && !(at.after < at.original.size() && at.original[at.after] == ']'))
@@ -70,7 +70,7 @@ std::size_t list_end(std::string_view upper, std::size_t after) {
 }
 
 // ",SEP": the letter after it names the separator.
-void keyword_separator(RunState& s, const KeywordAt& at) {
+void keyword_separator(RunSettings& s, const KeywordAt& at) {
   const std::optional<char> named = separator_of_letter(at.rest());
   if (named) {
     s.SEP = *named;
@@ -86,91 +86,91 @@ std::size_t separator_end(std::string_view upper, std::size_t after) {
 
 // ---- Values of parameter-file lines.
 
-template <bool RunState::*setting>
-void line_plus_on(RunState& s, std::string_view value) {
+template <bool RunSettings::*setting>
+void line_plus_on(RunSettings& s, std::string_view value) {
   if (begins_with(value, '+')) s.*setting = true;
 }
 
-template <bool RunState::*setting>
-void line_minus_off(RunState& s, std::string_view value) {
+template <bool RunSettings::*setting>
+void line_minus_off(RunSettings& s, std::string_view value) {
   if (begins_with(value, '-')) s.*setting = false;
 }
 
 // A and G: the first 79 characters.
-template <String255 RunState::*name>
-void line_name(RunState& s, std::string_view value) {
+template <String255 RunSettings::*name>
+void line_name(RunSettings& s, std::string_view value) {
   s.*name = value.substr(0, 79);
 }
 
 // D and E: from the "[" at the start up to the first "]".
-template <String255 RunState::*list>
-void line_list(RunState& s, std::string_view value) {
+template <String255 RunSettings::*list>
+void line_list(RunSettings& s, std::string_view value) {
   const std::size_t close = value.find(']');
   if (begins_with(value, '[') && close != std::string_view::npos) s.*list = value.substr(0, close + 1);
 }
 
-void line_table_steps(RunState& s, std::string_view value) {
+void line_table_steps(RunSettings& s, std::string_view value) {
   s.FTW = read_whole_number32(first_word(value)).value_or(0);
 }
-void line_format(RunState& s, std::string_view value) {
+void line_format(RunSettings& s, std::string_view value) {
   read_width_text(s, first_word(value), "the K line");
 }
-void line_error(RunState& s, std::string_view value) { read_error_text(s, first_word(value), "the M line"); }
-void line_steps(RunState& s, std::string_view value) { read_steps_text(s, first_word(value), "the N line"); }
-void line_reference(RunState& s, std::string_view value) {
+void line_error(RunSettings& s, std::string_view value) { read_error_text(s, first_word(value), "the M line"); }
+void line_steps(RunSettings& s, std::string_view value) { read_steps_text(s, first_word(value), "the N line"); }
+void line_reference(RunSettings& s, std::string_view value) {
   read_reference_text(s, first_word(value), "the O line");
 }
-void line_class_width(RunState& s, std::string_view value) {
+void line_class_width(RunSettings& s, std::string_view value) {
   s.RGAUSS = read_real_number(value).value_or(-1.0L);
 }
 // S: a separator letter; any other value leaves the line a comment
 // ("Sample set 3").
-void line_separator(RunState& s, std::string_view value) {
+void line_separator(RunSettings& s, std::string_view value) {
   if (const std::optional<char> named = separator_of_letter(ascii_upper(value))) s.SEP = *named;
 }
 
 // ---- The table.
 
 constexpr std::array kOptions = {
-    Option{",TOR", 'B', "", "", "every data row begins with a row title", keyword_switch<&RunState::BTOR, true>,
-           line_plus_on<&RunState::BTOR>, nothing_after},
-    Option{",TOC", 'C', "", "", "the first line holds the column titles", keyword_switch<&RunState::CTOC, true>,
-           line_plus_on<&RunState::CTOC>, nothing_after},
-    Option{",C[", 'D', ",C[list]", "", "leave out these columns, e.g. ,C[1,5..8]", keyword_list<&RunState::DCS, 'C'>,
-           line_list<&RunState::DCS>, list_end},
-    Option{",R[", 'E', ",R[list]", "", "leave out these rows, e.g. ,R[2]", keyword_list<&RunState::ERS, 'R'>,
-           line_list<&RunState::ERS>, list_end},
+    Option{",TOR", 'B', "", "", "every data row begins with a row title", keyword_switch<&RunSettings::BTOR, true>,
+           line_plus_on<&RunSettings::BTOR>, nothing_after},
+    Option{",TOC", 'C', "", "", "the first line holds the column titles", keyword_switch<&RunSettings::CTOC, true>,
+           line_plus_on<&RunSettings::CTOC>, nothing_after},
+    Option{",C[", 'D', ",C[list]", "", "leave out these columns, e.g. ,C[1,5..8]", keyword_list<&RunSettings::DCS, 'C'>,
+           line_list<&RunSettings::DCS>, list_end},
+    Option{",R[", 'E', ",R[list]", "", "leave out these rows, e.g. ,R[2]", keyword_list<&RunSettings::ERS, 'R'>,
+           line_list<&RunSettings::ERS>, list_end},
     Option{",TG", 'R', ",TGwidth", "", "histogram file Qorgauss.bin with this class width", keyword_class_width,
            line_class_width, run_end<is_class_width_character>},
     Option{",TW", 'F', ",TWk", "", "contribution tables after k-1 elimination steps", keyword_table_steps,
            line_table_steps, run_end<is_digit>},
-    Option{",CRC", 'P', "", "", "tables of the columns instead of the rows", keyword_switch<&RunState::PCRC, true>,
-           line_plus_on<&RunState::PCRC>, nothing_after},
-    Option{",NS", 'Q', "", "", "tables in matrix order, not sorted by size", keyword_switch<&RunState::QHS, false>,
-           line_minus_off<&RunState::QHS>, nothing_after},
+    Option{",CRC", 'P', "", "", "tables of the columns instead of the rows", keyword_switch<&RunSettings::PCRC, true>,
+           line_plus_on<&RunSettings::PCRC>, nothing_after},
+    Option{",NS", 'Q', "", "", "tables in matrix order, not sorted by size", keyword_switch<&RunSettings::QHS, false>,
+           line_minus_off<&RunSettings::QHS>, nothing_after},
     Option{",RANK", 'V', "", "V +",
            "a rank verdict with its confidence at the end of the report\nand the screen",
-           keyword_switch<&RunState::VERDICT, true>, line_plus_on<&RunState::VERDICT>, nothing_after},
+           keyword_switch<&RunSettings::VERDICT, true>, line_plus_on<&RunSettings::VERDICT>, nothing_after},
     Option{",PLOT", 'Y', "", "Y +",
            "an SVG picture of the pivots or eigenvalues, the verdict and\nthe histogram, beside the report",
-           keyword_switch<&RunState::YPLOT, true>, line_plus_on<&RunState::YPLOT>, nothing_after},
+           keyword_switch<&RunSettings::YPLOT, true>, line_plus_on<&RunSettings::YPLOT>, nothing_after},
     Option{",SEP", 'S', ",SEPC ,SEPS ,SEPT", "S C, S S, S T",
            "values separated by commas, semicolons or tabs, with\nblanks beside them allowed; quoted fields, a byte-order\n"
            "mark and text titles (S01) are read as spreadsheets write\nthem",
            keyword_separator,
            line_separator, separator_end},
-    Option{",DEC", 'U', "", "U +", "decimal commas instead of points", keyword_switch<&RunState::UCOMMA, true>,
-           line_plus_on<&RunState::UCOMMA>, nothing_after},
+    Option{",DEC", 'U', "", "U +", "decimal commas instead of points", keyword_switch<&RunSettings::UCOMMA, true>,
+           line_plus_on<&RunSettings::UCOMMA>, nothing_after},
     Option{",JSON", 'X', "", "X +", "the results as JSON beside the report, OUT.TXT -> OUT.json",
-           keyword_switch<&RunState::XJSON, true>, line_plus_on<&RunState::XJSON>, nothing_after},
+           keyword_switch<&RunSettings::XJSON, true>, line_plus_on<&RunSettings::XJSON>, nothing_after},
     // Parameter-file keys of the positions 2 to 6 and of the data file's name.
-    Option{"", 'A', "", "", "the data file's name", nullptr, line_name<&RunState::AFNI>, nullptr},
-    Option{"", 'G', "", "", "the report file's name", nullptr, line_name<&RunState::GFNO>, nullptr},
-    Option{"", 'H', "", "", "- : no detailed listings", nullptr, line_minus_off<&RunState::HDR>, nullptr},
-    Option{"", 'I', "", "", "+ : the product matrix", nullptr, line_plus_on<&RunState::ITRN>, nullptr},
-    Option{"", 'J', "", "", "+ : eigenvalue analysis", nullptr, line_plus_on<&RunState::JEV>, nullptr},
+    Option{"", 'A', "", "", "the data file's name", nullptr, line_name<&RunSettings::AFNI>, nullptr},
+    Option{"", 'G', "", "", "the report file's name", nullptr, line_name<&RunSettings::GFNO>, nullptr},
+    Option{"", 'H', "", "", "- : no detailed listings", nullptr, line_minus_off<&RunSettings::HDR>, nullptr},
+    Option{"", 'I', "", "", "+ : the product matrix", nullptr, line_plus_on<&RunSettings::ITRN>, nullptr},
+    Option{"", 'J', "", "", "+ : eigenvalue analysis", nullptr, line_plus_on<&RunSettings::JEV>, nullptr},
     Option{"", 'K', "", "", "width:decimals", nullptr, line_format, nullptr},
-    Option{"", 'L', "", "", "+ : remainder statistics", nullptr, line_plus_on<&RunState::LSD>, nullptr},
+    Option{"", 'L', "", "", "+ : remainder statistics", nullptr, line_plus_on<&RunSettings::LSD>, nullptr},
     Option{"", 'M', "", "", "the error: abs, @rel, abs@rel", nullptr, line_error, nullptr},
     Option{"", 'N', "", "", "the number of steps or eigenvalues", nullptr, line_steps, nullptr},
     Option{"", 'O', "", "", "Rn or Cn: the reference row or column", nullptr, line_reference, nullptr},

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-struct RunState;
+struct RunSettings;
 
 // Every option of a run is declared once, in the table of options.cpp: its
 // keyword in parameter 1, its key in a parameter file, how its value is read
@@ -35,11 +35,11 @@ struct Option {
   // The keyword found in parameter 1 (its first occurrence counts). Where
   // the value after it cannot be read, the setting falls back to its stated
   // value and a warning says so.
-  void (*from_keyword)(RunState&, const KeywordAt&) = nullptr;
+  void (*from_keyword)(RunSettings&, const KeywordAt&) = nullptr;
   // The value of a parameter-file line of this key (after the key, the
   // character after it and leading blanks). A value the key does not know
   // leaves the line a comment.
-  void (*from_line)(RunState&, std::string_view value) = nullptr;
+  void (*from_line)(RunSettings&, std::string_view value) = nullptr;
   // How far the keyword's value reaches in the upper-case parameter, from
   // the position after the keyword: where the next keyword may begin.
   std::size_t (*value_end)(std::string_view upper, std::size_t after) = nullptr;

@@ -6,6 +6,6 @@
 #include "input/evidence_picture.h"
 
 void write_outputs_after_run(RunState& s, const RunOutcome& outcome) {
-  if (s.YPLOT) write_evidence_picture(s, outcome.verdict ? &*outcome.verdict : nullptr, outcome.stop);
+  if (s.settings.YPLOT) write_evidence_picture(s, outcome.verdict ? &*outcome.verdict : nullptr, outcome.stop);
   write_results_file(s, outcome);
 }

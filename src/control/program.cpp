@@ -28,7 +28,7 @@ void read_settings_file(RunState& s, const std::string& path) {
   try {
     TextReader file(path, "parameter file");
     s.inputs.emplace_back("parameter file", path);
-    read_parameter_file(s, file);
+    read_parameter_file(s.settings, file);
   } catch (const RunError& e) {
     if (e.kind() != RunError::Kind::runtime) throw;
     throw RunError(e.number(), std::string(e.what()) +
@@ -51,7 +51,7 @@ void run_stages(RunState& s, RunOutcome& outcome) {
   const std::optional<RankSample> sample = prepare_run(s);
   run_analysis_stage(s);
   keep_pivots_for_results(s);
-  if (s.RGAUSS > 0) write_histogram_file(s);
+  if (s.settings.RGAUSS > 0) write_histogram_file(s);
   if (s.FTW != 0) write_contribution_tables(s);
   if (sample) outcome.verdict = report_rank_verdict(s, *sample);
 }
@@ -75,16 +75,17 @@ bool wants_help(const std::vector<std::string>& params) {
 }
 
 void read_settings(RunState& s, const std::vector<std::string>& params) {
-  set_default_settings(s);
+  set_default_settings(s.settings);
   s.params.assign(params.begin(), params.begin() + static_cast<long>(std::min<std::size_t>(params.size(), 7)));
   if (params.size() == 2) {
     read_settings_file(s, params[1]);
   } else {
-    read_command_line(s, params);
+    read_command_line(s.settings, params);
   }
-  finish_settings(s);
-  for (const std::string& warning : s.setting_warnings) s.console.warn(warning);
-  refuse_conflicting_settings(s);
+  finish_settings(s.settings);
+  for (const std::string& warning : s.settings.setting_warnings) s.console.warn(warning);
+  refuse_conflicting_settings(s.settings);
+  take_run_copies(s);
 }
 
 int run_program(RunState& s, const std::vector<std::string>& params) {

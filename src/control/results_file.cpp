@@ -36,25 +36,25 @@ void write_settings(JsonWriter& j, const RunState& s) {
   j.key("mode");
   j.string(mode_name(s));
   j.key("product_matrix");
-  j.boolean(s.ITRN);
+  j.boolean(s.settings.ITRN);
   j.key("absolute_error");
-  j.number(s.MER);
+  j.number(s.settings.MER);
   j.key("relative_error");
-  j.number(s.MERPR);
+  j.number(s.settings.MERPR);
   j.key("steps");
   j.integer(s.NU);
   j.key("row_titles");
-  j.boolean(s.BTOR);
+  j.boolean(s.settings.BTOR);
   j.key("column_titles");
-  j.boolean(s.CTOC);
+  j.boolean(s.settings.CTOC);
   j.key("separator");
-  if (s.SEP == 0) {
+  if (s.settings.SEP == 0) {
     j.null();
   } else {
-    j.string(std::string(1, s.SEP));
+    j.string(std::string(1, s.settings.SEP));
   }
   j.key("decimal_comma");
-  j.boolean(s.UCOMMA);
+  j.boolean(s.settings.UCOMMA);
   j.key("rows");
   j.integer(s.N);
   j.key("columns");
@@ -92,8 +92,8 @@ void write_pivots(JsonWriter& j, const RunState& s) {
     j.number(p.value);
     j.key("sd");
     optional_number(j, errors, std::sqrt(p.variance));
-    write_label(j, "row", p.row, "row_title", s.BTOR, p.row_label, s.row_title_texts);
-    write_label(j, "column", p.column, "column_title", s.CTOC, p.column_label, s.column_title_texts);
+    write_label(j, "row", p.row, "row_title", s.settings.BTOR, p.row_label, s.row_title_texts);
+    write_label(j, "column", p.column, "column_title", s.settings.CTOC, p.column_label, s.column_title_texts);
     j.end_object();
   }
   j.end_array();
@@ -167,7 +167,7 @@ std::string results_text(const RunState& s, const RunOutcome& outcome) {
   j.key("version");
   j.string(QOR_VERSION);
   j.key("data_file");
-  j.string(s.AFNI.view());
+  j.string(s.settings.AFNI.view());
   j.key("written_file");
   const std::string written = written_file(s);
   if (written.empty()) {
@@ -228,7 +228,7 @@ void write_file(RunState& s, const RunOutcome& outcome) {
 }  // namespace
 
 void keep_pivots_for_results(RunState& s) {
-  if (!s.XJSON || s.JEV || s.NU == 0) return;
+  if (!s.settings.XJSON || s.JEV || s.NU == 0) return;
   const bool errors = errors_known(s.MER, s.MERPR);
   s.pivots.clear();
   for (std::int32_t i = 1; i <= s.MIN; ++i) {
@@ -243,7 +243,7 @@ void keep_pivots_for_results(RunState& s) {
 }
 
 void write_results_file(RunState& s, const RunOutcome& outcome) {
-  if (!s.XJSON || s.GFNO.empty()) return;
+  if (!s.settings.XJSON || s.settings.GFNO.empty()) return;
   if (outcome.stop == nullptr) {
     write_file(s, outcome);
     return;

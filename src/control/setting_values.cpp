@@ -1,7 +1,7 @@
 #include "control/setting_values.h"
 
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/run_settings.h"
 #include "common/text.h"
 #include "report/setting_numbers.h"
 
@@ -12,7 +12,7 @@ std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\
 bool is_list_character(char c) { return c == ',' || c == '.' || c == '[' || (c >= '0' && c <= '9'); }
 
 // The width or the decimals of "width:decimals", or the fallback.
-std::int16_t format_part(RunState& s, std::string_view part, std::int16_t fallback, std::string_view what,
+std::int16_t format_part(RunSettings& s, std::string_view part, std::int16_t fallback, std::string_view what,
                          std::string_view where, bool warn) {
   const std::optional<std::int16_t> value = read_whole_number16(part);
   if (!value && warn)
@@ -23,7 +23,7 @@ std::int16_t format_part(RunState& s, std::string_view part, std::int16_t fallba
 }
 
 // One part of an error pair, 0 when it is not a number.
-REAL error_part(RunState& s, std::string_view text, std::string_view part, std::string_view what,
+REAL error_part(RunSettings& s, std::string_view text, std::string_view part, std::string_view what,
                 std::string_view where) {
   const std::optional<REAL> value = read_real_number(part);
   if (!value)
@@ -34,7 +34,7 @@ REAL error_part(RunState& s, std::string_view text, std::string_view part, std::
 
 }  // namespace
 
-void warn_setting(RunState& s, std::string warning) { s.setting_warnings.push_back(std::move(warning)); }
+void warn_setting(RunSettings& s, std::string warning) { s.setting_warnings.push_back(std::move(warning)); }
 
 std::optional<char> separator_of_letter(std::string_view upper_text) {
   const char c = upper_text.empty() ? '\0' : upper_text[0];
@@ -58,7 +58,7 @@ std::string read_list_from(std::string_view original, std::size_t bracket, char 
   return list;
 }
 
-void read_width_text(RunState& s, std::string_view text, std::string_view where, bool warn) {
+void read_width_text(RunSettings& s, std::string_view text, std::string_view where, bool warn) {
   const std::size_t colon = text.find(':');
   if (colon == std::string_view::npos) {
     s.KW1 = 7;
@@ -73,7 +73,7 @@ void read_width_text(RunState& s, std::string_view text, std::string_view where,
   s.KD = format_part(s, text.substr(colon + 1), 3, "count of decimals", where, warn);
 }
 
-void read_error_text(RunState& s, std::string_view text, std::string_view where) {
+void read_error_text(RunSettings& s, std::string_view text, std::string_view where) {
   std::size_t sep = text.find('@');
   if (sep == std::string_view::npos) sep = text.find('%');
   if (sep == std::string_view::npos) {
@@ -100,7 +100,7 @@ void read_error_text(RunState& s, std::string_view text, std::string_view where)
   s.MERPR = error_part(s, text, after, "relative part", where);
 }
 
-void read_steps_text(RunState& s, std::string_view text, std::string_view where) {
+void read_steps_text(RunSettings& s, std::string_view text, std::string_view where) {
   const std::optional<std::int16_t> steps = read_whole_number16(text);
   s.NU = steps.value_or(-1);
   if (!steps && !text.empty())
@@ -108,7 +108,7 @@ void read_steps_text(RunState& s, std::string_view text, std::string_view where)
                         " are not a whole number (at most 32767), so every step is done.");
 }
 
-void read_reference_text(RunState& s, std::string_view text, std::string_view where) {
+void read_reference_text(RunSettings& s, std::string_view text, std::string_view where) {
   if (text.empty()) return;
   const char first = ascii_upper(text[0]);
   if (first != 'R' && first != 'C') {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-struct RunState;
+struct RunSettings;
 
 // The readers of the values that the command-line positions and the
 // parameter-file keys share. A value that cannot be read falls back to its
@@ -14,7 +14,7 @@ struct RunState;
 // the settings are read. `where` names the source: "parameter 4", "the M line".
 
 // Keeps one warning of the settings stage.
-void warn_setting(RunState& s, std::string warning);
+void warn_setting(RunSettings& s, std::string warning);
 
 // C or ',' a comma, S or ';' a semicolon, T a tab; nothing for any other first character.
 std::optional<char> separator_of_letter(std::string_view upper_text);
@@ -28,10 +28,10 @@ std::string read_list_from(std::string_view original, std::size_t bracket, char 
 // "width:decimals": KW1 and KD, 7 and 3 where a part is not a whole number
 // or there is no colon.
 // With warn false the text's other faults have been told already.
-void read_width_text(RunState& s, std::string_view text, std::string_view where, bool warn = true);
+void read_width_text(RunSettings& s, std::string_view text, std::string_view where, bool warn = true);
 // "abs", "@rel", "abs@rel" (or % as separator): MER and MERPR (MERPR still in per cent).
-void read_error_text(RunState& s, std::string_view text, std::string_view where);
+void read_error_text(RunSettings& s, std::string_view text, std::string_view where);
 // NU: a whole number, or -1 (all steps).
-void read_steps_text(RunState& s, std::string_view text, std::string_view where);
+void read_steps_text(RunSettings& s, std::string_view text, std::string_view where);
 // R or C followed by a whole number: OSR or OSC; any other text changes nothing.
-void read_reference_text(RunState& s, std::string_view text, std::string_view where);
+void read_reference_text(RunSettings& s, std::string_view text, std::string_view where);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/run_settings.h"
 #include "common/text.h"
 #include "control/options.h"
 #include "control/setting_values.h"
@@ -14,7 +14,7 @@ namespace {
 
 // Parameter 1: the data file's name and the keywords after it; each
 // keyword's first occurrence counts, wherever it stands.
-void read_data_file_parameter(RunState& s, std::string_view p) {
+void read_data_file_parameter(RunSettings& s, std::string_view p) {
   s.AFNI = p;
   const std::string upper = ascii_upper(p);
   for (const Option& o : options()) {
@@ -30,7 +30,7 @@ void read_data_file_parameter(RunState& s, std::string_view p) {
   }
 }
 
-void read_report_parameter(RunState& s, std::string_view p) {
+void read_report_parameter(RunSettings& s, std::string_view p) {
   std::string name(p);
   const std::size_t star = name.find('*');
   if (star != std::string::npos) {
@@ -40,7 +40,7 @@ void read_report_parameter(RunState& s, std::string_view p) {
   s.GFNO = name;
 }
 
-void read_format_parameter(RunState& s, std::string_view p) {
+void read_format_parameter(RunSettings& s, std::string_view p) {
   std::string text = ascii_upper(p);
   const std::string given(p);
   const std::size_t letter_s = text.find('S');
@@ -68,7 +68,7 @@ void read_format_parameter(RunState& s, std::string_view p) {
 
 }  // namespace
 
-void set_default_settings(RunState& s) {
+void set_default_settings(RunSettings& s) {
   s.AFNI = "";
   s.GFNO = "";
   s.DCS = "[]";
@@ -86,7 +86,7 @@ void set_default_settings(RunState& s) {
   s.RGAUSS = -1.0L;
 }
 
-void read_command_line(RunState& s, const std::vector<std::string>& params) {
+void read_command_line(RunSettings& s, const std::vector<std::string>& params) {
   auto param = [&](std::size_t i) -> std::string_view {
     return i < params.size() ? std::string_view(params[i]) : std::string_view();
   };
@@ -101,7 +101,7 @@ void read_command_line(RunState& s, const std::vector<std::string>& params) {
                         "\") is ignored: a run reads at most six parameters.");
 }
 
-void read_parameter_file(RunState& s, TextReader& file) {
+void read_parameter_file(RunSettings& s, TextReader& file) {
   constexpr std::size_t kMaxLine = 255;
   while (file.skip_blanks_and_line_ends()) {
     const std::string line = file.read_line_text(kMaxLine);
@@ -113,14 +113,14 @@ void read_parameter_file(RunState& s, TextReader& file) {
   }
 }
 
-void finish_settings(RunState& s) {
+void finish_settings(RunSettings& s) {
   s.AFNI = s.AFNI.view().substr(0, first_control_or_blank(s.AFNI.view(), true));
   s.GFNO = s.GFNO.view().substr(0, first_control_or_blank(s.GFNO.view(), false));
   s.MERPR = s.MERPR / 100;
   if (s.FTW < 0) s.FTW = 0;
 }
 
-void refuse_conflicting_settings(const RunState& s) {
+void refuse_conflicting_settings(const RunSettings& s) {
   std::string why = s.setting_refusal;
   if (why.empty() && s.UCOMMA && s.SEP == ',')
     why = "a decimal comma (,DEC) cannot be read where commas separate the values (,SEPC); "

@@ -7,18 +7,18 @@
 
 #include "common/real.h"
 
-struct RunState;
+struct RunSettings;
 class TextReader;
 
-void set_default_settings(RunState& s);
+void set_default_settings(RunSettings& s);
 // params[1..] as given on the command line (index 0 unused; missing ones
 // absent); parameters past the sixth are ignored, with a warning.
-void read_command_line(RunState& s, const std::vector<std::string>& params);
-void read_parameter_file(RunState& s, TextReader& file);
+void read_command_line(RunSettings& s, const std::vector<std::string>& params);
+void read_parameter_file(RunSettings& s, TextReader& file);
 // Trims both file names, turns MERPR from per cent into a fraction, and
 // treats a negative FTW as 0.
-void finish_settings(RunState& s);
+void finish_settings(RunSettings& s);
 // Stops the run (status 64) on settings that cannot work together or name no
 // separator: ,DEC with ,SEPC, ,JSON without a report file, ",SEP" or the S
 // line without C, S or T.
-void refuse_conflicting_settings(const RunState& s);
+void refuse_conflicting_settings(const RunSettings& s);

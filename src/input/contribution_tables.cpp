@@ -78,16 +78,16 @@ void write_table_line(TextWriter& out, int KW1, REAL label, REAL rac, REAL row, 
 
 void write_table(RunState& s, TextWriter& out) {
   HELP3(s, out);
-  const int KW1 = s.KW1;
-  if (s.PCRC) {
+  const int KW1 = s.settings.KW1;
+  if (s.settings.PCRC) {
     find_column_contributions(s);
-    if (s.QHS) HEAPSORTC(s, s.M);
+    if (s.settings.QHS) HEAPSORTC(s, s.M);
     write_heading(out, true, KW1);
     for (std::int32_t j = 1; j <= s.M; ++j)
       write_table_line(out, KW1, s.CO[1][j], s.A[s.FTW][j], s.TW[1][j], s.CW[1][j]);
   } else {
     find_row_contributions(s);
-    if (s.QHS) HEAPSORTR(s, s.N);
+    if (s.settings.QHS) HEAPSORTR(s, s.N);
     write_heading(out, false, KW1);
     for (std::int32_t i = 1; i <= s.N; ++i)
       write_table_line(out, KW1, s.RO[i][1], s.A[i][s.FTW], s.RW[i][1], s.TW[i][1]);
@@ -97,12 +97,12 @@ void write_table(RunState& s, TextWriter& out) {
 }  // namespace
 
 void write_contribution_tables(RunState& s) {
-  if (s.GFNO.empty()) {
+  if (s.settings.GFNO.empty()) {
     write_table(s, s.console.out());
     s.console.flush();
     return;
   }
-  TextWriter file = create_output_file(s, s.GFNO.str(), "contribution-table file");
+  TextWriter file = create_output_file(s, s.settings.GFNO.str(), "contribution-table file");
   write_table(s, file);
   file.close();
 }

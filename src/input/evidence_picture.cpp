@@ -438,7 +438,7 @@ struct EigenvalueEdge {
 
 EigenvalueEdge eigenvalue_noise_edge(const RunState& s) {
   EigenvalueEdge e;
-  if (s.ITRN) {
+  if (s.settings.ITRN) {
     const NoiseEdge noise = noise_edge_of_variances(s.SD, s.N, s.M);
     e.edge = noise.edge * noise.edge;
     e.sigma = noise.rms;
@@ -473,7 +473,7 @@ void draw_eigenvalue_panel(Picture& pic) {
   Panel p = next_panel(pic);
   p.set_x(component_axis(count), whole_tick, true);
   p.set_y(log_axis(all_values(v, level)));
-  const std::string of = s.ITRN ? "Eigenvalues of the product matrix: " : "Eigenvalues: ";
+  const std::string of = s.settings.ITRN ? "Eigenvalues of the product matrix: " : "Eigenvalues: ";
   p.draw_frame(of + pic.data_file, "component", "|eigenvalue|");
   std::int64_t k = 1, skipped = 0;
   if (errors) draw_edge(pic.svg, p, level[1], kNoiseStroke);
@@ -611,7 +611,7 @@ ClassRange class_range(const RunState& s, const std::vector<std::int32_t>& colum
   return r;
 }
 
-REAL class_lower_edge(const RunState& s, std::int32_t i) { return s.GA + static_cast<REAL>(i - 1) * s.RGAUSS; }
+REAL class_lower_edge(const RunState& s, std::int32_t i) { return s.GA + static_cast<REAL>(i - 1) * s.settings.RGAUSS; }
 
 std::vector<Point> histogram_steps(const RunState& s, const Panel& p, std::int32_t column, const ClassRange& r) {
   std::vector<Point> points{p.at(class_lower_edge(s, r.first), 0)};
@@ -645,7 +645,7 @@ NormalCurve last_step_curve(const RunState& s, std::int32_t column) {
   c.step = column - 1;
   c.sd = rms_error(s.SD, c.step + 1, s.N, s.M);
   if (!(c.sd > 0) || !(largest > 0)) return c;
-  c.scale = elements * s.RGAUSS / (c.sd * std::sqrt(2 * 3.14159265358979323846264338327950288L)) / largest;
+  c.scale = elements * s.settings.RGAUSS / (c.sd * std::sqrt(2 * 3.14159265358979323846264338327950288L)) / largest;
   return c;
 }
 
@@ -668,7 +668,7 @@ void draw_histogram_panel(Picture& pic) {
   y.lo = 0;
   y.hi = std::min(3.0L, std::max(1.0L, curve.scale)) * 1.05L;
   p.set_y(y, fraction_tick);
-  p.draw_frame("Histogram: " + pic.data_file, "element value (class width" + RS(s.RGAUSS, 8).str() + ")",
+  p.draw_frame("Histogram: " + pic.data_file, "element value (class width" + RS(s.settings.RGAUSS, 8).str() + ")",
                "count / largest count");
   for (std::size_t n = 0; n < columns.size(); ++n) {
     const Stroke stroke{kSeriesColours[n], 1.5, kSeriesDashes[n]};
@@ -704,15 +704,15 @@ void draw_histogram_panel(Picture& pic) {
 std::string method_text(const RunState& s) {
   if (s.FTW != 0) return "contribution tables after " + std::to_string(s.FTW - 1) + " steps";
   std::string m = s.JEV ? "eigenvalue analysis" : "elimination";
-  if (s.ITRN) m += " of the product matrix";
+  if (s.settings.ITRN) m += " of the product matrix";
   return m;
 }
 
 std::string error_text(const RunState& s) {
-  if (!errors_known(s.MER, s.MERPR)) return "no error given";
+  if (!errors_known(s.settings.MER, s.settings.MERPR)) return "no error given";
   std::string e = "error";
-  if (s.MER != 0) e += RS(s.MER, 10).str();
-  if (s.MERPR != 0) e += (s.MER != 0 ? " and" : "") + RS(s.MERPR * 100, 10).str() + " %";
+  if (s.settings.MER != 0) e += RS(s.settings.MER, 10).str();
+  if (s.settings.MERPR != 0) e += (s.settings.MER != 0 ? " and" : "") + RS(s.settings.MERPR * 100, 10).str() + " %";
   return e;
 }
 
@@ -722,10 +722,10 @@ std::string evidence_picture(const RunState& s, const RankVerdict* verdict) {
   const bool pivots = elimination_ran(s);
   const bool eigenvalues = eigenvalues_ran(s);
   const bool probabilities = eigenvalues && has_probabilities(s);
-  const bool histogram = s.RGAUSS > 0 && s.GB.allocated() && !s.histogram_largest.empty();
+  const bool histogram = s.settings.RGAUSS > 0 && s.GB.allocated() && !s.histogram_largest.empty();
   const int panels = pivots + eigenvalues + probabilities + (verdict != nullptr) + histogram;
   if (panels == 0) return {};
-  Picture pic{s, SvgWriter(kWidth, kHeaderHeight + panels * kPanelHeight + 10), kHeaderHeight, s.AFNI.str()};
+  Picture pic{s, SvgWriter(kWidth, kHeaderHeight + panels * kPanelHeight + 10), kHeaderHeight, s.settings.AFNI.str()};
   pic.svg.text({16, 22}, "qor: " + pic.data_file, {15, Anchor::start, true});
   pic.svg.text({16, 38},
                std::to_string(s.N) + " x " + std::to_string(s.M) + ", " + method_text(s) + ", " + error_text(s),

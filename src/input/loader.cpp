@@ -25,7 +25,7 @@ std::string quoted(const TextReader& file) { return "data file \"" + file.name()
 }
 
 [[noreturn]] void fail_every_row_left_out(const RunState& s, const TextReader& file) {
-  fail_nothing_to_analyse("the row selection " + s.ERS.str() + " leaves out every row of " + quoted(file) +
+  fail_nothing_to_analyse("the row selection " + s.settings.ERS.str() + " leaves out every row of " + quoted(file) +
                           ", so there is nothing to analyse.");
 }
 
@@ -35,13 +35,13 @@ bool label_is(REAL label, std::int32_t number) { return std::fabs(label - number
 // With a separator, a column-title line above row titles may leave the
 // corner field empty, as spreadsheets write it.
 void skip_to_first_line(const RunState& s, TextReader& file) {
-  if (s.SEP != 0 && s.BTOR && s.CTOC) file.allow_empty_corner();
+  if (s.settings.SEP != 0 && s.settings.BTOR && s.settings.CTOC) file.allow_empty_corner();
   file.skip_blank_lines();
 }
 
 // With a separator the titles may be texts (a spreadsheet's sample names);
 // without one they are numbers, as ever.
-bool titles_may_be_texts(const RunState& s) { return s.SEP != 0; }
+bool titles_may_be_texts(const RunState& s) { return s.settings.SEP != 0; }
 
 TextReader::Title read_title(const RunState& s, TextReader& file) {
   if (!titles_may_be_texts(s)) return {true, file.read_number(), {}, 0};
@@ -51,7 +51,7 @@ TextReader::Title read_title(const RunState& s, TextReader& file) {
 // The first field of a row: its title with BTOR, else its first value.
 // True when it is a title that is not a number.
 bool read_row_start(const RunState& s, TextReader& file) {
-  if (!s.BTOR) {
+  if (!s.settings.BTOR) {
     file.read_number();
     return false;
   }
@@ -60,7 +60,7 @@ bool read_row_start(const RunState& s, TextReader& file) {
 
 void skip_title_line_and_check_rows(RunState& s, TextReader& file) {
   skip_to_first_line(s, file);
-  if (s.CTOC) file.next_line();
+  if (s.settings.CTOC) file.next_line();
   if (file.rest_of_file_blank())
     fail_nothing_to_analyse(quoted(file) + " holds no data row, so there is nothing to analyse.");
 }
@@ -72,7 +72,7 @@ void skip_title_line_and_check_rows(RunState& s, TextReader& file) {
 void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress) {
   skip_title_line_and_check_rows(s, file);
   s.N0 = 1;
-  while (NEEDCALC(s.ERS.view(), s.N0)) {
+  while (NEEDCALC(s.settings.ERS.view(), s.N0)) {
     if (file.rest_of_file_blank())
       fail_every_row_left_out(s, file);
     read_row_start(s, file);
@@ -80,7 +80,7 @@ void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress
     ++s.N0;
   }
   bool text_titles = false;
-  if (s.BTOR) {
+  if (s.settings.BTOR) {
     text_titles = read_row_start(s, file);
   } else {
     file.skip_blank_lines();
@@ -92,7 +92,7 @@ void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress
   }
   while (!file.rest_of_file_blank()) {
     ++s.N0;
-    if (read_row_start(s, file) && !NEEDCALC(s.ERS.view(), s.N0)) text_titles = true;
+    if (read_row_start(s, file) && !NEEDCALC(s.settings.ERS.view(), s.N0)) text_titles = true;
     file.next_line();
     progress.update(0, file);
   }
@@ -103,7 +103,7 @@ void choose_selected_rows(RunState& s) {
   s.RO = MATRIX(s.N0 + 1, 2);
   std::int32_t k = 0;
   for (std::int32_t i = 1; i <= s.N0; ++i) {
-    if (!NEEDCALC(s.ERS.view(), i)) {
+    if (!NEEDCALC(s.settings.ERS.view(), i)) {
       ++k;
       s.RO[k][1] = i;
       if (s.OSR == i) s.OSR = k;
@@ -118,7 +118,7 @@ void choose_selected_columns(RunState& s) {
   s.CO = MATRIX(2, s.M0 + 1);
   std::int32_t k = 0;
   for (std::int32_t j = 1; j <= s.M0; ++j) {
-    if (!NEEDCALC(s.DCS.view(), j)) {
+    if (!NEEDCALC(s.settings.DCS.view(), j)) {
       ++k;
       s.CO[1][k] = j;
       if (s.OSC == j) s.OSC = k;
@@ -136,7 +136,7 @@ void check_something_selected(const RunState& s, const TextReader& file) {
   if (s.N == 0)
     fail_every_row_left_out(s, file);
   if (s.M == 0)
-    fail_nothing_to_analyse("the column selection " + s.DCS.str() + " leaves out every column of " +
+    fail_nothing_to_analyse("the column selection " + s.settings.DCS.str() + " leaves out every column of " +
                             quoted(file) + ", so there is nothing to analyse.");
 }
 
@@ -149,7 +149,7 @@ void allocate_label_copies(RunState& s) {
     s.CW = MATRIX(2, s.M + 1);
     for (std::int32_t l = 1; l <= s.M; ++l) s.CW[1][l] = s.CO[1][l];
   }
-  if (s.FTW > 0) s.TW = s.PCRC ? MATRIX(2, s.M + 1) : MATRIX(s.N + 1, 2);
+  if (s.FTW > 0) s.TW = s.settings.PCRC ? MATRIX(2, s.M + 1) : MATRIX(s.N + 1, 2);
 }
 
 [[noreturn]] void fail_ragged_row(const TextReader& file, std::int32_t row, std::int64_t line,
@@ -166,7 +166,7 @@ void allocate_label_copies(RunState& s) {
 void read_selected_row(RunState& s, TextReader& file, std::int32_t k, std::int32_t i) {
   file.skip_to_token();
   const std::int64_t line = file.line();
-  if (s.BTOR) {
+  if (s.settings.BTOR) {
     TextReader::Title title = read_title(s, file);
     if (s.row_title_texts.empty()) {
       s.RO[k][1] = title.value;
@@ -185,14 +185,14 @@ void read_selected_row(RunState& s, TextReader& file, std::int32_t k, std::int32
       ++l;
     }
   }
-  if (count != s.M0) fail_ragged_row(file, i, line, count, s.M0, s.BTOR);
+  if (count != s.M0) fail_ragged_row(file, i, line, count, s.M0, s.settings.BTOR);
 }
 
 // Value pass: the values and row titles of the selected rows.
 void read_values(RunState& s, TextReader& file, LoadProgress& progress) {
   file.rewind();
   skip_to_first_line(s, file);
-  if (s.CTOC) {
+  if (s.settings.CTOC) {
     read_title(s, file);
     file.next_line();
   }
@@ -253,7 +253,7 @@ void read_titles_that_may_be_texts(RunState& s, TextReader& file, std::int64_t l
     titles.push_back(read_last_title_as_ever(file, j == s.M0));
   }
   const TextReader::Title& first = titles.front();
-  if (s.BTOR && first.field == 1 && !first.number && !file.rest_of_line_blank()) {
+  if (s.settings.BTOR && first.field == 1 && !first.number && !file.rest_of_line_blank()) {
     titles.erase(titles.begin());
     titles.push_back(read_last_title_as_ever(file, true));
   }
@@ -272,7 +272,7 @@ void read_titles_that_may_be_texts(RunState& s, TextReader& file, std::int64_t l
 }
 
 void read_column_titles(RunState& s, TextReader& file) {
-  if (!s.CTOC) return;
+  if (!s.settings.CTOC) return;
   file.rewind();
   skip_to_first_line(s, file);
   const std::int64_t line = file.line();
@@ -286,16 +286,16 @@ void read_column_titles(RunState& s, TextReader& file) {
 }  // namespace
 
 void load_data_matrix(RunState& s) {
-  if (s.AFNI.empty())
+  if (s.settings.AFNI.empty())
     throw RunError(2, "no data file is named: the first parameter (or the A line of a parameter "
                       "file) must begin with the data file's name; \"qor ?\" opens the help.");
   s.row_title_texts.clear();
   s.column_title_texts.clear();
-  TextReader file(s.AFNI.str(), "data file");
-  file.set_field_rules({s.SEP, s.UCOMMA});
-  s.inputs.emplace_back("data file", s.AFNI.str());
+  TextReader file(s.settings.AFNI.str(), "data file");
+  file.set_field_rules({s.settings.SEP, s.settings.UCOMMA});
+  s.inputs.emplace_back("data file", s.settings.AFNI.str());
   std::error_code unknown_size;
-  const auto bytes = std::filesystem::file_size(s.AFNI.str(), unknown_size);
+  const auto bytes = std::filesystem::file_size(s.settings.AFNI.str(), unknown_size);
   LoadProgress progress(s.console, unknown_size ? 0 : static_cast<std::int64_t>(bytes));
   count_rows_and_values(s, file, progress);
   s.SIZE = 10;

@@ -82,7 +82,7 @@ void settle_run(RunState& s) {
     s.H = "";
     s.NU = s.FTW - 1;
   } else {
-    s.H = s.GFNO.view();
+    s.H = s.settings.GFNO.view();
     if (s.NU < 1 || s.NU > s.MIN) s.NU = s.MIN;
   }
 }
@@ -90,7 +90,7 @@ void settle_run(RunState& s) {
 void size_working_matrices(RunState& s) {
   const std::int32_t order = s.MIN + 1;
   const bool errors = errors_known(s.MER, s.MERPR);
-  if (s.ITRN) {
+  if (s.settings.ITRN) {
     s.T = MATRIX(order, order);
     s.ST = MATRIX(order, order);
   }
@@ -116,15 +116,15 @@ std::optional<RankSample> prepare_run(RunState& s) {
   remove_reference_column(s);
   settle_run(s);
   size_working_matrices(s);
-  if (s.RGAUSS > 0) prepare_histogram(s);
-  if (!s.VERDICT) return std::nullopt;
+  if (s.settings.RGAUSS > 0) prepare_histogram(s);
+  if (!s.settings.VERDICT) return std::nullopt;
   return take_rank_sample(s, given_absolute, given_relative);
 }
 
 void run_analysis_stage(RunState& s) {
   if (s.NU == 0) return;
-  QOR(s, s.H.view(), s.ITRN, s.JEV, s.HDR, s.LSD, s.MER, s.MERPR, s.KW1, s.KD, s.NU);
-  if (!s.JEV) PRINTRES(s, s.console.out(), s.KW1);
+  QOR(s, s.H.view(), s.settings.ITRN, s.JEV, s.settings.HDR, s.LSD, s.MER, s.MERPR, s.settings.KW1, s.settings.KD, s.NU);
+  if (!s.JEV) PRINTRES(s, s.console.out(), s.settings.KW1);
 }
 
 RankVerdict report_rank_verdict(RunState& s, const RankSample& sample) {

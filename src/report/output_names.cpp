@@ -41,7 +41,7 @@ std::string report_file_name(std::string_view OUT) {
 }
 
 std::string written_file(const RunState& s) {
-  if (s.FTW != 0) return s.GFNO.str();
+  if (s.FTW != 0) return s.settings.GFNO.str();
   if (s.NU != 0) return report_file_name(s.H.view());
   return {};
 }
@@ -64,6 +64,6 @@ std::string picture_file_name(const RunState& s) {
 
 std::string results_file_name(const RunState& s) {
   std::string base = written_file(s);
-  if (base.empty()) base = report_file_name(s.GFNO.view());
+  if (base.empty()) base = report_file_name(s.settings.GFNO.view());
   return derived_file_name(s, base, ".json");
 }

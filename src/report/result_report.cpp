@@ -54,7 +54,7 @@ void write_statistics(const RunState& s, TextWriter& T, int w) {
       T.line_end();
     }
     T.write(kLabels[(j - 1) % 4]);
-    for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, s.AR[j][i], w, s.KD);
+    for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, s.AR[j][i], w, s.settings.KD);
     T.line_end();
   }
 }
@@ -78,19 +78,19 @@ void PRINTRES(const RunState& s, TextWriter& T, std::int16_t W1) {
   T.line_end();
   write_legend(s, T);
   T.write(" D: ");
-  for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, s.A[0][i], w, s.KD);
+  for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, s.A[0][i], w, s.settings.KD);
   T.line_end();
   if (errors_known(s.MER, s.MERPR)) {
     T.write("   ");
     T.write(cp437::kPlusMinus);
-    for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, std::sqrt(s.SD[i][i]), w, s.KD);
+    for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, std::sqrt(s.SD[i][i]), w, s.settings.KD);
     T.line_end();
   }
   write_label_lines(
-      s, T, " R: ", s.BTOR, w, [&](std::int32_t i) { return s.RW[i][1]; },
+      s, T, " R: ", s.settings.BTOR, w, [&](std::int32_t i) { return s.RW[i][1]; },
       [&](std::int32_t i) { return s.RO[i][1]; });
   write_label_lines(
-      s, T, " C: ", s.CTOC, w, [&](std::int32_t i) { return s.CW[1][i]; },
+      s, T, " C: ", s.settings.CTOC, w, [&](std::int32_t i) { return s.CW[1][i]; },
       [&](std::int32_t i) { return s.CO[1][i]; });
   if (s.LSD) write_statistics(s, T, w);
 }

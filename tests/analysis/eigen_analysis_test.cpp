@@ -101,9 +101,10 @@ TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
       qor_test::CapturedConsole captured;
       RunState s(captured.console(), threads);
       s.workers.set_work_per_part(0);
-      set_default_settings(s);
+      set_default_settings(s.settings);
+    take_run_copies(s);
       qor_test::hold_matrix(s, rows, cols);
-      s.JEV = s.ITRN = true;
+      s.JEV = s.settings.ITRN = true;
       s.MER = 0.01L;
       s.MERPR = 0.02L;
       std::mt19937_64 rng(static_cast<unsigned>(rows * 10 + cols));

@@ -27,7 +27,8 @@ struct Analysis : ::testing::Test {
   qor_test::CapturedConsole captured;
   RunState s{captured.console()};
 
-  Analysis() { set_default_settings(s); }
+  Analysis() { set_default_settings(s.settings);
+    take_run_copies(s); }
   void load(std::initializer_list<std::initializer_list<REAL>> rows) {
     qor_test::hold_matrix(s, static_cast<std::int32_t>(rows.size()), static_cast<std::int32_t>(rows.begin()->size()));
     std::int32_t i = 0;
@@ -35,9 +36,9 @@ struct Analysis : ::testing::Test {
   }
   // The run driver's preparation, then the analysis with the run's settings.
   void analyse(const std::string& out = "") {
-    s.GFNO = out;
+    s.settings.GFNO = out;
     prepare_run(s);
-    QOR(s, s.H.view(), s.ITRN, s.JEV, s.HDR, s.LSD, s.MER, s.MERPR, s.KW1, s.KD, s.NU);
+    QOR(s, s.H.view(), s.settings.ITRN, s.JEV, s.settings.HDR, s.LSD, s.MER, s.MERPR, s.settings.KW1, s.settings.KD, s.NU);
   }
   void analyse(std::initializer_list<std::initializer_list<REAL>> rows, const std::string& out = "") {
     load(rows);
@@ -87,14 +88,14 @@ TEST_F(Analysis, StepCountLimitsTheElimination) {
 }
 
 TEST_F(Analysis, ProductMatrixOverRowsWhenWide) {
-  s.ITRN = true;
+  s.settings.ITRN = true;
   analyse({{1, 2, 3}, {4, 5, 6}});
   EXPECT_EQ(std::pair(s.N, s.M), std::pair(2, 2));
   expect({{A, 0, 1, 77}, {A, 0, 2, 14 - 32 * (32 / 77.0L)}});  // T = [[14, 32], [32, 77]]: first pivot 77
 }
 
 TEST_F(Analysis, ProductMatrixAndVariancesOverColumnsWhenTall) {
-  s.ITRN = true;
+  s.settings.ITRN = true;
   s.MER = 0.5L;
   load({{1, 2}, {3, 4}, {5, 6}});
   prepare_run(s);
@@ -155,7 +156,7 @@ TEST_F(Analysis, StatisticsOfTheReducedMatrixAtStepTwo) {
 }
 
 TEST_F(Analysis, HistogramBinsAndCounts) {
-  s.RGAUSS = 0.1L;
+  s.settings.RGAUSS = 0.1L;
   load({{-0.25L, 0.0L}, {0.12L, 0.25L}});
   prepare_run(s);
   EXPECT_EQ(s.GL, 6);
@@ -183,7 +184,7 @@ TEST(HistogramBin, LargestMagnitudeNeverLeavesTheBins) {
 // 4.70 + 4.8 x 4.367 / 4.850242 = 9.02, beyond the bins (-6.4 to 6.4): the
 // count column of step 1 stays empty.
 TEST_F(Analysis, RemainderBeyondTheBinsIsLeftOut) {
-  s.RGAUSS = 1.6L;
+  s.settings.RGAUSS = 1.6L;
   analyse({{3.644L, 4.367L, -4.850242L}, {4.367L, 4.70L, 4.8L}});
   ASSERT_EQ(s.GL, 8);
   for (std::int32_t i = 1; i <= s.GL; ++i) EXPECT_EQ(s.GB[i][2], 0) << i;
@@ -224,7 +225,8 @@ TEST(PivotTies, FirstInRowMajorOrderOnAnyNumberOfThreads) {
     qor_test::CapturedConsole captured;
     RunState s(captured.console(), threads);
     s.workers.set_work_per_part(0);
-    set_default_settings(s);
+    set_default_settings(s.settings);
+    take_run_copies(s);
     qor_test::hold_matrix(s, 40, 30);
     s.NU = 4;
     for (int i = 1; i <= 40; ++i) {

@@ -27,14 +27,14 @@ struct Warnings : ::testing::Test {
   Lines command_line(Lines params) {
     params.insert(params.begin(), "qor");
     read_settings(s, params);
-    return s.setting_warnings;
+    return s.settings.setting_warnings;
   }
   Lines parameter_file(const std::string& text) {
-    set_default_settings(s);
+    set_default_settings(s.settings);
     TextReader file(text, "p.txt", "parameter file");
-    read_parameter_file(s, file);
-    finish_settings(s);
-    return s.setting_warnings;
+    read_parameter_file(s.settings, file);
+    finish_settings(s.settings);
+    return s.settings.setting_warnings;
   }
 };
 
@@ -83,24 +83,24 @@ TEST_F(Warnings, OneLineForEachSettingTakenOtherwiseThanMeant) {
   for (const auto& c : cases) EXPECT_EQ(command_line(c.params), c.warnings) << c.params[0];
   // The values stay those the settings have always fallen back to.
   command_line({"d.txt,RNAK", "o", "X10:4", "5%", "all", "3"});
-  EXPECT_EQ(s.VERDICT, false);
-  EXPECT_EQ(s.KW1, 7);
-  EXPECT_EQ(s.KD, 4);
-  EXPECT_EQ(s.MER, 5);
-  EXPECT_EQ(s.MERPR, 0);
-  EXPECT_EQ(s.NU, -1);
-  EXPECT_EQ(s.OSR + s.OSC, 0);
+  EXPECT_EQ(s.settings.VERDICT, false);
+  EXPECT_EQ(s.settings.KW1, 7);
+  EXPECT_EQ(s.settings.KD, 4);
+  EXPECT_EQ(s.settings.MER, 5);
+  EXPECT_EQ(s.settings.MERPR, 0);
+  EXPECT_EQ(s.settings.NU, -1);
+  EXPECT_EQ(s.settings.OSR + s.settings.OSC, 0);
 }
 
 TEST_F(Warnings, ParameterFileLinesOfOurOwnKeysActOnlyOnValuesTheyKnow) {
   // A comment that begins with S, V, X, Y or U is a comment, as it always was.
   EXPECT_EQ(parameter_file("Sample set 3, measured in May\r\nVery noisy\r\nX-ray run\r\nA d.txt\r\n"), Lines{});
-  EXPECT_EQ(s.SEP, 0);
-  EXPECT_EQ(s.setting_refusal, "");
-  EXPECT_FALSE(s.VERDICT || s.XJSON);
+  EXPECT_EQ(s.settings.SEP, 0);
+  EXPECT_EQ(s.settings.setting_refusal, "");
+  EXPECT_FALSE(s.settings.VERDICT || s.settings.XJSON);
   parameter_file("S ;\r\nV +\r\nx=+\r\n");
-  EXPECT_EQ(s.SEP, ';');
-  EXPECT_TRUE(s.VERDICT && s.XJSON);
+  EXPECT_EQ(s.settings.SEP, ';');
+  EXPECT_TRUE(s.settings.VERDICT && s.settings.XJSON);
   EXPECT_EQ(parameter_file("N three\r\nK 10\r\nM 2%\r\nO X5\r\n"),
             (Lines{"the steps \"three\" in the N line are not a whole number (at most 32767), so every step is done.",
                    "\"10\" in the K line has no colon, so the numbers keep width 7 and 3 decimals; the format is "

@@ -26,18 +26,18 @@ struct Settings : ::testing::Test {
     read_settings(s, params);
   }
   void parameter_file(const std::string& text) {
-    set_default_settings(s);
+    set_default_settings(s.settings);
     TextReader file(text, "params.txt", "parameter file");
-    read_parameter_file(s, file);
-    finish_settings(s);
+    read_parameter_file(s.settings, file);
+    finish_settings(s.settings);
   }
-  Names names() const { return {s.AFNI.str(), s.GFNO.str(), s.DCS.str(), s.ERS.str()}; }
-  Numbers numbers() const { return {s.KW1, s.KD, s.MER, s.MERPR, s.NU, s.OSR, s.OSC, s.FTW, s.RGAUSS}; }
+  Names names() const { return {s.settings.AFNI.str(), s.settings.GFNO.str(), s.settings.DCS.str(), s.settings.ERS.str()}; }
+  Numbers numbers() const { return {s.settings.KW1, s.settings.KD, s.settings.MER, s.settings.MERPR, s.settings.NU, s.settings.OSR, s.settings.OSC, s.settings.FTW, s.settings.RGAUSS}; }
   // The switches that are on, by their parameter-file keys.
   std::string switches() const {
-    const std::pair<char, bool> all[] = {{'B', s.BTOR}, {'C', s.CTOC}, {'H', s.HDR}, {'I', s.ITRN},
-                                         {'J', s.JEV},  {'L', s.LSD},  {'P', s.PCRC}, {'Q', s.QHS},
-                                         {'V', s.VERDICT}, {'Y', s.YPLOT}};
+    const std::pair<char, bool> all[] = {{'B', s.settings.BTOR}, {'C', s.settings.CTOC}, {'H', s.settings.HDR}, {'I', s.settings.ITRN},
+                                         {'J', s.settings.JEV},  {'L', s.settings.LSD},  {'P', s.settings.PCRC}, {'Q', s.settings.QHS},
+                                         {'V', s.settings.VERDICT}, {'Y', s.settings.YPLOT}};
     std::string on;
     for (const auto& [key, value] : all)
       if (value) on += key;
@@ -73,8 +73,8 @@ TEST_F(Settings, RankKeywordBesideTheRowList) {
        {std::tuple{"d,R[2],rank", "[2]", true}, {"d,Rank,R[2]", "[2]", true}, {"d,R[2]", "[2]", false},
         {"d,RAN,R[", "[]", false}, {"d,R[RANK]", "[]", false}, {"d,TOR,RANK", "[]", true}}) {
     command_line({param, "o"});
-    EXPECT_EQ(s.ERS, rows) << param;
-    EXPECT_EQ(s.VERDICT, verdict) << param;
+    EXPECT_EQ(s.settings.ERS, rows) << param;
+    EXPECT_EQ(s.settings.VERDICT, verdict) << param;
   }
 }
 
@@ -87,19 +87,19 @@ TEST_F(Settings, SeparatorDecimalCommaAndResultsKeywords) {
         {"d,SEPC,C[2]", ',', false, false, false}, {"d,DEC,TOR", '\0', true, false, true},
         {"d,TOR,TOC", '\0', false, false, true}}) {
     command_line({param, "o"});
-    EXPECT_EQ(s.SEP, sep) << param;
-    EXPECT_EQ(s.UCOMMA, dec) << param;
-    EXPECT_EQ(s.XJSON, json) << param;
-    EXPECT_EQ(s.BTOR, titles) << param;
+    EXPECT_EQ(s.settings.SEP, sep) << param;
+    EXPECT_EQ(s.settings.UCOMMA, dec) << param;
+    EXPECT_EQ(s.settings.XJSON, json) << param;
+    EXPECT_EQ(s.settings.BTOR, titles) << param;
   }
   command_line({"d,SEPC,C[2]", "o"});
-  EXPECT_EQ(s.DCS, "[2]");
+  EXPECT_EQ(s.settings.DCS, "[2]");
   parameter_file("A d\nG o\nS t\nU +\nX +\n");
-  EXPECT_EQ(s.SEP, '\t');
-  EXPECT_TRUE(s.UCOMMA && s.XJSON);
+  EXPECT_EQ(s.settings.SEP, '\t');
+  EXPECT_TRUE(s.settings.UCOMMA && s.settings.XJSON);
   parameter_file("S ;\nU x\n");
-  EXPECT_EQ(s.SEP, ';');
-  EXPECT_FALSE(s.UCOMMA);
+  EXPECT_EQ(s.settings.SEP, ';');
+  EXPECT_FALSE(s.settings.UCOMMA);
 }
 
 // Settings that cannot work together, or a separator not named, stop before
@@ -123,7 +123,7 @@ TEST_F(Settings, SelectionListsNeedTheirClosingBracket) {
   for (const auto& [param, list] :
        {std::pair{"d,C[2,5..7]", "[2,5..7]"}, {"d,C[5-7]", "[]"}, {"d,C[2,5", "[]"}}) {
     command_line({param, "o"});
-    EXPECT_EQ(s.DCS, list) << param;
+    EXPECT_EQ(s.settings.DCS, list) << param;
   }
 }
 
@@ -156,11 +156,11 @@ TEST_F(Settings, FormatErrorPairAndReferenceParameters) {
 
 TEST_F(Settings, FileNamesAreTrimmedAndTheAsteriskSwitchesDetailOff) {
   command_line({"data.txt extra,TOR", "out.txt*"});
-  EXPECT_EQ(s.AFNI, "data.txt");
-  EXPECT_EQ(s.GFNO, "out.txt");
-  EXPECT_FALSE(s.HDR);
+  EXPECT_EQ(s.settings.AFNI, "data.txt");
+  EXPECT_EQ(s.settings.GFNO, "out.txt");
+  EXPECT_FALSE(s.settings.HDR);
   command_line({"d", "ou*t.txt more"});
-  EXPECT_EQ(s.GFNO, "out.txt");
+  EXPECT_EQ(s.settings.GFNO, "out.txt");
 }
 
 TEST_F(Settings, ParameterFileKeys) {
@@ -196,8 +196,8 @@ TEST_F(Settings, PictureKeywordAndKey) {
 
 TEST_F(Settings, ParameterFileLongLinesKeepTheirStart) {
   parameter_file("A " + std::string(300, 'x') + "\nG short\n");
-  EXPECT_EQ(s.AFNI.size(), 79u);
-  EXPECT_EQ(s.GFNO, "short");
+  EXPECT_EQ(s.settings.AFNI.size(), 79u);
+  EXPECT_EQ(s.settings.GFNO, "short");
 }
 
 TEST_F(Settings, OneParameterNamesAParameterFile) {
@@ -214,8 +214,8 @@ TEST_F(Settings, OneParameterNamesAParameterFile) {
   }
   qor_test::write_file("p.txt", "A d.txt\nG r.txt\n");
   read_settings(s, {"qor", "p.txt"});
-  EXPECT_EQ(s.AFNI, "d.txt");
-  EXPECT_EQ(s.GFNO, "r.txt");
+  EXPECT_EQ(s.settings.AFNI, "d.txt");
+  EXPECT_EQ(s.settings.GFNO, "r.txt");
 }
 
 TEST(ModeDecision, HelpWithoutParametersOrWithAQuestionMark) {

@@ -127,6 +127,15 @@ print(d["settings"]["mode"], d["results"]["steps_done"], p["value"] == Decimal("
             "contribution tables 2 True 3 True 5 True None\n");
 }
 
+// A table run examines its steps without the error, but the settings the
+// results file gives are those the user gave: 0.01 and 2 per cent.
+TEST_F(ResultsFile, TableRunGivesTheErrorAsTheUserGaveIt) {
+  ASSERT_EQ(run_qor({"examples/mixtures.txt,TOR,TOC,TW2,JSON", "tables.txt", "", "0.01%2"}).status, 0);
+  const std::string json = read_file("tables.json");
+  EXPECT_PRED_FORMAT2(IsSubstring, "\"absolute_error\": 1.0000000000000000e-02,", json);
+  EXPECT_PRED_FORMAT2(IsSubstring, "\"relative_error\": 2.0000000000000000e-02,", json);
+}
+
 // The semicolon example with decimal commas gives the report of the same
 // table written with blanks and points; only the parameters differ.
 TEST_F(ResultsFile, SemicolonsAndDecimalCommasReadAsBlanksAndPoints) {

@@ -19,8 +19,9 @@ struct DataFileRun : ::testing::Test {
   RunState s{captured.console()};
 
   DataFileRun() {
-    set_default_settings(s);
-    s.AFNI = "data.txt";
+    set_default_settings(s.settings);
+    take_run_copies(s);
+    s.settings.AFNI = "data.txt";
   }
   void load(const std::string& bytes) {
     write_file("data.txt", bytes);

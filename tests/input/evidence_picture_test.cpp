@@ -30,7 +30,7 @@ TEST(EvidencePicture, HistogramKeepsEachColumnsLargestCount) {
   for (int i = 0; i < 2; ++i)
     for (int j = 0; j < 3; ++j) s.A[i + 1][j + 1] = values[i][j];
   s.MIN = s.NU = 2;
-  s.RGAUSS = 1;
+  s.settings.RGAUSS = 1;
   prepare_histogram(s);
   write_histogram_file(s);
   EXPECT_EQ(s.GL, 8);

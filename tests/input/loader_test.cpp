@@ -34,8 +34,8 @@ struct Loader : qor_test::DataFileRun {
 };
 
 TEST_F(Loader, WorkedSelection) {
-  s.ERS = "[2]";
-  s.DCS = "[1]";
+  s.settings.ERS = "[2]";
+  s.settings.DCS = "[1]";
   s.OSR = 3;
   load("11 12 13\r\n21 22 23\r\n31 32 33\r\n41 42 43\r\n");
   EXPECT_EQ(counts(), Counts(4, 3, 3, 2, 2));
@@ -48,7 +48,7 @@ TEST_F(Loader, WorkedSelection) {
 }
 
 TEST_F(Loader, TitlesAndBlankLines) {
-  s.BTOR = s.CTOC = true;
+  s.settings.BTOR = s.settings.CTOC = true;
   load("\r\n  \t\r\n          400      450.5      500\r\n"
        "   1     0.105    0.210    0.330\r\n\r\n"
        "   2.5   0.110    0.219    0.341\r\n   \r\n");
@@ -61,7 +61,7 @@ TEST_F(Loader, TitlesAndBlankLines) {
 }
 
 TEST_F(Loader, LeftOutRowsAreReadOnlyToTheirFirstNumber) {
-  s.ERS = "[1,3]";
+  s.settings.ERS = "[1,3]";
   s.OSR = 3;
   load("1 junk text ;;\n\n2 20 30\n3 not numbers\n4 40 50\n");
   // M0 counted on row 2 (the first selected one, after the blank line); reference row left out.
@@ -71,11 +71,11 @@ TEST_F(Loader, LeftOutRowsAreReadOnlyToTheirFirstNumber) {
 
 TEST_F(Loader, ContributionTablesNeedTheOriginalNumbers) {
   s.FTW = 2;
-  s.PCRC = true;
+  s.settings.PCRC = true;
   load("1 2\n3 4\n5 6\n");
   ASSERT_TRUE(s.RW.allocated() && s.CW.allocated());
   EXPECT_EQ(std::make_pair(s.TW.rows(), s.TW.cols()), std::make_pair(2, 3));
-  s.PCRC = false;
+  s.settings.PCRC = false;
   load("1 2\n3 4\n5 6\n");
   EXPECT_EQ(std::make_pair(s.TW.rows(), s.TW.cols()), std::make_pair(4, 2));
 }
@@ -92,13 +92,13 @@ TEST_F(Loader, MalformedDataIsError106AndAMissingFileError2) {
       {false, true, "400 450\n1 2 3\n", "column-title line (line 1) holds 2 titles, but 3"},
       {false, false, "1 2\n3 x\n", ""}, {false, false, "1 2\n3 4,5\n", ""}, {false, false, "1 2;\n3 4\n", ""}};
   for (const auto& c : cases) {
-    s.BTOR = c.btor;
-    s.CTOC = c.ctoc;
+    s.settings.BTOR = c.btor;
+    s.settings.CTOC = c.ctoc;
     const RunError bad = load_error(c.text);
     EXPECT_EQ(bad.number(), 106) << c.text;
     EXPECT_NE(std::string(bad.what()).find(c.says), std::string::npos) << bad.what();
   }
-  s.AFNI = "missing.txt";  // a missing file is error 2, named in the report
+  s.settings.AFNI = "missing.txt";  // a missing file is error 2, named in the report
   EXPECT_EQ(load_error("1\n").number(), 2);
   EXPECT_NE(load_error("1\n").report_line().find("\"missing.txt\""), std::string::npos);
 }
@@ -124,9 +124,9 @@ TEST_F(Loader, NumbersLongerThan255CharactersAreRefusedNotSplit) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text.substr(0, 12));
-    s.BTOR = c.btor;
-    s.CTOC = c.ctoc;
-    s.ERS = c.ers;
+    s.settings.BTOR = c.btor;
+    s.settings.CTOC = c.ctoc;
+    s.settings.ERS = c.ers;
     const RunError e = load_error(c.text);
     EXPECT_EQ(e.number(), 106);
     EXPECT_NE(std::string(e.what()).find(std::string(" in data file \"data.txt\", ") + c.place + ", is "),
@@ -137,15 +137,15 @@ TEST_F(Loader, NumbersLongerThan255CharactersAreRefusedNotSplit) {
 
 TEST_F(Loader, NothingToAnalyse) {
   for (const char* text : {"", " \r\n\t\r\n"}) EXPECT_EQ(load_error(text).number(), kNothingToAnalyse) << text;
-  s.CTOC = true;
+  s.settings.CTOC = true;
   EXPECT_EQ(load_error("400 500\n").number(), kNothingToAnalyse);
-  s.CTOC = false;
-  s.ERS = "[1..9]";
+  s.settings.CTOC = false;
+  s.settings.ERS = "[1..9]";
   const RunError rows = load_error("1 2\n3 4\n");
   EXPECT_EQ(rows.number(), kNothingToAnalyse);
   EXPECT_EQ(rows.report_line().rfind("Error: the row selection [1..9] leaves out every row", 0), 0u);
-  s.ERS = "[]";
-  s.DCS = "[1,2]";
+  s.settings.ERS = "[]";
+  s.settings.DCS = "[1,2]";
   EXPECT_EQ(load_error("1 2\n3 4\n").number(), kNothingToAnalyse);
 }
 

@@ -22,7 +22,7 @@ struct Driver : qor_test::DataFileRun {
 // Column 1 is subtracted from columns 2 and 3 and removed; the columns behind
 // it move left with their titles and original numbers.
 TEST_F(Driver, ReferenceColumnBeforeOthers) {
-  s.CTOC = true;
+  s.settings.CTOC = true;
   s.OSC = 1;
   prepare("10 20 30\r\n1 2 3\r\n4 6 8\r\n7 9 12\r\n");
   EXPECT_EQ(std::pair(s.N, s.M), std::pair(3, 2));
@@ -36,9 +36,9 @@ TEST_F(Driver, ReferenceColumnBeforeOthers) {
 // A reference row or column that the selection leaves out is no reference:
 // nothing is subtracted and nothing removed.
 TEST_F(Driver, ReferenceLeftOutBySelection) {
-  s.DCS = "[2]";
+  s.settings.DCS = "[2]";
   s.OSC = 2;
-  s.ERS = "[1]";
+  s.settings.ERS = "[1]";
   s.OSR = 1;
   prepare("1 2 3\r\n4 6 8\r\n7 9 12\r\n");
   EXPECT_EQ(std::pair(s.OSR, s.OSC), std::pair(0, 0));

@@ -15,8 +15,8 @@ using Row = std::vector<REAL>;
 
 struct SeparatedFields : qor_test::DataFileRun {
   void rules(char separator, bool decimal_comma) {
-    s.SEP = separator;
-    s.UCOMMA = decimal_comma;
+    s.settings.SEP = separator;
+    s.settings.UCOMMA = decimal_comma;
   }
   std::string load_error(const std::string& bytes) {
     try {
@@ -52,7 +52,7 @@ TEST_F(SeparatedFields, EachSeparatorWithTitles) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     rules(c.separator, c.decimal_comma);
-    s.BTOR = s.CTOC = true;
+    s.settings.BTOR = s.settings.CTOC = true;
     load(c.text);
     EXPECT_EQ(s.N0, 2);
     EXPECT_EQ(s.M0, 2);
@@ -89,7 +89,7 @@ TEST_F(SeparatedFields, EmptyFieldsMixedSeparatorsAndWrongDecimalMarks) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     rules(c.separator, c.decimal_comma);
-    s.BTOR = s.CTOC = c.titles;
+    s.settings.BTOR = s.settings.CTOC = c.titles;
     EXPECT_NE(load_error(c.text).find(c.words), std::string::npos) << load_error(c.text);
   }
 }
@@ -149,10 +149,10 @@ TEST_F(SeparatedFields, TextTitles) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     rules(c.separator, false);
-    s.BTOR = c.row_titles;
-    s.CTOC = true;
-    s.ERS = c.ers;
-    s.DCS = c.dcs;
+    s.settings.BTOR = c.row_titles;
+    s.settings.CTOC = true;
+    s.settings.ERS = c.ers;
+    s.settings.DCS = c.dcs;
     load(c.text);
     Row labels;
     for (int k = 1; k <= s.N; ++k) labels.push_back(s.RO[k][1]);
@@ -167,7 +167,7 @@ TEST_F(SeparatedFields, TextTitles) {
 // comma in quotes, the corner, sample names.
 TEST_F(SeparatedFields, ASpreadsheetTable) {
   rules(';', true);
-  s.BTOR = s.CTOC = true;
+  s.settings.BTOR = s.settings.CTOC = true;
   load("\xef\xbb\xbf\"Sample\";\"W 400\";\"W 450\"\r\n\"S01\";\"0,25\";1\r\n\"S02\";-1,5e-1;\"2\"\r\n");
   EXPECT_EQ(row(1), (Row{1, 0.25L, 1}));
   EXPECT_EQ(row(2), (Row{2, -0.15L, 2}));
@@ -176,7 +176,7 @@ TEST_F(SeparatedFields, ASpreadsheetTable) {
   EXPECT_EQ(s.row_title_texts, (Texts{"", "S01", "S02"}));
   EXPECT_EQ(s.column_title_texts, (Texts{"", "W 400", "W 450"}));
   // The mark before a first value, as it stands before a table without titles.
-  s.BTOR = s.CTOC = false;
+  s.settings.BTOR = s.settings.CTOC = false;
   load("\xef\xbb\xbf\"7\";8\r\n9;10\r\n");
   EXPECT_EQ((Row{s.A[1][1], s.A[1][2], s.A[2][1], s.A[2][2]}), (Row{7, 8, 9, 10}));
 }
@@ -198,7 +198,7 @@ TEST_F(SeparatedFields, WithoutASeparatorTitlesAreNumbers) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     rules(0, c.decimal_comma);
-    s.BTOR = s.CTOC = true;
+    s.settings.BTOR = s.settings.CTOC = true;
     EXPECT_NE(load_error(c.text).find(c.words), std::string::npos) << load_error(c.text);
     EXPECT_TRUE(s.row_title_texts.empty() && s.column_title_texts.empty());
   }
@@ -207,8 +207,8 @@ TEST_F(SeparatedFields, WithoutASeparatorTitlesAreNumbers) {
 // Left-out rows are read only up to their first value, as without a separator.
 TEST_F(SeparatedFields, LeftOutRowsAndColumns) {
   rules(';', true);
-  s.ERS = "[2]";
-  s.DCS = "[1]";
+  s.settings.ERS = "[2]";
+  s.settings.DCS = "[1]";
   load("1;2,5;3\n9;;x\n4;5;6,5\n");
   EXPECT_EQ(s.N, 2);
   EXPECT_EQ((Row{s.A[1][1], s.A[1][2], s.A[2][1], s.A[2][2]}), (Row{2.5L, 3, 5, 6.5L}));

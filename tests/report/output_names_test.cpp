@@ -34,7 +34,7 @@ struct Named : ::testing::Test {
   RunState s{console.console()};
   void run(const char* H, const char* GFNO, std::int32_t FTW, std::int32_t NU) {
     s.H = H;
-    s.GFNO = GFNO;
+    s.settings.GFNO = GFNO;
     s.FTW = FTW;
     s.NU = NU;
   }

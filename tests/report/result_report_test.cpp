@@ -16,7 +16,8 @@ struct ResultReport : ::testing::Test {
   RunState s{captured.console()};
 
   ResultReport() {
-    set_default_settings(s);
+    set_default_settings(s.settings);
+    take_run_copies(s);
     s.N = 3;
     s.M = 4;
     s.MIN = 2;
@@ -48,9 +49,9 @@ TEST_F(ResultReport, NoStepsLeavesOnlyTheLabels) {
 }
 
 TEST_F(ResultReport, TitlesErrorsAndScientificNumbers) {
-  s.BTOR = true;
+  s.settings.BTOR = true;
   s.MER = 0.1L;
-  s.KD = -1;
+  s.settings.KD = -1;
   s.RW = MATRIX(4, 2);
   s.SD = MATRIX(4, 5);
   s.RW[1][1] = 7;
