@@ -1,22 +1,35 @@
-// The source folders form layers: a file includes headers of its own folder
-// and of the folders below it only, so the numerical routines never depend
-// on the settings or the help browser, and no two units include each other.
+// The source folders and the includes allowed between them: a graph without
+// cycles, so that the numerical routines never depend on the settings, the
+// verdict never on the outputs that show it. A file may include headers of
+// its own folder and of the folders its folder points to; the README draws
+// the same graph.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
-#include <vector>
+
+#include "test_support.h"
 
 namespace {
 
-const std::vector<std::string> kLayers = {"common", "report", "numeric", "analysis", "input", "control"};
+using Folders = std::set<std::string>;
 
-int layer_of(const std::string& folder) {
-  for (std::size_t i = 0; i < kLayers.size(); ++i)
-    if (kLayers[i] == folder) return static_cast<int>(i);
-  return -1;
-}
+// Each folder and the folders it may include, from the top down.
+const std::map<std::string, Folders> kAllowed = {
+    {"main.cpp", {"common", "control"}},
+    {"control", {"common", "report", "analysis", "input", "outputs"}},
+    {"outputs", {"common", "report", "analysis", "verdict"}},
+    {"input", {"common", "report", "numeric", "analysis", "verdict"}},
+    {"verdict", {"common", "report", "numeric", "analysis"}},
+    {"analysis", {"common", "report", "numeric"}},
+    {"numeric", {"common", "report"}},
+    {"report", {"common"}},
+    {"common", {}},
+};
 
 // The folder named by an include such as #include "common/console.h"; empty
 // for other lines. (No std::regex: its inlined code warns in the sanitizer build.)
@@ -31,26 +44,56 @@ std::string included_folder(const std::string& line) {
   return line.substr(begin, end - begin);
 }
 
-TEST(Layering, NoFileIncludesAFolderAboveItsOwn) {
+TEST(Layering, EveryIncludeFollowsTheGraphOfFolders) {
   const std::filesystem::path src = std::filesystem::path(QOR_SOURCE_DIR) / "src";
   int files = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(src)) {
     if (!entry.is_regular_file()) continue;
-    const std::string folder = entry.path().parent_path().filename().string();
-    if (folder == "src") continue;  // main.cpp sits above every layer
-    const int own = layer_of(folder);
-    ASSERT_GE(own, 0) << "a folder outside the layers: " << entry.path();
+    const std::string parent = entry.path().parent_path().filename().string();
+    const std::string folder = parent == "src" ? entry.path().filename().string() : parent;
+    const auto allowed = kAllowed.find(folder);
+    ASSERT_NE(allowed, kAllowed.end()) << "a folder outside the graph: " << entry.path();
     ++files;
     std::ifstream in(entry.path());
     std::string line;
     while (std::getline(in, line)) {
-      const std::string folder_included = included_folder(line);
-      if (folder_included.empty()) continue;
-      EXPECT_LE(layer_of(folder_included), own) << entry.path().filename() << " includes " << folder_included << "/";
-      EXPECT_GE(layer_of(folder_included), 0) << entry.path().filename() << ": " << line;
+      const std::string included = included_folder(line);
+      if (included.empty() || included == folder) continue;
+      EXPECT_TRUE(allowed->second.count(included))
+          << entry.path().filename() << " (" << folder << ") includes " << included << "/";
     }
   }
   EXPECT_GT(files, 30);
+}
+
+// Folders only point down: a depth-first walk from each meets no folder twice on its path.
+bool reaches(const std::string& from, const std::string& target, Folders& path) {
+  if (!path.insert(from).second) return false;
+  for (const std::string& next : kAllowed.at(from))
+    if (next == target || reaches(next, target, path)) return true;
+  path.erase(from);
+  return false;
+}
+
+TEST(Layering, TheGraphHasNoCycleAndTheReadmeDrawsIt) {
+  for (const auto& [folder, allowed] : kAllowed) {
+    Folders path;
+    EXPECT_FALSE(reaches(folder, folder, path)) << folder << " reaches itself";
+    for (const std::string& next : allowed) EXPECT_TRUE(kAllowed.count(next)) << next;
+  }
+  std::ostringstream drawn;
+  for (const char* folder : {"main.cpp", "control", "outputs", "input", "verdict", "analysis", "numeric", "report",
+                             "common"}) {
+    std::string line = std::string(folder) + std::string(10 - std::string(folder).size(), ' ') + "->";
+    const Folders& allowed = kAllowed.at(folder);
+    // In the order of the layers from the bottom, as a reader scans them.
+    for (const char* lower : {"common", "report", "numeric", "analysis", "verdict", "input", "outputs", "control"})
+      if (allowed.count(lower)) line += std::string(" ") + lower;
+    if (allowed.empty()) line += " (nothing)";
+    drawn << line << "\n";
+  }
+  const std::string readme = qor_test::read_file(std::filesystem::path(QOR_SOURCE_DIR) / "README.md");
+  EXPECT_NE(readme.find("```\n" + drawn.str() + "```\n"), std::string::npos) << drawn.str();
 }
 
 }  // namespace

@@ -83,9 +83,28 @@ void prepare_histogram(RunState& s) {
     }
 }
 
+namespace {
+
+// The root mean square of the remainder's propagated errors after step I,
+// for the picture's normal curve of that remainder: each variance divided by
+// the count before it is added, so that the mean stays finite near the top
+// of the range.
+void keep_remainder_error(RunState& s, std::int32_t I) {
+  if (!s.settings.YPLOT || !s.SD.allocated() || I >= s.N || I >= s.M) return;
+  const REAL count = static_cast<REAL>(s.N - I) * static_cast<REAL>(s.M - I);
+  REAL mean = 0;
+  for (std::int32_t J = I + 1; J <= s.N; ++J)
+    for (std::int32_t K = I + 1; K <= s.M; ++K) mean += s.SD[J][K] / count;
+  if (s.remainder_errors.size() <= static_cast<std::size_t>(I)) s.remainder_errors.resize(static_cast<std::size_t>(I) + 1);
+  s.remainder_errors[static_cast<std::size_t>(I)] = std::sqrt(mean);
+}
+
+}  // namespace
+
 void count_remainder_histogram(RunState& s, std::int32_t I) {
   const std::int32_t column = I + 1;
   if (column > s.GK) return;
+  keep_remainder_error(s, I);
   // Finding an element's class costs a division; counting it, little. Each
   // part counts its rows into classes of its own, which are added to the
   // column afterwards. The counts are whole numbers far below 2^64, exact

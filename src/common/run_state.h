@@ -43,15 +43,6 @@ struct EigenTestRecord {
   REAL Q_rest = 0;  // Q((n-i)(m-i))
 };
 
-// One elimination step as the results for scripts give it: the pivot, its
-// variance (0 without an error), the original row and column numbers and
-// the labels (the titles when read). Taken when the analysis ends, since
-// the contribution tables reorder the rows afterwards.
-struct PivotRecord {
-  REAL value = 0, variance = 0;
-  REAL row = 0, row_label = 0, column = 0, column_label = 0;
-};
-
 // The help browser's state, filled from "Qor.hlp" when help mode starts.
 struct HelpState {
   // The help file's lines in file order (80 characters each at most), after
@@ -165,14 +156,15 @@ struct RunState {
   // The largest count of each column (index 1..GK), kept when the histogram
   // file scales the columns, so that the counts can be told again.
   std::vector<REAL> histogram_largest;
+  // With a picture and errors: the root mean square of the remainder's
+  // propagated errors after step I, [I] for each step counted.
+  std::vector<REAL> remainder_errors;
 
   // The report-file name handed to the analysis: GFNO, or empty in a table run.
   String255 H;
 
   // Eigenvalue mode: eigen_tests[I - 1] for eigenvalue I = 1..U, in report order.
   std::vector<EigenTestRecord> eigen_tests;
-  // With ",JSON" after an elimination: pivots[i - 1] for step i = 1..MIN.
-  std::vector<PivotRecord> pivots;
 
   HelpState help;
 };

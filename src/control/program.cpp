@@ -7,14 +7,15 @@
 #include <optional>
 #include <thread>
 
+#include "analysis/analysis_results.h"
 #include "analysis/histogram.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "common/console.h"
 #include "common/workers.h"
 #include "control/help_browser.h"
-#include "control/outputs_after_run.h"
-#include "control/results_file.h"
+#include "outputs/outputs_after_run.h"
+#include "outputs/results_file.h"
 #include "control/settings.h"
 #include "control/usage.h"
 #include "input/contribution_tables.h"
@@ -50,8 +51,11 @@ void run_stages(RunState& s, RunOutcome& outcome) {
   load_data_matrix(s);
   const std::optional<RankSample> sample = prepare_run(s);
   run_analysis_stage(s);
-  keep_pivots_for_results(s);
-  if (s.settings.RGAUSS > 0) write_histogram_file(s);
+  outcome.results = collect_analysis_results(s);
+  if (s.settings.RGAUSS > 0) {
+    write_histogram_file(s);
+    outcome.results->histogram = collect_histogram(s);
+  }
   if (s.FTW != 0) write_contribution_tables(s);
   if (sample) outcome.verdict = report_rank_verdict(s, *sample);
 }

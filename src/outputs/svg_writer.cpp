@@ -1,4 +1,4 @@
-#include "report/svg_writer.h"
+#include "outputs/svg_writer.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "control/results_file.h"
+#include "outputs/results_file.h"
 
 #include <cmath>
 #include <new>
@@ -6,8 +6,8 @@
 #include "analysis/rank_verdict.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "control/outputs_after_run.h"
-#include "report/json_writer.h"
+#include "outputs/outputs_after_run.h"
+#include "outputs/json_writer.h"
 #include "report/output_file.h"
 #include "report/output_names.h"
 
@@ -17,9 +17,17 @@
 
 namespace {
 
-const char* mode_name(const RunState& s) {
-  if (s.FTW > 0) return "contribution tables";
-  return s.JEV ? "eigenvalues" : "elimination";
+// How far the run came, as the settings block states it beside the
+// settings as given: its mode after the run driver's adjustments, the steps
+// examined and the matrix analysed (all as far as the run got before a stop).
+struct RunProgress {
+  const char* mode;
+  std::int32_t steps, rows, columns;
+};
+
+RunProgress progress_of(const RunState& s) {
+  const char* mode = s.FTW > 0 ? "contribution tables" : s.JEV ? "eigenvalues" : "elimination";
+  return {mode, s.NU, s.N, s.M};
 }
 
 void optional_number(JsonWriter& j, bool given, REAL value) {
@@ -30,91 +38,86 @@ void optional_number(JsonWriter& j, bool given, REAL value) {
   }
 }
 
-void write_settings(JsonWriter& j, const RunState& s) {
+void write_settings(JsonWriter& j, const RunSettings& given, const RunProgress& progress) {
   j.key("settings");
   j.begin_object();
   j.key("mode");
-  j.string(mode_name(s));
+  j.string(progress.mode);
   j.key("product_matrix");
-  j.boolean(s.settings.ITRN);
+  j.boolean(given.ITRN);
   j.key("absolute_error");
-  j.number(s.settings.MER);
+  j.number(given.MER);
   j.key("relative_error");
-  j.number(s.settings.MERPR);
+  j.number(given.MERPR);
   j.key("steps");
-  j.integer(s.NU);
+  j.integer(progress.steps);
   j.key("row_titles");
-  j.boolean(s.settings.BTOR);
+  j.boolean(given.BTOR);
   j.key("column_titles");
-  j.boolean(s.settings.CTOC);
+  j.boolean(given.CTOC);
   j.key("separator");
-  if (s.settings.SEP == 0) {
+  if (given.SEP == 0) {
     j.null();
   } else {
-    j.string(std::string(1, s.settings.SEP));
+    j.string(std::string(1, given.SEP));
   }
   j.key("decimal_comma");
-  j.boolean(s.settings.UCOMMA);
+  j.boolean(given.UCOMMA);
   j.key("rows");
-  j.integer(s.N);
+  j.integer(progress.rows);
   j.key("columns");
-  j.integer(s.M);
+  j.integer(progress.columns);
   j.end_object();
 }
 
-// Original numbers are whole; titles may have fractions, or be texts (kept
-// by original number, the label then being that number).
-void write_label(JsonWriter& j, const char* number_key, REAL number, const char* title_key, bool titled,
-                 REAL title, const std::vector<std::string>& texts) {
+// Original numbers are whole; titles may have fractions, or be texts.
+void write_label(JsonWriter& j, const char* number_key, const char* title_key, const Label& label) {
   j.key(number_key);
-  const long long original = std::llround(number);
-  j.integer(original);
+  j.integer(label.number);
   j.key(title_key);
-  if (titled && original > 0 && static_cast<std::size_t>(original) < texts.size()) {
-    j.string(texts[static_cast<std::size_t>(original)]);
+  if (label.text) {
+    j.string(*label.text);
   } else {
-    optional_number(j, titled, title);
+    optional_number(j, label.titled, label.title);
   }
 }
 
-void write_pivots(JsonWriter& j, const RunState& s) {
-  const bool errors = errors_known(s.MER, s.MERPR);
+void write_pivots(JsonWriter& j, const AnalysisResults& r) {
   j.key("steps_done");
-  j.integer(static_cast<std::int64_t>(s.pivots.size()));
+  j.integer(static_cast<std::int64_t>(r.pivots.size()));
   j.key("pivots");
   j.begin_array();
-  for (std::size_t k = 0; k < s.pivots.size(); ++k) {
-    const PivotRecord& p = s.pivots[k];
+  for (std::size_t k = 0; k < r.pivots.size(); ++k) {
+    const PivotResult& p = r.pivots[k];
     j.begin_object(true);
     j.key("step");
     j.integer(static_cast<std::int64_t>(k + 1));
     j.key("value");
     j.number(p.value);
     j.key("sd");
-    optional_number(j, errors, std::sqrt(p.variance));
-    write_label(j, "row", p.row, "row_title", s.settings.BTOR, p.row_label, s.row_title_texts);
-    write_label(j, "column", p.column, "column_title", s.settings.CTOC, p.column_label, s.column_title_texts);
+    optional_number(j, r.errors, std::sqrt(p.variance));
+    write_label(j, "row", "row_title", p.row);
+    write_label(j, "column", "column_title", p.column);
     j.end_object();
   }
   j.end_array();
 }
 
-void write_eigenvalues(JsonWriter& j, const RunState& s) {
-  const bool errors = errors_known(s.MER, s.MERPR);
+void write_eigenvalues(JsonWriter& j, const AnalysisResults& r) {
   j.key("eigenvalues");
   j.begin_array();
-  for (std::size_t k = 0; k < s.eigen_tests.size(); ++k) {
-    const EigenTestRecord& t = s.eigen_tests[k];
-    const auto I = static_cast<std::int32_t>(k + 1);
+  for (std::int32_t k = 0; k < r.eigenvalues_examined; ++k) {
+    const EigenvalueResult& e = r.eigenvalues[static_cast<std::size_t>(k)];
+    const EigenTestRecord& t = e.test;
     j.begin_object(true);
     j.key("index");
-    j.integer(I);
+    j.integer(k + 1);
     j.key("position");
-    j.integer(std::llround(s.RO[I][1]));
+    j.integer(e.position);
     j.key("value");
-    j.number(s.DE[I][1]);
+    j.number(e.value);
     j.key("sd");
-    optional_number(j, errors, errors ? std::sqrt(s.EE[I][1]) : 0);
+    optional_number(j, r.errors, r.errors ? std::sqrt(e.variance) : 0);
     j.key("beyond_1_2_3_sd");
     if (t.tested) {
       j.begin_array(true);
@@ -159,7 +162,8 @@ void write_verdict(JsonWriter& j, const RankVerdict& v) {
   j.end_object();
 }
 
-std::string results_text(const RunState& s, const RunOutcome& outcome) {
+std::string results_text(const RunSettings& given, const RunProgress& progress, const std::string& written,
+                         const RunOutcome& outcome) {
   JsonWriter j;
   j.begin_object();
   j.key("program");
@@ -167,15 +171,14 @@ std::string results_text(const RunState& s, const RunOutcome& outcome) {
   j.key("version");
   j.string(QOR_VERSION);
   j.key("data_file");
-  j.string(s.settings.AFNI.view());
+  j.string(given.AFNI.view());
   j.key("written_file");
-  const std::string written = written_file(s);
   if (written.empty()) {
     j.null();  // no analysis ran, so no report was written
   } else {
     j.string(written);
   }
-  write_settings(j, s);
+  write_settings(j, given, progress);
   j.key("status");
   j.integer(outcome.stop != nullptr ? outcome.stop->number() : 0);
   j.key("message");
@@ -185,14 +188,14 @@ std::string results_text(const RunState& s, const RunOutcome& outcome) {
     j.null();
   }
   // The results only when the analysis ran and the run ended normally.
-  const bool results = outcome.stop == nullptr && s.NU != 0;
+  const AnalysisResults* r = outcome.stop == nullptr && outcome.results && outcome.results->ran ? &*outcome.results : nullptr;
   j.key("results");
-  if (results) {
+  if (r != nullptr) {
     j.begin_object();
-    if (s.JEV) {
-      write_eigenvalues(j, s);
+    if (r->eigenvalue_mode) {
+      write_eigenvalues(j, *r);
     } else {
-      write_pivots(j, s);
+      write_pivots(j, *r);
     }
     j.end_object();
   } else {
@@ -221,26 +224,11 @@ void write_lines(TextWriter& out, const std::string& text) {
 
 void write_file(RunState& s, const RunOutcome& outcome) {
   TextWriter out = create_output_file(s, results_file_name(s), "results file", OutputName::chosen);
-  write_lines(out, results_text(s, outcome));
+  write_lines(out, results_text(s.settings, progress_of(s), written_file(s), outcome));
   out.close();
 }
 
 }  // namespace
-
-void keep_pivots_for_results(RunState& s) {
-  if (!s.settings.XJSON || s.JEV || s.NU == 0) return;
-  const bool errors = errors_known(s.MER, s.MERPR);
-  s.pivots.clear();
-  for (std::int32_t i = 1; i <= s.MIN; ++i) {
-    PivotRecord& p = s.pivots.emplace_back();
-    p.value = s.A[0][i];
-    p.variance = errors ? s.SD[i][i] : 0;
-    p.row_label = s.RO[i][1];
-    p.row = keeps_original_row_numbers(s) ? s.RW[i][1] : p.row_label;
-    p.column_label = s.CO[1][i];
-    p.column = keeps_original_column_numbers(s) ? s.CW[1][i] : p.column_label;
-  }
-}
 
 void write_results_file(RunState& s, const RunOutcome& outcome) {
   if (!s.settings.XJSON || s.settings.GFNO.empty()) return;

@@ -15,7 +15,3 @@ struct RunState;
 // value. After a stop a failure to write it is dropped, so that the stop's
 // own message is the one the user sees.
 void write_results_file(RunState& s, const RunOutcome& outcome);
-
-// After an elimination with ",JSON": the pivots with their labels into
-// s.pivots, before any later stage moves the rows.
-void keep_pivots_for_results(RunState& s);

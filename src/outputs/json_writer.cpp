@@ -1,4 +1,4 @@
-#include "report/json_writer.h"
+#include "outputs/json_writer.h"
 
 #include <cmath>
 #include <cstdio>

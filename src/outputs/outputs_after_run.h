@@ -2,15 +2,17 @@
 
 #include <optional>
 
+#include "analysis/analysis_results.h"
 #include "analysis/rank_verdict.h"
 
 class RunError;
 struct RunState;
 
 // What a run leaves for the opt-in outputs written after everything else:
-// the rank verdict when one was asked for and reached, and the stop when the
-// run ended early.
+// the results of its analysis when it got that far, the rank verdict when
+// one was asked for and reached, and the stop when the run ended early.
 struct RunOutcome {
+  std::optional<AnalysisResults> results;
   std::optional<RankVerdict> verdict;
   const RunError* stop = nullptr;
 };
