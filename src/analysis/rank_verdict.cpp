@@ -269,14 +269,12 @@ void judge_by_signflips(RankVerdict& v, const NoiseEstimate& e, const RankSample
     return;
   }
   if (e.low == 0) return;
-  // The check, and should it fail the count up to it: paid for in advance.
-  std::int64_t work = signflip_test_work(x.N, x.M, e.low - 1);
-  for (std::int32_t k = 0; k < e.low; ++k) work += signflip_test_work(x.N, x.M, k);
-  if (work > budget) {
+  const std::int64_t check = signflip_test_work(x.N, x.M, e.low - 1);
+  if (check > budget) {
     v.cases.push_back(VerdictCase::signflip_too_costly);
     return;
   }
-  budget -= signflip_test_work(x.N, x.M, e.low - 1);
+  budget -= check;
   bool stands = false;
   as_verdict_step([&] { stands = stands_above_signflips(d, e.low - 1, ResidualScale::even, pause, workers); });
   if (stands) return;
@@ -563,7 +561,8 @@ std::string second_round_reason(const RankVerdict& v, VerdictCase c) {
       return "Uncertain: component " + std::to_string(v.above_edge) + " does not stand above " +
              flip_copies(v.above_edge - 1) +
              ": noise that differs from element to element may pass for it; such copies confirm " +
-             count_text(v.flips.count, "component", "components") + ".";
+             count_text(v.flips.count, "component", "components") +
+             (v.flips.complete ? "." : " before further ones would take too long for this matrix.");
     case VerdictCase::signflip_too_costly:
       return "The count assumes noise of one level: checking component " + std::to_string(v.above_edge) +
              " against copies of the data with random signs would take too long for this matrix.";

@@ -39,13 +39,14 @@ bool flipped(const std::vector<std::uint64_t>& words, std::int64_t element) {
 }
 
 // The eigenvalues of the product matrix of X (rows 1..N, columns 1..M),
-// decreasing, [1..MIN]; a rounding error's negative value counts as 0.
+// decreasing, [1..MIN], without its eigenvectors; a rounding error's
+// negative value counts as 0.
 std::vector<REAL> product_eigenvalues(const MATRIX& X, std::int32_t N, std::int32_t M, Pause& pause,
                                       Workers& workers) {
   const std::int32_t p = std::min(N, M);
   MATRIX T(p + 1, p + 1), D(p + 1, 2), E(p + 1, 2);
   product_matrix(ProductInputs{X, nullptr, N, M}, T, nullptr, workers);
-  if (!TRED2(T, D, E, p, workers) || !TQLI(T, D, E, p, pause, workers).finite)
+  if (!tridiagonal_reduction(T, D, E, p, workers) || !tridiagonal_eigenvalues(D, E, p, pause, workers).finite)
     throw_overflow("the decomposition of a matrix of random signs overflows", beyond_real("a value"),
                    "scale the data down");
   std::vector<REAL> values(static_cast<std::size_t>(p) + 1);
@@ -146,9 +147,10 @@ void flip_into(MATRIX& X, const MATRIX* base, const MATRIX& flipped_part, std::u
 
 std::int64_t sign_draw_work(std::int32_t N, std::int32_t M) {
   const std::int64_t p = std::min(N, M), n = std::max(N, M);
-  // The product's triangle, the reduction with its transform (about 8/3
-  // p^3), the QL rotations (about 3 p^3), and the draw itself.
-  return n * p * (p + 1) / 2 + 6 * p * p * p + n * p;
+  // The product's triangle, the reduction to tridiagonal form (2 l^2 for
+  // each l < p), the draw itself; the sweeps on the tridiagonal matrix cost
+  // a few p^2 more, which the reduction's count more than covers.
+  return n * p * (p + 1) / 2 + 2 * p * p * p / 3 + n * p;
 }
 
 std::int64_t signflip_test_work(std::int32_t N, std::int32_t M, std::int32_t k) {

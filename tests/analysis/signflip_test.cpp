@@ -122,12 +122,13 @@ TEST(Signflip, CountAndItsBudget) {
 }
 
 // The work counted by hand for 6 x 4: the product's triangle 6 x 4 x 5 / 2,
-// the decomposition 6 x 4^3, the draw 6 x 4; a test after one component
-// adds three passes over the data for each of its two terms.
+// the reduction 2/3 x 4^3 (42 in whole numbers), the draw 6 x 4; a test
+// after one component adds three passes over the data for each of its two
+// terms.
 TEST(Signflip, WorkCounted) {
-  EXPECT_EQ(sign_draw_work(6, 4), 60 + 384 + 24);
-  EXPECT_EQ(sign_draw_work(4, 6), 60 + 384 + 24);
-  EXPECT_EQ(signflip_test_work(6, 4, 1), 19 * 468 + 3 * 24 * 2);
+  EXPECT_EQ(sign_draw_work(6, 4), 60 + 42 + 24);
+  EXPECT_EQ(sign_draw_work(4, 6), 60 + 42 + 24);
+  EXPECT_EQ(signflip_test_work(6, 4, 1), 19 * 126 + 3 * 24 * 2);
 }
 
 // Every loop shared out on two or three threads gives the one thread's values.
@@ -143,7 +144,9 @@ TEST(Signflip, SameOnAnyThreadCount) {
         for (ResidualScale scale : {ResidualScale::even, ResidualScale::cautious})
           results[threads - 1].push_back(signflip_null(d.data(), k, scale, pause, workers));
     }
-    if (threads > 1) EXPECT_GT(workers.shared_loops(), 100);
+    if (threads > 1) {
+      EXPECT_GT(workers.shared_loops(), 100);
+    }
   }
   EXPECT_EQ(results[0], results[1]);
   EXPECT_EQ(results[0], results[2]);
