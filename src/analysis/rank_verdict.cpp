@@ -252,17 +252,19 @@ std::vector<REAL> noise_tails(const std::vector<REAL>& singular, REAL sigma, std
 }
 
 // Without the error the count assumes noise of one level. Where the values
-// past it say otherwise, the lower end is the count of components that
-// stand above copies of the data with the residual's signs flipped, which
-// holds whatever each element's variance. Elsewhere the count's last
-// component must stand above such copies too (of the even scale, which
-// noise of one level gives exactly); where it does not, noise that differs
-// from element to element may pass for it, and the lower end is their count.
+// past it say otherwise, or too few are left past it to tell, the lower end
+// is the count of components that stand above copies of the data with the
+// residual's signs flipped, which holds whatever each element's variance.
+// Elsewhere the count's last component must stand above such copies too (of
+// the even scale, which noise of one level gives exactly); where it does
+// not, noise that differs from element to element may pass for it, and the
+// lower end is their count.
 void judge_by_signflips(RankVerdict& v, const NoiseEstimate& e, const RankSample& x, const MATRIX& T, Pause& pause,
                         Workers& workers) {
   const FlipData d{x.A(), T, v.singular, x.N, x.M};
   std::int64_t budget = x.sign_draw_budget;
-  if (e.not_noise) {
+  if (e.too_small && std::min(x.N, x.M) < 2) return;  // nothing to test
+  if (e.not_noise || e.too_small) {
     as_verdict_step([&] { v.flips = signflip_count(d, std::min(x.N, x.M) - 1, budget, pause, workers); });
     v.low = v.flips.complete ? v.flips.count : std::max(v.flips.count, e.low);
     v.cases.push_back(VerdictCase::signflip_lower_end);
@@ -336,6 +338,7 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
     v.cases.push_back(VerdictCase::zero_matrix);
   } else if (e.too_small) {
     v.cases.push_back(VerdictCase::too_small);
+    judge_by_signflips(v, e, x, T, pause, workers);
   } else {
     v.cases.push_back(e.low == e.possible ? VerdictCase::estimated : VerdictCase::estimated_levels);
     if (e.not_noise) v.cases.push_back(VerdictCase::not_noise);
