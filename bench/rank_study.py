@@ -7,12 +7,12 @@ Needs Python 3 with numpy (Debian: apt-get install python3-numpy, which
 installs it for /usr/bin/python3) and a built qor.
 
 Usage: bench/rank_study.py [--seed S] [--count C] [--build DIR]
-       (defaults: seed 1, 400 matrices, build directory "build")
+       (defaults: seed 1, 700 matrices, build directory "build")
 
 Every matrix is a signal of known rank r plus independent Gaussian noise,
 with both sizes drawn from 4 to 60 and r from 1 to one below the smaller
-dimension (at most 8 for overlap, whose bands beyond that are lost in the
-12 digits of the data file). Six kinds, in turn:
+dimension (at most 8 for overlap and growing, whose bands beyond that are
+lost in the 12 digits of the data file). Seven kinds, in turn:
   spread    singular values spread over 3 to 30 noise edges
   weak      as spread, but one component at 0.5 to 2 noise edges
   overlap   strongly correlated positive factors: positive amounts times
@@ -27,6 +27,12 @@ dimension (at most 8 for overlap, whose bands beyond that are lost in the
             error given as sigma and rel), or each row's level drawn over
             one and a half decades (an error qor cannot be given: these
             count without the error only)
+  growing   correlated factors as overlap (bands less wide and further
+            apart), sizes 6 to 60, with noise that grows with the value:
+            deviation max(sigma, rel x |value|), rel 0.2 to 2 %, the error
+            given as sigma and rel; the smallest singular value at 1.5 to
+            10 noise edges of the root mean square deviation, where the
+            relative part lets it reach that far (see growing_matrix)
 (noise edge: sigma (sqrt(N) + sqrt(M)), the limit of the largest singular
 value of the noise; for uneven noise the root mean square deviation takes
 sigma's place). The same seed gives the same matrices and figures.
