@@ -528,13 +528,14 @@ std::string second_round_reason(const RankVerdict& v, VerdictCase c) {
              " do not fit the error at the 5 % level (Q = " + q_text(v.Q[v.above_edge]) + "), but " +
              where_noise_reaches(v, v.above_edge + 1) + "; " + together_text(v, v.above_edge, false) + ".";
     case VerdictCase::edge_alone: {
-      const std::string which = v.shown + 1 == v.above_edge
-                                    ? where_noise_reaches(v, v.shown + 1)
-                                    : "components " + std::to_string(v.shown + 1) + " to " +
-                                          std::to_string(v.above_edge) + " lie above the noise edge, and " +
-                                          where_noise_reaches(v, v.shown + 1);
-      return "Rank " + std::to_string(v.shown) + ": " + which + "; the residuals after " +
-             std::to_string(v.shown) + " fit the error (Q = " + q_text(v.Q[v.shown]) + "), and " +
+      const std::int32_t c = v.shown + 1;
+      const REAL tail = c < static_cast<std::int32_t>(v.tail.size()) ? v.tail[c] : 1;
+      const std::string which = c == v.above_edge ? "Component " + std::to_string(c) + " lies above the noise edge"
+                                                  : "Components " + std::to_string(c) + " to " +
+                                                        std::to_string(v.above_edge) + " lie above the noise edge";
+      return which + ", but noise alone reaches the " + edges_text(v, c) + " of component " + std::to_string(c) +
+             " in " + share_text(tail) + " of matrices of this size, and the residuals after " +
+             std::to_string(v.shown) + " fit the error (Q = " + q_text(v.Q[v.shown]) + "): " +
              together_text(v, v.shown, false) + ".";
     }
     case VerdictCase::shown_together:

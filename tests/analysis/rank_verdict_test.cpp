@@ -29,6 +29,13 @@ using qor_test::read_file;
 using qor_test::run_qor;
 using qor_test::write_file;
 
+// The block with its sentences on one line each: continuation lines joined.
+std::string unwrapped(const std::string& block) {
+  std::string text = block;
+  for (std::size_t at; (at = text.find("\r\n  ")) != std::string::npos;) text.replace(at, 4, " ");
+  return text;
+}
+
 // Error given: singular values (from index 1), the edge, the residual tests
 // Q[0..], the tails (how often noise alone reaches each value; those not
 // given count as 1) and the TW counts, against the range worked out by hand
@@ -85,6 +92,25 @@ TEST(RankDecision, WithTheErrorGiven) {
     ASSERT_FALSE(v.cases.empty()) << c.name;
     EXPECT_EQ(v.cases[0], c.first) << c.name;
   }
+  // The block names the combined probability of the misfit alone.
+  const qor_test::TempDir dir;
+  RankVerdict v;
+  v.N = 2;
+  v.M = 3;
+  v.error_given = true;
+  v.sigma = 0.2L;
+  v.edge = 1;
+  v.singular = {0, 10, 0.9L};
+  v.Q = {0, 0.01L, 1};
+  v.tail = {1, 0, 0.3L};
+  v.above_edge = v.possible = v.clear = 1;
+  decide_with_error(v);
+  TextWriter out = TextWriter::create("verdict.txt", "verdict");
+  write_rank_verdict(out, v);
+  out.close();
+  EXPECT_PRED_FORMAT2(IsSubstring, "component 2 lies at 0.90 noise edges, where noise alone reaches in 30 %",
+                      unwrapped(read_file("verdict.txt")));
+  EXPECT_PRED_FORMAT2(IsSubstring, "(Fisher's combination: 2.043E-02).", unwrapped(read_file("verdict.txt")));
 }
 
 // The Tracy-Widom points for a 10 x 10 matrix of unit noise, worked out
@@ -260,13 +286,6 @@ std::string verdict_line(const std::string& out) {
   const std::string block = verdict_block(out);
   const std::size_t at = block.find("Rank: ");
   return at == std::string::npos ? std::string() : block.substr(at, block.find("\r\n", at) - at);
-}
-
-// The block with its sentences on one line each: continuation lines joined.
-std::string unwrapped(const std::string& block) {
-  std::string text = block;
-  for (std::size_t at; (at = text.find("\r\n  ")) != std::string::npos;) text.replace(at, 4, " ");
-  return text;
 }
 
 REAL sigma_of(const std::string& out) {
