@@ -7,12 +7,12 @@ Needs Python 3 with numpy (Debian: apt-get install python3-numpy, which
 installs it for /usr/bin/python3) and a built qor.
 
 Usage: bench/rank_study.py [--seed S] [--count C] [--build DIR]
-       (defaults: seed 1, 400 matrices, build directory "build")
+       (defaults: seed 1, 700 matrices, build directory "build")
 
 Every matrix is a signal of known rank r plus independent Gaussian noise,
 with both sizes drawn from 4 to 60 and r from 1 to one below the smaller
-dimension (at most 8 for overlap, whose bands beyond that are lost in the
-12 digits of the data file). Six kinds, in turn:
+dimension (at most 8 for overlap and growing, whose bands beyond that are
+lost in the 12 digits of the data file). Seven kinds, in turn:
   spread    singular values spread over 3 to 30 noise edges
   weak      as spread, but one component at 0.5 to 2 noise edges
   overlap   strongly correlated positive factors: positive amounts times
@@ -27,6 +27,12 @@ dimension (at most 8 for overlap, whose bands beyond that are lost in the
             error given as sigma and rel), or each row's level drawn over
             one and a half decades (an error qor cannot be given: these
             count without the error only)
+  growing   correlated factors as overlap (bands less wide and further
+            apart), sizes 6 to 60, with noise that grows with the value:
+            deviation max(sigma, rel x |value|), rel 0.2 to 2 %, the error
+            given as sigma and rel; the smallest singular value at 1.5 to
+            10 noise edges of the root mean square deviation, where the
+            relative part lets it reach that far (see growing_matrix)
 (noise edge: sigma (sqrt(N) + sqrt(M)), the limit of the largest singular
 value of the noise; for uneven noise the root mean square deviation takes
 sigma's place). The same seed gives the same matrices and figures.
@@ -52,7 +58,7 @@ try:
 except ImportError:
     sys.exit("rank_study.py needs numpy: apt-get install python3-numpy, then run it with /usr/bin/python3")
 
-KINDS = ("spread", "weak", "overlap", "rowscale", "longthin", "uneven")
+KINDS = ("spread", "weak", "overlap", "rowscale", "longthin", "uneven", "growing")
 
 
 def noise_edge(n, m, sigma):
@@ -75,6 +81,8 @@ def with_smallest_singular_value(signal, target):
 
 
 def sizes(rng, kind):
+    if kind == "growing":
+        return int(rng.integers(6, 61)), int(rng.integers(6, 61))
     if kind == "longthin":
         short, long = int(rng.integers(4, 13)), int(rng.integers(30, 61))
         return (short, long) if rng.integers(2) else (long, short)
@@ -101,14 +109,65 @@ def uneven_noise(rng, signal, sigma, number):
     return deviations * rng.standard_normal((n, m)), rms, error
 
 
+def overlapping_bands(rng, m, r, centres, widths):
+    """Strongly correlated positive factors: positive amounts times
+    overlapping Gaussian bands, before any scaling."""
+    x = np.linspace(0, 1, m)
+    centres = np.sort(rng.uniform(*centres, r))
+    widths = rng.uniform(*widths, r)
+    return np.exp(-((x[None, :] - centres[:, None]) / widths[:, None]) ** 2)
+
+
+def rms_edge(signal, sigma, rel):
+    """The noise edge of deviations max(sigma, rel x |value|), their root mean square in sigma's place."""
+    n, m = signal.shape
+    return noise_edge(n, m, math.sqrt(np.mean(np.maximum(sigma, rel * np.abs(signal)) ** 2)))
+
+
+def growing_matrix(rng, n, m, r, sigma):
+    """Correlated factors with noise that grows with the value: deviation
+    max(sigma, rel x |value|), rel 0.2 to 2 %. The signal is scaled so that its
+    smallest singular value stands at 1.5 to 10 such noise edges. A larger
+    signal does not outgrow noise that grows with it, so a target beyond the
+    reach of the relative part is lowered to 0.9 of that reach, and where
+    even 1.5 edges are out of reach the rank is lowered until they are not."""
+    rel = float(rng.uniform(0.002, 0.02))
+    target = float(log_uniform(rng, 1.5, 10))
+    bands = overlapping_bands(rng, m, r, (0.15, 0.85), (0.08, 0.25))
+    amounts = rng.uniform(0.1, 1.0, (n, r))
+    while True:
+        signal = amounts[:, :r] @ bands[:r]
+        s = np.linalg.svd(signal, compute_uv=False)[r - 1]
+        reach = s / rms_edge(signal, 0, rel)
+        if reach * 0.9 >= 1.5 or r == 1:
+            break
+        r -= 1
+    target = min(target, 0.9 * reach)
+    # s c / edge(c) grows with the scale c towards the reach: bisection on log c.
+    low, high = math.log(target * noise_edge(n, m, sigma) / s), math.log(target * noise_edge(n, m, sigma) / s) + 60
+    for _ in range(100):
+        mid = (low + high) / 2
+        if s * math.exp(mid) / rms_edge(signal * math.exp(mid), sigma, rel) < target:
+            low = mid
+        else:
+            high = mid
+    signal = signal * math.exp(high)
+    deviations = np.maximum(sigma, rel * np.abs(signal))
+    noise = deviations * rng.standard_normal((n, m))
+    rms = math.sqrt(np.mean(deviations ** 2))
+    return signal + noise, r, rms, f"{sigma:.12g}%{100 * rel:.12g}"
+
+
 def make_matrix(rng, kind, number):
     """A noisy matrix, its rank, its noise level, and the error to give qor
     (parameter 4; None when qor cannot be given it)."""
     n, m = sizes(rng, kind)
     p = min(n, m)
-    r = int(rng.integers(1, (min(8, p - 1) if kind == "overlap" else p - 1) + 1))
+    r = int(rng.integers(1, (min(8, p - 1) if kind in ("overlap", "growing") else p - 1) + 1))
     sigma = float(log_uniform(rng, 1e-3, 1e-1))
     edge = noise_edge(n, m, sigma)
+    if kind == "growing":
+        return growing_matrix(rng, n, m, r, sigma)
     if kind in ("spread", "weak", "longthin"):
         signal = spread_signal(rng, n, m, r, edge)
         if kind == "weak":
@@ -116,10 +175,7 @@ def make_matrix(rng, kind, number):
             s[r - 1] = rng.uniform(0.5, 2) * edge
             signal = (u[:, :r] * s[:r]) @ vt[:r]
     elif kind == "overlap":
-        x = np.linspace(0, 1, m)
-        centres = np.sort(rng.uniform(0.3, 0.7, r))
-        widths = rng.uniform(0.15, 0.35, r)
-        bands = np.exp(-((x[None, :] - centres[:, None]) / widths[:, None]) ** 2)
+        bands = overlapping_bands(rng, m, r, (0.3, 0.7), (0.15, 0.35))
         amounts = rng.uniform(0.1, 1.0, (n, r))
         signal = with_smallest_singular_value(amounts @ bands, log_uniform(rng, 1.5, 10) * edge)
     elif kind == "rowscale":
@@ -227,7 +283,7 @@ def share_group(r, p):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--count", type=int, default=600)
+    parser.add_argument("--count", type=int, default=700)
     parser.add_argument("--build", default="build")
     args = parser.parse_args()
     qor = os.path.abspath(os.path.join(args.build, "qor"))

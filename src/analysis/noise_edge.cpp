@@ -32,8 +32,16 @@ REAL noise_edge_of_sigma(REAL sigma, std::int32_t N, std::int32_t M) {
   return sigma * (std::sqrt(static_cast<REAL>(N)) + std::sqrt(static_cast<REAL>(M)));
 }
 
-std::string noise_edge_formula(bool equal_errors, std::int32_t N, std::int32_t M) {
-  if (!equal_errors) return "sqrt(largest row sum) + sqrt(largest column sum) of the element variances";
+std::string noise_edge_formula(NoiseEdgeKind kind, std::int32_t N, std::int32_t M, int draws) {
+  switch (kind) {
+    case NoiseEdgeKind::row_column_bound:
+      return "sqrt(largest row sum) + sqrt(largest column sum) of the element variances";
+    case NoiseEdgeKind::drawn:
+      return "the largest singular value of " + std::to_string(draws) +
+             " matrices of the elements' errors with random signs";
+    case NoiseEdgeKind::equal_errors:
+      break;
+  }
   return "sigma x (sqrt(" + std::to_string(N) + ") + sqrt(" + std::to_string(M) + "))";
 }
 

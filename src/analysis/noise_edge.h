@@ -34,10 +34,16 @@ NoiseEdge noise_edge_of_variances(const MATRIX& SD, std::int32_t N, std::int32_t
 // Elements of one standard deviation sigma: sigma (sqrt(N) + sqrt(M)).
 REAL noise_edge_of_sigma(REAL sigma, std::int32_t N, std::int32_t M);
 
+// How an edge was found: for equal errors (or an estimated sigma) from
+// sigma; for unequal ones by the bound of the row and column sums, or as
+// the largest of a number of random-sign draws of the errors.
+enum class NoiseEdgeKind { equal_errors, row_column_bound, drawn };
+
 // The edge's formula with the matrix's numbers: "sigma x (sqrt(12) +
-// sqrt(20))", or for unequal errors "sqrt(largest row sum) + sqrt(largest
-// column sum) of the element variances".
-std::string noise_edge_formula(bool equal_errors, std::int32_t N, std::int32_t M);
+// sqrt(20))", "sqrt(largest row sum) + sqrt(largest column sum) of the
+// element variances", or "the largest singular value of 19 matrices of the
+// elements' errors with random signs" (draws: how many).
+std::string noise_edge_formula(NoiseEdgeKind kind, std::int32_t N, std::int32_t M, int draws = 0);
 // Where sigma comes from: "given", "given; root mean square of the elements'
 // errors", or "estimated from the data".
 std::string sigma_origin(bool error_given, bool equal_errors);

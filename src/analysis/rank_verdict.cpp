@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/combined_evidence.h"
 #include "analysis/eigen_analysis.h"
 #include "analysis/noise_edge.h"
 #include "analysis/qor.h"
@@ -39,17 +40,11 @@ void as_verdict_step(Stage stage) {
   }
 }
 
-// Johnstone's centring and scaling of the largest eigenvalue of the product
-// matrix of an n x q matrix (n >= q) of unit-variance Gaussian noise: the
-// eigenvalue is close in law to mu + scale TW1 (I. M. Johnstone, "On the
-// distribution of the largest eigenvalue in principal components analysis",
-// Annals of Statistics 29, 2001). Needs n >= 2.
+// The point of the largest noise eigenvalue's law (largest_noise_law) at
+// the quantile of TW1. Needs n >= 2.
 REAL tracy_widom_point(std::int32_t n, std::int32_t q, REAL quantile) {
-  const REAL root_n = std::sqrt(static_cast<REAL>(n - 1));
-  const REAL root_q = std::sqrt(static_cast<REAL>(q));
-  const REAL a = root_n + root_q;
-  const REAL scale = a * std::cbrt(1 / root_n + 1 / root_q);
-  return a * a + scale * quantile;
+  const LargestNoiseLaw law = largest_noise_law(n, q);
+  return law.centre + law.scale * quantile;
 }
 
 // The residual test's probability: GAMMQ with (N - r)(M - r) degrees of
@@ -200,6 +195,68 @@ std::vector<REAL> singular_values(const std::vector<REAL>& eigenvalues) {
   return s;
 }
 
+// ---- second round: the random-sign draws (signflip.h) and the tails
+
+// With unequal errors the bound of the noise edge lies well above the
+// largest singular value such noise gives (3 to 35 % in our study); drawn
+// with the elements' own errors the edge follows the noise itself, where
+// the draws fit the budget.
+void draw_the_noise_edge(RankVerdict& v, const RankSample& x, const MATRIX& SD, Pause& pause, Workers& workers) {
+  if (kSignflipDraws * sign_draw_work(x.N, x.M) > x.sign_draw_budget) return;
+  as_verdict_step([&] { v.edge = drawn_noise_edge(SD, x.N, x.M, pause, workers); });
+  v.edge_drawn = true;
+}
+
+// tail[c]: how often noise of deviation sigma alone puts the largest
+// singular value of the (n, MIN - c + 1) noise the counts measure component
+// c against above it.
+std::vector<REAL> noise_tails(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M,
+                              Pause& pause) {
+  const std::int32_t n = std::max(N, M), p = std::min(N, M);
+  std::vector<REAL> tail(singular.size(), 1);
+  if (n < 2) return tail;
+  for (std::int32_t c = 1; c <= p; ++c) tail[c] = largest_noise_tail(singular[c], sigma, n, p - c + 1, pause);
+  return tail;
+}
+
+// Without the error the count assumes noise of one level. Where the values
+// past it say otherwise, or too few are left past it to tell, the lower end
+// is the count of components that stand above copies of the data with the
+// residual's signs flipped, which holds whatever each element's variance.
+// Elsewhere the count's last component must stand above such copies too (of
+// the even scale, which noise of one level gives exactly); where it does
+// not, noise that differs from element to element may pass for it, and the
+// lower end is their count.
+void judge_by_signflips(RankVerdict& v, const NoiseEstimate& e, const RankSample& x, const MATRIX& T, Pause& pause,
+                        Workers& workers) {
+  const FlipData d{x.A(), T, v.singular, x.N, x.M};
+  std::int64_t budget = x.sign_draw_budget;
+  if (e.too_small && std::min(x.N, x.M) < 2) return;  // nothing to test
+  if (e.not_noise || e.too_small) {
+    as_verdict_step([&] { v.flips = signflip_count(d, std::min(x.N, x.M) - 1, budget, pause, workers); });
+    v.low = v.flips.complete ? v.flips.count : std::max(v.flips.count, e.low);
+    v.cases.push_back(VerdictCase::signflip_lower_end);
+    return;
+  }
+  if (e.low == 0) return;
+  const std::int64_t check = signflip_test_work(x.N, x.M, e.low - 1);
+  if (check > budget) {
+    v.cases.push_back(VerdictCase::signflip_too_costly);
+    return;
+  }
+  budget -= check;
+  bool stands = false;
+  as_verdict_step([&] { stands = stands_above_signflips(d, e.low - 1, ResidualScale::even, pause, workers); });
+  if (stands) return;
+  as_verdict_step([&] { v.flips = signflip_count(d, e.low, budget, pause, workers); });
+  if (v.flips.count < e.low) {
+    v.low = v.flips.count;
+    v.cases.push_back(VerdictCase::signflip_doubt);
+  }
+}
+
+// ---- end of the random-sign draws
+
 void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Pause& pause, Workers& workers,
                       const MATRIX* formed) {
   MATRIX own;
@@ -212,6 +269,7 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
   v.sigma = variances.rms;
   v.edge = variances.edge;
   v.equal_errors = variances.equal;
+  if (!v.equal_errors) draw_the_noise_edge(v, x, SD, pause, workers);
   v.above_edge = count_above_edge(v.singular, v.edge);
   // The equal error whose noise edge is this one: for equal errors sigma itself.
   const REAL sigma_of_edge = v.edge / edge_per_sigma(x.N, x.M);
@@ -222,6 +280,9 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
   WithErrorSeries series(x, SD, T, variances.included, !v.equal_errors, pause, workers);
   // Q = 1 at r = p, so the search ends there at the latest.
   while (first_fitting(v.Q) < 0) series.reach(static_cast<std::int32_t>(v.Q.size()), v.Q, v.weighted_to);
+  // The two tests together read the tails, and Q up to the edge's count.
+  v.tail = noise_tails(v.singular, sigma_of_edge, x.N, x.M, pause);
+  series.reach(std::min(p, v.above_edge), v.Q, v.weighted_to);
   decide_with_error(v);
   series.reach(std::min(p, v.high + 2), v.Q, v.weighted_to);
 }
@@ -245,9 +306,11 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
     v.cases.push_back(VerdictCase::zero_matrix);
   } else if (e.too_small) {
     v.cases.push_back(VerdictCase::too_small);
+    judge_by_signflips(v, e, x, T, pause, workers);
   } else {
     v.cases.push_back(e.low == e.possible ? VerdictCase::estimated : VerdictCase::estimated_levels);
     if (e.not_noise) v.cases.push_back(VerdictCase::not_noise);
+    judge_by_signflips(v, e, x, T, pause, workers);
   }
   // The Q column with the estimated error: what a rerun with it would show.
   MATRIX SD(x.N + 1, x.M + 1);
@@ -356,8 +419,7 @@ void write_weighted_fit(TextWriter& out, const RankVerdict& v) {
 
 void write_sigma(TextWriter& out, const RankVerdict& v) {
   const std::string sigma(RS(v.sigma, 12).view());
-  const std::string edge = "Noise edge:" + std::string(RS(v.edge, 12).view()) + " = " +
-                           noise_edge_formula(v.equal_errors, v.N, v.M);
+  const std::string edge = "Noise edge:" + std::string(RS(v.edge, 12).view()) + " = " + verdict_noise_edge_formula(v);
   const std::string origin = sigma_origin(v.error_given, v.equal_errors);
   if (!v.error_given) {
     write_wrapped(out, "Sigma:" + sigma + " (" + origin + "; the Q column uses it)");
@@ -367,10 +429,111 @@ void write_sigma(TextWriter& out, const RankVerdict& v) {
     write_line(out, edge);
   } else {
     write_wrapped(out, "Sigma:" + sigma + " (" + origin + ")");
-    write_wrapped(out, edge);
+    write_wrapped(out, edge + (v.edge_drawn ? "" : " (drawing the noise would take too long for this matrix)"));
     write_weighted_fit(out, v);
   }
 }
+
+// ---- second round: the reasons of the tests together and of the random-sign draws
+
+REAL evidence_after(const RankVerdict& v, std::int32_t r);
+
+// A share of matrices as a percentage: "31 %", "4.1 %", "0.35 %", or "less
+// than 0.01 %".
+std::string share_text(REAL share) {
+  if (share < 0.0001L) return "less than 0.01 %";
+  const int decimals = share >= 0.1L ? 0 : share >= 0.01L ? 1 : 2;
+  return fixed_text(100 * share, 0, decimals) + " %";
+}
+
+// "component c lies at X noise edges, where noise alone reaches in Y % of
+// matrices of this size"
+std::string where_noise_reaches(const RankVerdict& v, std::int32_t c) {
+  const REAL tail = c < static_cast<std::int32_t>(v.tail.size()) ? v.tail[c] : 1;
+  return "component " + std::to_string(c) + " lies at " + edges_text(v, c) + ", where noise alone reaches in " +
+         share_text(tail) + " of matrices of this size";
+}
+
+std::string together_text(const RankVerdict& v, std::int32_t r, bool shows) {
+  return std::string("the two together ") + (shows ? "show" : "do not show") + " it at the 1 % level (Fisher's " +
+         "combination: " + q_text(evidence_after(v, r)) + ")";
+}
+
+std::string flip_copies(std::int32_t after) {
+  return "all of " + std::to_string(kSignflipDraws) + " copies of the data" +
+         (after > 0 ? " whose residuals after " + count_text(after, "component", "components") + " have"
+                    : " with") +
+         " their signs flipped at random (signflip parallel analysis)";
+}
+
+std::string second_round_reason(const RankVerdict& v, VerdictCase c) {
+  switch (c) {
+    case VerdictCase::misfit_alone:
+      return count_text(v.above_edge, "component stands", "components stand") +
+             " above the noise edge. The residuals after " + std::to_string(v.above_edge) +
+             " do not fit the error at the 5 % level (Q = " + q_text(v.Q[v.above_edge]) + "), but " +
+             where_noise_reaches(v, v.above_edge + 1) + "; " + together_text(v, v.above_edge, false) + ".";
+    case VerdictCase::edge_alone: {
+      const std::int32_t c = v.shown + 1;
+      const REAL tail = c < static_cast<std::int32_t>(v.tail.size()) ? v.tail[c] : 1;
+      const std::string which = c == v.above_edge ? "Component " + std::to_string(c) + " lies above the noise edge"
+                                                  : "Components " + std::to_string(c) + " to " +
+                                                        std::to_string(v.above_edge) + " lie above the noise edge";
+      return which + ", but noise alone reaches the " + edges_text(v, c) + " of component " + std::to_string(c) +
+             " in " + share_text(tail) + " of matrices of this size, and the residuals after " +
+             std::to_string(v.shown) + " fit the error (Q = " + q_text(v.Q[v.shown]) + "): " +
+             together_text(v, v.shown, false) + ".";
+    }
+    case VerdictCase::shown_together:
+      return "The residuals after " + count_text(v.shown - 1, "component", "components") +
+             " fit the error (Q = " + q_text(v.Q[v.shown - 1]) + "), but " + where_noise_reaches(v, v.shown) +
+             "; " + together_text(v, v.shown - 1, true) + ".";
+    case VerdictCase::signflip_lower_end:
+      if (!v.flips.complete && v.low > v.flips.count)
+        return "The lower end is the count at the 99 % level, which assumes noise of one level: copies of the "
+               "data with their residuals' signs flipped at random, which hold under uneven noise, confirmed " +
+               count_text(v.flips.count, "component", "components") +
+               " before they would take too long for this matrix.";
+      if (!v.flips.complete)
+        return "The lower end holds under uneven noise: " + count_text(v.flips.count, "component stands",
+                                                                        "components stand") +
+               " above copies of the data with their residuals' signs flipped at random (signflip parallel "
+               "analysis); further copies would take too long for this matrix.";
+      if (v.flips.count == 0)
+        return "The lower end holds under uneven noise: component 1 does not stand above " + flip_copies(0) + ".";
+      return "The lower end holds under uneven noise: " +
+             std::string(v.flips.count == 1 ? "component 1 stands" :
+                                               "components 1 to " + std::to_string(v.flips.count) + " each stand") +
+             " above all of " + std::to_string(kSignflipDraws) +
+             " copies of the data whose residuals after the components before have their signs flipped at random "
+             "(signflip parallel analysis); component " + std::to_string(v.flips.count + 1) + " does not.";
+    case VerdictCase::signflip_doubt:
+      return "Uncertain: component " + std::to_string(v.above_edge) + " does not stand above " +
+             flip_copies(v.above_edge - 1) +
+             ": noise that differs from element to element may pass for it; such copies confirm " +
+             count_text(v.flips.count, "component", "components") +
+             (v.flips.complete ? "." : " before further ones would take too long for this matrix.");
+    case VerdictCase::signflip_too_costly:
+      return "The count assumes noise of one level: checking component " + std::to_string(v.above_edge) +
+             " against copies of the data with random signs would take too long for this matrix.";
+    default:
+      return {};
+  }
+}
+
+// The limit of sight, in the data's units and in noise edges.
+void write_limit_of_sight(TextWriter& out, const RankVerdict& v) {
+  if (!(v.limit.unseen > 0) || !(v.edge > 0)) return;
+  const auto value = [&](REAL s) {
+    const std::string t(RS(s, 10).view());
+    return t.substr(t.find_first_not_of(' ')) + " (" + fixed_text(s / v.edge, 0, 2) + " noise edges)";
+  };
+  write_wrapped(out, "Limit of sight: a component whose singular value without the noise lies below " +
+                         value(v.limit.unseen) + " would not be seen at this size; one of " + value(v.limit.clear) +
+                         " would stand only at the 99 % point of the noise.");
+}
+
+// ---- end of the second round's reasons
 
 std::string reason_text(const RankVerdict& v, VerdictCase c) {
   switch (c) {
@@ -397,16 +560,18 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::within_noise:
       return "Uncertain: component " + std::to_string(v.low + 1) + " lies at " + edges_text(v, v.low + 1) +
              ", where noise alone still reaches in more than 1 % of matrices of this size.";
+    // above_edge holds the count at the 99 % level (low may have moved).
     case VerdictCase::estimated:
-      if (v.low == 0) return "No component stands out from the estimated noise, even at the 90 % level.";
-      return (v.low == 1 ? std::string("Component 1 stands") : "Components 1 to " + std::to_string(v.low) + " stand") +
-             " out from the estimated noise at the 99 % level; component " + std::to_string(v.low + 1) +
+      if (v.above_edge == 0) return "No component stands out from the estimated noise, even at the 90 % level.";
+      return (v.above_edge == 1 ? std::string("Component 1 stands")
+                                : "Components 1 to " + std::to_string(v.above_edge) + " stand") +
+             " out from the estimated noise at the 99 % level; component " + std::to_string(v.above_edge + 1) +
              " does not even at the 90 % level.";
     case VerdictCase::estimated_levels: {
-      const std::string which = v.possible == v.low + 1
+      const std::string which = v.possible == v.above_edge + 1
                                     ? "component " + std::to_string(v.possible) + " stands"
-                                    : "components " + std::to_string(v.low + 1) + " to " + std::to_string(v.possible) +
-                                          " stand";
+                                    : "components " + std::to_string(v.above_edge + 1) + " to " +
+                                          std::to_string(v.possible) + " stand";
       return "Uncertain: " + which + " out from the estimated noise at the 90 % level, but not at the 99 % level.";
     }
     case VerdictCase::not_noise:
@@ -430,9 +595,55 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
       return "Uncertain: beyond " + count_text(v.possible, "component", "components") + " only " +
              count_text(v.elements_left, "element is", "elements are") +
              " left to estimate the noise from, too few for a firm verdict; give the error.";
+    case VerdictCase::misfit_alone:
+    case VerdictCase::edge_alone:
+    case VerdictCase::shown_together:
+    case VerdictCase::signflip_lower_end:
+    case VerdictCase::signflip_doubt:
+    case VerdictCase::signflip_too_costly:
+      return second_round_reason(v, c);
   }
   return {};
 }
+
+// ---- the two tests with the error taken together (combined_evidence.h)
+
+// The evidence for component r + 1 after r: how often noise alone puts its
+// singular value where it lies, and the residual test after r, combined.
+REAL evidence_after(const RankVerdict& v, std::int32_t r) {
+  const std::int32_t p = static_cast<std::int32_t>(v.singular.size()) - 1;
+  if (r >= p) return 1;
+  const REAL tail = r + 1 < static_cast<std::int32_t>(v.tail.size()) ? v.tail[r + 1] : 1;
+  const REAL q = r < static_cast<std::int32_t>(v.Q.size()) ? v.Q[r] : 1;
+  return fisher_combination(tail, q);
+}
+
+// Where the edge and the residual test differ, the components between
+// them by both together. Residuals that do not fit after the edge's count,
+// while the next value lies where noise alone puts it now and then, are
+// the residual test's own false alarm as often as its level says: the
+// count stands unless the two together show the next component. A
+// component above the edge whose residuals fit without it counts only
+// where the two together show it. Residuals that plainly do not fit show
+// the next component together with any value, and the range stays.
+void judge_tests_together(RankVerdict& v) {
+  if (v.residual_fit > v.above_edge) {
+    if (evidence_after(v, v.above_edge) >= kCombinedLevel) {
+      v.shown = v.low = v.high = v.above_edge;
+      v.cases.push_back(VerdictCase::misfit_alone);
+    } else {
+      v.cases.push_back(VerdictCase::disagreement);
+    }
+    return;
+  }
+  std::int32_t c = v.above_edge;
+  while (c > v.residual_fit && evidence_after(v, c - 1) >= kCombinedLevel) --c;
+  v.shown = v.low = v.high = c;
+  if (c < v.above_edge) v.cases.push_back(VerdictCase::edge_alone);
+  if (c > v.residual_fit) v.cases.push_back(VerdictCase::shown_together);
+}
+
+// ---- end of the two tests together
 
 }  // namespace
 
@@ -497,12 +708,17 @@ void decide_with_error(RankVerdict& v) {
   v.residual_fit = first_fitting(v.Q);
   v.low = std::min(v.above_edge, v.residual_fit);
   v.high = std::max(v.above_edge, v.residual_fit);
+  v.shown = v.low;
   v.cases.clear();
   if (v.singular.size() < 2 || v.singular[1] == 0) {
     v.cases.push_back(VerdictCase::zero_matrix);
     return;
   }
-  v.cases.push_back(v.low == v.high ? VerdictCase::agreement : VerdictCase::disagreement);
+  if (v.low == v.high) {
+    v.cases.push_back(VerdictCase::agreement);
+  } else {
+    judge_tests_together(v);
+  }
   // Near the edge the two tests see the same noise: its largest component
   // can pass the edge and raise the residuals at once. A component below the
   // edge that still stands above nearly all noise may be a real one too weak
@@ -729,11 +945,24 @@ RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers, cons
   } else {
     judge_without_error(v, x, eigenvalues, T, pause, workers);
   }
+  // The limit of sight of noise of one level, with the error given of the
+  // equal error whose noise edge is the verdict's.
+  if (!v.not_noise && v.edge > 0)
+    v.limit = limit_of_sight(v.edge / edge_per_sigma(x.N, x.M), x.N, x.M, kTracyWidom99);
   for (std::int32_t k = 1; k <= p; ++k)
     if (!std::isfinite(noise_edges(v, k)))
       verdict_overflow("a singular value divided by the noise edge overflows",
                        "the error is far too small for these data: give a larger one");
   return v;
+}
+
+NoiseEdgeKind noise_edge_kind(const RankVerdict& v) {
+  if (v.equal_errors) return NoiseEdgeKind::equal_errors;
+  return v.edge_drawn ? NoiseEdgeKind::drawn : NoiseEdgeKind::row_column_bound;
+}
+
+std::string verdict_noise_edge_formula(const RankVerdict& v) {
+  return noise_edge_formula(noise_edge_kind(v), v.N, v.M, kSignflipDraws);
 }
 
 void write_rank_verdict(TextWriter& out, const RankVerdict& v) {
@@ -747,6 +976,7 @@ void write_rank_verdict(TextWriter& out, const RankVerdict& v) {
   write_components(out, v);
   if (p > 0) write_sigma(out, v);
   for (VerdictCase c : v.cases) write_wrapped(out, reason_text(v, c));
+  write_limit_of_sight(out, v);
   const bool too_small = std::find(v.cases.begin(), v.cases.end(), VerdictCase::too_small) != v.cases.end();
   if (v.high == p && !too_small && p > 0)
     write_wrapped(out, "The verdict reaches the smaller dimension (" + std::to_string(p) +

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/limit_of_sight.h"
+#include "analysis/signflip.h"
+#include "analysis/noise_edge.h"
 #include "analysis/weighted_fit.h"
 #include "common/matrix.h"
 #include "common/real.h"
@@ -30,6 +33,8 @@ struct RankSample {
   // Multiply-adds of the fits weighted by unequal errors at most; the
   // residual tests beyond are of the plain components.
   std::int64_t weighted_fit_budget = kWeightedFitBudget;
+  // Multiply-adds of the random-sign draws at most (signflip.h).
+  std::int64_t sign_draw_budget = kSignflipBudget;
   const MATRIX& A() const { return shared != nullptr ? *shared : copy; }
 };
 
@@ -62,6 +67,14 @@ enum class VerdictCase {
   estimated_levels,  // no error: the two levels differ
   too_small,         // no error: too few elements left to estimate the noise
   not_noise,         // no error: the values past the range do not spread as noise of one level
+  // The two tests with the error taken together (combined_evidence.h):
+  misfit_alone,      // the residuals do not fit, but with the next value they show no further component
+  edge_alone,        // a component above the edge that the two together do not show
+  shown_together,    // a component the two together show, though the residuals fit before it
+  // Without the error, random-sign draws (signflip.h):
+  signflip_lower_end,   // the lower end from them, as the values past the count are not noise of one level
+  signflip_doubt,       // the count's last component does not stand above them
+  signflip_too_costly,  // the check of the count would take too long
 };
 
 // John's sphericity statistic of the eigenvalues past k components, standardised
@@ -114,6 +127,21 @@ struct RankVerdict {
   LowTail low_tail;
   NoiseMisfit misfit = NoiseMisfit::none;
   bool not_noise = false;
+  // ---- second round: random-sign draws, the combined tests, the limit of sight
+  // With unequal errors: the noise edge drawn with the elements' errors, or
+  // (too costly) their bound.
+  bool edge_drawn = false;
+  // With the error: tail[c], how often noise alone puts its largest
+  // singular value above singular value c ([1..MIN]; [0] unused; missing
+  // ones count as 1), and the count the two tests together show.
+  std::vector<REAL> tail;
+  std::int32_t shown = 0;
+  // Without the error: the components the random-sign draws confirmed, and
+  // whether their count ran to its end within the budget.
+  SignflipCount flips;
+  // Below `unseen` (the signal's singular value without the noise) no
+  // component shows at this size; 0 when not stated (the noise not of one level).
+  LimitOfSight limit;
 };
 
 // Error given: test (a), the number of leading singular values above the
@@ -125,7 +153,11 @@ std::int32_t count_above_noise(const std::vector<REAL>& singular, REAL sigma, st
                                REAL quantile);
 // Test (b): the smallest r with Q[r] >= 0.05, or -1 when Q holds none.
 std::int32_t first_fitting(const std::vector<REAL>& Q);
-// Combines the three counts (Q must reach the first r that fits).
+// Combines the three counts (Q must reach the first r that fits and the
+// count above the edge). Where the two tests differ, each component between
+// them is judged by both together: the probability that noise alone puts
+// its singular value where it lies (v.tail) and the residual test before
+// it, combined by Fisher's rule; below kCombinedLevel they show it.
 void decide_with_error(RankVerdict& v);
 
 // No error: the rank range and the noise standard deviation estimated from
@@ -157,3 +189,8 @@ RankVerdict judge_rank(const RankSample& sample, Pause& pause, Workers& workers,
 // The block: "Rank verdict", "Rank: r" or "Rank: r1 to r2 (uncertain)", the
 // component lines, sigma, the noise edge and the reasons. Plain ASCII.
 void write_rank_verdict(TextWriter& out, const RankVerdict& v);
+
+// How the verdict's noise edge was found, and its formula in the words of
+// the block, for every output that states it.
+NoiseEdgeKind noise_edge_kind(const RankVerdict& v);
+std::string verdict_noise_edge_formula(const RankVerdict& v);

@@ -388,8 +388,10 @@ void apply_rotations(MATRIX& z, std::int32_t l, std::int32_t m, std::int32_t fir
 
 REAL SIGN(REAL a, REAL b) { return b < 0 ? -std::fabs(a) : std::fabs(a); }
 
-bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers) {
-  std::vector<REAL> scratch(static_cast<std::size_t>(n) + 1);
+namespace {
+
+// TRED2's Householder reduction: e and, in d, each step's H.
+bool householder_reduction(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, REAL* scratch, Workers& workers) {
   for (std::int32_t i = n; i >= 2; --i) {
     const std::int32_t l = i - 1;
     REAL h = 0;
@@ -402,7 +404,7 @@ bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers) {
       if (scale == 0) {
         at(e, i) = a[i][l];
       } else {
-        h = householder_step(a, e, i, scale, scratch.data(), workers);
+        h = householder_step(a, e, i, scale, scratch, workers);
         if (!std::isfinite(h) || !std::isfinite(at(e, i))) return false;
       }
     } else {
@@ -412,11 +414,31 @@ bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers) {
   }
   at(d, 1) = 0;
   at(e, 1) = 0;
+  return true;
+}
+
+}  // namespace
+
+bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers) {
+  std::vector<REAL> scratch(static_cast<std::size_t>(n) + 1);
+  if (!householder_reduction(a, d, e, n, scratch.data(), workers)) return false;
   accumulate_transform(a, d, n, scratch.data(), workers);
   return all_finite(d, 1, n) && all_finite(e, 1, n) && square_finite(a, n);
 }
 
-TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause, Workers& workers) {
+// The accumulation changes only the rows and columns before each diagonal
+// element it reads, so the reduced diagonal is already D.
+bool tridiagonal_reduction(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers) {
+  std::vector<REAL> scratch(static_cast<std::size_t>(n) + 1);
+  if (!householder_reduction(a, d, e, n, scratch.data(), workers)) return false;
+  for (std::int32_t i = 1; i <= n; ++i) at(d, i) = a[i][i];
+  return all_finite(d, 1, n) && all_finite(e, 1, n);
+}
+
+namespace {
+
+// TQLI's sweeps, rotating the columns of z when it is given.
+TqliOutcome ql_iteration(MATRIX* z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause, Workers& workers) {
   TqliOutcome outcome;
   if (!all_finite(d, 1, n) || !all_finite(e, 1, n)) {
     outcome.finite = false;
@@ -442,12 +464,23 @@ TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause, 
         return outcome;
       }
       // Each row of Z meets the rotations on its own, so the rows are shared out.
-      share_range(workers, 1, n, static_cast<std::int64_t>(n) * (m - l) * 2,
-                  [&](std::int32_t first, std::int32_t last) { apply_rotations(z, l, m, first, last, rot); });
+      if (z != nullptr)
+        share_range(workers, 1, n, static_cast<std::int64_t>(n) * (m - l) * 2,
+                    [&](std::int32_t first, std::int32_t last) { apply_rotations(*z, l, m, first, last, rot); });
       m = find_split(d, e, l, n);
     }
   }
   return outcome;
+}
+
+}  // namespace
+
+TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause, Workers& workers) {
+  return ql_iteration(&z, d, e, n, pause, workers);
+}
+
+TqliOutcome tridiagonal_eigenvalues(MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause, Workers& workers) {
+  return ql_iteration(nullptr, d, e, n, pause, workers);
 }
 
 void EIGENSORT(MATRIX& v, MATRIX& ee, MATRIX& ro, MATRIX& d, std::int32_t n, bool erb) {

@@ -34,5 +34,12 @@ struct TqliOutcome {
 // entry or after a sweep, stops the iteration before any further work.
 TqliOutcome TQLI(MATRIX& z, MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause, Workers& workers);
 
+// The eigenvalues alone, for those who need no vectors: TRED2's reduction
+// without building its transform (a is left holding the reduction's
+// vectors), and TQLI's sweeps without rotating any. d and e come out bit for
+// bit as TRED2 and TQLI leave them, and the sweeps pause as TQLI's do.
+bool tridiagonal_reduction(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers);
+TqliOutcome tridiagonal_eigenvalues(MATRIX& d, MATRIX& e, std::int32_t n, Pause& pause, Workers& workers);
+
 // Selection sort by decreasing |d|, moving the columns of v, ro and (when erb) ee alike.
 void EIGENSORT(MATRIX& v, MATRIX& ee, MATRIX& ro, MATRIX& d, std::int32_t n, bool erb);

@@ -200,12 +200,21 @@ struct EigenvalueEdge {
   std::string formula;
 };
 
-EigenvalueEdge eigenvalue_noise_edge(const AnalysisResults& r) {
+EigenvalueEdge eigenvalue_noise_edge(const AnalysisResults& r, const RankVerdict* verdict) {
   EigenvalueEdge e;
+  if (r.product_matrix && verdict != nullptr && verdict->error_given) {
+    // The verdict judged the same matrix with the same errors: its edge.
+    e.edge = verdict->edge * verdict->edge;
+    e.sigma = verdict->sigma;
+    e.formula = "(" + verdict_noise_edge_formula(*verdict) + ")\xB2, sigma =" + RS(e.sigma, 10).str() + " (" +
+                sigma_origin(true, verdict->equal_errors) + ")";
+    return e;
+  }
   if (r.product_matrix) {
     e.edge = r.noise.edge * r.noise.edge;
     e.sigma = r.noise.rms;
-    e.formula = "(" + noise_edge_formula(r.noise.equal, r.N, r.M) + ")\xB2, sigma =" + RS(e.sigma, 10).str() + " (" +
+    const NoiseEdgeKind kind = r.noise.equal ? NoiseEdgeKind::equal_errors : NoiseEdgeKind::row_column_bound;
+    e.formula = "(" + noise_edge_formula(kind, r.N, r.M) + ")\xB2, sigma =" + RS(e.sigma, 10).str() + " (" +
                 sigma_origin(true, r.noise.equal) + ")";
     return e;
   }
@@ -217,7 +226,7 @@ EigenvalueEdge eigenvalue_noise_edge(const AnalysisResults& r) {
   return e;
 }
 
-void draw_eigenvalue_panel(Picture& pic) {
+void draw_eigenvalue_panel(Picture& pic, const RankVerdict* verdict) {
   const AnalysisResults& r = pic.r;
   const auto count = static_cast<std::int64_t>(r.eigenvalues.size());
   const bool errors = r.errors;
@@ -232,7 +241,7 @@ void draw_eigenvalue_panel(Picture& pic) {
   std::vector<REAL> level;
   EigenvalueEdge edge;
   if (errors) {
-    edge = eigenvalue_noise_edge(r);
+    edge = eigenvalue_noise_edge(r, verdict);
     level = {0, edge.edge};  // all_values takes it as one more value
   }
   Panel p = next_panel(pic);
@@ -327,7 +336,7 @@ void draw_verdict_panel(Picture& pic, const RankVerdict& v) {
     p.add_legend({v.error_given ? "noise edge (given error)" : "noise edge (estimated)", kNoiseStroke});
   p.add_legend({v.low == v.high ? "verdict" : "verdict, lowest rank", mark});
   if (v.high > v.low) p.add_legend({"uncertain range", {}, false, false, Marker::circle, true});
-  p.add_note("Noise edge" + RS(v.edge, 10).str() + " = " + noise_edge_formula(v.equal_errors, v.N, v.M) +
+  p.add_note("Noise edge" + RS(v.edge, 10).str() + " = " + verdict_noise_edge_formula(v) +
              ", sigma =" + RS(v.sigma, 10).str() + " (" + sigma_origin(v.error_given, v.equal_errors) + ").");
   p.add_note("Components left of the solid line count.");
   if (count == 0) p.add_note("No singular value: nothing is left to judge.");
@@ -500,7 +509,7 @@ std::string evidence_picture(const RunSettings& given, const AnalysisResults& re
                    error_text(given),
                {11.5});
   if (pivots) draw_pivot_panel(pic);
-  if (eigenvalues) draw_eigenvalue_panel(pic);
+  if (eigenvalues) draw_eigenvalue_panel(pic, verdict);
   if (probabilities) draw_probability_panel(pic);
   if (verdict != nullptr) draw_verdict_panel(pic, *verdict);
   if (histogram) draw_histogram_panel(pic);

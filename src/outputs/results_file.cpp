@@ -143,6 +143,12 @@ void write_verdict(JsonWriter& j, const RankVerdict& v) {
   j.integer(v.low);
   j.key("high");
   j.integer(v.high);
+  j.key("rank");
+  if (v.low == v.high) {
+    j.integer(v.low);
+  } else {
+    j.null();
+  }
   j.key("confident");
   j.boolean(v.low == v.high);
   j.key("error_given");
@@ -159,6 +165,23 @@ void write_verdict(JsonWriter& j, const RankVerdict& v) {
   j.begin_array(true);
   for (const REAL q : v.Q) j.number(q);
   j.end_array();
+  // A component weaker than "unseen" (its singular value without the noise)
+  // does not show at this size; null where the noise is not of one level.
+  j.key("limit_of_sight");
+  if (v.limit.unseen > 0 && v.edge > 0) {
+    j.begin_object(true);
+    j.key("unseen_below");
+    j.number(v.limit.unseen);
+    j.key("unseen_below_edges");
+    j.number(v.limit.unseen / v.edge);
+    j.key("at_99_point");
+    j.number(v.limit.clear);
+    j.key("at_99_point_edges");
+    j.number(v.limit.clear / v.edge);
+    j.end_object();
+  } else {
+    j.null();
+  }
   j.end_object();
 }
 

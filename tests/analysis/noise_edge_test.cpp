@@ -40,9 +40,11 @@ TEST(NoiseEdge, RowAndColumnSumsOfTheVariances) {
 }
 
 TEST(NoiseEdge, TheFormulaInWords) {
-  EXPECT_EQ(noise_edge_formula(true, 12, 20), "sigma x (sqrt(12) + sqrt(20))");
-  EXPECT_EQ(noise_edge_formula(false, 12, 20),
+  EXPECT_EQ(noise_edge_formula(NoiseEdgeKind::equal_errors, 12, 20), "sigma x (sqrt(12) + sqrt(20))");
+  EXPECT_EQ(noise_edge_formula(NoiseEdgeKind::row_column_bound, 12, 20),
             "sqrt(largest row sum) + sqrt(largest column sum) of the element variances");
+  EXPECT_EQ(noise_edge_formula(NoiseEdgeKind::drawn, 12, 20, 19),
+            "the largest singular value of 19 matrices of the elements' errors with random signs");
   EXPECT_EQ(sigma_origin(true, true), "given");
   EXPECT_EQ(sigma_origin(true, false), "given; root mean square of the elements' errors");
   EXPECT_EQ(sigma_origin(false, true), "estimated from the data");

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -28,38 +29,88 @@ using qor_test::read_file;
 using qor_test::run_qor;
 using qor_test::write_file;
 
+// The block with its sentences on one line each: continuation lines joined.
+std::string unwrapped(const std::string& block) {
+  std::string text = block;
+  for (std::size_t at; (at = text.find("\r\n  ")) != std::string::npos;) text.replace(at, 4, " ");
+  return text;
+}
+
 // Error given: singular values (from index 1), the edge, the residual tests
-// Q[0..] and the TW counts, against the range worked out by hand from the
-// rules: (a) count above the edge, (b) the first r with Q >= 0.05, the range
-// between them, widened up to a component above the 95 % point of the noise
-// and down below one that is not above its 99 % point.
+// Q[0..], the tails (how often noise alone reaches each value; those not
+// given count as 1) and the TW counts, against the range worked out by hand
+// from the rules: (a) count above the edge, (b) the first r with Q >= 0.05;
+// where they differ, each component between them is judged by Fisher's
+// combination of its tail and the Q before it, P(chi2_4 > -2 ln(tail Q)),
+// worked out apart with scipy (below 0.01 the two together show it); the
+// range is widened up to a component above the 95 % point of the noise and
+// down below one that is not above its 99 % point.
 TEST(RankDecision, WithTheErrorGiven) {
   const struct {
     const char* name;
-    std::vector<REAL> singular, Q;
+    std::vector<REAL> singular, Q, tail;
     std::int32_t possible, clear, low, high;
+    VerdictCase first;
   } cases[] = {
-      {"agreement", {0, 10, 5, 0.5L}, {0, 0, 0.4L, 1}, 2, 2, 2, 2},
-      {"edge says more", {0, 10, 5, 1.2L}, {0, 0, 0.2L, 1}, 3, 3, 2, 3},
-      {"residuals say more", {0, 10, 0.9L}, {0, 0.01L, 1}, 1, 1, 1, 2},
-      {"Q exactly 0.05 fits", {0, 10, 0.9L}, {0, 0.05L, 1}, 1, 1, 1, 1},
-      {"rank 0", {0, 0.5L, 0.4L}, {0.3L, 0.8L, 1}, 0, 0, 0, 0},
-      {"full rank", {0, 10, 8, 6}, {0, 0, 0, 1}, 3, 3, 3, 3},
-      {"weak component near the noise", {0, 10, 0.95L}, {0, 0.2L, 1}, 2, 1, 1, 2},
-      {"noise just above the edge", {0, 10, 1.05L}, {0, 0.001L, 0.5L}, 2, 1, 1, 2},
-      {"zero matrix", {0, 0, 0}, {1, 1, 1}, 0, 0, 0, 0},
+      {"agreement", {0, 10, 5, 0.5L}, {0, 0, 0.4L, 1}, {}, 2, 2, 2, 2, VerdictCase::agreement},
+      // Component 3 above the edge, its tail 0.2, Q after 2 0.2: 0.169.
+      {"edge alone", {0, 10, 5, 1.2L}, {0, 0, 0.2L, 1}, {1, 0, 0, 0.2L}, 2, 2, 2, 2, VerdictCase::edge_alone},
+      {"edge alone, near the noise", {0, 10, 5, 1.2L}, {0, 0, 0.2L, 1}, {1, 0, 0, 0.2L}, 3, 3, 2, 3,
+       VerdictCase::edge_alone},
+      // Its tail 0.001 with Q 0.2: 0.0019.
+      {"shown together", {0, 10, 5, 1.2L}, {0, 0, 0.2L, 1}, {1, 0, 0, 0.001L}, 3, 3, 3, 3,
+       VerdictCase::shown_together},
+      // Components 2 and 3 above the edge: tail 0.04 with Q 0.6 gives 0.114,
+      // tail 0.02 with Q 0.3 gives 0.037: neither is shown.
+      {"edge alone, two components", {0, 10, 1.3L, 1.2L}, {0, 0.3L, 0.6L, 1}, {1, 0, 0.02L, 0.04L}, 1, 1, 1, 1,
+       VerdictCase::edge_alone},
+      // Q 0.01 after 1 with the next value's tail 0.3: 0.0204; with 0.05: 0.0043.
+      {"misfit alone", {0, 10, 0.9L}, {0, 0.01L, 1}, {1, 0, 0.3L}, 1, 1, 1, 1, VerdictCase::misfit_alone},
+      {"residuals say more", {0, 10, 0.9L}, {0, 0.01L, 1}, {1, 0, 0.05L}, 1, 1, 1, 2, VerdictCase::disagreement},
+      // Residuals plainly off: Q 1E-6 with a value of noise (tail 0.9): 1.3E-5.
+      {"residuals far off", {0, 10, 0.4L}, {0, 1e-6L, 1}, {1, 0, 0.9L}, 1, 1, 1, 2, VerdictCase::disagreement},
+      // Q 0.01 and nothing known of the next value (tail 1): 0.056.
+      {"misfit alone, no tail", {0, 10, 0.9L}, {0, 0.01L, 1}, {}, 1, 1, 1, 1, VerdictCase::misfit_alone},
+      {"Q exactly 0.05 fits", {0, 10, 0.9L}, {0, 0.05L, 1}, {}, 1, 1, 1, 1, VerdictCase::agreement},
+      {"rank 0", {0, 0.5L, 0.4L}, {0.3L, 0.8L, 1}, {}, 0, 0, 0, 0, VerdictCase::agreement},
+      {"full rank", {0, 10, 8, 6}, {0, 0, 0, 1}, {}, 3, 3, 3, 3, VerdictCase::agreement},
+      {"weak component near the noise", {0, 10, 0.95L}, {0, 0.2L, 1}, {}, 2, 1, 1, 2, VerdictCase::agreement},
+      {"noise just above the edge", {0, 10, 1.05L}, {0, 0.001L, 0.5L}, {}, 2, 1, 1, 2, VerdictCase::agreement},
+      {"zero matrix", {0, 0, 0}, {1, 1, 1}, {}, 0, 0, 0, 0, VerdictCase::zero_matrix},
   };
   for (const auto& c : cases) {
     RankVerdict v;
     v.singular = c.singular;
     v.Q = c.Q;
+    v.tail = c.tail;
     v.above_edge = count_above_edge(v.singular, 1);
     v.possible = c.possible;
     v.clear = c.clear;
     decide_with_error(v);
     EXPECT_EQ(v.low, c.low) << c.name;
     EXPECT_EQ(v.high, c.high) << c.name;
+    ASSERT_FALSE(v.cases.empty()) << c.name;
+    EXPECT_EQ(v.cases[0], c.first) << c.name;
   }
+  // The block names the combined probability of the misfit alone.
+  const qor_test::TempDir dir;
+  RankVerdict v;
+  v.N = 2;
+  v.M = 3;
+  v.error_given = true;
+  v.sigma = 0.2L;
+  v.edge = 1;
+  v.singular = {0, 10, 0.9L};
+  v.Q = {0, 0.01L, 1};
+  v.tail = {1, 0, 0.3L};
+  v.above_edge = v.possible = v.clear = 1;
+  decide_with_error(v);
+  TextWriter out = TextWriter::create("verdict.txt", "verdict");
+  write_rank_verdict(out, v);
+  out.close();
+  EXPECT_PRED_FORMAT2(IsSubstring, "component 2 lies at 0.90 noise edges, where noise alone reaches in 30 %",
+                      unwrapped(read_file("verdict.txt")));
+  EXPECT_PRED_FORMAT2(IsSubstring, "(Fisher's combination: 2.043E-02).", unwrapped(read_file("verdict.txt")));
 }
 
 // The Tracy-Widom points for a 10 x 10 matrix of unit noise, worked out
@@ -529,6 +580,93 @@ TEST_F(RankRuns, ErrorsGrowingWithTheValueAreFittedWithTheirWeights) {
   write_file("large.txt", low_rank_text(1, 300, 200, 3, 0.001, 0.2, 30));
   const std::string out = run_qor({"large.txt,RANK", "o*", "16:-1", "0.001%20"}).out;
   EXPECT_EQ(verdict_line(out), "Rank: 3") << verdict_block(out);
+}
+
+// Errors that grow with the value (2 %) and no error given, 40 x 30 of
+// rank 3 with the relative part ruling: the count at the 99 % level takes
+// the noise of the large elements for components (it gave 4 to 11 as the
+// lower end in each of these ten), and the values past it do not always
+// look uneven. Random-sign copies of the data hold under such noise:
+// every lower end is 3 and every range holds the rank.
+TEST_F(RankRuns, ErrorsGrowingWithTheValueWithoutTheError) {
+  for (int seed = 1; seed <= 10; ++seed) {
+    write_file("g.txt", low_rank_text(seed, 40, 30, 3, 0.001, 0.02, 30));
+    const std::string out = run_qor({"g.txt,RANK", "o*"}).out;
+    int low = -1, high = -1;
+    ASSERT_EQ(std::sscanf(verdict_line(out).c_str(), "Rank: %d to %d", &low, &high), 2) << verdict_block(out);
+    EXPECT_EQ(low, 3) << seed << "\n" << verdict_block(out);
+    EXPECT_GE(high, 3);
+    EXPECT_PRED_FORMAT2(IsSubstring, "signflip parallel analysis", unwrapped(verdict_block(out)));
+  }
+}
+
+// The text's numbers as the verdict's sample, rows x cols.
+RankSample sample_of(const std::string& text, int rows, int cols, REAL ER = 0, REAL ERPR = 0) {
+  RankSample x;
+  x.N = rows;
+  x.M = cols;
+  x.ER = ER;
+  x.ERPR = ERPR;
+  x.copy = MATRIX(rows + 1, cols + 1);
+  std::istringstream in(text);
+  for (int i = 1; i <= rows; ++i)
+    for (int j = 1; j <= cols; ++j) {
+      double value = 0;
+      in >> value;
+      x.copy[i][j] = value;
+    }
+  return x;
+}
+
+std::string block_of(const RankVerdict& v) {
+  TextWriter out = TextWriter::create("verdict.txt", "verdict");
+  write_rank_verdict(out, v);
+  out.close();
+  return unwrapped(read_file("verdict.txt"));
+}
+
+// The random-sign draws within their budget (none at all here): without the
+// error, where the values past the count are not noise of one level the
+// lower end falls back to that count, which assumes it; elsewhere the count
+// goes unchecked; with unequal errors the noise edge is their bound. Each
+// fallback says so in the block.
+TEST_F(RankRuns, RandomSignDrawsWithinTheirBudget) {
+  NoPause pause;
+  Workers workers(1);
+  const auto judged = [&](RankSample x, std::int64_t budget) {
+    x.sign_draw_budget = budget;
+    return judge_rank(x, pause, workers);
+  };
+  const std::string growing = low_rank_text(4, 40, 30, 3, 0.001, 0.02, 30);
+  const RankVerdict drawn = judged(sample_of(growing, 40, 30), kSignflipBudget);
+  const RankVerdict bounded = judged(sample_of(growing, 40, 30), 0);
+  ASSERT_TRUE(drawn.not_noise);
+  EXPECT_EQ(drawn.low, 3);
+  EXPECT_GT(bounded.low, 3);
+  EXPECT_EQ(bounded.high, drawn.high);
+  EXPECT_PRED_FORMAT2(IsSubstring, "The lower end holds under uneven noise: components 1 to 3 each stand above",
+                      block_of(drawn));
+  EXPECT_PRED_FORMAT2(IsSubstring, "The lower end is the count at the 99 % level, which assumes noise of one level",
+                      block_of(bounded));
+
+  const std::string even = low_rank_text(5, 20, 12, 2, 0.01, 0);
+  const RankVerdict checked = judged(sample_of(even, 20, 12), kSignflipBudget);
+  const RankVerdict unchecked = judged(sample_of(even, 20, 12), 0);
+  EXPECT_EQ(checked.low, 2);
+  EXPECT_EQ(checked.high, 2);
+  EXPECT_EQ(unchecked.low, 2);
+  EXPECT_EQ(block_of(checked).find("random signs"), std::string::npos);
+  EXPECT_PRED_FORMAT2(IsSubstring, "checking component 2 against copies of the data with random signs would take "
+                      "too long", block_of(unchecked));
+
+  const RankVerdict with_drawn_edge = judged(sample_of(growing, 40, 30, 0.001L, 0.02L), kSignflipBudget);
+  const RankVerdict with_bound = judged(sample_of(growing, 40, 30, 0.001L, 0.02L), 0);
+  EXPECT_TRUE(with_drawn_edge.edge_drawn);
+  EXPECT_FALSE(with_bound.edge_drawn);
+  EXPECT_LT(with_drawn_edge.edge, with_bound.edge);
+  EXPECT_PRED_FORMAT2(IsSubstring, "matrices of the elements' errors with random signs", block_of(with_drawn_edge));
+  EXPECT_PRED_FORMAT2(IsSubstring, "of the element variances (drawing the noise would take too long",
+                      block_of(with_bound));
 }
 
 }  // namespace

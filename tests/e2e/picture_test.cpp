@@ -181,7 +181,7 @@ TEST_F(Picture, NoiseEdgeAsTheVerdictStatesIt) {
     };
     EXPECT_TRUE(has(picture, "Noise edge " + four_digits(edge) + " = " + formula.substr(0, 20))) << picture;
     EXPECT_TRUE(has(picture, "noise edge " + four_digits(edge * edge))) << picture;
-    EXPECT_EQ(has(picture, "sqrt(largest row sum)"), std::string(error) != "0.002") << picture;
+    EXPECT_EQ(has(picture, "errors with random signs"), std::string(error) != "0.002") << picture;
   }
 }
 

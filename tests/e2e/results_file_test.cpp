@@ -65,7 +65,13 @@ row(" t  ", "row_title", lambda v: str(int(v)))
 row(" C: ", "column", str)
 row(" t  ", "column_title", lambda v: str(int(v)))
 v = d["rank_verdict"]
-assert v["low"] == v["high"] and v["confident"]
+assert v["low"] == v["high"] == v["rank"] == 3 and v["confident"]
+# The limit of sight of 12 x 20 with sigma 0.002: sigma (N M)^(1/4), and in
+# noise edges (N M)^(1/4) / (sqrt(N) + sqrt(M)).
+lim = v["limit_of_sight"]
+assert abs(float(lim["unseen_below"]) / (0.002 * 240 ** 0.25) - 1) < 1e-14, lim
+assert abs(float(lim["unseen_below_edges"]) / (240 ** 0.25 / (12 ** 0.5 + 20 ** 0.5)) - 1) < 1e-14, lim
+assert float(lim["unseen_below"]) < float(lim["at_99_point"]) < float(v["edge"])
 out.write(("Rank: %d\nSigma: %s (given)\n" % (v["low"], format(float(v["sigma"]), ".5E"))).encode())
 )",
                                    "MIX.json");
@@ -90,6 +96,21 @@ for x in e:
 )",
                                    "EIG.json");
   expect_lines_in(lines, read_file("EIG.TXT"));
+}
+
+// An uncertain verdict has no rank; noise that is not of one level no limit of sight.
+TEST_F(ResultsFile, UncertainVerdictHasNoRank) {
+  if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "no " << kPython;
+  write_file("d.txt", "1 2 3.5\r\n2 4.1 6\r\n0.5 1 2\r\n3 1 0\r\n");
+  ASSERT_EQ(run_qor({"d.txt,RANK,JSON", "d.out"}).status, 0);
+  const std::string said = python(R"(
+import json, sys
+v = json.load(open(sys.argv[1]))["rank_verdict"]
+assert v["low"] < v["high"] and v["rank"] is None and not v["confident"], v
+print("limit", v["limit_of_sight"] is not None, end="")
+)",
+                                  "D.json");
+  EXPECT_EQ(said, "limit True");
 }
 
 // After a stop the file says how the run ended, in the console's words.

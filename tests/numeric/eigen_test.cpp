@@ -99,6 +99,25 @@ TEST(EigenTest, MatchesTextbookLoopOrderBitForBit) {
   }
 }
 
+// The eigenvalues alone are those of the whole decomposition, bit for bit,
+// on one thread and on three; the slow matrix below pauses as TQLI does.
+TEST(EigenTest, ValuesAloneAsTheWholeDecomposition) {
+  for (int threads : {1, 3}) {
+    for (std::int32_t n : {1, 2, 3, 5, 10, 50}) {
+      CapturedConsole c;
+      const Decomposition r = decompose(random_symmetric(n, 7 + static_cast<unsigned>(n)), n, c.console(), false,
+                                        threads);
+      MATRIX a = random_symmetric(n, 7 + static_cast<unsigned>(n)), d(n + 1, 2), e(n + 1, 2);
+      Workers workers(threads);
+      workers.set_work_per_part(0);
+      ASSERT_TRUE(tridiagonal_reduction(a, d, e, n, workers));
+      ASSERT_TRUE(tridiagonal_eigenvalues(d, e, n, c.console(), workers).finite);
+      for (std::int32_t i = 1; i <= n; ++i)
+        ASSERT_TRUE(same_bits(r.d[i][1], d[i][1])) << threads << " threads, n=" << n << " d[" << i << "]";
+    }
+  }
+}
+
 TEST(EigenTest, DecompositionRebuildsTheMatrix) {
   const std::int32_t n = 10;
   MATRIX original = random_symmetric(n, 42);

@@ -1,0 +1,203 @@
+#include "analysis/signflip.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "analysis/qor.h"
+#include "common/run_error.h"
+#include "common/workers.h"
+#include "numeric/eigen.h"
+#include "numeric/random_bits.h"
+
+namespace {
+
+// A row or column that the first components hold almost alone leaves next
+// to nothing of its noise; its scale stops at this share, so that what is
+// left is not blown up without bound.
+constexpr REAL kLeastShareLeft = 1e-6L;
+
+// The seed of draw t: for the test of component k + 1 the words (k + 1, t),
+// for the drawn noise edge (0, t), so that no two draws share their signs.
+std::uint64_t draw_seed(std::uint64_t slot, int t) {
+  return kSignflipSeed ^ (slot << 32) ^ static_cast<std::uint64_t>(t);
+}
+
+// The signs of one draw, a bit per element in the order of the rows (bit b
+// of word w for element w * 64 + b, counted from (1, 1)); a set bit flips.
+std::vector<std::uint64_t> sign_words(std::uint64_t seed, std::int32_t N, std::int32_t M) {
+  const std::int64_t elements = static_cast<std::int64_t>(N) * M;
+  std::vector<std::uint64_t> words(static_cast<std::size_t>((elements + 63) / 64));
+  RandomBits bits(seed);
+  for (std::uint64_t& w : words) w = bits.next();
+  return words;
+}
+
+bool flipped(const std::vector<std::uint64_t>& words, std::int64_t element) {
+  return (words[static_cast<std::size_t>(element >> 6)] >> (element & 63)) & 1u;
+}
+
+// The eigenvalues of the product matrix of X (rows 1..N, columns 1..M),
+// decreasing, [1..MIN], without its eigenvectors; a rounding error's
+// negative value counts as 0.
+std::vector<REAL> product_eigenvalues(const MATRIX& X, std::int32_t N, std::int32_t M, Pause& pause,
+                                      Workers& workers) {
+  const std::int32_t p = std::min(N, M);
+  MATRIX T(p + 1, p + 1), D(p + 1, 2), E(p + 1, 2);
+  product_matrix(ProductInputs{X, nullptr, N, M}, T, nullptr, workers);
+  if (!tridiagonal_reduction(T, D, E, p, workers) || !tridiagonal_eigenvalues(D, E, p, pause, workers).finite)
+    throw_overflow("the decomposition of a matrix of random signs overflows", beyond_real("a value"),
+                   "scale the data down");
+  std::vector<REAL> values(static_cast<std::size_t>(p) + 1);
+  for (std::int32_t i = 1; i <= p; ++i) values[i] = std::max(D[i][1], REAL(0));
+  std::sort(values.begin() + 1, values.end(), [](REAL a, REAL b) { return a > b; });
+  return values;
+}
+
+// The data's first k singular components: u[i * k + c] and v[j * k + c]
+// (c = 0..k-1) with A v_c = s_c u_c. The shorter side's vectors are the
+// columns of T; the longer side's follow from them, each element a sum in
+// the order of its index.
+struct Components {
+  std::int32_t k;
+  std::vector<REAL> u, v;
+};
+
+Components leading_components(const FlipData& d, std::int32_t k, Workers& workers) {
+  Components f{k, std::vector<REAL>(static_cast<std::size_t>(d.N + 1) * k),
+               std::vector<REAL>(static_cast<std::size_t>(d.M + 1) * k)};
+  if (k == 0) return f;
+  const bool rows_long = d.N >= d.M;
+  std::vector<REAL>& given = rows_long ? f.v : f.u;
+  std::vector<REAL>& derived = rows_long ? f.u : f.v;
+  const std::int32_t short_side = rows_long ? d.M : d.N, long_side = rows_long ? d.N : d.M;
+  for (std::int32_t b = 1; b <= short_side; ++b)
+    for (std::int32_t c = 0; c < k; ++c) given[static_cast<std::size_t>(b) * k + c] = d.T[b][c + 1];
+  share_range(workers, 1, long_side, static_cast<std::int64_t>(long_side) * short_side * k,
+              [&](std::int32_t from, std::int32_t to) {
+                for (std::int32_t a = from; a <= to; ++a)
+                  for (std::int32_t c = 0; c < k; ++c) {
+                    REAL sum = 0;
+                    for (std::int32_t b = 1; b <= short_side; ++b) {
+                      const REAL x = rows_long ? d.A[a][b] : d.A[b][a];
+                      sum = sum + x * given[static_cast<std::size_t>(b) * k + c];
+                    }
+                    derived[static_cast<std::size_t>(a) * k + c] = sum / d.singular[c + 1];
+                  }
+              });
+  return f;
+}
+
+// The share 1 - (sum of the squared factors) of each index's noise left
+// after the components, from index 1.
+std::vector<REAL> shares_left(const std::vector<REAL>& factors, std::int32_t count, std::int32_t k) {
+  std::vector<REAL> left(static_cast<std::size_t>(count) + 1, 1);
+  for (std::int32_t i = 1; i <= count; ++i) {
+    REAL sum = 0;
+    for (std::int32_t c = 0; c < k; ++c) {
+      const REAL f = factors[static_cast<std::size_t>(i) * k + c];
+      sum = sum + f * f;
+    }
+    left[i] = 1 - sum;
+  }
+  return left;
+}
+
+// The rebuilt data F and the scaled residual of the test after k components.
+struct Split {
+  MATRIX fitted, residual;
+};
+
+Split split_data(const FlipData& d, std::int32_t k, ResidualScale scale, Workers& workers) {
+  const Components f = leading_components(d, k, workers);
+  const std::vector<REAL> rows = shares_left(f.u, d.N, k), cols = shares_left(f.v, d.M, k);
+  Split s{MATRIX(d.N + 1, d.M + 1), MATRIX(d.N + 1, d.M + 1)};
+  share_range(workers, 1, d.N, static_cast<std::int64_t>(d.N) * d.M * (k + 1), [&](std::int32_t from, std::int32_t to) {
+    for (std::int32_t i = from; i <= to; ++i)
+      for (std::int32_t j = 1; j <= d.M; ++j) {
+        REAL fit = 0;
+        for (std::int32_t c = 0; c < k; ++c)
+          fit = fit + d.singular[c + 1] * f.u[static_cast<std::size_t>(i) * k + c] *
+                          f.v[static_cast<std::size_t>(j) * k + c];
+        const REAL share = std::max(rows[i] * cols[j], kLeastShareLeft);
+        const REAL divisor = scale == ResidualScale::even ? std::sqrt(share) : share;
+        s.fitted[i][j] = fit;
+        s.residual[i][j] = (d.A[i][j] - fit) / divisor;
+      }
+  });
+  return s;
+}
+
+// base + (signs of draw t) x flipped, element by element.
+void flip_into(MATRIX& X, const MATRIX* base, const MATRIX& flipped_part, std::uint64_t seed, std::int32_t N,
+               std::int32_t M, Workers& workers) {
+  const std::vector<std::uint64_t> words = sign_words(seed, N, M);
+  share_range(workers, 1, N, static_cast<std::int64_t>(N) * M, [&](std::int32_t from, std::int32_t to) {
+    for (std::int32_t i = from; i <= to; ++i)
+      for (std::int32_t j = 1; j <= M; ++j) {
+        const REAL x = flipped_part[i][j];
+        const REAL signed_x = flipped(words, static_cast<std::int64_t>(i - 1) * M + (j - 1)) ? -x : x;
+        X[i][j] = base != nullptr ? (*base)[i][j] + signed_x : signed_x;
+      }
+  });
+}
+
+}  // namespace
+
+std::int64_t sign_draw_work(std::int32_t N, std::int32_t M) {
+  const std::int64_t p = std::min(N, M), n = std::max(N, M);
+  // The product's triangle, the reduction to tridiagonal form (2 l^2 for
+  // each l < p), the draw itself; the sweeps on the tridiagonal matrix cost
+  // a few p^2 more, which the reduction's count more than covers.
+  return n * p * (p + 1) / 2 + 2 * p * p * p / 3 + n * p;
+}
+
+std::int64_t signflip_test_work(std::int32_t N, std::int32_t M, std::int32_t k) {
+  return kSignflipDraws * sign_draw_work(N, M) + 3 * static_cast<std::int64_t>(N) * M * (k + 1);
+}
+
+REAL signflip_null(const FlipData& d, std::int32_t k, ResidualScale scale, Pause& pause, Workers& workers) {
+  const Split s = split_data(d, k, scale, workers);
+  MATRIX X(d.N + 1, d.M + 1);
+  REAL largest = 0;
+  for (int t = 0; t < kSignflipDraws; ++t) {
+    flip_into(X, &s.fitted, s.residual, draw_seed(static_cast<std::uint64_t>(k) + 1, t), d.N, d.M, workers);
+    const REAL value = std::sqrt(product_eigenvalues(X, d.N, d.M, pause, workers)[k + 1]);
+    largest = std::max(largest, value);
+  }
+  return largest;
+}
+
+bool stands_above_signflips(const FlipData& d, std::int32_t k, ResidualScale scale, Pause& pause, Workers& workers) {
+  return d.singular[k + 1] > signflip_null(d, k, scale, pause, workers);
+}
+
+SignflipCount signflip_count(const FlipData& d, std::int32_t limit, std::int64_t& budget, Pause& pause,
+                             Workers& workers) {
+  SignflipCount c;
+  const std::int32_t last = std::min(limit, std::min(d.N, d.M) - 1);
+  while (c.count < last) {
+    const std::int64_t work = signflip_test_work(d.N, d.M, c.count);
+    if (work > budget) {
+      c.complete = false;
+      break;
+    }
+    budget -= work;
+    if (!stands_above_signflips(d, c.count, ResidualScale::cautious, pause, workers)) break;
+    ++c.count;
+  }
+  return c;
+}
+
+REAL drawn_noise_edge(const MATRIX& SD, std::int32_t N, std::int32_t M, Pause& pause, Workers& workers) {
+  MATRIX deviations(N + 1, M + 1), X(N + 1, M + 1);
+  for (std::int32_t i = 1; i <= N; ++i)
+    for (std::int32_t j = 1; j <= M; ++j) deviations[i][j] = std::sqrt(SD[i][j]);
+  REAL largest = 0;
+  for (int t = 0; t < kSignflipDraws; ++t) {
+    flip_into(X, nullptr, deviations, draw_seed(0, t), N, M, workers);
+    largest = std::max(largest, std::sqrt(product_eigenvalues(X, N, M, pause, workers)[1]));
+  }
+  return largest;
+}
