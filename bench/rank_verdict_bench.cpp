@@ -10,7 +10,7 @@
 #include <random>
 
 #include "analysis/qor.h"
-#include "analysis/rank_verdict.h"
+#include "verdict/rank_verdict.h"
 #include "common/run_state.h"
 #include "control/settings.h"
 #include "input/run_driver.h"

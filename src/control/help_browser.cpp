@@ -66,18 +66,15 @@ std::filesystem::path program_directory() {
   return program.parent_path();
 }
 
+#if defined(QOR_BUILD_TREE) && defined(QOR_SOURCE_TREE)
 // A program started from the build tree it was built in has its manual in
 // the source tree beside it; an installed or copied one does not look there,
 // since that tree may have moved on or gone.
 bool runs_from_its_build_tree(const std::filesystem::path& directory) {
-#if defined(QOR_BUILD_TREE) && defined(QOR_SOURCE_TREE)
   std::error_code error;
   return !directory.empty() && std::filesystem::equivalent(directory, QOR_BUILD_TREE, error);
-#else
-  (void)directory;
-  return false;
-#endif
 }
+#endif
 
 }  // namespace
 
@@ -87,7 +84,7 @@ std::vector<std::string> help_file_places() {
   if (directory.empty()) return places;
   // <prefix>/bin/qor reads <prefix>/share/qor/Qor.hlp.
   places.push_back((directory / ".." / "share" / "qor" / kHelpFileName).lexically_normal().string());
-#ifdef QOR_SOURCE_TREE
+#if defined(QOR_BUILD_TREE) && defined(QOR_SOURCE_TREE)
   if (runs_from_its_build_tree(directory))
     places.push_back((std::filesystem::path(QOR_SOURCE_TREE) / kHelpFileName).lexically_normal().string());
 #endif

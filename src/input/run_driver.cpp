@@ -5,7 +5,8 @@
 
 #include "analysis/histogram.h"
 #include "analysis/qor.h"
-#include "analysis/rank_verdict.h"
+#include "verdict/rank_verdict.h"
+#include "verdict/verdict_text.h"
 #include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "analysis/rank_verdict.h"
+#include "verdict/rank_verdict.h"
 
 struct RunState;
 

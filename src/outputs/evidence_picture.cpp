@@ -9,7 +9,8 @@
 
 #include "analysis/noise_edge.h"
 #include "analysis/analysis_results.h"
-#include "analysis/rank_verdict.h"
+#include "verdict/rank_verdict.h"
+#include "verdict/verdict_text.h"
 #include "common/run_state.h"
 #include "outputs/outputs_after_run.h"
 #include "common/console.h"

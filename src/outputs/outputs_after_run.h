@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "analysis/analysis_results.h"
-#include "analysis/rank_verdict.h"
+#include "verdict/rank_verdict.h"
 
 class RunError;
 struct RunState;

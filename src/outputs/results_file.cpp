@@ -3,7 +3,7 @@
 #include <cmath>
 #include <new>
 
-#include "analysis/rank_verdict.h"
+#include "verdict/rank_verdict.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "outputs/outputs_after_run.h"

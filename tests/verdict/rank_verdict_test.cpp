@@ -1,7 +1,9 @@
 // The rank verdict's decision on constructed evidence, its noise estimate,
 // and the verdict of whole runs: the bundled example, the edge cases, and the
 // outputs of the other modes left as they were.
-#include "analysis/rank_verdict.h"
+#include "verdict/rank_verdict.h"
+#include "verdict/verdict_text.h"
+#include "verdict/with_error_decision.h"
 
 #include <gtest/gtest.h>
 
@@ -640,7 +642,7 @@ TEST_F(RankRuns, RandomSignDrawsWithinTheirBudget) {
   const std::string growing = low_rank_text(4, 40, 30, 3, 0.001, 0.02, 30);
   const RankVerdict drawn = judged(sample_of(growing, 40, 30), kSignflipBudget);
   const RankVerdict bounded = judged(sample_of(growing, 40, 30), 0);
-  ASSERT_TRUE(drawn.not_noise);
+  ASSERT_TRUE(drawn.estimate.not_noise);
   EXPECT_EQ(drawn.low, 3);
   EXPECT_GT(bounded.low, 3);
   EXPECT_EQ(bounded.high, drawn.high);

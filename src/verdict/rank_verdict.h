@@ -1,20 +1,18 @@
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "analysis/limit_of_sight.h"
-#include "analysis/signflip.h"
-#include "analysis/noise_edge.h"
-#include "analysis/weighted_fit.h"
 #include "common/matrix.h"
 #include "common/real.h"
+#include "verdict/limit_of_sight.h"
+#include "verdict/noise_estimate.h"
+#include "verdict/signflip.h"
+#include "verdict/weighted_fit.h"
 
 class Pause;
 class Workers;
-class TextWriter;
 struct RunState;
 
 // The rank verdict (",RANK", key V): one answer, a rank or a range of ranks,
@@ -46,15 +44,6 @@ RankSample take_rank_sample(const RunState& s, REAL ER, REAL ERPR);
 // error, a component counts when it stands out from the estimated noise at
 // the 99 % point of that law, and may count at the 90 % point.
 inline constexpr REAL kResidualFitQ = 0.05L;
-// Upper quantiles of the Tracy-Widom law TW1.
-inline constexpr REAL kTracyWidom90 = 0.4501L;
-inline constexpr REAL kTracyWidom95 = 0.9793L;
-inline constexpr REAL kTracyWidom99 = 2.0234L;
-// Residual elements below which an estimated noise level is too unsure for a
-// firm verdict: the variance estimated from D elements has a relative
-// standard error of about sqrt(2 / D), 26 % at 30.
-inline constexpr std::int64_t kFewestElementsForEstimate = 30;
-
 // Why a verdict says what it says; the text lines come from these.
 enum class VerdictCase {
   zero_matrix,
@@ -77,30 +66,6 @@ enum class VerdictCase {
   signflip_too_costly,  // the check of the count would take too long
 };
 
-// John's sphericity statistic of the eigenvalues past k components, standardised
-// for noise of one level on the remaining (n - k) x (p - k) dimensions; beyond
-// kSpreadLimit either way the remaining values do not look like such noise.
-inline constexpr REAL kSpreadLimit = 3.29L;  // two-sided 99.9 % point of N(0, 1)
-REAL spread_statistic(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
-// The smallest eigenvalue past k components against the lower edge of such
-// noise, in units of that edge's Tracy-Widom scale; below -kTracyWidom99 the
-// remaining values do not look like noise of one level.
-REAL lowest_value_statistic(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
-// The Marchenko-Pastur law of ratio gamma (0 < gamma <= 1): its share below
-// x, x in units of its mean.
-REAL marchenko_pastur_share_below(REAL x, REAL gamma);
-// The most of the smallest values past k components found at or below one of
-// them, against the count that noise of one level puts there; too many
-// when found > expected + 1 + 3 sqrt(expected).
-struct LowTail {
-  std::int32_t found = 0;
-  REAL expected = 0;
-  bool excess() const { return found > expected + 1 + 3 * std::sqrt(expected); }
-};
-LowTail low_tail_excess(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
-// Which look at the values past the count says they are not noise of one level.
-enum class NoiseMisfit { none, spread, lowest, low_tail };
-
 struct RankVerdict {
   std::int32_t low = 0, high = 0;  // the rank lies in low..high; confident when equal
   std::int32_t N = 0, M = 0;
@@ -119,15 +84,9 @@ struct RankVerdict {
   // counts at the 99 % and the 90 % level.
   std::int32_t above_edge = 0, residual_fit = 0, possible = 0, clear = 0;
   std::vector<VerdictCase> cases;
-  std::int64_t elements_left = 0;  // too_small: residual elements beyond high
-  // Without the error: the spread statistic of the values past the 90 % count
-  // (0 when too few are left), and whether it says they are not noise of one level.
-  REAL spread = 0;
-  REAL lowest = 0;  // the lowest-value statistic past the 90 % count
-  LowTail low_tail;
-  NoiseMisfit misfit = NoiseMisfit::none;
-  bool not_noise = false;
-  // ---- second round: random-sign draws, the combined tests, the limit of sight
+  // Without the error: the estimate the range comes from, with the checks of
+  // the values past its count.
+  NoiseEstimate estimate;
   // With unequal errors: the noise edge drawn with the elements' errors, or
   // (too costly) their bound.
   bool edge_drawn = false;
@@ -144,53 +103,14 @@ struct RankVerdict {
   LimitOfSight limit;
 };
 
-// Error given: test (a), the number of leading singular values above the
-// edge; and the leading components whose squares stand above a point (the
-// upper quantile of TW1) of the largest noise eigenvalue's law for noise of
-// standard deviation sigma.
-std::int32_t count_above_edge(const std::vector<REAL>& singular, REAL edge);
-std::int32_t count_above_noise(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M,
-                               REAL quantile);
-// Test (b): the smallest r with Q[r] >= 0.05, or -1 when Q holds none.
-std::int32_t first_fitting(const std::vector<REAL>& Q);
-// Combines the three counts (Q must reach the first r that fits and the
-// count above the edge). Where the two tests differ, each component between
-// them is judged by both together: the probability that noise alone puts
-// its singular value where it lies (v.tail) and the residual test before
-// it, combined by Fisher's rule; below kCombinedLevel they show it.
-void decide_with_error(RankVerdict& v);
-
-// No error: the rank range and the noise standard deviation estimated from
-// the eigenvalues of the product matrix (decreasing, [1..MIN]).
-struct NoiseEstimate {
-  std::int32_t low = 0;       // components at the 99 % level
-  std::int32_t possible = 0;  // components that may be real (90 % level)
-  std::int32_t high = 0;      // possible, or MIN when too_small
-  REAL sigma = 0;             // the estimate under `low` components
-  bool too_small = false;
-  bool not_noise = false;  // the values past `possible` do not look like noise of one level
-  REAL spread = 0, lowest = 0;
-  LowTail low_tail;
-  NoiseMisfit misfit = NoiseMisfit::none;
-  std::int64_t elements_left = 0;
-};
-NoiseEstimate estimate_rank(const std::vector<REAL>& eigenvalues, std::int32_t N, std::int32_t M);
-// Kritchman and Nadler's noise variance under k signals (exposed for tests).
-REAL noise_variance(const std::vector<REAL>& eigenvalues, std::int32_t n, std::int32_t k);
-
 // Singular values, residual tests and the decision, in REAL with the
 // program's routines (the workers share their loops out, with the results of
 // one thread); overflow stops the run with status 67.
 // `variances`, when given, are the element variances of the sample's own
 // matrix with its error, as the analysis formed them; otherwise the verdict
 // forms them itself.
+// Singular value k in units of the noise edge (0 without an edge).
+inline REAL noise_edges(const RankVerdict& v, std::int32_t k) { return v.edge > 0 ? v.singular[k] / v.edge : 0; }
+
 RankVerdict judge_rank(const RankSample& sample, Pause& pause, Workers& workers, const MATRIX* variances = nullptr);
 
-// The block: "Rank verdict", "Rank: r" or "Rank: r1 to r2 (uncertain)", the
-// component lines, sigma, the noise edge and the reasons. Plain ASCII.
-void write_rank_verdict(TextWriter& out, const RankVerdict& v);
-
-// How the verdict's noise edge was found, and its formula in the words of
-// the block, for every output that states it.
-NoiseEdgeKind noise_edge_kind(const RankVerdict& v);
-std::string verdict_noise_edge_formula(const RankVerdict& v);

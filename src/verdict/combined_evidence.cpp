@@ -1,4 +1,4 @@
-#include "analysis/combined_evidence.h"
+#include "verdict/combined_evidence.h"
 
 #include <algorithm>
 #include <cmath>

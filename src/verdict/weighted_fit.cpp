@@ -1,4 +1,4 @@
-#include "analysis/weighted_fit.h"
+#include "verdict/weighted_fit.h"
 
 #include <algorithm>
 #include <cmath>

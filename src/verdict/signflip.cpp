@@ -1,4 +1,4 @@
-#include "analysis/signflip.h"
+#include "verdict/signflip.h"
 
 #include <algorithm>
 #include <cmath>

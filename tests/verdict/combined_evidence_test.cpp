@@ -1,7 +1,7 @@
 // The two tests with the error taken together: Chiani's tail of the
 // Tracy-Widom law, the largest noise value's tail and Fisher's combination,
 // against scipy (gamma.sf, chi2.sf) and Johnstone's centring worked by hand.
-#include "analysis/combined_evidence.h"
+#include "verdict/combined_evidence.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // out apart in numpy (double precision, numpy's SVD, the generator written
 // again in Python from its description): the flipped matrices' singular
 // values, the count, its budget, and the same results on any thread count.
-#include "analysis/signflip.h"
+#include "verdict/signflip.h"
 
 #include <gtest/gtest.h>
 

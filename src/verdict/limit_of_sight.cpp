@@ -1,9 +1,9 @@
-#include "analysis/limit_of_sight.h"
+#include "verdict/limit_of_sight.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/combined_evidence.h"
+#include "verdict/combined_evidence.h"
 
 REAL signal_seen_at(REAL t, REAL sigma, std::int32_t N, std::int32_t M) {
   // In units of sigma, where no square can overflow for any data in range.

@@ -2,7 +2,7 @@
 // (numpy): with variances 1 / (a_i b_j) the best weighted rank-r fit is the
 // plain one of diag(sqrt a) X diag(sqrt b), its chi-square the sum of that
 // matrix's squared singular values past r.
-#include "analysis/weighted_fit.h"
+#include "verdict/weighted_fit.h"
 
 #include <gtest/gtest.h>
 

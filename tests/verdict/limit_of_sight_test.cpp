@@ -2,7 +2,7 @@
 // (N M)^(1/4), and the signal whose singular value lies at the 99 % point of
 // the noise found by scipy's root finder on the location
 // sqrt((s^2 + sigma^2 N)(s^2 + sigma^2 M)) / s.
-#include "analysis/limit_of_sight.h"
+#include "verdict/limit_of_sight.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,293 @@
+#include "verdict/verdict_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "common/text_writer.h"
+#include "report/number_text.h"
+#include "verdict/with_error_decision.h"
+
+namespace {
+
+std::string count_text(std::int64_t n, const char* singular, const char* plural) {
+  return std::to_string(n) + " " + (n == 1 ? singular : plural);
+}
+
+std::string q_text(REAL Q) {
+  const std::string t(RS(Q, 10).view());
+  return t.substr(t.find_first_not_of(' '));
+}
+
+std::string edges_text(const RankVerdict& v, std::int32_t k) {
+  return fixed_text(noise_edges(v, k), 0, 2) + " noise edges";
+}
+
+void write_line(TextWriter& out, const std::string& text) {
+  out.write(text);
+  out.line_end();
+}
+
+// A sentence in lines of at most 79 characters, broken at blanks, the
+// continuation lines indented by two, so that the block reads on an
+// 80-column console.
+void write_wrapped(TextWriter& out, const std::string& text) {
+  for (const std::string& line : wrap_words(text, 79, "  ")) write_line(out, line);
+}
+
+void write_components(TextWriter& out, const RankVerdict& v) {
+  const std::int32_t p = std::min(v.N, v.M);
+  out.write("Component");
+  out.write_right("Singular value", 16);
+  out.write_right("Noise edges", 13);
+  out.write_right("Q after it", 12);
+  out.line_end();
+  const std::int32_t last = std::min(p, v.high + 2);
+  for (std::int32_t k = 0; k <= last; ++k) {
+    write_integer(out, k, 9);
+    if (k == 0) {
+      out.write_blanks(29);
+    } else {
+      out.write_right(RS(v.singular[k], 12).view(), 16);
+      out.write(fixed_text(noise_edges(v, k), 13, 2));
+    }
+    out.write_right(RS(v.Q[k], 10).view(), 12);
+    out.line_end();
+  }
+}
+
+// Which Q come from fits weighted by the errors (unequal errors only).
+void write_weighted_fit(TextWriter& out, const RankVerdict& v) {
+  const std::int32_t p = std::min(v.N, v.M);
+  if (p < 2) return;  // nothing between no fit and an exact one
+  const std::string weighted = "residuals of the fit weighted by the elements' errors (maximum likelihood PCA)";
+  if (v.weighted_to > std::min(p, v.high + 2) || v.weighted_to == p) {
+    write_wrapped(out, "Q: " + weighted + ".");
+  } else if (v.weighted_to <= 1) {
+    write_wrapped(out, "Q: residuals of the plain components; a fit weighted by the elements' errors would take "
+                       "too long for this matrix.");
+  } else {
+    write_wrapped(out, "Q: " + weighted + " up to component " + std::to_string(v.weighted_to - 1) +
+                           "; from component " + std::to_string(v.weighted_to) +
+                           " on, of the plain components, as the weighted fit would take too long.");
+  }
+}
+
+void write_sigma(TextWriter& out, const RankVerdict& v) {
+  const std::string sigma(RS(v.sigma, 12).view());
+  const std::string edge = "Noise edge:" + std::string(RS(v.edge, 12).view()) + " = " + verdict_noise_edge_formula(v);
+  const std::string origin = sigma_origin(v.error_given, v.equal_errors);
+  if (!v.error_given) {
+    write_wrapped(out, "Sigma:" + sigma + " (" + origin + "; the Q column uses it)");
+    write_line(out, edge);
+  } else if (v.equal_errors) {
+    write_line(out, "Sigma:" + sigma + " (" + origin + ")");
+    write_line(out, edge);
+  } else {
+    write_wrapped(out, "Sigma:" + sigma + " (" + origin + ")");
+    write_wrapped(out, edge + (v.edge_drawn ? "" : " (drawing the noise would take too long for this matrix)"));
+    write_weighted_fit(out, v);
+  }
+}
+
+// A share of matrices as a percentage: "31 %", "4.1 %", "0.35 %", or "less
+// than 0.01 %".
+std::string share_text(REAL share) {
+  if (share < 0.0001L) return "less than 0.01 %";
+  const int decimals = share >= 0.1L ? 0 : share >= 0.01L ? 1 : 2;
+  return fixed_text(100 * share, 0, decimals) + " %";
+}
+
+// "component c lies at X noise edges, where noise alone reaches in Y % of
+// matrices of this size"
+std::string where_noise_reaches(const RankVerdict& v, std::int32_t c) {
+  const REAL tail = c < static_cast<std::int32_t>(v.tail.size()) ? v.tail[c] : 1;
+  return "component " + std::to_string(c) + " lies at " + edges_text(v, c) + ", where noise alone reaches in " +
+         share_text(tail) + " of matrices of this size";
+}
+
+std::string together_text(const RankVerdict& v, std::int32_t r, bool shows) {
+  return std::string("the two together ") + (shows ? "show" : "do not show") + " it at the 1 % level (Fisher's " +
+         "combination: " + q_text(evidence_after(v, r)) + ")";
+}
+
+std::string flip_copies(std::int32_t after) {
+  return "all of " + std::to_string(kSignflipDraws) + " copies of the data" +
+         (after > 0 ? " whose residuals after " + count_text(after, "component", "components") + " have"
+                    : " with") +
+         " their signs flipped at random (signflip parallel analysis)";
+}
+
+std::string second_round_reason(const RankVerdict& v, VerdictCase c) {
+  switch (c) {
+    case VerdictCase::misfit_alone:
+      return count_text(v.above_edge, "component stands", "components stand") +
+             " above the noise edge. The residuals after " + std::to_string(v.above_edge) +
+             " do not fit the error at the 5 % level (Q = " + q_text(v.Q[v.above_edge]) + "), but " +
+             where_noise_reaches(v, v.above_edge + 1) + "; " + together_text(v, v.above_edge, false) + ".";
+    case VerdictCase::edge_alone: {
+      const std::int32_t c = v.shown + 1;
+      const REAL tail = c < static_cast<std::int32_t>(v.tail.size()) ? v.tail[c] : 1;
+      const std::string which = c == v.above_edge ? "Component " + std::to_string(c) + " lies above the noise edge"
+                                                  : "Components " + std::to_string(c) + " to " +
+                                                        std::to_string(v.above_edge) + " lie above the noise edge";
+      return which + ", but noise alone reaches the " + edges_text(v, c) + " of component " + std::to_string(c) +
+             " in " + share_text(tail) + " of matrices of this size, and the residuals after " +
+             std::to_string(v.shown) + " fit the error (Q = " + q_text(v.Q[v.shown]) + "): " +
+             together_text(v, v.shown, false) + ".";
+    }
+    case VerdictCase::shown_together:
+      return "The residuals after " + count_text(v.shown - 1, "component", "components") +
+             " fit the error (Q = " + q_text(v.Q[v.shown - 1]) + "), but " + where_noise_reaches(v, v.shown) +
+             "; " + together_text(v, v.shown - 1, true) + ".";
+    case VerdictCase::signflip_lower_end:
+      if (!v.flips.complete && v.low > v.flips.count)
+        return "The lower end is the count at the 99 % level, which assumes noise of one level: copies of the "
+               "data with their residuals' signs flipped at random, which hold under uneven noise, confirmed " +
+               count_text(v.flips.count, "component", "components") +
+               " before they would take too long for this matrix.";
+      if (!v.flips.complete)
+        return "The lower end holds under uneven noise: " + count_text(v.flips.count, "component stands",
+                                                                        "components stand") +
+               " above copies of the data with their residuals' signs flipped at random (signflip parallel "
+               "analysis); further copies would take too long for this matrix.";
+      if (v.flips.count == 0)
+        return "The lower end holds under uneven noise: component 1 does not stand above " + flip_copies(0) + ".";
+      return "The lower end holds under uneven noise: " +
+             std::string(v.flips.count == 1 ? "component 1 stands" :
+                                               "components 1 to " + std::to_string(v.flips.count) + " each stand") +
+             " above all of " + std::to_string(kSignflipDraws) +
+             " copies of the data whose residuals after the components before have their signs flipped at random "
+             "(signflip parallel analysis); component " + std::to_string(v.flips.count + 1) + " does not.";
+    case VerdictCase::signflip_doubt:
+      return "Uncertain: component " + std::to_string(v.above_edge) + " does not stand above " +
+             flip_copies(v.above_edge - 1) +
+             ": noise that differs from element to element may pass for it; such copies confirm " +
+             count_text(v.flips.count, "component", "components") +
+             (v.flips.complete ? "." : " before further ones would take too long for this matrix.");
+    case VerdictCase::signflip_too_costly:
+      return "The count assumes noise of one level: checking component " + std::to_string(v.above_edge) +
+             " against copies of the data with random signs would take too long for this matrix.";
+    default:
+      return {};
+  }
+}
+
+// The limit of sight, in the data's units and in noise edges.
+void write_limit_of_sight(TextWriter& out, const RankVerdict& v) {
+  if (!(v.limit.unseen > 0) || !(v.edge > 0)) return;
+  const auto value = [&](REAL s) {
+    const std::string t(RS(s, 10).view());
+    return t.substr(t.find_first_not_of(' ')) + " (" + fixed_text(s / v.edge, 0, 2) + " noise edges)";
+  };
+  write_wrapped(out, "Limit of sight: a component whose singular value without the noise lies below " +
+                         value(v.limit.unseen) + " would not be seen at this size; one of " + value(v.limit.clear) +
+                         " would stand only at the 99 % point of the noise.");
+}
+
+std::string reason_text(const RankVerdict& v, VerdictCase c) {
+  switch (c) {
+    case VerdictCase::zero_matrix:
+      return "The matrix is zero: it holds no component.";
+    case VerdictCase::no_matrix:
+      return "No row or no column is left once the reference is removed: nothing to judge.";
+    case VerdictCase::agreement:
+      return "Both tests give " + std::to_string(v.residual_fit) + ": " +
+             count_text(v.above_edge, "component stands", "components stand") +
+             " above the noise edge, and the residuals after " + std::to_string(v.residual_fit) +
+             " fit the error (Q = " + q_text(v.Q[v.residual_fit]) + ").";
+    case VerdictCase::disagreement:
+      if (v.above_edge > v.residual_fit)
+        return "Uncertain: component " + std::to_string(v.above_edge) + " lies at " + edges_text(v, v.above_edge) +
+               ", but the residuals after " + count_text(v.residual_fit, "component", "components") +
+               " fit the error (Q = " + q_text(v.Q[v.residual_fit]) + ").";
+      return "Uncertain: the residuals after " + count_text(v.residual_fit - 1, "component", "components") +
+             " do not fit the error (Q = " + q_text(v.Q[v.residual_fit - 1]) + "), but component " +
+             std::to_string(v.residual_fit) + " lies at " + edges_text(v, v.residual_fit) + ".";
+    case VerdictCase::near_noise:
+      return "Uncertain: component " + std::to_string(v.possible) + " lies at " + edges_text(v, v.possible) +
+             ", where noise alone reaches in less than 5 % of matrices of this size.";
+    case VerdictCase::within_noise:
+      return "Uncertain: component " + std::to_string(v.low + 1) + " lies at " + edges_text(v, v.low + 1) +
+             ", where noise alone still reaches in more than 1 % of matrices of this size.";
+    // above_edge holds the count at the 99 % level (low may have moved).
+    case VerdictCase::estimated:
+      if (v.above_edge == 0) return "No component stands out from the estimated noise, even at the 90 % level.";
+      return (v.above_edge == 1 ? std::string("Component 1 stands")
+                                : "Components 1 to " + std::to_string(v.above_edge) + " stand") +
+             " out from the estimated noise at the 99 % level; component " + std::to_string(v.above_edge + 1) +
+             " does not even at the 90 % level.";
+    case VerdictCase::estimated_levels: {
+      const std::string which = v.possible == v.above_edge + 1
+                                    ? "component " + std::to_string(v.possible) + " stands"
+                                    : "components " + std::to_string(v.above_edge + 1) + " to " +
+                                          std::to_string(v.possible) + " stand";
+      return "Uncertain: " + which + " out from the estimated noise at the 90 % level, but not at the 99 % level.";
+    }
+    case VerdictCase::not_noise:
+      if (v.estimate.misfit == NoiseMisfit::low_tail)
+        return "Uncertain: the values past component " + std::to_string(v.possible) +
+               " do not look like noise of one level (the smallest " + std::to_string(v.estimate.low_tail.found) +
+               " lie where such noise would put " + fixed_text(v.estimate.low_tail.expected, 0, 1) +
+               "): more components or uneven noise may hide there; give the measurement error for a sharper "
+               "answer.";
+      if (v.estimate.misfit == NoiseMisfit::lowest)
+        return "Uncertain: the values past component " + std::to_string(v.possible) +
+               " do not look like noise of one level (the smallest lies " + fixed_text(-v.estimate.lowest, 0, 1) +
+               " scales below the lower edge of such noise): more components or uneven noise may hide there; give "
+               "the measurement error for a sharper answer.";
+      return "Uncertain: the values past component " + std::to_string(v.possible) +
+             " do not look like noise of one level (their spread lies " + fixed_text(std::fabs(v.estimate.spread), 0, 1) +
+             " standard deviations " + (v.estimate.spread > 0 ? "above" : "below") +
+             " that of such noise): more components or uneven noise may hide there; give the measurement error "
+             "for a sharper answer.";
+    case VerdictCase::too_small:
+      return "Uncertain: beyond " + count_text(v.possible, "component", "components") + " only " +
+             count_text(v.estimate.elements_left, "element is", "elements are") +
+             " left to estimate the noise from, too few for a firm verdict; give the error.";
+    case VerdictCase::misfit_alone:
+    case VerdictCase::edge_alone:
+    case VerdictCase::shown_together:
+    case VerdictCase::signflip_lower_end:
+    case VerdictCase::signflip_doubt:
+    case VerdictCase::signflip_too_costly:
+      return second_round_reason(v, c);
+  }
+  return {};
+}
+
+}  // namespace
+
+NoiseEdgeKind noise_edge_kind(const RankVerdict& v) {
+  if (v.equal_errors) return NoiseEdgeKind::equal_errors;
+  return v.edge_drawn ? NoiseEdgeKind::drawn : NoiseEdgeKind::row_column_bound;
+}
+
+std::string verdict_noise_edge_formula(const RankVerdict& v) {
+  return noise_edge_formula(noise_edge_kind(v), v.N, v.M, kSignflipDraws);
+}
+
+void write_rank_verdict(TextWriter& out, const RankVerdict& v) {
+  const std::int32_t p = std::min(v.N, v.M);
+  write_line(out, "Rank verdict");
+  if (v.low == v.high) {
+    write_line(out, "Rank: " + std::to_string(v.low));
+  } else {
+    write_line(out, "Rank: " + std::to_string(v.low) + " to " + std::to_string(v.high) + " (uncertain)");
+  }
+  write_components(out, v);
+  if (p > 0) write_sigma(out, v);
+  for (VerdictCase c : v.cases) write_wrapped(out, reason_text(v, c));
+  write_limit_of_sight(out, v);
+  const bool too_small = std::find(v.cases.begin(), v.cases.end(), VerdictCase::too_small) != v.cases.end();
+  if (v.high == p && !too_small && p > 0)
+    write_wrapped(out, "The verdict reaches the smaller dimension (" + std::to_string(p) +
+                           "): no residual is left to test the noise on.");
+  if (!v.error_given && v.sigma > 0) {
+    const std::string sigma(RS(v.sigma, 10).view());
+    write_wrapped(out, "Rerun with the error" + sigma + " (parameter 4) to see the significance of every pivot.");
+  }
+}
