@@ -90,12 +90,15 @@ TEST_F(Loader, MalformedDataIsError106AndAMissingFileError2) {
   const struct { bool btor, ctoc; const char *text, *says; } cases[] = {
       {true, false, "\n1 1 2 3\n2 4 5\n3 6 7 8\n", "data row 2 (line 3) holds 2 values after its title, but 3"},
       {false, true, "400 450\n1 2 3\n", "column-title line (line 1) holds 2 titles, but 3"},
-      {false, false, "1 2\n3 x\n", ""}, {false, false, "1 2\n3 4,5\n", ""}, {false, false, "1 2;\n3 4\n", ""}};
+      {false, false, "1 2\n3 x\n", "\"x\" in data file \"data.txt\", line 2, field 2, is not a number"},
+      {false, false, "1 2\n3 4,5\n", "\"4,5\" in data file \"data.txt\", line 2, field 2, is not a number"},
+      {false, false, "1 2;\n3 4\n", "\"2;\" in data file \"data.txt\", line 1, field 2, is not a number"}};
   for (const auto& c : cases) {
     s.settings.BTOR = c.btor;
     s.settings.CTOC = c.ctoc;
     const RunError bad = load_error(c.text);
     EXPECT_EQ(bad.number(), 106) << c.text;
+    ASSERT_NE(std::string(c.says), "");
     EXPECT_NE(std::string(bad.what()).find(c.says), std::string::npos) << bad.what();
   }
   s.settings.AFNI = "missing.txt";  // a missing file is error 2, named in the report
