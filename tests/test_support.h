@@ -113,4 +113,15 @@ inline std::string without_time(std::string console) {
   return console.erase(at, console.find('s', at) + 1 - at);
 }
 
+// The texts of an SVG document's text elements in document order, each
+// followed by the separator.
+inline std::string svg_texts(const std::string& svg, const std::string& separator = " ") {
+  std::string text;
+  for (std::size_t at = svg.find("<text"); at != std::string::npos; at = svg.find("<text", at + 1)) {
+    const std::size_t from = svg.find('>', at) + 1;
+    text += svg.substr(from, svg.find("</text>", from) - from) + separator;
+  }
+  return text;
+}
+
 }  // namespace qor_test

@@ -151,16 +151,6 @@ TEST_F(Picture, SmallestMatricesAndAStop) {
 
 namespace {
 
-// The text of an SVG's text elements, one after the other with blanks between.
-std::string svg_text(const std::string& svg) {
-  std::string text;
-  for (std::size_t at = svg.find("<text"); at != std::string::npos; at = svg.find("<text", at + 1)) {
-    const std::size_t from = svg.find('>', at) + 1;
-    text += svg.substr(from, svg.find("</text>", from) - from) + " ";
-  }
-  return text;
-}
-
 // The picture states the noise edge as the verdict block does: the same
 // value and the same formula, for equal and for unequal errors; the product
 // matrix's eigenvalue edge is that edge squared.
@@ -173,7 +163,7 @@ TEST_F(Picture, NoiseEdgeAsTheVerdictStatesIt) {
     const std::string line = block.substr(0, block.find("\r\n"));
     const REAL edge = std::stold(line.substr(11, 12));              // "Noise edge: 1.58742E-02 = ..."
     const std::string formula = line.substr(line.find(" = ") + 3);  // the words after it, on this line
-    const std::string picture = svg_text(read_file("M.svg"));
+    const std::string picture = qor_test::svg_texts(read_file("M.svg"));
     auto four_digits = [](REAL v) {
       char text[32];
       std::snprintf(text, sizeof text, "%.3LE", v);

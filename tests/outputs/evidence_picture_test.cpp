@@ -11,14 +11,7 @@
 namespace {
 
 // The picture is drawn from the results as values, with no run behind them.
-std::string text_of(const std::string& svg) {
-  std::string text;
-  for (std::size_t at = svg.find("<text"); at != std::string::npos; at = svg.find("<text", at + 1)) {
-    const std::size_t from = svg.find('>', at) + 1;
-    text += svg.substr(from, svg.find("</text>", from) - from) + "|";
-  }
-  return text;
-}
+std::string text_of(const std::string& svg) { return qor_test::svg_texts(svg, "|"); }
 
 AnalysisResults pivots(std::initializer_list<REAL> values, bool errors) {
   AnalysisResults r;
