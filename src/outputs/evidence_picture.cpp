@@ -27,8 +27,6 @@ namespace {
 
 // Step lines of at most this many classes; wider histograms merge neighbours.
 constexpr std::int32_t kMostClasses = 150;
-// Count columns of the histogram drawn at most: the input and some steps.
-constexpr std::size_t kMostHistogramLines = 6;
 
 // Values with error bars of plus or minus 2 standard deviations on a log
 // axis. A bar whose lower end is at or below zero, or below the axis, runs
@@ -346,31 +344,15 @@ void draw_verdict_panel(Picture& pic, const RankVerdict& v) {
   p.draw_legend();
 }
 
-// The histogram's count columns worth drawing: the input and, of the
-// remainders that received counts, at most a few evenly spread ones with
-// the last among them.
-std::vector<std::int32_t> histogram_columns(const HistogramResult& h, std::int32_t& remainders) {
-  std::vector<std::int32_t> filled;
-  for (std::int32_t j = 2; j <= h.columns; ++j)
-    if (h.largest[static_cast<std::size_t>(j)] > 0) filled.push_back(j);
-  remainders = static_cast<std::int32_t>(filled.size());
-  std::vector<std::int32_t> shown{1};
-  const std::size_t room = kMostHistogramLines - 1;
-  if (filled.size() <= room) {
-    shown.insert(shown.end(), filled.begin(), filled.end());
-    return shown;
-  }
-  for (std::size_t i = 0; i < room; ++i) shown.push_back(filled[(i + 1) * (filled.size() - 1) / room]);
-  return shown;
-}
-
 struct ClassRange {
   std::int32_t first = 1, last = 1, merge = 1;
 };
 
-// The classes between the first and the last that hold a count, one more
-// on each side; merged so that at most kMostClasses remain.
-ClassRange class_range(const HistogramResult& h, const std::vector<std::int32_t>& columns) {
+// The classes between the first and the last that hold a count in one of
+// the columns, one more on each side, widened to hold lo..hi; merged so that
+// at most kMostClasses remain.
+ClassRange class_range(const HistogramResult& h, const std::vector<std::int32_t>& columns, REAL lo = 0,
+                       REAL hi = 0) {
   ClassRange r{h.classes + 1, 0, 1};
   for (std::int32_t i = 1; i <= h.classes; ++i)
     for (const std::int32_t j : columns)
@@ -381,6 +363,8 @@ ClassRange class_range(const HistogramResult& h, const std::vector<std::int32_t>
   if (r.last == 0) return {1, h.classes, 1};
   r.first = std::max(1, r.first - 1);
   r.last = std::min(h.classes, r.last + 1);
+  while (r.first > 1 && h.lowest_edge + static_cast<REAL>(r.first - 1) * h.width > lo) --r.first;
+  while (r.last < h.classes && h.lowest_edge + static_cast<REAL>(r.last) * h.width < hi) ++r.last;
   const std::int32_t classes = r.last - r.first + 1;
   r.merge = (classes + kMostClasses - 1) / kMostClasses;
   return r;
@@ -404,77 +388,117 @@ std::vector<Point> histogram_steps(const HistogramResult& h, const Panel& p, std
   return points;
 }
 
-// The curve a remainder of pure noise would give in the last column drawn:
-// its elements' count times the class width times the normal density with
-// the root mean square of their propagated errors, on the scale of the
-// column's largest class.
+// The curve a remainder of pure noise would give: its elements' count
+// times the class width times the normal density with the root mean square
+// of their propagated errors, on the scale of the column's largest class.
 struct NormalCurve {
   REAL sd = 0, scale = 0;
-  std::int32_t step = 0;
 };
 
-NormalCurve last_step_curve(const AnalysisResults& r, const HistogramResult& h, std::int32_t column) {
+NormalCurve normal_curve(const AnalysisResults& r, const HistogramResult& h, std::int32_t step) {
   NormalCurve c;
-  if (column < 2 || !elimination_ran(r) || !r.errors) return c;
-  const REAL largest = h.largest[static_cast<std::size_t>(column)];
+  if (step < 1 || !r.errors) return c;
+  const REAL largest = h.largest[static_cast<std::size_t>(step + 1)];
   REAL elements = 0;
-  for (std::int32_t i = 1; i <= h.classes; ++i) elements += std::round(h.counts[i][column] * largest);
-  c.step = column - 1;
-  c.sd = static_cast<std::size_t>(c.step) < h.remainder_error.size() ? h.remainder_error[static_cast<std::size_t>(c.step)] : 0;
+  for (std::int32_t i = 1; i <= h.classes; ++i) elements += std::round(h.counts[i][step + 1] * largest);
+  c.sd = static_cast<std::size_t>(step) < h.remainder_error.size() ? h.remainder_error[static_cast<std::size_t>(step)] : 0;
   if (!(c.sd > 0) || !(largest > 0)) return c;
   c.scale = elements * h.width / (c.sd * std::sqrt(2 * 3.14159265358979323846264338327950288L)) / largest;
   return c;
 }
 
-std::string step_name(std::int32_t column) {
-  return column == 1 ? "input matrix" : "after step " + std::to_string(column - 1);
+bool column_filled(const HistogramResult& h, std::int32_t column) {
+  return column >= 2 && column <= h.columns && h.largest[static_cast<std::size_t>(column)] > 0;
 }
 
-void draw_histogram_panel(Picture& pic) {
-  const HistogramResult& h = *pic.r.histogram;
-  std::int32_t remainders = 0;
-  const std::vector<std::int32_t> columns = histogram_columns(h, remainders);
-  const ClassRange r = class_range(h, columns);
-  const NormalCurve curve = last_step_curve(pic.r, h, columns.back());
-  Panel p = next_panel(pic);
+// The remainder steps worth a panel of their own: the verdict's rank when it
+// has a remainder counted (else the last step counted), and the last step
+// when that differs. Empty when no remainder was counted.
+std::vector<std::int32_t> remainder_steps(const HistogramResult& h, const RankVerdict* verdict) {
+  std::int32_t last = 0;
+  for (std::int32_t j = 2; j <= h.columns; ++j)
+    if (column_filled(h, j)) last = j - 1;
+  if (last == 0) return {};
+  const std::int32_t rank = verdict != nullptr ? verdict->low : 0;
+  if (rank >= 1 && rank < last && column_filled(h, rank + 1)) return {rank, last};
+  return {last};
+}
+
+Axis count_axis(REAL curve_scale) {
+  Axis y;
+  y.lo = 0;
+  y.hi = std::min(3.0L, std::max(1.0L, curve_scale)) * 1.05L;
+  return y;
+}
+
+void draw_histogram_frame(Panel& p, const HistogramResult& h, const ClassRange& r, const Axis& y,
+                          const std::string& title) {
   Axis x;
   x.lo = class_lower_edge(h, r.first);
   x.hi = class_lower_edge(h, r.last + 1);
   p.set_x(x, scientific_tick);
-  Axis y;
-  y.lo = 0;
-  y.hi = std::min(3.0L, std::max(1.0L, curve.scale)) * 1.05L;
   p.set_y(y, fraction_tick);
-  p.draw_frame("Histogram: " + pic.data_file, "element value (class width" + RS(h.width, 8).str() + ")",
-               "count / largest count");
+  p.draw_frame(title, "element value (class width" + RS(h.width, 8).str() + ")", "count / largest count");
+}
+
+void note_histogram(Panel& p, const ClassRange& r) {
+  p.add_note("Each line is scaled to its largest class, as in Qorgauss.bin.");
+  if (r.merge > 1) p.add_note("Classes merged " + std::to_string(r.merge) + " at a time (their mean shown).");
+}
+
+// The input matrix on an axis of its own.
+void draw_input_histogram_panel(Picture& pic) {
+  const HistogramResult& h = *pic.r.histogram;
+  const ClassRange r = class_range(h, {1});
+  Panel p = next_panel(pic);
+  draw_histogram_frame(p, h, r, count_axis(0), "Histogram of the input: " + pic.data_file);
+  const Stroke stroke{kSeriesColours[0], 1.5, kSeriesDashes[0]};
+  pic.svg.polyline(histogram_steps(h, p, 1, r), stroke);
+  p.add_legend({"input matrix", stroke});
+  note_histogram(p, r);
+  p.draw_legend();
+}
+
+// The remainder where the noise should show, on its own scale, with the
+// normal curve of the error carried through to it.
+void draw_remainder_histogram_panel(Picture& pic, const std::vector<std::int32_t>& steps, const RankVerdict* verdict) {
+  const HistogramResult& h = *pic.r.histogram;
+  const std::int32_t step = steps.front();
+  const NormalCurve curve = normal_curve(pic.r, h, step);
+  std::vector<std::int32_t> columns;
+  for (const std::int32_t k : steps) columns.push_back(k + 1);
+  const ClassRange r = class_range(h, columns, -4 * curve.sd, 4 * curve.sd);
+  Panel p = next_panel(pic);
+  const Axis y = count_axis(curve.scale);
+  draw_histogram_frame(p, h, r, y, "Remainder after step " + std::to_string(step) + ": " + pic.data_file);
   for (std::size_t n = 0; n < columns.size(); ++n) {
-    const Stroke stroke{kSeriesColours[n], 1.5, kSeriesDashes[n]};
+    const Stroke stroke{kSeriesColours[n + 1], 1.5, kSeriesDashes[n + 1]};
     pic.svg.polyline(histogram_steps(h, p, columns[n], r), stroke);
-    p.add_legend({step_name(columns[n]), stroke});
+    p.add_legend({"after step " + std::to_string(steps[n]), stroke});
   }
   if (curve.scale > 0) {
     std::vector<Point> points;
-    const REAL width = x.hi - x.lo;
+    const REAL lo = class_lower_edge(h, r.first), width = class_lower_edge(h, r.last + 1) - lo;
     for (int n = 0; n <= 200; ++n) {
-      const REAL v = x.lo + width * n / 200;
+      const REAL v = lo + width * n / 200;
       const REAL z = v / curve.sd;
       points.push_back(p.at(v, std::min(y.hi, curve.scale * std::exp(-z * z / 2))));
     }
     const Stroke normal{okabe_ito::kBlack, 1.3, dashes::kDotted};
     pic.svg.polyline(points, normal);
-    p.add_legend({"normal, step " + std::to_string(curve.step), normal});
-    p.add_note("Normal curve: mean 0, sd =" + RS(curve.sd, 10).str() +
-               " (the given error carried through step " + std::to_string(curve.step) + ").");
+    p.add_legend({"normal, step " + std::to_string(step), normal});
+    p.add_note("Normal curve: mean 0, sd =" + RS(curve.sd, 10).str() + " (the given error carried through step " +
+               std::to_string(step) + ").");
     if (curve.scale > y.hi) p.add_note("The curve is cut at the top of the axis.");
-  } else if (columns.back() >= 2) {
-    p.add_note("No error given: no normal curve.");
+  } else {
+    p.add_note(pic.r.errors ? "No normal curve: the remainder's errors are not known."
+                            : "No error given: no normal curve.");
   }
-  p.add_note("Each line is scaled to its largest class, as in Qorgauss.bin.");
-  if (remainders + 1 > static_cast<std::int32_t>(columns.size()))
-    p.add_note(std::to_string(columns.size() - 1) + " of the " + std::to_string(remainders) +
-               " remainders shown, evenly spread, the last among them.");
-  if (r.merge > 1)
-    p.add_note("Classes merged " + std::to_string(r.merge) + " at a time (their mean shown).");
+  if (verdict != nullptr && step == verdict->low)
+    p.add_note("Step " + std::to_string(step) + " is the verdict's rank" +
+               (verdict->low == verdict->high ? "" : " (the lowest of its range)") + ".");
+  if (steps.size() > 1) p.add_note("After step " + std::to_string(steps.back()) + ": the last step counted.");
+  note_histogram(p, r);
   p.draw_legend();
 }
 
@@ -500,7 +524,9 @@ std::string evidence_picture(const RunSettings& given, const AnalysisResults& re
   const bool eigenvalues = eigenvalues_ran(results);
   const bool probabilities = eigenvalues && has_probabilities(results);
   const bool histogram = results.histogram.has_value();
-  const int panels = pivots + eigenvalues + probabilities + (verdict != nullptr) + histogram;
+  const std::vector<std::int32_t> steps =
+      histogram && elimination_ran(results) ? remainder_steps(*results.histogram, verdict) : std::vector<std::int32_t>{};
+  const int panels = pivots + eigenvalues + probabilities + (verdict != nullptr) + histogram + !steps.empty();
   if (panels == 0) return {};
   Picture pic{given, results, SvgWriter(kWidth, kHeaderHeight + panels * kPanelHeight + 10), kHeaderHeight,
               given.AFNI.str()};
@@ -513,7 +539,8 @@ std::string evidence_picture(const RunSettings& given, const AnalysisResults& re
   if (eigenvalues) draw_eigenvalue_panel(pic, verdict);
   if (probabilities) draw_probability_panel(pic);
   if (verdict != nullptr) draw_verdict_panel(pic, *verdict);
-  if (histogram) draw_histogram_panel(pic);
+  if (histogram) draw_input_histogram_panel(pic);
+  if (!steps.empty()) draw_remainder_histogram_panel(pic, steps, verdict);
   return pic.svg.finish();
 }
 

@@ -36,6 +36,9 @@ std::string whole_tick(REAL v) { return integer_text(std::llround(v), 0); }
 
 std::string decade_tick(REAL e) {
   const long long exponent = std::llround(e);
+  // Plain where it reads at a glance and stays short: 0.0001 to 100000.
+  if (exponent >= 0 && exponent <= 5) return "1" + std::string(static_cast<std::size_t>(exponent), '0');
+  if (exponent < 0 && exponent >= -4) return "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + "1";
   const std::string digits = std::to_string(exponent < 0 ? -exponent : exponent);
   return std::string("1.0E") + (exponent < 0 ? "-" : "+") + (digits.size() < 2 ? "0" : "") + digits;
 }

@@ -37,7 +37,8 @@ inline const Marker kSeriesMarkers[] = {Marker::circle, Marker::square, Marker::
 std::string scientific_tick(REAL v);
 std::string fraction_tick(REAL v);
 std::string whole_tick(REAL v);
-// 10^e as RS writes an exact power of ten: "1.0E+03", "1.0E-4000".
+// 10^e: plainly from 0.0001 to 100000 ("0.01", "1", "1000"), beyond as RS
+// writes an exact power of ten ("1.0E+06", "1.0E-4000").
 std::string decade_tick(REAL e);
 
 struct Axis {

@@ -58,11 +58,14 @@ TEST_F(Picture, BundledExampleIsWellFormedAndRenders) {
   const auto all = run_qor({"examples/mixtures.txt,TOR,TOC,PLOT,RANK,TG0.01", "mixtures.out*", "S10:4", "0.002"});
   EXPECT_EQ(all.status, 0);
   EXPECT_TRUE(has(read_file("MIXTURES.svg"), "Rank verdict, rank 3: examples/mixtures.txt"));
+  EXPECT_TRUE(has(read_file("MIXTURES.svg"), "Remainder after step 3: examples/mixtures.txt"));
+  EXPECT_TRUE(has(read_file("MIXTURES.svg"), "Step 3 is the verdict&apos;s rank."));
   EXPECT_TRUE(has(one_panel, "Elimination pivots: examples/mixtures.txt"));
   if (!tool_available("xmllint") || !tool_available("rsvg-convert")) GTEST_SKIP() << "xmllint or rsvg-convert missing";
   EXPECT_TRUE(well_formed("MIXTURES.svg"));
   ASSERT_EQ(std::system("rsvg-convert MIXTURES.svg -o all.png"), 0);
-  EXPECT_EQ(png_size("all.png"), std::pair(800, 46 + 3 * 320 + 10));
+  // The pivots, the verdict, the input's histogram and the remainder's.
+  EXPECT_EQ(png_size("all.png"), std::pair(800, 46 + 4 * 320 + 10));
   write_file("one.svg", one_panel);
   ASSERT_EQ(std::system("rsvg-convert one.svg -o one.png"), 0);
   EXPECT_EQ(png_size("one.png"), std::pair(800, 46 + 320 + 10));
