@@ -158,19 +158,23 @@ void write_heading(const AnalysisContext& q) {
   out.line_end();
 }
 
+// Both tail probabilities of the residual test after I components.
+void test_probabilities(RunState& s, const ResidualTest& r, std::int32_t I, EigenTestRecord& record) {
+  const std::int64_t all = static_cast<std::int64_t>(s.N) * s.M - I;
+  const std::int64_t remainder = static_cast<std::int64_t>(s.N - I) * (s.M - I);
+  record.Q_all = GAMMQ(static_cast<REAL>(all) / 2, r.G / 2, s.console);
+  record.Q_rest = GAMMQ(static_cast<REAL>(remainder) / 2, r.G / 2, s.console);
+  record.probabilities = true;
+}
+
 void write_residual_line(const AnalysisContext& q, const ResidualTest& r, std::int32_t I, EigenTestRecord& record) {
-  RunState& s = q.s;
   TextWriter& out = *q.report;
   for (int j = 1; j <= 3; ++j) write_integer(out, r.NR[j], 7);
   write_number_text(out, RS(r.G, q.W).view(), q.W);
   out.write("=>");
-  const std::int64_t all = static_cast<std::int64_t>(s.N) * s.M - I;
-  const std::int64_t remainder = static_cast<std::int64_t>(s.N - I) * (s.M - I);
-  record.Q_all = GAMMQ(static_cast<REAL>(all) / 2, r.G / 2, s.console);
+  test_probabilities(q.s, r, I, record);
   write_number_text(out, RS(record.Q_all, q.W).view(), q.W);
-  record.Q_rest = GAMMQ(static_cast<REAL>(remainder) / 2, r.G / 2, s.console);
   write_number_text(out, RS(record.Q_rest, q.W).view(), q.W);
-  record.probabilities = true;
   out.line_end();
 }
 
@@ -534,7 +538,11 @@ void eigenvalue_analysis(AnalysisContext& q) {
       record.tested = true;
       record.G = r.G;
       for (int j = 1; j <= 3; ++j) record.NR[j] = r.NR[j];
-      if (q.NO) write_residual_line(q, r, I, record);
+      if (q.NO) {
+        write_residual_line(q, r, I, record);
+      } else if (s.tests_without_report) {
+        test_probabilities(s, r, I, record);
+      }
     } else if (q.NO) {
       q.report->line_end();
     }

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "common/run_error.h"
 #include "common/text.h"
 
 namespace {
@@ -83,12 +84,37 @@ Console::Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8, std::F
   if (utf8) out_.translate_high_bytes(&utf8_of_code_page_437());
 }
 
+namespace {
+
+std::FILE* open_null_device() {
+  std::FILE* null = std::fopen("/dev/null", "r+b");
+  if (null == nullptr) throw RunError(5, "cannot open the null device /dev/null for the library's console.");
+  return null;
+}
+
+}  // namespace
+
+Console::Console(std::vector<std::string>& log) : Console(open_null_device(), nullptr, false, false, nullptr) {
+  owned_null_ = out_.stream();
+  in_ = owned_null_;
+  err_ = owned_null_;
+  log_ = &log;
+}
+
+Console::~Console() {
+  if (owned_null_ != nullptr) std::fclose(owned_null_);
+}
+
 void Console::write_line(std::string_view text) {
   out_.write(text);
   out_.line_end();
 }
 
 void Console::warn(std::string_view line) {
+  if (log_ != nullptr) {
+    log_->emplace_back(line);
+    return;
+  }
   // Standard output first, so that on a terminal the warning follows what
   // was printed before it.
   out_.flush();
@@ -149,6 +175,10 @@ bool Console::wait_for_enter() {
 }
 
 void Console::show_and_wait(std::initializer_list<std::string_view> lines) {
+  if (log_ != nullptr) {
+    for (std::string_view line : lines) log_->emplace_back(line);
+    return;
+  }
   for (std::string_view line : lines) write_line(line);
   wait_for_enter();
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/pause.h"
 #include "common/text_writer.h"
@@ -30,6 +32,11 @@ class Console final : public Pause {
   // written, utf8 whether bytes 128..255 go out as UTF-8 characters; err
   // receives the warnings.
   Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8 = false, std::FILE* err = stderr);
+
+  // The library's console: nothing reaches a terminal, and a pause waits
+  // for nobody; the warnings and the pauses' lines are kept in log instead.
+  explicit Console(std::vector<std::string>& log);
+  ~Console();
 
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
@@ -75,8 +82,11 @@ class Console final : public Pause {
   // The process's streams, knowing whether standard output is a terminal.
   explicit Console(bool terminal);
 
+  // The null device behind the library's console, closed with it.
+  std::FILE* owned_null_ = nullptr;
   TextWriter out_;
   std::FILE* in_;
   std::FILE* err_;
+  std::vector<std::string>* log_ = nullptr;
   bool terminal_;
 };

@@ -32,6 +32,10 @@ inline constexpr int kNothingToAnalyse = 65;
 // for its 255 characters, a histogram with too many classes).
 inline constexpr int kSettingOutOfRange = 64;
 
+// A run stopped by the caller of the library (Ctrl-C in Python), as a
+// shell reports a program ended by SIGINT.
+inline constexpr int kStoppedByCaller = 130;
+
 // Exit status for numbers that overflow the range of REAL during the analysis.
 inline constexpr int kOverflow = 67;
 

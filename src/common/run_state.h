@@ -163,6 +163,10 @@ struct RunState {
   // The report-file name handed to the analysis: GFNO, or empty in a table run.
   String255 H;
 
+  // The library's runs write no report, yet want the residual test's
+  // probabilities that the report's line computes.
+  bool tests_without_report = false;
+
   // Eigenvalue mode: eigen_tests[I - 1] for eigenvalue I = 1..U, in report order.
   std::vector<EigenTestRecord> eigen_tests;
 

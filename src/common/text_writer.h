@@ -56,6 +56,7 @@ class TextWriter {
   // stands apart from what came before.
   bool after_blank() const { return column_ == 0 || last_ == ' '; }
   const std::string& name() const { return name_; }
+  std::FILE* stream() const { return stream_; }
 
  private:
   TextWriter(std::FILE* stream, std::string name, std::string role, bool owned);

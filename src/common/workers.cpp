@@ -1,5 +1,7 @@
 #include "common/workers.h"
 
+#include "common/run_error.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -48,6 +50,10 @@ std::uint64_t claimed_of(std::uint64_t word) { return (word >> kPartsBits) & kMa
 std::uint64_t parts_of(std::uint64_t word) { return word & kMaxParts; }
 
 }  // namespace
+
+void Workers::stop_run() {
+  throw RunError(kStoppedByCaller, "the run was stopped by its caller before it ended.");
+}
 
 Workers::Workers(int threads) : threads_(std::clamp(threads, 1, kMaxThreads)) {}
 

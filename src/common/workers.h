@@ -47,10 +47,17 @@ class Workers {
   // been started.
   int parts_for(std::int64_t work, std::int64_t iterations) const;
 
+  // A run that a caller may stop (the library's caller, on Ctrl-C): while
+  // the flag is set, the next loop stops the run (kStoppedByCaller) before
+  // any part starts. Every stage of the analysis shares its loops out
+  // through here, so a stop comes within one loop's time.
+  void stop_when(const std::atomic<bool>* flag) { stop_ = flag; }
+
   // Runs part(p) for p = 0..parts-1 and returns when all have finished;
   // parts = 1 runs part(0) on the calling thread only.
   template <typename Part>
   void run(int parts, Part&& part) {
+    if (stop_ != nullptr && stop_->load(std::memory_order_relaxed)) stop_run();
     if (parts <= 1 || threads_ == 1) {
       for (int p = 0; p < parts; ++p) part(p);
       return;
@@ -67,6 +74,7 @@ class Workers {
 
  private:
   using PartFunction = void (*)(void*, int);
+  [[noreturn]] static void stop_run();
   void run_shared(int parts, PartFunction function, void* context);
   void start_team();
   void serve();
@@ -88,6 +96,7 @@ class Workers {
   std::atomic<std::uint32_t> generation_{0};  // what the idle threads wait on
   std::atomic<std::uint32_t> finished_{0};    // parts done of the current loop
   std::atomic<bool> stopping_{false};
+  const std::atomic<bool>* stop_ = nullptr;
 };
 
 // Runs body(from, to) over first..last, split evenly into the parts that
