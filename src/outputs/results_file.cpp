@@ -15,20 +15,12 @@
 #error "QOR_VERSION is set from the project's version in CMakeLists.txt"
 #endif
 
-namespace {
-
-// How far the run came, as the settings block states it beside the
-// settings as given: its mode after the run driver's adjustments, the steps
-// examined and the matrix analysed (all as far as the run got before a stop).
-struct RunProgress {
-  const char* mode;
-  std::int32_t steps, rows, columns;
-};
-
 RunProgress progress_of(const RunState& s) {
   const char* mode = s.FTW > 0 ? "contribution tables" : s.JEV ? "eigenvalues" : "elimination";
   return {mode, s.NU, s.N, s.M};
 }
+
+namespace {
 
 void optional_number(JsonWriter& j, bool given, REAL value) {
   if (given) {
@@ -185,6 +177,8 @@ void write_verdict(JsonWriter& j, const RankVerdict& v) {
   j.end_object();
 }
 
+}  // namespace
+
 std::string results_text(const RunSettings& given, const RunProgress& progress, const std::string& written,
                          const RunOutcome& outcome) {
   JsonWriter j;
@@ -233,6 +227,8 @@ std::string results_text(const RunSettings& given, const RunProgress& progress, 
   j.end_object();
   return j.text();
 }
+
+namespace {
 
 void write_lines(TextWriter& out, const std::string& text) {
   std::size_t from = 0;

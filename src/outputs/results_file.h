@@ -2,8 +2,25 @@
 
 #include <string>
 
+#include <cstdint>
+
 struct RunOutcome;
+struct RunSettings;
 struct RunState;
+
+// How far a run came, as the results file states it beside the settings
+// as given: its mode after the run driver's adjustments, the steps examined
+// and the matrix analysed (all as far as the run got before a stop).
+struct RunProgress {
+  const char* mode;
+  std::int32_t steps, rows, columns;
+};
+RunProgress progress_of(const RunState& s);
+
+// The results file's text (lines separated by LF): the settings as given,
+// how far the run came, the file it wrote (empty: null) and its outcome.
+std::string results_text(const RunSettings& given, const RunProgress& progress, const std::string& written,
+                         const RunOutcome& outcome);
 
 // The results for scripts (",JSON", key X): one JSON file beside the file
 // the run writes (the report, or the contribution tables), named like it

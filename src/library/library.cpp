@@ -1,0 +1,283 @@
+#include "library/library.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+
+#include "common/console.h"
+#include "common/run_error.h"
+#include "common/run_state.h"
+#include "common/text_writer.h"
+#include "control/settings.h"
+#include "input/loader.h"
+#include "input/run_driver.h"
+#include "outputs/evidence_picture.h"
+#include "outputs/outputs_after_run.h"
+#include "outputs/results_file.h"
+#include "verdict/verdict_text.h"
+
+namespace qor {
+namespace {
+
+[[noreturn]] void refuse(const std::string& why) { throw RunError(kSettingOutOfRange, why, RunError::Kind::data); }
+
+void check_table(const Table& t) {
+  if (t.rows < 1 || t.columns < 1)
+    throw RunError(kNothingToAnalyse, "the table holds " + std::to_string(t.rows) + " rows and " +
+                                          std::to_string(t.columns) + " columns, so there is nothing to analyse.",
+                   RunError::Kind::data);
+  if (t.values.size() != static_cast<std::size_t>(t.rows) * static_cast<std::size_t>(t.columns))
+    refuse("the table's values are " + std::to_string(t.values.size()) + ", not rows x columns = " +
+           std::to_string(static_cast<std::int64_t>(t.rows) * t.columns) + ".");
+  for (std::int32_t i = 0; i < t.rows; ++i)
+    for (std::int32_t j = 0; j < t.columns; ++j) {
+      const REAL v = t.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(t.columns) + static_cast<std::size_t>(j)];
+      if (!std::isfinite(v))
+        throw RunError(106, "the table's value in row " + std::to_string(i + 1) + ", column " + std::to_string(j + 1) +
+                                " is " + (std::isnan(v) ? "not a number (NaN)" : "infinite") +
+                                "; every value must be a finite number.");
+    }
+}
+
+void check_labels(const Labels& l, std::int32_t count, const char* what) {
+  const auto fits = [&](std::size_t size) { return size == 0 || size == static_cast<std::size_t>(count); };
+  if (!fits(l.numbers.size()) || !fits(l.titles.size()) || !fits(l.texts.size()))
+    refuse(std::string("the ") + what + " labels are not one for each " + what + ".");
+  if (!l.titles.empty() && !l.texts.empty()) refuse(std::string("the ") + what + " titles are numbers or texts, not both.");
+  for (const REAL v : l.titles)
+    if (!std::isfinite(v)) refuse(std::string("a ") + what + " title is not a finite number.");
+}
+
+void check_settings(const Settings& x, const Table& t) {
+  if (!(x.absolute_error >= 0) || !std::isfinite(x.absolute_error) || !(x.relative_error_percent >= 0) ||
+      !std::isfinite(x.relative_error_percent))
+    refuse("an error must be a finite number of at least 0.");
+  const std::int32_t smaller = std::min(t.rows, t.columns);
+  if (x.steps == 0 || x.steps < -1 || x.steps > smaller)
+    refuse("steps = " + std::to_string(x.steps) + " lies outside 1 to " + std::to_string(smaller) +
+           ", the table's smaller dimension (or -1 for all).");
+  if (x.reference_row < 0 || x.reference_row > t.rows || x.reference_column < 0 || x.reference_column > t.columns)
+    refuse("the reference row or column lies outside the table.");
+  if (x.threads < 1) refuse("threads must be at least 1.");
+}
+
+// The label of original number `number`: its title, or the number.
+REAL label_value(const Labels& l, std::size_t k, std::int64_t number) { return l.titles.empty() ? REAL(number) : l.titles[k]; }
+
+std::int64_t original_number(const Labels& l, std::size_t k) {
+  return l.numbers.empty() ? static_cast<std::int64_t>(k) + 1 : l.numbers[k];
+}
+
+void hold_texts(const Labels& l, std::vector<std::string>& texts) {
+  if (l.texts.empty()) return;
+  std::int64_t largest = 0;
+  for (std::size_t k = 0; k < l.texts.size(); ++k) largest = std::max(largest, original_number(l, k));
+  texts.assign(static_cast<std::size_t>(largest) + 1, std::string());
+  for (std::size_t k = 0; k < l.texts.size(); ++k) texts[static_cast<std::size_t>(original_number(l, k))] = l.texts[k];
+}
+
+// The table in the run state as the loader leaves a data file.
+void hold_table(RunState& s, const Table& t) {
+  s.N0 = s.N = t.rows;
+  s.M0 = s.M = t.columns;
+  s.SIZE = 10;
+  s.A = MATRIX(t.rows + 1, t.columns + 1);
+  for (std::int32_t i = 1; i <= t.rows; ++i)
+    for (std::int32_t j = 1; j <= t.columns; ++j)
+      s.A[i][j] = t.values[static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(t.columns) + static_cast<std::size_t>(j - 1)];
+  s.RO = MATRIX(t.rows + 1, 2);
+  s.CO = MATRIX(2, t.columns + 1);
+  for (std::int32_t i = 1; i <= t.rows; ++i) {
+    const auto k = static_cast<std::size_t>(i - 1);
+    s.RO[i][1] = label_value(t.row_labels, k, original_number(t.row_labels, k));
+  }
+  for (std::int32_t j = 1; j <= t.columns; ++j) {
+    const auto k = static_cast<std::size_t>(j - 1);
+    s.CO[1][j] = label_value(t.column_labels, k, original_number(t.column_labels, k));
+  }
+  if (keeps_original_row_numbers(s)) {
+    s.RW = MATRIX(t.rows + 1, 2);
+    for (std::int32_t i = 1; i <= t.rows; ++i) s.RW[i][1] = REAL(original_number(t.row_labels, static_cast<std::size_t>(i - 1)));
+  }
+  if (keeps_original_column_numbers(s)) {
+    s.CW = MATRIX(2, t.columns + 1);
+    for (std::int32_t j = 1; j <= t.columns; ++j)
+      s.CW[1][j] = REAL(original_number(t.column_labels, static_cast<std::size_t>(j - 1)));
+  }
+  hold_texts(t.row_labels, s.row_title_texts);
+  hold_texts(t.column_labels, s.column_title_texts);
+}
+
+RunSettings settings_for(const Settings& x, const Table& t, bool eigenvalues) {
+  RunSettings r;
+  set_default_settings(r);
+  r.MER = x.absolute_error;
+  r.MERPR = x.relative_error_percent / 100;
+  r.NU = x.steps;
+  r.LSD = x.statistics && !eigenvalues;
+  r.JEV = eigenvalues;
+  r.ITRN = eigenvalues && x.product_matrix;
+  r.OSR = x.reference_row;
+  r.OSC = x.reference_column;
+  r.VERDICT = x.verdict;
+  r.BTOR = t.row_labels.titled();
+  r.CTOC = t.column_labels.titled();
+  return r;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  while (from < text.size()) {
+    std::size_t end = text.find("\r\n", from);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(from, end - from));
+    from = end + 2;
+  }
+  return lines;
+}
+
+// The verdict block as the report prints it, line by line.
+std::vector<std::string> verdict_block(const RankVerdict& v) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* memory = open_memstream(&buffer, &size);
+  if (memory == nullptr) throw std::bad_alloc();
+  {
+    TextWriter out(memory, "memory", "verdict block");
+    write_rank_verdict(out, v);
+    out.flush();
+  }
+  std::fclose(memory);
+  const std::string text(buffer, size);
+  std::free(buffer);
+  return lines_of(text);
+}
+
+std::vector<StepStatistics> statistics_of(const RunState& s) {
+  std::vector<StepStatistics> steps;
+  if (!s.LSD || !s.AR.allocated()) return steps;
+  for (std::int32_t I = 1; I <= s.MIN && I < s.AR.cols(); ++I) {
+    StepStatistics& st = steps.emplace_back();
+    for (int k = 0; k < 4; ++k) {
+      st.signed_values[k] = s.AR[1 + k][I];
+      st.absolute_values[k] = s.AR[5 + k][I];
+    }
+  }
+  return steps;
+}
+
+enum class Kind { elimination, eigenvalues, verdict_only };
+
+Run call(const Table& table, const Settings& settings, Control& control, Kind kind) {
+  control.stage = kPreparing;
+  check_table(table);
+  check_labels(table.row_labels, table.rows, "row");
+  check_labels(table.column_labels, table.columns, "column");
+  check_settings(settings, table);
+  Run run;
+  Console console(run.warnings);
+  RunState s(console, settings.threads);
+  s.workers.stop_when(&control.stop);
+  s.settings = settings_for(settings, table, kind != Kind::elimination);
+  if (kind == Kind::verdict_only) s.settings.VERDICT = true;
+  take_run_copies(s);
+  s.tests_without_report = true;
+  hold_table(s, table);
+  RunOutcome outcome;
+  const std::optional<RankSample> sample = prepare_run(s);
+  if (kind != Kind::verdict_only) {
+    control.stage = kAnalysing;
+    run_analysis_stage(s);
+    outcome.results = collect_analysis_results(s);
+    run.statistics = statistics_of(s);
+  } else {
+    s.NU = 0;  // nothing but the verdict ran
+    outcome.results = collect_analysis_results(s);
+  }
+  if (sample) {
+    control.stage = kJudging;
+    outcome.verdict = judge_rank(*sample, console, s.workers, nullptr);
+    run.verdict_lines = verdict_block(*outcome.verdict);
+  }
+  control.stage = kWriting;
+  run.results = *outcome.results;
+  run.verdict = outcome.verdict;
+  run.results_json = results_text(s.settings, progress_of(s), std::string(), outcome);
+  run.picture = evidence_picture(s.settings, run.results, run.verdict ? &*run.verdict : nullptr);
+  control.stage = kDone;
+  return run;
+}
+
+Run guarded_call(const Table& table, const Settings& settings, Control& control, Kind kind) {
+  try {
+    return call(table, settings, control, kind);
+  } catch (const std::bad_alloc&) {
+    throw RunError(203, "not enough memory for this run.");
+  }
+}
+
+}  // namespace
+
+Table load_table(const std::string& path, const LoadOptions& options) {
+  std::vector<std::string> log;
+  Console console(log);
+  RunState s(console);
+  set_default_settings(s.settings);
+  s.settings.AFNI = path;
+  s.settings.BTOR = options.row_titles;
+  s.settings.CTOC = options.column_titles;
+  s.settings.SEP = options.separator;
+  s.settings.UCOMMA = options.decimal_comma;
+  s.settings.ERS = options.rows_left_out;
+  s.settings.DCS = options.columns_left_out;
+  refuse_conflicting_settings(s.settings);
+  take_run_copies(s);
+  try {
+    load_data_matrix(s);
+  } catch (const std::bad_alloc&) {
+    throw RunError(203, "not enough memory for this table.");
+  }
+  Table t;
+  t.rows = s.N;
+  t.columns = s.M;
+  t.values.reserve(static_cast<std::size_t>(s.N) * static_cast<std::size_t>(s.M));
+  for (std::int32_t i = 1; i <= s.N; ++i)
+    for (std::int32_t j = 1; j <= s.M; ++j) t.values.push_back(s.A[i][j]);
+  for (std::int32_t i = 1; i <= s.N; ++i) {
+    const REAL number = keeps_original_row_numbers(s) ? s.RW[i][1] : s.RO[i][1];
+    t.row_labels.numbers.push_back(std::llround(number));
+    if (!options.row_titles) continue;
+    if (!s.row_title_texts.empty()) {
+      t.row_labels.texts.push_back(s.row_title_texts[static_cast<std::size_t>(std::llround(number))]);
+    } else {
+      t.row_labels.titles.push_back(s.RO[i][1]);
+    }
+  }
+  for (std::int32_t j = 1; j <= s.M; ++j) {
+    const REAL number = keeps_original_column_numbers(s) ? s.CW[1][j] : s.CO[1][j];
+    t.column_labels.numbers.push_back(std::llround(number));
+    if (!options.column_titles) continue;
+    if (!s.column_title_texts.empty()) {
+      t.column_labels.texts.push_back(s.column_title_texts[static_cast<std::size_t>(std::llround(number))]);
+    } else {
+      t.column_labels.titles.push_back(s.CO[1][j]);
+    }
+  }
+  return t;
+}
+
+Run eliminate(const Table& table, const Settings& settings, Control& control) {
+  return guarded_call(table, settings, control, Kind::elimination);
+}
+
+Run eigen(const Table& table, const Settings& settings, Control& control) {
+  return guarded_call(table, settings, control, Kind::eigenvalues);
+}
+
+Run rank(const Table& table, const Settings& settings, Control& control) {
+  return guarded_call(table, settings, control, Kind::verdict_only);
+}
+
+}  // namespace qor

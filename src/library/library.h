@@ -1,0 +1,97 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/analysis_results.h"
+#include "common/real.h"
+#include "verdict/rank_verdict.h"
+
+// The library: the program's analyses called from another program (the
+// Python module), with data from a file or from memory, settings with
+// readable names and results as values. Nothing is written to the console
+// or waits for a key: where the program pauses, the run keeps a warning.
+// Every refusal and every stop is a RunError with the run-time error number
+// and the explanation the program would print. Each call builds a run of its
+// own, so that two calls in two threads share nothing.
+namespace qor {
+
+// Row or column labels of a table: the original numbers in its data file
+// (empty: 1, 2, ...), and its titles, as numbers or as texts (both empty:
+// none).
+struct Labels {
+  std::vector<std::int64_t> numbers;
+  std::vector<REAL> titles;
+  std::vector<std::string> texts;
+  bool titled() const { return !titles.empty() || !texts.empty(); }
+};
+
+// A matrix of values, rows x columns, row after row.
+struct Table {
+  std::int32_t rows = 0, columns = 0;
+  std::vector<REAL> values;
+  Labels row_labels, column_labels;
+};
+
+// How a data file is read: every option of the program's loader.
+struct LoadOptions {
+  bool row_titles = false, column_titles = false;
+  char separator = 0;  // ',', ';' or '\t'; 0: blanks
+  bool decimal_comma = false;
+  std::string rows_left_out = "[]", columns_left_out = "[]";  // selection lists, e.g. "[2,5..7]"
+};
+
+Table load_table(const std::string& path, const LoadOptions& options);
+
+// What an analysis is asked for.
+struct Settings {
+  REAL absolute_error = 0;          // the standard deviation of every element
+  REAL relative_error_percent = 0;  // in per cent of each element's value
+  std::int32_t steps = -1;          // elimination steps or eigenvalues; -1: all
+  bool statistics = false;          // remainder statistics at every elimination step
+  bool product_matrix = true;       // the eigenvalue mode's matrix: the product with the transpose, or the matrix itself
+  std::int32_t reference_row = 0, reference_column = 0;  // subtracted from the others and removed; 0: none
+  bool verdict = false;             // the rank verdict too
+  int threads = 1;
+};
+
+// The caller's hold on a running call: a stop it may ask for from another
+// thread (the run ends with kStoppedByCaller at its next loop), and the
+// stage the run has reached, for a progress display.
+struct Control {
+  std::atomic<bool> stop{false};
+  std::atomic<int> stage{0};
+};
+
+// The stages a call passes, in order (Control::stage).
+enum Stage : int { kPreparing = 1, kAnalysing, kJudging, kWriting, kDone };
+
+// Remainder statistics before step I ([I - 1]): mean, standard deviation,
+// normalised skewness and kurtosis of the signed, then the absolute values.
+struct StepStatistics {
+  REAL signed_values[4] = {0, 0, 0, 0};
+  REAL absolute_values[4] = {0, 0, 0, 0};
+};
+
+// Everything a call returns.
+struct Run {
+  AnalysisResults results;
+  std::optional<RankVerdict> verdict;
+  std::vector<StepStatistics> statistics;  // with Settings::statistics, in elimination
+  std::vector<std::string> warnings;       // the program's pauses and warnings, in order
+  std::string results_json;                // the results file's text
+  std::string picture;                     // the SVG picture; empty when there is nothing to draw
+  std::vector<std::string> verdict_lines;  // the verdict block as the report prints it
+};
+
+// Gaussian elimination with complete pivoting (the error propagated when given).
+Run eliminate(const Table& table, const Settings& settings, Control& control);
+// The eigenvalue analysis with its residual tests.
+Run eigen(const Table& table, const Settings& settings, Control& control);
+// The rank verdict alone (no elimination or eigenvalue analysis).
+Run rank(const Table& table, const Settings& settings, Control& control);
+
+}  // namespace qor
