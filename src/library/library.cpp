@@ -27,12 +27,12 @@ void check_table(const Table& t) {
     throw RunError(kNothingToAnalyse, "the table holds " + std::to_string(t.rows) + " rows and " +
                                           std::to_string(t.columns) + " columns, so there is nothing to analyse.",
                    RunError::Kind::data);
-  if (t.values.size() != static_cast<std::size_t>(t.rows) * static_cast<std::size_t>(t.columns))
+  if (t.view == nullptr && t.values.size() != static_cast<std::size_t>(t.rows) * static_cast<std::size_t>(t.columns))
     refuse("the table's values are " + std::to_string(t.values.size()) + ", not rows x columns = " +
            std::to_string(static_cast<std::int64_t>(t.rows) * t.columns) + ".");
   for (std::int32_t i = 0; i < t.rows; ++i)
     for (std::int32_t j = 0; j < t.columns; ++j) {
-      const REAL v = t.values[static_cast<std::size_t>(i) * static_cast<std::size_t>(t.columns) + static_cast<std::size_t>(j)];
+      const REAL v = t.at(i, j);
       if (!std::isfinite(v))
         throw RunError(106, "the table's value in row " + std::to_string(i + 1) + ", column " + std::to_string(j + 1) +
                                 " is " + (std::isnan(v) ? "not a number (NaN)" : "infinite") +
@@ -85,7 +85,7 @@ void hold_table(RunState& s, const Table& t) {
   s.A = MATRIX(t.rows + 1, t.columns + 1);
   for (std::int32_t i = 1; i <= t.rows; ++i)
     for (std::int32_t j = 1; j <= t.columns; ++j)
-      s.A[i][j] = t.values[static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(t.columns) + static_cast<std::size_t>(j - 1)];
+      s.A[i][j] = t.at(i - 1, j - 1);
   s.RO = MATRIX(t.rows + 1, 2);
   s.CO = MATRIX(2, t.columns + 1);
   for (std::int32_t i = 1; i <= t.rows; ++i) {

@@ -29,11 +29,31 @@ struct Labels {
   bool titled() const { return !titles.empty() || !texts.empty(); }
 };
 
-// A matrix of values, rows x columns, row after row.
+// How the values of a caller's memory are stored.
+enum class ValueType { real, float64, float32 };
+
+// A matrix of values, rows x columns: its own, row after row, or a view of
+// the caller's memory (any strides, in bytes), read element by element into
+// the run, so that the run holds the one copy it works on.
 struct Table {
   std::int32_t rows = 0, columns = 0;
   std::vector<REAL> values;
+  const void* view = nullptr;
+  ValueType view_type = ValueType::real;
+  std::ptrdiff_t row_stride = 0, column_stride = 0;
   Labels row_labels, column_labels;
+
+  // Element (i, j), counted from 0.
+  REAL at(std::int32_t i, std::int32_t j) const {
+    if (view == nullptr) return values[static_cast<std::size_t>(i) * static_cast<std::size_t>(columns) + static_cast<std::size_t>(j)];
+    const char* p = static_cast<const char*>(view) + i * row_stride + j * column_stride;
+    switch (view_type) {
+      case ValueType::float64: return *reinterpret_cast<const double*>(p);
+      case ValueType::float32: return *reinterpret_cast<const float*>(p);
+      case ValueType::real: break;
+    }
+    return *reinterpret_cast<const REAL*>(p);
+  }
 };
 
 // How a data file is read: every option of the program's loader.

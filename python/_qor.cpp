@@ -1,0 +1,317 @@
+// The Python module's C++ half: numpy arrays in and out of the library,
+// the work in a thread of its own while the interpreter waits without the
+// GIL and answers Ctrl-C, and RunError as qor.Error. The Python half
+// (qor/__init__.py) gives the calls their keyword arguments, checks and
+// documentation.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "common/run_error.h"
+#include "report/setting_numbers.h"
+#include "library/library.h"
+
+namespace py = pybind11;
+
+namespace {
+
+static_assert(sizeof(long double) == 16, "numpy.longdouble is the 80-bit type in 16 bytes on x86-64");
+
+// The program's texts are bytes: UTF-8 where the user typed or stored them
+// so, anything else shown with replacement characters rather than refused.
+py::str text_of(const std::string& bytes) {
+  PyObject* text = PyUnicode_DecodeUTF8(bytes.data(), static_cast<Py_ssize_t>(bytes.size()), "replace");
+  if (text == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::str>(text);
+}
+
+py::list texts_of(const std::vector<std::string>& lines) {
+  py::list list;
+  for (const std::string& line : lines) list.append(text_of(line));
+  return list;
+}
+
+// numpy.longdouble arrays of REAL, copied so that Python owns them.
+py::array_t<long double> real_array(const std::vector<REAL>& values) {
+  py::array_t<long double> a(static_cast<py::ssize_t>(values.size()));
+  auto out = a.mutable_unchecked<1>();
+  for (std::size_t k = 0; k < values.size(); ++k) out(static_cast<py::ssize_t>(k)) = values[k];
+  return a;
+}
+
+qor::Labels labels_of(const py::dict& d) {
+  qor::Labels l;
+  if (d.contains("numbers")) l.numbers = d["numbers"].cast<std::vector<std::int64_t>>();
+  if (d.contains("titles")) {
+    const auto titles = py::array_t<long double, py::array::c_style | py::array::forcecast>::ensure(d["titles"]);
+    if (!titles) throw py::value_error("titles must be numbers");
+    l.titles.assign(titles.data(), titles.data() + titles.size());
+  }
+  if (d.contains("texts")) l.texts = d["texts"].cast<std::vector<std::string>>();
+  return l;
+}
+
+py::dict labels_dict(const qor::Labels& l) {
+  py::dict d;
+  d["numbers"] = l.numbers;
+  if (!l.titles.empty()) d["titles"] = real_array(l.titles);
+  if (!l.texts.empty()) d["texts"] = texts_of(l.texts);
+  return d;
+}
+
+// An error as its decimal text, read by the program's rule for parameter 4,
+// so that "0.01" is the same 80-bit value as on the command line (a cast
+// through a Python float would round it to 53 bits).
+REAL error_of(const std::string& text) {
+  const std::optional<REAL> value = read_real_number(text);
+  if (!value) throw py::value_error("the error \"" + text + "\" is not a decimal number");
+  return *value;
+}
+
+qor::Settings settings_of(const py::dict& d) {
+  qor::Settings s;
+  s.absolute_error = error_of(d["absolute_error"].cast<std::string>());
+  s.relative_error_percent = error_of(d["relative_error"].cast<std::string>());
+  s.steps = d["steps"].cast<std::int32_t>();
+  s.statistics = d["statistics"].cast<bool>();
+  s.product_matrix = d["product"].cast<bool>();
+  s.reference_row = d["reference_row"].cast<std::int32_t>();
+  s.reference_column = d["reference_column"].cast<std::int32_t>();
+  s.verdict = d["verdict"].cast<bool>();
+  s.threads = d["threads"].cast<int>();
+  return s;
+}
+
+py::dict label_dict(const Label& l) {
+  py::dict d;
+  d["number"] = l.number;
+  if (l.text) {
+    d["title"] = text_of(*l.text);
+  } else if (l.titled) {
+    d["title"] = py::cast(static_cast<long double>(l.title));
+  } else {
+    d["title"] = py::none();
+  }
+  return d;
+}
+
+py::dict results_dict(const qor::Run& run) {
+  const AnalysisResults& r = run.results;
+  py::dict d;
+  d["ran"] = r.ran;
+  d["errors"] = r.errors;
+  d["rows"] = r.N;
+  d["columns"] = r.M;
+  std::vector<REAL> values, variances;
+  py::list rows, columns;
+  for (const PivotResult& p : r.pivots) {
+    values.push_back(p.value);
+    variances.push_back(p.variance);
+    rows.append(label_dict(p.row));
+    columns.append(label_dict(p.column));
+  }
+  d["pivots"] = real_array(values);
+  d["pivot_variances"] = real_array(variances);
+  d["pivot_rows"] = rows;
+  d["pivot_columns"] = columns;
+  std::vector<REAL> eigenvalues, eigen_variances, chi_square, q_all, q_rest;
+  std::vector<std::int64_t> positions;
+  std::vector<std::vector<std::int64_t>> beyond;
+  for (std::int32_t k = 0; k < r.eigenvalues_examined; ++k) {
+    const EigenvalueResult& e = r.eigenvalues[static_cast<std::size_t>(k)];
+    eigenvalues.push_back(e.value);
+    eigen_variances.push_back(e.variance);
+    positions.push_back(e.position);
+    chi_square.push_back(e.test.tested ? e.test.G : REAL(NAN));
+    q_all.push_back(e.test.probabilities ? e.test.Q_all : REAL(NAN));
+    q_rest.push_back(e.test.probabilities ? e.test.Q_rest : REAL(NAN));
+    beyond.push_back({e.test.NR[1], e.test.NR[2], e.test.NR[3]});
+  }
+  d["eigenvalues"] = real_array(eigenvalues);
+  d["eigenvalue_variances"] = real_array(eigen_variances);
+  d["positions"] = positions;
+  d["chi_square"] = real_array(chi_square);
+  d["q_all"] = real_array(q_all);
+  d["q_rest"] = real_array(q_rest);
+  d["beyond"] = beyond;
+  py::list statistics;
+  for (const qor::StepStatistics& st : run.statistics) {
+    std::vector<REAL> both(st.signed_values, st.signed_values + 4);
+    both.insert(both.end(), st.absolute_values, st.absolute_values + 4);
+    statistics.append(real_array(both));
+  }
+  d["statistics"] = statistics;
+  return d;
+}
+
+py::object verdict_dict(const qor::Run& run) {
+  if (!run.verdict) return py::none();
+  const RankVerdict& v = *run.verdict;
+  py::dict d;
+  d["low"] = v.low;
+  d["high"] = v.high;
+  d["error_given"] = v.error_given;
+  d["sigma"] = py::cast(static_cast<long double>(v.sigma));
+  d["edge"] = py::cast(static_cast<long double>(v.edge));
+  d["singular_values"] = real_array(std::vector<REAL>(v.singular.begin() + (v.singular.empty() ? 0 : 1), v.singular.end()));
+  d["q_after"] = real_array(v.Q);
+  d["lines"] = texts_of(run.verdict_lines);
+  return d;
+}
+
+// Runs work in a thread of its own; meanwhile the interpreter checks for
+// Ctrl-C every 50 ms without holding the GIL and shows the stages through
+// `progress` (called with the stage number when it changes; None: none).
+// A Ctrl-C asks the run to stop, waits for it (one loop at most) and
+// raises KeyboardInterrupt; nothing of the run is left.
+template <typename Work>
+qor::Run run_waiting(Work work, qor::Control& control, const py::object& progress) {
+  qor::Run run;
+  std::exception_ptr failure;
+  std::mutex mutex;
+  std::condition_variable done_changed;
+  bool done = false;
+  std::thread worker([&] {
+    try {
+      run = work();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+    done_changed.notify_one();
+  });
+  // Whatever leaves the loop (Ctrl-C, an exception of the progress
+  // callable) first stops the run and waits for it, so that no thread of it
+  // outlives the call.
+  const auto stop_and_wait = [&] {
+    control.stop = true;
+    py::gil_scoped_release release;
+    worker.join();
+  };
+  int shown = 0;
+  try {
+    for (;;) {
+      bool finished = false;
+      {
+        py::gil_scoped_release release;
+        std::unique_lock<std::mutex> lock(mutex);
+        finished = done_changed.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; });
+      }
+      if (finished) break;
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+      const int stage = control.stage.load();
+      if (!progress.is_none() && stage != shown) {
+        shown = stage;
+        progress(stage);
+      }
+    }
+  } catch (...) {
+    stop_and_wait();
+    throw;
+  }
+  worker.join();
+  if (failure) std::rethrow_exception(failure);
+  if (!progress.is_none()) progress(static_cast<int>(qor::kDone));
+  return run;
+}
+
+qor::Table table_of(const py::array& values, const py::dict& rows, const py::dict& columns) {
+  if (values.ndim() != 2) throw py::value_error("the data must be a 2-D array");
+  qor::Table t;
+  t.rows = static_cast<std::int32_t>(values.shape(0));
+  t.columns = static_cast<std::int32_t>(values.shape(1));
+  t.view = values.data();
+  t.row_stride = values.strides(0);
+  t.column_stride = values.strides(1);
+  const py::dtype type = values.dtype();
+  if (type.is(py::dtype::of<long double>())) {
+    t.view_type = qor::ValueType::real;
+  } else if (type.is(py::dtype::of<double>())) {
+    t.view_type = qor::ValueType::float64;
+  } else if (type.is(py::dtype::of<float>())) {
+    t.view_type = qor::ValueType::float32;
+  } else {
+    throw py::value_error("the data must be float32, float64 or numpy.longdouble");
+  }
+  t.row_labels = labels_of(rows);
+  t.column_labels = labels_of(columns);
+  return t;
+}
+
+py::dict call(const std::string& kind, const py::array& values, const py::dict& rows, const py::dict& columns,
+              const py::dict& settings, const py::object& progress) {
+  const qor::Table table = table_of(values, rows, columns);
+  const qor::Settings s = settings_of(settings);
+  qor::Control control;
+  const auto work = [&] {
+    if (kind == "eliminate") return qor::eliminate(table, s, control);
+    if (kind == "eigen") return qor::eigen(table, s, control);
+    return qor::rank(table, s, control);
+  };
+  const qor::Run run = run_waiting(work, control, progress);
+  py::dict d;
+  d["results"] = results_dict(run);
+  d["verdict"] = verdict_dict(run);
+  d["warnings"] = texts_of(run.warnings);
+  d["json"] = text_of(run.results_json);
+  // The picture declares ISO-8859-1: each byte is its character.
+  d["svg"] = py::reinterpret_steal<py::str>(
+      PyUnicode_DecodeLatin1(run.picture.data(), static_cast<Py_ssize_t>(run.picture.size()), nullptr));
+  return d;
+}
+
+py::dict load(const std::string& path, bool row_titles, bool column_titles, const std::string& separator,
+              bool decimal_comma, const std::string& rows_left_out, const std::string& columns_left_out) {
+  qor::LoadOptions options;
+  options.row_titles = row_titles;
+  options.column_titles = column_titles;
+  options.separator = separator.empty() ? 0 : separator[0];
+  options.decimal_comma = decimal_comma;
+  options.rows_left_out = rows_left_out;
+  options.columns_left_out = columns_left_out;
+  qor::Table t;
+  {
+    py::gil_scoped_release release;
+    t = qor::load_table(path, options);
+  }
+  py::array_t<long double> values({static_cast<py::ssize_t>(t.rows), static_cast<py::ssize_t>(t.columns)});
+  auto out = values.mutable_unchecked<2>();
+  for (std::int32_t i = 0; i < t.rows; ++i)
+    for (std::int32_t j = 0; j < t.columns; ++j) out(i, j) = t.at(i, j);
+  py::dict d;
+  d["values"] = values;
+  d["rows"] = labels_dict(t.row_labels);
+  d["columns"] = labels_dict(t.column_labels);
+  return d;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_qor, m) {
+  m.doc() = "The C++ half of the qor module; use the functions of qor itself.";
+  // qor.Error, a ValueError as numpy's LinAlgError is, with the run-time
+  // error number as `status` and the program's line as `message`.
+  static py::exception<RunError> error(m, "Error", PyExc_ValueError);
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const RunError& e) {
+      const py::str message = text_of(e.report_line());
+      py::object value = py::reinterpret_borrow<py::object>(error.ptr())(message);
+      value.attr("status") = e.number();
+      value.attr("message") = message;
+      PyErr_SetObject(error.ptr(), value.ptr());
+    }
+  });
+  m.def("call", &call);
+  m.def("load", &load);
+  m.attr("STAGES") = py::make_tuple("", "preparing", "analysing", "judging", "writing", "done");
+}
