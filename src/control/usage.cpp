@@ -64,6 +64,9 @@ numbers beyond the 80-bit range; any other: the system's error number of a
 file that could not be opened, read, written or closed (32: the standard
 output went away).
 
+From Python: import qor (qor.load, qor.eliminate, qor.eigen, qor.rank; the
+module is built beside the program, see help(qor)).
+
 The full manual: "qor ?" (the help browser) and "man qor".
 )";
 

@@ -39,7 +39,8 @@ class ScratchFolder {
   }
   std::vector<std::string> environment() const {
     const char* path = std::getenv("PATH");
-    return {"PATH=" + (dir_.path() / "build").string() + ":" + (path != nullptr ? path : "/usr/bin:/bin")};
+    return {"PATH=" + (dir_.path() / "build").string() + ":" + (path != nullptr ? path : "/usr/bin:/bin"),
+            "PYTHONPATH=" + (fs::path(QOR_BUILD_DIR) / "python").string()};
   }
 
  private:
