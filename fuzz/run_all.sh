@@ -11,7 +11,7 @@ shift || true
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${QOR_FUZZ_BUILD:-$root/build-fuzz}"
 targets=("$@")
-if [ ${#targets[@]} -eq 0 ]; then targets=(settings param_file needcalc run help numbers); fi
+if [ ${#targets[@]} -eq 0 ]; then targets=(settings param_file needcalc run help numbers library); fi
 
 mkdir -p "$build"
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release \

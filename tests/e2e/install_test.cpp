@@ -20,6 +20,19 @@ TEST(Install, TheInstalledProgramFindsItsHelpFromAnyDirectory) {
   const fs::path installed_help = prefix / "share/qor/Qor.hlp";
   EXPECT_EQ(qor_test::read_file(installed_help), qor_test::read_file(fs::path(QOR_SOURCE_DIR) / "Qor.hlp"));
   EXPECT_TRUE(fs::exists(prefix / "share/man/man1/qor.1"));
+  // The Python module, where the prefix's Python looks for it.
+  if (fs::exists(fs::path(QOR_BUILD_DIR) / "python/qor/__init__.py")) {
+    fs::path site;
+    for (const auto& entry : fs::recursive_directory_iterator(prefix))
+      if (entry.path().filename() == "__init__.py" && entry.path().parent_path().filename() == "qor")
+        site = entry.path().parent_path().parent_path();
+    ASSERT_FALSE(site.empty()) << "no qor package under " << prefix;
+    EXPECT_EQ(site.filename(), "site-packages");
+    const auto imported = qor_test::run_program(
+        "/usr/bin/python3", {"-c", "import qor; print(qor.rank([[1.0, 0.0], [0.0, 1.0]], error=0.01).rank)"},
+        {"PYTHONPATH=" + site.string()});
+    EXPECT_EQ(imported.out, "2\n");
+  }
   const std::string qor = (prefix / "bin/qor").string();
   fs::create_directory("elsewhere");
   fs::current_path("elsewhere");
