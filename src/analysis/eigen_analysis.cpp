@@ -52,9 +52,11 @@ void four_dot_products(const MATRIX& rows, std::int32_t first, std::int32_t last
   }
 }
 
+// As many as the labels hold: a run of the sums of a tall matrix's blocks
+// keeps labels for its eigenvalues only.
 void set_up_labels(RunState& s) {
-  for (std::int32_t j = 1; j <= s.M; ++j) s.CO[1][j] = j;
-  for (std::int32_t i = 1; i <= s.N; ++i) s.RO[i][1] = i;
+  for (std::int32_t j = 1; j <= std::min(s.M, s.CO.cols() - 1); ++j) s.CO[1][j] = j;
+  for (std::int32_t i = 1; i <= std::min(s.N, s.RO.rows() - 1); ++i) s.RO[i][1] = i;
 }
 
 void copy_block(const MATRIX& from, MATRIX& to, std::int32_t order) {
@@ -261,7 +263,9 @@ class EigenvectorProducts {
 ResidualTester::ResidualTester(const ResidualInputs& in, std::int32_t U)
     : in_(in),
       U_(U),
-      rows_projected_(in.N >= in.M),
+      // Eigenvectors of M components belong to the rows' side: a matrix at
+      // least as tall as wide, or a block of rows of one.
+      rows_projected_(in.MIN == in.M),
       component_length_(static_cast<std::size_t>(in.MIN) + 1),
       cols_(static_cast<std::size_t>(in.M) + 1),
       chunk_rows_(static_cast<std::int32_t>(std::max<std::int64_t>(1, kChunkElements / std::max(1, in.M)))) {}
@@ -510,7 +514,7 @@ void eigenvalue_analysis(AnalysisContext& q) {
   if (q.NO) write_heading(q);
 
   std::optional<ResidualTester> tester;
-  if (q.ERB) tester.emplace(s, q.U);
+  if (q.ERB && s.given_tests == nullptr) tester.emplace(s, q.U);
   EigenvectorProducts products(s, q.U);
   s.eigen_tests.clear();
   for (std::int32_t I = 1; I <= q.U; ++I) {
@@ -530,7 +534,8 @@ void eigenvalue_analysis(AnalysisContext& q) {
       s.console.write_line(std::to_string(I) + "/" + std::to_string(q.U));
       s.console.flush();
       if (q.NO) q.report->flush();
-      const ResidualTest r = tester->test(I);
+      if (s.given_tests != nullptr && static_cast<std::size_t>(I) >= s.given_tests->size()) continue;  // untested
+      const ResidualTest r = s.given_tests != nullptr ? (*s.given_tests)[static_cast<std::size_t>(I)] : tester->test(I);
       if (!std::isfinite(r.G))
         throw_overflow("the chi-square sum of eigenvalue " + std::to_string(I) + " overflows",
                        "a residual divided by its standard deviation would exceed 1.09E+2466",

@@ -50,6 +50,8 @@ struct ResidualInputs {
   const MATRIX& A;   // data, rows 1..N, columns 1..M
   const MATRIX& SD;  // variance of each element
   const MATRIX& T;   // eigenvectors of the product matrix, one per column, order MIN
+  // MIN = M for the eigenvectors of the columns' product (a tall matrix, or
+  // a block of rows of one, which may hold fewer rows than M).
   std::int32_t N, M, MIN;
   Workers& workers;
 };

@@ -419,18 +419,26 @@ void compute_element_variances(RunState& s, REAL ER, REAL ERPR) {
   element_variances(s.A, s.SD, s.N, s.M, ER, ERPR, s.workers);
 }
 
+void product_of_rows(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers) {
+  product_sums(in, T, ST, workers, true);
+}
+
 void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers) {
+  product_sums(in, T, ST, workers, in.N >= in.M);
+}
+
+void product_sums(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers, bool over_rows) {
   // Once a sum has overflowed every later term would be infinity arithmetic;
   // looking every 64 data rows keeps that to a bounded share of the work.
   constexpr std::int32_t kRowsBetweenChecks = 64;
   const MATRIX& A = in.A;
   const bool ERB = ST != nullptr;
   const std::int32_t N = in.N, M = in.M;
-  const std::int32_t order = N > M ? M : N;
+  const std::int32_t order = over_rows ? M : N;
   // An element of ST costs about three times one of T.
   const std::int64_t per_element = ERB ? 4 : 1;
   const std::int64_t triangle = static_cast<std::int64_t>(order) * (order + 1) / 2;
-  if (N >= M) {
+  if (over_rows) {
     // Each T[i][j] (and ST[i][j]) is still summed over k = 1..N in increasing
     // order; running k outermost only keeps the rows of A in cache. The rows
     // of T are shared out, each part running k over the same 64 rows of A.

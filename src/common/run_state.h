@@ -14,6 +14,7 @@
 #include "common/workers.h"
 
 class Console;
+struct ResidualTest;
 
 // The key to the short names. They are the program's vocabulary and the
 // manual's: the run settings are named after their parameter-file keys (see
@@ -166,6 +167,10 @@ struct RunState {
   // The library's runs write no report, yet want the residual test's
   // probabilities that the report's line computes.
   bool tests_without_report = false;
+  // A tall matrix analysed by blocks: the residual tests after I
+  // components ([I]), summed over the blocks, in place of the tests of the
+  // run's own data; past their end eigenvalues go untested.
+  const std::vector<ResidualTest>* given_tests = nullptr;
 
   // Eigenvalue mode: eigen_tests[I - 1] for eigenvalue I = 1..U, in report order.
   std::vector<EigenTestRecord> eigen_tests;

@@ -17,6 +17,7 @@
 #include "verdict/combined_evidence.h"
 #include "verdict/weighted_fit.h"
 #include "verdict/with_error_decision.h"
+#include "verdict/noise_estimate.h"
 
 namespace {
 
@@ -343,6 +344,86 @@ RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers, cons
   }
   // The limit of sight of noise of one level, with the error given of the
   // equal error whose noise edge is the verdict's.
+  if (!v.estimate.not_noise && v.edge > 0)
+    v.limit = limit_of_sight(v.edge / edge_per_sigma(x.N, x.M), x.N, x.M, kTracyWidom99);
+  for (std::int32_t k = 1; k <= p; ++k)
+    if (!std::isfinite(noise_edges(v, k)))
+      verdict_overflow("a singular value divided by the noise edge overflows",
+                       "the error is far too small for these data: give a larger one");
+  return v;
+}
+
+namespace {
+
+// Q after r components from the sums: with the error their chi-square sums,
+// without it the squares over the estimated variance.
+REAL sums_probability(const RankSums& x, std::int32_t r, REAL variance, std::int64_t included, Pause& pause) {
+  ResidualTest t = x.tests[static_cast<std::size_t>(r)];
+  if (!errors_known(x.ER, x.ERPR)) t.G = variance > 0 ? x.squares[static_cast<std::size_t>(r)] / variance : 0;
+  if (!std::isfinite(t.G))
+    verdict_overflow("the chi-square sum after " + std::to_string(r) + " components overflows",
+                     "the error is far too small for these data: give a larger one");
+  return residual_probability(t, x.N, x.M, r, included, pause);
+}
+
+void reach_from_sums(const RankSums& x, std::int32_t r, std::vector<REAL>& Q, REAL variance, std::int64_t included,
+                     Pause& pause) {
+  const auto last = static_cast<std::int32_t>(x.tests.size()) - 1;
+  for (std::int32_t k = static_cast<std::int32_t>(Q.size()); k <= std::min(r, last); ++k)
+    Q.push_back(sums_probability(x, k, variance, included, pause));
+}
+
+}  // namespace
+
+RankVerdict judge_rank_from_sums(const RankSums& x, Pause& pause) {
+  RankVerdict v;
+  v.N = x.N;
+  v.M = x.M;
+  v.error_given = errors_known(x.ER, x.ERPR);
+  const std::int32_t p = std::min(x.N, x.M);
+  if (p < 1) {
+    v.Q.push_back(1);
+    v.cases.push_back(VerdictCase::no_matrix);
+    return v;
+  }
+  v.singular = singular_values(x.eigenvalues);
+  const std::int64_t all = static_cast<std::int64_t>(x.N) * x.M;
+  if (v.error_given) {
+    v.sigma = x.variances.rms;
+    v.edge = x.variances.edge;
+    v.equal_errors = x.variances.equal;
+    v.weighted_to = v.equal_errors ? 0 : 1;
+    v.above_edge = count_above_edge(v.singular, v.edge);
+    const REAL sigma_of_edge = v.edge / edge_per_sigma(x.N, x.M);
+    v.possible = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom95);
+    v.clear = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom99);
+    reach_from_sums(x, p, v.Q, 0, x.variances.included, pause);
+    v.tail = noise_tails(v.singular, sigma_of_edge, x.N, x.M, pause);
+    decide_with_error(v);
+    v.Q.resize(static_cast<std::size_t>(std::min(p, v.high + 2)) + 1);
+  } else {
+    const NoiseEstimate e = estimate_rank(x.eigenvalues, x.N, x.M);
+    v.low = e.low;
+    v.high = e.high;
+    v.above_edge = e.low;
+    v.possible = e.possible;
+    v.sigma = e.sigma;
+    v.edge = noise_edge_of_sigma(e.sigma, x.N, x.M);
+    v.estimate = e;
+    if (x.eigenvalues[1] == 0) {
+      v.cases.push_back(VerdictCase::zero_matrix);
+    } else {
+      if (e.too_small) {
+        v.cases.push_back(VerdictCase::too_small);
+      } else {
+        v.cases.push_back(e.low == e.possible ? VerdictCase::estimated : VerdictCase::estimated_levels);
+        if (e.not_noise) v.cases.push_back(VerdictCase::not_noise);
+      }
+      if (e.low > 0 && !e.not_noise && !e.too_small) v.cases.push_back(VerdictCase::signflip_too_costly);
+    }
+    const REAL variance = e.sigma * e.sigma;
+    reach_from_sums(x, std::min(p, v.high + 2), v.Q, variance, variance > 0 ? all : 0, pause);
+  }
   if (!v.estimate.not_noise && v.edge > 0)
     v.limit = limit_of_sight(v.edge / edge_per_sigma(x.N, x.M), x.N, x.M, kTracyWidom99);
   for (std::int32_t k = 1; k <= p; ++k)

@@ -6,6 +6,8 @@
 
 #include "common/matrix.h"
 #include "common/real.h"
+#include "analysis/eigen_analysis.h"
+#include "analysis/noise_edge.h"
 #include "verdict/limit_of_sight.h"
 #include "verdict/noise_estimate.h"
 #include "verdict/signflip.h"
@@ -109,6 +111,28 @@ struct RankVerdict {
 // `variances`, when given, are the element variances of the sample's own
 // matrix with its error, as the analysis formed them; otherwise the verdict
 // forms them itself.
+// What one pass over a matrix too large to hold gives the verdict: the
+// eigenvalues of its product matrix, the summary of its element variances
+// and, after r = 0, 1, ... components, the chi-square sum with the given
+// errors and the sum of the squared residuals (for the Q column of an
+// estimated sigma).
+struct RankSums {
+  std::int32_t N = 0, M = 0;
+  REAL ER = 0, ERPR = 0;
+  std::vector<REAL> eigenvalues;  // [1..min(N, M)], decreasing; [0] unused
+  NoiseEdge variances;            // with the error
+  std::vector<ResidualTest> tests;  // [r], r = 0..
+  std::vector<REAL> squares;        // [r]
+};
+
+// The verdict from such sums. What needs the data themselves is left out
+// and said so in the block: the random-sign draws (the noise edge of unequal
+// errors is their bound, the count without the error is not checked), and
+// the fits weighted by unequal errors (the residual tests are of the plain
+// components). Without the error the Q column divides the sum of squares by
+// the estimated variance, where a run of the program divides each square.
+RankVerdict judge_rank_from_sums(const RankSums& sums, Pause& pause);
+
 // Singular value k in units of the noise edge (0 without an edge).
 inline REAL noise_edges(const RankVerdict& v, std::int32_t k) { return v.edge > 0 ? v.singular[k] / v.edge : 0; }
 
