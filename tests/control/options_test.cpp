@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -149,6 +148,19 @@ TEST(Options, HelpListsTheKeywordsOfTheTable) {
             "                (parameter file: X +)\n");
 }
 
+// A key listed as in Qor.hlp's table: after a blank or a line end, the
+// letter, two blanks and its meaning. (No std::regex: its inlined code warns
+// in the sanitizer build.)
+bool lists_key(const std::string& text, char key) {
+  const std::string entry = std::string(1, key) + "  ";
+  for (std::size_t at = text.find(entry); at != std::string::npos; at = text.find(entry, at + 1)) {
+    const bool starts = at == 0 || text[at - 1] == ' ' || text[at - 1] == '\n';
+    const std::size_t next = at + entry.size();
+    if (starts && next < text.size() && text[next] != ' ' && text[next] != '\r' && text[next] != '\n') return true;
+  }
+  return false;
+}
+
 // Each keyword in the three manuals, and each parameter-file key in the key
 // list of each: Qor.hlp's topic 6 ("K  width:decimals"), the man page's
 // ".B K" entries, the README's table ("| `K` |").
@@ -166,7 +178,7 @@ TEST(Options, EveryManualNamesEveryOption) {
       EXPECT_NE(readme.find("`" + name), std::string::npos) << name << " in the README";
     }
     const std::string key(1, o.key);
-    EXPECT_TRUE(std::regex_search(topic6, std::regex("(^|\\s)" + key + "  \\S"))) << key << " in Qor.hlp";
+    EXPECT_TRUE(lists_key(topic6, o.key)) << key << " in Qor.hlp";
     EXPECT_NE(man.find("\n.B " + key + "\n"), std::string::npos) << key << " in the man page";
     EXPECT_NE(readme.find("| `" + key + "` |"), std::string::npos) << key << " in the README";
   }
