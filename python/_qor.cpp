@@ -16,6 +16,7 @@
 
 #include "common/run_error.h"
 #include "report/setting_numbers.h"
+#include "library/blockwise.h"
 #include "library/library.h"
 
 namespace py = pybind11;
@@ -223,6 +224,19 @@ qor::Run run_waiting(Work work, qor::Control& control, const py::object& progres
   return run;
 }
 
+// What a call returns to the Python half.
+py::dict run_dict(const qor::Run& run) {
+  py::dict d;
+  d["results"] = results_dict(run);
+  d["verdict"] = verdict_dict(run);
+  d["warnings"] = texts_of(run.warnings);
+  d["json"] = text_of(run.results_json);
+  // The picture declares ISO-8859-1: each byte is its character.
+  d["svg"] = py::reinterpret_steal<py::str>(
+      PyUnicode_DecodeLatin1(run.picture.data(), static_cast<Py_ssize_t>(run.picture.size()), nullptr));
+  return d;
+}
+
 qor::Table table_of(const py::array& values, const py::dict& rows, const py::dict& columns) {
   if (values.ndim() != 2) throw py::value_error("the data must be a 2-D array");
   qor::Table t;
@@ -256,16 +270,7 @@ py::dict call(const std::string& kind, const py::array& values, const py::dict& 
     if (kind == "eigen") return qor::eigen(table, s, control);
     return qor::rank(table, s, control);
   };
-  const qor::Run run = run_waiting(work, control, progress);
-  py::dict d;
-  d["results"] = results_dict(run);
-  d["verdict"] = verdict_dict(run);
-  d["warnings"] = texts_of(run.warnings);
-  d["json"] = text_of(run.results_json);
-  // The picture declares ISO-8859-1: each byte is its character.
-  d["svg"] = py::reinterpret_steal<py::str>(
-      PyUnicode_DecodeLatin1(run.picture.data(), static_cast<Py_ssize_t>(run.picture.size()), nullptr));
-  return d;
+  return run_dict(run_waiting(work, control, progress));
 }
 
 py::dict load(const std::string& path, bool row_titles, bool column_titles, const std::string& separator,
@@ -293,6 +298,121 @@ py::dict load(const std::string& path, bool row_titles, bool column_titles, cons
   return d;
 }
 
+// ---- The analysis by blocks of rows (qor.dask): what passes between the
+// workers and the client goes as dicts of numpy arrays, REAL values as
+// numpy.longdouble, so that nothing is rounded on the way.
+
+py::array_t<long double> reals(std::initializer_list<REAL> values) { return real_array(std::vector<REAL>(values)); }
+
+std::vector<REAL> reals_of(const py::handle& h) {
+  const auto a = py::array_t<long double, py::array::c_style | py::array::forcecast>::ensure(h);
+  if (!a) throw py::value_error("expected numpy.longdouble values");
+  return std::vector<REAL>(a.data(), a.data() + a.size());
+}
+
+py::dict sums_dict(const qor::BlockSums& b) {
+  py::dict d;
+  d["rows"] = b.rows;
+  d["columns"] = b.columns;
+  d["errors"] = b.errors;
+  d["product"] = real_array(b.product);
+  d["variances"] = real_array(b.variances);
+  d["column_sums"] = real_array(b.column_sums);
+  d["reals"] = reals({b.variance_total, b.largest_row_sum, b.first_variance});
+  d["included"] = b.included;
+  d["equal"] = b.equal;
+  return d;
+}
+
+qor::BlockSums sums_of(const py::dict& d) {
+  qor::BlockSums b;
+  b.rows = d["rows"].cast<std::int64_t>();
+  b.columns = d["columns"].cast<std::int32_t>();
+  b.errors = d["errors"].cast<bool>();
+  b.product = reals_of(d["product"]);
+  b.variances = reals_of(d["variances"]);
+  b.column_sums = reals_of(d["column_sums"]);
+  const std::vector<REAL> r = reals_of(d["reals"]);
+  b.variance_total = r.at(0);
+  b.largest_row_sum = r.at(1);
+  b.first_variance = r.at(2);
+  b.included = d["included"].cast<std::int64_t>();
+  b.equal = d["equal"].cast<bool>();
+  return b;
+}
+
+py::dict tests_dict(const qor::BlockTests& t) {
+  std::vector<REAL> G;
+  std::vector<std::vector<std::int64_t>> NR;
+  for (const ResidualTest& r : t.tests) {
+    G.push_back(r.G);
+    NR.push_back({r.NR[1], r.NR[2], r.NR[3]});
+  }
+  py::dict d;
+  d["G"] = real_array(G);
+  d["NR"] = NR;
+  return d;
+}
+
+qor::BlockTests tests_of(const py::dict& d) {
+  qor::BlockTests t;
+  const std::vector<REAL> G = reals_of(d["G"]);
+  const auto NR = d["NR"].cast<std::vector<std::vector<std::int64_t>>>();
+  for (std::size_t r = 0; r < G.size(); ++r) {
+    ResidualTest x;
+    x.G = G[r];
+    for (int n = 1; n <= 3; ++n) x.NR[n] = NR.at(r).at(static_cast<std::size_t>(n - 1));
+    t.tests.push_back(x);
+  }
+  return t;
+}
+
+py::dict block_sums(const py::array& values, const py::dict& settings, std::int64_t first_row) {
+  const qor::Table block = table_of(values, py::dict(), py::dict());
+  const qor::Settings s = settings_of(settings);
+  qor::BlockSums b;
+  {
+    py::gil_scoped_release release;
+    b = qor::block_sums(block, s, first_row);
+  }
+  return sums_dict(b);
+}
+
+py::dict add_sums(const py::dict& a, const py::dict& b) { return sums_dict(qor::add_sums(sums_of(a), sums_of(b))); }
+
+py::dict block_tests(const py::array& values, const py::dict& settings, const py::handle& eigenvectors,
+                     std::int32_t U, std::int64_t first_row) {
+  const qor::Table block = table_of(values, py::dict(), py::dict());
+  const qor::Settings s = settings_of(settings);
+  const std::vector<REAL> v = reals_of(eigenvectors);
+  qor::BlockTests t;
+  {
+    py::gil_scoped_release release;
+    t = qor::block_tests(block, s, v, U, first_row);
+  }
+  return tests_dict(t);
+}
+
+py::dict add_tests(const py::dict& a, const py::dict& b) { return tests_dict(qor::add_tests(tests_of(a), tests_of(b))); }
+
+// The client's side: built from the total sums, it gives the eigenvectors
+// for the second pass and then the results.
+class BlockwiseRun {
+ public:
+  BlockwiseRun(const py::dict& total, const py::dict& settings)
+      : run_(sums_of(total), settings_of(settings)) {}
+  py::array_t<long double> eigenvectors() const { return real_array(run_.eigenvectors()); }
+  std::int32_t wanted() const { return run_.tests_wanted(); }
+  py::dict finish(const py::dict& tests, const py::object& progress) {
+    const qor::BlockTests totals = tests_of(tests);
+    qor::Control control;
+    return run_dict(run_waiting([&] { return run_.finish(totals, control); }, control, progress));
+  }
+
+ private:
+  qor::Blockwise run_;
+};
+
 }  // namespace
 
 PYBIND11_MODULE(_qor, m) {
@@ -312,6 +432,15 @@ PYBIND11_MODULE(_qor, m) {
     }
   });
   m.def("call", &call);
+  m.def("block_sums", &block_sums);
+  m.def("add_sums", &add_sums);
+  m.def("block_tests", &block_tests);
+  m.def("add_tests", &add_tests);
+  py::class_<BlockwiseRun>(m, "Blockwise")
+      .def(py::init<const py::dict&, const py::dict&>())
+      .def_property_readonly("eigenvectors", &BlockwiseRun::eigenvectors)
+      .def_property_readonly("wanted", &BlockwiseRun::wanted)
+      .def("finish", &BlockwiseRun::finish);
   m.def("load", &load);
   m.attr("STAGES") = py::make_tuple("", "preparing", "analysing", "judging", "writing", "done");
 }

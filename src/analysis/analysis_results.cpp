@@ -64,7 +64,9 @@ AnalysisResults collect_analysis_results(const RunState& s) {
   r.ran = s.NU != 0;
   r.eigenvalue_mode = s.JEV;
   r.product_matrix = s.settings.ITRN;
-  r.errors = errors_known(s.MER, s.MERPR) && s.SD.allocated();
+  // A run of a tall matrix's sums holds no element variances, yet its
+  // eigenvalues have theirs and its tests were made with the error.
+  r.errors = errors_known(s.MER, s.MERPR) && (s.SD.allocated() || s.given_tests != nullptr);
   r.table_steps = s.FTW;
   r.N = s.N;
   r.M = s.M;
@@ -77,7 +79,7 @@ AnalysisResults collect_analysis_results(const RunState& s) {
   if (!s.DE.allocated()) return r;
   r.eigenvalues = eigenvalues_of(s, r.errors);
   r.eigenvalues_examined = static_cast<std::int32_t>(s.eigen_tests.size());
-  if (r.errors) {
+  if (r.errors && s.SD.allocated()) {
     r.noise = noise_edge_of_variances(s.SD, s.N, s.M);
     r.square_rms_error = rms_error(s.SD, 1, s.MIN, s.MIN);
   }

@@ -1,4 +1,5 @@
 #include "library/library.h"
+#include "library/library_parts.h"
 
 #include <cmath>
 #include <cstdio>
@@ -22,7 +23,9 @@ namespace {
 
 [[noreturn]] void refuse(const std::string& why) { throw RunError(kSettingOutOfRange, why, RunError::Kind::data); }
 
-void check_table(const Table& t) {
+}  // namespace
+
+void detail::check_table(const Table& t, std::int64_t first_row) {
   if (t.rows < 1 || t.columns < 1)
     throw RunError(kNothingToAnalyse, "the table holds " + std::to_string(t.rows) + " rows and " +
                                           std::to_string(t.columns) + " columns, so there is nothing to analyse.",
@@ -34,11 +37,13 @@ void check_table(const Table& t) {
     for (std::int32_t j = 0; j < t.columns; ++j) {
       const REAL v = t.at(i, j);
       if (!std::isfinite(v))
-        throw RunError(106, "the table's value in row " + std::to_string(i + 1) + ", column " + std::to_string(j + 1) +
+        throw RunError(106, "the table's value in row " + std::to_string(first_row + i) + ", column " + std::to_string(j + 1) +
                                 " is " + (std::isnan(v) ? "not a number (NaN)" : "infinite") +
                                 "; every value must be a finite number.");
     }
 }
+
+namespace {
 
 void check_labels(const Labels& l, std::int32_t count, const char* what) {
   const auto fits = [&](std::size_t size) { return size == 0 || size == static_cast<std::size_t>(count); };
@@ -109,7 +114,9 @@ void hold_table(RunState& s, const Table& t) {
   hold_texts(t.column_labels, s.column_title_texts);
 }
 
-RunSettings settings_for(const Settings& x, const Table& t, bool eigenvalues) {
+}  // namespace
+
+RunSettings detail::settings_for(const Settings& x, bool row_titles, bool column_titles, bool eigenvalues) {
   RunSettings r;
   set_default_settings(r);
   r.MER = x.absolute_error;
@@ -121,10 +128,12 @@ RunSettings settings_for(const Settings& x, const Table& t, bool eigenvalues) {
   r.OSR = x.reference_row;
   r.OSC = x.reference_column;
   r.VERDICT = x.verdict;
-  r.BTOR = t.row_labels.titled();
-  r.CTOC = t.column_labels.titled();
+  r.BTOR = row_titles;
+  r.CTOC = column_titles;
   return r;
 }
+
+namespace {
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
@@ -138,8 +147,9 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-// The verdict block as the report prints it, line by line.
-std::vector<std::string> verdict_block(const RankVerdict& v) {
+}  // namespace
+
+std::vector<std::string> detail::verdict_block(const RankVerdict& v) {
   char* buffer = nullptr;
   std::size_t size = 0;
   std::FILE* memory = open_memstream(&buffer, &size);
@@ -154,6 +164,8 @@ std::vector<std::string> verdict_block(const RankVerdict& v) {
   std::free(buffer);
   return lines_of(text);
 }
+
+namespace {
 
 std::vector<StepStatistics> statistics_of(const RunState& s) {
   std::vector<StepStatistics> steps;
@@ -172,7 +184,7 @@ enum class Kind { elimination, eigenvalues, verdict_only };
 
 Run call(const Table& table, const Settings& settings, Control& control, Kind kind) {
   control.stage = kPreparing;
-  check_table(table);
+  detail::check_table(table, 1);
   check_labels(table.row_labels, table.rows, "row");
   check_labels(table.column_labels, table.columns, "column");
   check_settings(settings, table);
@@ -180,7 +192,8 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
   Console console(run.warnings);
   RunState s(console, settings.threads);
   s.workers.stop_when(&control.stop);
-  s.settings = settings_for(settings, table, kind != Kind::elimination);
+  s.settings = detail::settings_for(settings, table.row_labels.titled(), table.column_labels.titled(),
+                                    kind != Kind::elimination);
   if (kind == Kind::verdict_only) s.settings.VERDICT = true;
   take_run_copies(s);
   s.tests_without_report = true;
@@ -199,7 +212,7 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
   if (sample) {
     control.stage = kJudging;
     outcome.verdict = judge_rank(*sample, console, s.workers, nullptr);
-    run.verdict_lines = verdict_block(*outcome.verdict);
+    run.verdict_lines = detail::verdict_block(*outcome.verdict);
   }
   control.stage = kWriting;
   run.results = *outcome.results;

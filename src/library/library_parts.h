@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/run_settings.h"
+#include "library/library.h"
+
+// What the library's calls share.
+namespace qor::detail {
+
+// Refuses a table of no rows or columns (65), of values that do not fill it,
+// or with a value that is not finite (106, naming its row counted from first_row).
+void check_table(const Table& t, std::int64_t first_row);
+// The run settings of the program for a call's settings.
+RunSettings settings_for(const Settings& x, bool row_titles, bool column_titles, bool eigenvalues);
+// The verdict block as the report prints it, line by line.
+std::vector<std::string> verdict_block(const RankVerdict& v);
+
+}  // namespace qor::detail

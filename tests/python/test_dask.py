@@ -1,0 +1,173 @@
+"""The product-matrix analysis and the verdict of Dask arrays, on a real
+cluster of two worker processes: the same bits for the same chunking, the
+program's for one block, within the stated bound for several; data as users
+keep them; a worker killed during the run; a block that is not finite."""
+
+import os
+
+import numpy as np
+import pytest
+
+import qor
+
+da = pytest.importorskip("dask.array")
+distributed = pytest.importorskip("distributed")
+import qor.dask  # noqa: E402
+
+EPS = float(np.finfo(np.longdouble).eps)
+
+
+@pytest.fixture(scope="module")
+def client():
+    cluster = distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+                                       silence_logs=50)
+    c = distributed.Client(cluster)
+    yield c
+    c.close()
+    cluster.close()
+
+
+@pytest.fixture(scope="module")
+def tall():
+    rng = np.random.default_rng(30)
+    signal = rng.uniform(0.5, 2, (2400, 3)) @ rng.uniform(0.5, 2, (3, 9))
+    return signal + rng.normal(0, 0.01, signal.shape)
+
+
+def eigenvalues(result):
+    return np.array([e["value"] for e in result.to_dict()["results"]["eigenvalues"]], dtype=np.longdouble)
+
+
+def test_one_block_gives_the_programs_numbers(client, tall):
+    program = qor.eigen(tall, error=0.01, rank=True).to_dict()
+    for x in (da.from_array(tall, chunks=tall.shape), da.from_array(tall.T, chunks=tall.T.shape)):
+        mine = qor.dask.eigen(x, error=0.01, rank=True, client=client).to_dict()
+        assert mine["results"] == program["results"]
+        assert mine["rank_verdict"] == program["rank_verdict"]
+
+
+def test_the_same_chunking_gives_the_same_bits_on_any_scheduler(client, tall):
+    x = da.from_array(tall, chunks=(300, 9))
+    on_cluster = qor.dask.eigen(x, error=0.01, rank=True, client=client).to_dict()
+    threaded = qor.dask.eigen(x, error=0.01, rank=True, threads=2).to_dict()
+    assert on_cluster["results"] == threaded["results"]
+    assert on_cluster["rank_verdict"] == threaded["rank_verdict"]
+
+
+def summation_bound(a):
+    """How far two orders of the same sums over N rows can lie apart: each
+    is within (N - 1) u of the sum of the magnitudes of its terms (recursive
+    summation, u = 2^-64 the unit roundoff; N. J. Higham, "The accuracy of
+    floating point summation", SIAM J. Sci. Comput. 14, 1993), and an
+    eigenvalue moves by at most the 2-norm of the change of the matrix, at
+    most M times its largest element."""
+    u = EPS / 2
+    magnitudes = np.abs(a).T @ np.abs(a)
+    return 2 * (a.shape[0] - 1) * u * a.shape[1] * float(magnitudes.max()) * 1.01
+
+
+@pytest.mark.parametrize("chunk", [1200, 777, 100, 1])
+def test_several_blocks_stay_within_the_bound(client, tall, chunk):
+    whole = qor.eigen(tall, error=0.01, rank=True)
+    x = da.from_array(tall, chunks=(chunk, 9))
+    mine = qor.dask.eigen(x, error=0.01, rank=True, client=client if chunk > 1 else None)
+    assert np.max(np.abs((eigenvalues(mine) - eigenvalues(whole)).astype(float))) <= summation_bound(tall)
+    assert mine.verdict.rank == whole.verdict.rank == 3
+    assert (mine.beyond == whole.beyond).all()
+    assert np.allclose(mine.q_rest.astype(float), whole.q_rest.astype(float), rtol=1e-9, atol=1e-12)
+
+
+def test_data_as_users_keep_them(client, tall, tmp_path):
+    reference = qor.dask.eigen(da.from_array(tall, chunks=(500, 9)), error=0.01, client=client).eigenvalues
+    stores = []
+    zarr = pytest.importorskip("zarr")
+    z = zarr.open(str(tmp_path / "t.zarr"), mode="w", shape=tall.shape, chunks=(500, 9), dtype="f8")
+    z[:] = tall
+    stores.append(da.from_zarr(str(tmp_path / "t.zarr")))
+    memmap = np.lib.format.open_memmap(str(tmp_path / "t.npy"), mode="w+", dtype="f8", shape=tall.shape)
+    memmap[:] = tall
+    memmap.flush()
+    stores.append(da.from_array(np.load(str(tmp_path / "t.npy"), mmap_mode="r"), chunks=(500, 9)))
+    stores.append(da.from_array(tall, chunks=(500, 3)))  # blocks of unequal widths become whole rows
+    for x in stores:
+        assert list(qor.dask.eigen(x, error=0.01, client=client).eigenvalues) == list(reference)
+    # float32 blocks are widened exactly: the same as the float32 values widened in numpy.
+    small = tall.astype(np.float32)
+    assert list(qor.dask.eigen(da.from_array(small, chunks=(500, 9)), error=0.01).eigenvalues) == list(
+        qor.dask.eigen(da.from_array(small.astype(np.longdouble), chunks=(500, 9)), error=0.01).eigenvalues)
+    h5py = pytest.importorskip("h5py")
+    with h5py.File(str(tmp_path / "t.h5"), "w") as f:
+        f["d"] = tall
+    with h5py.File(str(tmp_path / "t.h5"), "r") as f:
+        assert list(qor.dask.eigen(da.from_array(f["d"], chunks=(500, 9)), error=0.01).eigenvalues) == list(reference)
+    dd = pytest.importorskip("dask.dataframe")
+    np.savetxt(str(tmp_path / "t.csv"), tall, delimiter=",", fmt="%.17g")
+    frame = dd.read_csv(str(tmp_path / "t.csv"), header=None, blocksize=40000)
+    x = frame.to_dask_array(lengths=True)
+    assert x.numblocks[0] > 1
+    result = qor.dask.eigen(x, error=0.01, client=client)
+    assert np.allclose(result.eigenvalues.astype(float), reference.astype(float), rtol=1e-12)
+
+
+def test_wide_data_is_analysed_as_its_transpose(tall):
+    wide = da.from_array(tall.T, chunks=(9, 600))
+    assert list(qor.dask.eigen(wide, error=0.01).eigenvalues) == list(
+        qor.dask.eigen(da.from_array(tall, chunks=(600, 9)), error=0.01).eigenvalues)
+
+
+def test_a_worker_killed_during_the_run_changes_nothing(client, tall, monkeypatch):
+    x = da.from_array(tall, chunks=(200, 9))
+    expected = qor.dask.eigen(x, error=0.01, client=client).to_dict()
+    real = qor.dask._compute
+    killed = []
+
+    def compute_then_kill(value, c):
+        future = c.compute(value)
+        if not killed:  # the first pass, once submitted: one worker dies, Dask reruns its blocks
+            victim = sorted(c.scheduler_info()["workers"])[0]
+            try:
+                c.run(os._exit, 1, workers=[victim], wait=False)
+            except Exception:  # the worker's connection ends with it
+                pass
+            killed.append(victim)
+        return future.result()
+
+    monkeypatch.setattr(qor.dask, "_compute", compute_then_kill)
+    again = qor.dask.eigen(x, error=0.01, client=client).to_dict()
+    monkeypatch.setattr(qor.dask, "_compute", real)
+    assert killed
+    assert again["results"] == expected["results"]
+    client.wait_for_workers(2)
+
+
+def test_a_block_that_is_not_finite_names_its_rows_and_leaves_nothing_running(client, tall):
+    bad = tall.copy()
+    bad[1234, 5] = np.nan
+    with pytest.raises(qor.Error) as caught:
+        qor.dask.eigen(da.from_array(bad, chunks=(500, 9)), error=0.01, client=client)
+    assert "row 1235, column 6 is not a number (NaN)" in caught.value.message
+    assert "(in the block of rows 1001 to 1500)" in caught.value.message
+    assert caught.value.status == 106
+    assert not any(client.processing().values())
+
+
+@pytest.mark.parametrize("make, kind", [
+    (lambda: da.zeros((0, 5), chunks=(1, 5)), ValueError),
+    (lambda: da.from_array(np.array([["a", "b"], ["c", "d"]])), ValueError),
+    (lambda: da.zeros((4, 3, 2)), ValueError),
+])
+def test_bad_arrays_are_refused(make, kind):
+    with pytest.raises(kind):
+        qor.dask.eigen(make())
+
+
+def test_edges_of_the_chunking(tall):
+    whole = qor.eigen(tall[:, :1], error=0.01)
+    one_column = qor.dask.eigen(da.from_array(tall[:, :1], chunks=(700, 1)), error=0.01)
+    assert abs(float(one_column.eigenvalues[0] - whole.eigenvalues[0])) <= summation_bound(tall[:, :1])
+    short_last = qor.dask.rank(da.from_array(tall, chunks=(1000, 9)), error=0.01)  # 1000, 1000, 400
+    assert short_last.rank == 3
+    assert any("random signs" in line or "plain components" in line or "Both tests" in line
+               for line in short_last.reasons)
+    estimated = qor.dask.rank(da.from_array(tall, chunks=(1000, 9)))
+    assert estimated.low <= 3 <= estimated.high
