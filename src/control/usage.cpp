@@ -65,7 +65,7 @@ file that could not be opened, read, written or closed (32: the standard
 output went away).
 
 From Python: import qor (qor.load, qor.eliminate, qor.eigen, qor.rank; the
-module is built beside the program, see help(qor)).
+module is built beside the program, see help(qor)); qor.dask for Dask arrays.
 
 The full manual: "qor ?" (the help browser) and "man qor".
 )";
