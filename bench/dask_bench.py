@@ -15,6 +15,7 @@ client's core. Figures are printed as ratios of times of this one run.
 import argparse
 import os
 import resource
+import shutil
 import subprocess
 import tempfile
 import time
@@ -32,11 +33,18 @@ def main():
     p.add_argument("--chunk", type=int, default=100_000)
     p.add_argument("--build", default="build")
     a = p.parse_args()
+    folder = tempfile.mkdtemp(prefix="qor_dask_bench_")
+    try:
+        measure(a, folder)
+    finally:
+        shutil.rmtree(folder)
+
+
+def measure(a, folder):
     import dask.array as da
     import distributed
     import zarr
 
-    folder = tempfile.mkdtemp(prefix="qor_dask_bench_")
     rng = np.random.default_rng(2)
     spectra = rng.uniform(0, 1, (3, a.columns))
     store = zarr.open(os.path.join(folder, "x.zarr"), mode="w", shape=(a.rows, a.columns), chunks=(a.chunk, a.columns),
