@@ -245,6 +245,36 @@ void judge_by_signflips(RankVerdict& v, const NoiseEstimate& e, const RankSample
   }
 }
 
+// The verdict's noise edge from the elements' variances.
+void take_noise_edge(RankVerdict& v, const NoiseEdge& variances) {
+  v.sigma = variances.rms;
+  v.edge = variances.edge;
+  v.equal_errors = variances.equal;
+  v.weighted_to = v.equal_errors ? 0 : 1;
+}
+
+// The counts of singular values above the edge and above the noise of the
+// equal error whose edge it is (for equal errors sigma itself); returns that
+// error.
+REAL count_against_edge(RankVerdict& v) {
+  v.above_edge = count_above_edge(v.singular, v.edge);
+  const REAL sigma_of_edge = v.edge / edge_per_sigma(v.N, v.M);
+  v.possible = count_above_noise(v.singular, sigma_of_edge, v.N, v.M, kTracyWidom95);
+  v.clear = count_above_noise(v.singular, sigma_of_edge, v.N, v.M, kTracyWidom99);
+  return sigma_of_edge;
+}
+
+// Without the error: the range and the noise edge from the estimate.
+void take_estimate(RankVerdict& v, const NoiseEstimate& e) {
+  v.low = e.low;
+  v.high = e.high;
+  v.above_edge = e.low;
+  v.possible = e.possible;
+  v.sigma = e.sigma;
+  v.edge = noise_edge_of_sigma(e.sigma, v.N, v.M);
+  v.estimate = e;
+}
+
 void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Pause& pause, Workers& workers,
                       const MATRIX* formed) {
   MATRIX own;
@@ -254,17 +284,10 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
   }
   const MATRIX& SD = formed != nullptr ? *formed : own;
   const NoiseEdge variances = verdict_noise_edge(SD, x.N, x.M);
-  v.sigma = variances.rms;
-  v.edge = variances.edge;
-  v.equal_errors = variances.equal;
+  take_noise_edge(v, variances);
   if (!v.equal_errors) draw_the_noise_edge(v, x, SD, pause, workers);
-  v.above_edge = count_above_edge(v.singular, v.edge);
-  // The equal error whose noise edge is this one: for equal errors sigma itself.
-  const REAL sigma_of_edge = v.edge / edge_per_sigma(x.N, x.M);
-  v.possible = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom95);
-  v.clear = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom99);
+  const REAL sigma_of_edge = count_against_edge(v);
   const std::int32_t p = std::min(x.N, x.M);
-  v.weighted_to = v.equal_errors ? 0 : 1;
   WithErrorSeries series(x, SD, T, variances.included, !v.equal_errors, pause, workers);
   // Q = 1 at r = p, so the search ends there at the latest.
   while (first_fitting(v.Q) < 0) series.reach(static_cast<std::int32_t>(v.Q.size()), v.Q, v.weighted_to);
@@ -278,13 +301,7 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
 void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<REAL>& eigenvalues, const MATRIX& T,
                          Pause& pause, Workers& workers) {
   const NoiseEstimate e = estimate_rank(eigenvalues, x.N, x.M);
-  v.low = e.low;
-  v.high = e.high;
-  v.above_edge = e.low;
-  v.possible = e.possible;
-  v.sigma = e.sigma;
-  v.edge = noise_edge_of_sigma(e.sigma, x.N, x.M);
-  v.estimate = e;
+  take_estimate(v, e);
   if (eigenvalues[1] == 0) {
     v.cases.push_back(VerdictCase::zero_matrix);
   } else if (e.too_small) {
@@ -303,6 +320,30 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
   const std::int64_t included = variance > 0 ? static_cast<std::int64_t>(x.N) * x.M : 0;
   ResidualSeries series(x, SD, T, included, pause, workers);
   series.reach(std::min(std::min(x.N, x.M), v.high + 2), v.Q);
+}
+
+// A verdict on N x M begun: true when the matrix has no element, and then
+// the verdict says so and is complete.
+bool begin_verdict(RankVerdict& v, std::int32_t N, std::int32_t M, REAL ER, REAL ERPR) {
+  v.N = N;
+  v.M = M;
+  v.error_given = errors_known(ER, ERPR);
+  if (std::min(N, M) >= 1) return false;
+  v.Q.push_back(1);
+  v.cases.push_back(VerdictCase::no_matrix);
+  return true;
+}
+
+// The limit of sight of noise of one level, with the error given of the
+// equal error whose noise edge is the verdict's; and no singular value may
+// overflow in noise edges.
+void finish_verdict(RankVerdict& v) {
+  if (!v.estimate.not_noise && v.edge > 0)
+    v.limit = limit_of_sight(v.edge / edge_per_sigma(v.N, v.M), v.N, v.M, kTracyWidom99);
+  for (std::int32_t k = 1; k <= std::min(v.N, v.M); ++k)
+    if (!std::isfinite(noise_edges(v, k)))
+      verdict_overflow("a singular value divided by the noise edge overflows",
+                       "the error is far too small for these data: give a larger one");
 }
 
 }  // namespace
@@ -325,15 +366,8 @@ RankSample take_rank_sample(const RunState& s, REAL ER, REAL ERPR) {
 
 RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers, const MATRIX* variances) {
   RankVerdict v;
-  v.N = x.N;
-  v.M = x.M;
-  v.error_given = errors_known(x.ER, x.ERPR);
+  if (begin_verdict(v, x.N, x.M, x.ER, x.ERPR)) return v;
   const std::int32_t p = std::min(x.N, x.M);
-  if (p < 1) {
-    v.Q.push_back(1);
-    v.cases.push_back(VerdictCase::no_matrix);
-    return v;
-  }
   MATRIX T(p + 1, p + 1);
   const std::vector<REAL> eigenvalues = decompose_product(x, T, pause, workers);
   v.singular = singular_values(eigenvalues);
@@ -342,14 +376,7 @@ RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers, cons
   } else {
     judge_without_error(v, x, eigenvalues, T, pause, workers);
   }
-  // The limit of sight of noise of one level, with the error given of the
-  // equal error whose noise edge is the verdict's.
-  if (!v.estimate.not_noise && v.edge > 0)
-    v.limit = limit_of_sight(v.edge / edge_per_sigma(x.N, x.M), x.N, x.M, kTracyWidom99);
-  for (std::int32_t k = 1; k <= p; ++k)
-    if (!std::isfinite(noise_edges(v, k)))
-      verdict_overflow("a singular value divided by the noise edge overflows",
-                       "the error is far too small for these data: give a larger one");
+  finish_verdict(v);
   return v;
 }
 
@@ -377,39 +404,20 @@ void reach_from_sums(const RankSums& x, std::int32_t r, std::vector<REAL>& Q, RE
 
 RankVerdict judge_rank_from_sums(const RankSums& x, Pause& pause) {
   RankVerdict v;
-  v.N = x.N;
-  v.M = x.M;
-  v.error_given = errors_known(x.ER, x.ERPR);
+  if (begin_verdict(v, x.N, x.M, x.ER, x.ERPR)) return v;
   const std::int32_t p = std::min(x.N, x.M);
-  if (p < 1) {
-    v.Q.push_back(1);
-    v.cases.push_back(VerdictCase::no_matrix);
-    return v;
-  }
   v.singular = singular_values(x.eigenvalues);
   const std::int64_t all = static_cast<std::int64_t>(x.N) * x.M;
   if (v.error_given) {
-    v.sigma = x.variances.rms;
-    v.edge = x.variances.edge;
-    v.equal_errors = x.variances.equal;
-    v.weighted_to = v.equal_errors ? 0 : 1;
-    v.above_edge = count_above_edge(v.singular, v.edge);
-    const REAL sigma_of_edge = v.edge / edge_per_sigma(x.N, x.M);
-    v.possible = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom95);
-    v.clear = count_above_noise(v.singular, sigma_of_edge, x.N, x.M, kTracyWidom99);
+    take_noise_edge(v, x.variances);
+    const REAL sigma_of_edge = count_against_edge(v);
     reach_from_sums(x, p, v.Q, 0, x.variances.included, pause);
     v.tail = noise_tails(v.singular, sigma_of_edge, x.N, x.M, pause);
     decide_with_error(v);
     v.Q.resize(static_cast<std::size_t>(std::min(p, v.high + 2)) + 1);
   } else {
     const NoiseEstimate e = estimate_rank(x.eigenvalues, x.N, x.M);
-    v.low = e.low;
-    v.high = e.high;
-    v.above_edge = e.low;
-    v.possible = e.possible;
-    v.sigma = e.sigma;
-    v.edge = noise_edge_of_sigma(e.sigma, x.N, x.M);
-    v.estimate = e;
+    take_estimate(v, e);
     if (x.eigenvalues[1] == 0) {
       v.cases.push_back(VerdictCase::zero_matrix);
     } else {
@@ -424,11 +432,6 @@ RankVerdict judge_rank_from_sums(const RankSums& x, Pause& pause) {
     const REAL variance = e.sigma * e.sigma;
     reach_from_sums(x, std::min(p, v.high + 2), v.Q, variance, variance > 0 ? all : 0, pause);
   }
-  if (!v.estimate.not_noise && v.edge > 0)
-    v.limit = limit_of_sight(v.edge / edge_per_sigma(x.N, x.M), x.N, x.M, kTracyWidom99);
-  for (std::int32_t k = 1; k <= p; ++k)
-    if (!std::isfinite(noise_edges(v, k)))
-      verdict_overflow("a singular value divided by the noise edge overflows",
-                       "the error is far too small for these data: give a larger one");
+  finish_verdict(v);
   return v;
 }
