@@ -419,14 +419,9 @@ void compute_element_variances(RunState& s, REAL ER, REAL ERPR) {
   element_variances(s.A, s.SD, s.N, s.M, ER, ERPR, s.workers);
 }
 
-void product_of_rows(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers) {
-  product_sums(in, T, ST, workers, true);
-}
+namespace {
 
-void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers) {
-  product_sums(in, T, ST, workers, in.N >= in.M);
-}
-
+// Over the rows (order M) or over the columns (order N).
 void product_sums(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers, bool over_rows) {
   // Once a sum has overflowed every later term would be infinity arithmetic;
   // looking every 64 data rows keeps that to a bounded share of the work.
@@ -499,6 +494,16 @@ void product_sums(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& worke
       T[j][i] = T[i][j];
       if (ERB) (*ST)[j][i] = (*ST)[i][j];
     }
+}
+
+}  // namespace
+
+void product_of_rows(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers) {
+  product_sums(in, T, ST, workers, true);
+}
+
+void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers) {
+  product_sums(in, T, ST, workers, in.N >= in.M);
 }
 
 void compute_product_matrix(RunState& s, bool ERB) {

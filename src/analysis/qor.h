@@ -51,8 +51,6 @@ void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& wor
 // The product of the columns (order M), summed over the rows k = 1..N in
 // increasing order, whatever N: of a block of rows of a tall matrix too.
 void product_of_rows(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers);
-// Either: over the rows (order M) or over the columns (order N).
-void product_sums(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& workers, bool over_rows);
 
 void run_elimination(AnalysisContext& q);
 // Seconds since midnight from the local clock, to the hundredth.
