@@ -317,10 +317,11 @@ py::dict sums_dict(const qor::BlockSums& b) {
   d["errors"] = b.errors;
   d["product"] = real_array(b.product);
   d["variances"] = real_array(b.variances);
-  d["column_sums"] = real_array(b.column_sums);
-  d["reals"] = reals({b.variance_total, b.largest_row_sum, b.first_variance});
-  d["included"] = b.included;
-  d["equal"] = b.equal;
+  const VarianceSums& e = b.error_sums;
+  d["column_sums"] = real_array(e.column_sums);
+  d["reals"] = reals({e.total, e.largest_row, e.first});
+  d["included"] = e.included;
+  d["equal"] = e.equal;
   return d;
 }
 
@@ -331,13 +332,14 @@ qor::BlockSums sums_of(const py::dict& d) {
   b.errors = d["errors"].cast<bool>();
   b.product = reals_of(d["product"]);
   b.variances = reals_of(d["variances"]);
-  b.column_sums = reals_of(d["column_sums"]);
+  VarianceSums& e = b.error_sums;
+  e.column_sums = reals_of(d["column_sums"]);
   const std::vector<REAL> r = reals_of(d["reals"]);
-  b.variance_total = r.at(0);
-  b.largest_row_sum = r.at(1);
-  b.first_variance = r.at(2);
-  b.included = d["included"].cast<std::int64_t>();
-  b.equal = d["equal"].cast<bool>();
+  e.total = r.at(0);
+  e.largest_row = r.at(1);
+  e.first = r.at(2);
+  e.included = d["included"].cast<std::int64_t>();
+  e.equal = d["equal"].cast<bool>();
   return b;
 }
 

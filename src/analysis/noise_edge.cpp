@@ -4,28 +4,49 @@
 #include <cmath>
 #include <vector>
 
-NoiseEdge noise_edge_of_variances(const MATRIX& SD, std::int32_t N, std::int32_t M) {
-  NoiseEdge v;
-  std::vector<REAL> column_sums(static_cast<std::size_t>(M) + 1);
-  REAL total = 0, largest_row = 0;
-  const REAL first = SD[1][1];
+VarianceSums variance_sums(const MATRIX& SD, std::int32_t N, std::int32_t M) {
+  VarianceSums s;
+  s.column_sums.assign(static_cast<std::size_t>(M), 0);
+  s.first = SD[1][1];
   for (std::int32_t i = 1; i <= N; ++i) {
     REAL row = 0;
     for (std::int32_t j = 1; j <= M; ++j) {
       const REAL e = SD[i][j];
+      REAL& column = s.column_sums[static_cast<std::size_t>(j - 1)];
       row = row + e;
-      column_sums[j] = column_sums[j] + e;
-      v.equal = v.equal && e == first;
-      v.included += e > 0;
+      column = column + e;
+      s.equal = s.equal && e == s.first;
+      s.included += e > 0;
     }
-    largest_row = std::max(largest_row, row);
-    total = total + row;
+    s.largest_row = std::max(s.largest_row, row);
+    s.total = s.total + row;
   }
-  const REAL largest_column = *std::max_element(column_sums.begin() + 1, column_sums.end());
-  v.rms = std::sqrt(total / (static_cast<REAL>(N) * M));
-  v.edge = std::sqrt(largest_row) + std::sqrt(largest_column);
-  if (!std::isfinite(total)) v.edge = total;
+  return s;
+}
+
+VarianceSums added_variance_sums(const VarianceSums& a, const VarianceSums& b) {
+  VarianceSums s = a;
+  for (std::size_t j = 0; j < s.column_sums.size(); ++j) s.column_sums[j] = a.column_sums[j] + b.column_sums[j];
+  s.total = a.total + b.total;
+  s.largest_row = std::max(a.largest_row, b.largest_row);
+  s.included = a.included + b.included;
+  s.equal = a.equal && b.equal && a.first == b.first;
+  return s;
+}
+
+NoiseEdge noise_edge_of_sums(const VarianceSums& sums, std::int64_t N, std::int32_t M) {
+  NoiseEdge v;
+  v.equal = sums.equal;
+  v.included = sums.included;
+  const REAL largest_column = *std::max_element(sums.column_sums.begin(), sums.column_sums.end());
+  v.rms = std::sqrt(sums.total / (static_cast<REAL>(N) * M));
+  v.edge = std::sqrt(sums.largest_row) + std::sqrt(largest_column);
+  if (!std::isfinite(sums.total)) v.edge = sums.total;
   return v;
+}
+
+NoiseEdge noise_edge_of_variances(const MATRIX& SD, std::int32_t N, std::int32_t M) {
+  return noise_edge_of_sums(variance_sums(SD, N, M), N, M);
 }
 
 REAL noise_edge_of_sigma(REAL sigma, std::int32_t N, std::int32_t M) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/matrix.h"
 #include "common/real.h"
@@ -31,6 +32,22 @@ struct NoiseEdge {
 // mean square would let a few noisy rows pass for components. A sum that
 // overflows gives a non-finite edge.
 NoiseEdge noise_edge_of_variances(const MATRIX& SD, std::int32_t N, std::int32_t M);
+
+// The sums of the element variances the edge is formed from, each row's in
+// increasing column and the rows added in order: of a whole matrix, or of
+// blocks of its rows added in block order.
+struct VarianceSums {
+  REAL total = 0, largest_row = 0;
+  REAL first = 0;                 // the variance of the first element
+  std::vector<REAL> column_sums;  // [j - 1]
+  std::int64_t included = 0;      // variances above 0
+  bool equal = true;              // all equal first
+};
+VarianceSums variance_sums(const MATRIX& SD, std::int32_t N, std::int32_t M);
+// The sums of a's rows followed by b's.
+VarianceSums added_variance_sums(const VarianceSums& a, const VarianceSums& b);
+// The edge of N x M elements of those sums.
+NoiseEdge noise_edge_of_sums(const VarianceSums& sums, std::int64_t N, std::int32_t M);
 // Elements of one standard deviation sigma: sigma (sqrt(N) + sqrt(M)).
 REAL noise_edge_of_sigma(REAL sigma, std::int32_t N, std::int32_t M);
 

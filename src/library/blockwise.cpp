@@ -70,25 +70,6 @@ void unflat(const std::vector<REAL>& v, MATRIX& m, std::int32_t order) {
       m[i][j] = v[static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(order) + static_cast<std::size_t>(j - 1)];
 }
 
-// The sums of the element variances, each row's in increasing column, the
-// rows added in order, as the noise edge forms them of a whole matrix.
-void sum_variances(BlockSums& b, const MATRIX& SD, std::int32_t rows, std::int32_t M) {
-  b.column_sums.assign(static_cast<std::size_t>(M), 0);
-  b.first_variance = SD[1][1];
-  for (std::int32_t i = 1; i <= rows; ++i) {
-    REAL row = 0;
-    for (std::int32_t j = 1; j <= M; ++j) {
-      const REAL e = SD[i][j];
-      row = row + e;
-      b.column_sums[static_cast<std::size_t>(j - 1)] = b.column_sums[static_cast<std::size_t>(j - 1)] + e;
-      b.equal = b.equal && e == b.first_variance;
-      b.included += e > 0;
-    }
-    b.largest_row_sum = std::max(b.largest_row_sum, row);
-    b.variance_total = b.variance_total + row;
-  }
-}
-
 std::vector<REAL> added(const std::vector<REAL>& a, const std::vector<REAL>& b) {
   std::vector<REAL> sum(a.size());
   for (std::size_t k = 0; k < a.size(); ++k) sum[k] = a[k] + b[k];
@@ -117,7 +98,7 @@ BlockSums block_sums(const Table& block, const Settings& settings, std::int64_t 
   product_of_rows(ProductInputs{A, &SD, block.rows, M}, T, &ST, workers);
   b.product = flat(T, M);
   b.variances = flat(ST, M);
-  sum_variances(b, SD, block.rows, M);
+  b.error_sums = variance_sums(SD, block.rows, M);
   return b;
 }
 
@@ -132,11 +113,7 @@ BlockSums add_sums(const BlockSums& a, const BlockSums& b) {
   s.product = added(a.product, b.product);
   if (!a.errors) return s;
   s.variances = added(a.variances, b.variances);
-  s.column_sums = added(a.column_sums, b.column_sums);
-  s.variance_total = a.variance_total + b.variance_total;
-  s.largest_row_sum = std::max(a.largest_row_sum, b.largest_row_sum);
-  s.included = a.included + b.included;
-  s.equal = a.equal && b.equal && a.first_variance == b.first_variance;
+  s.error_sums = added_variance_sums(a.error_sums, b.error_sums);
   return s;
 }
 
@@ -207,15 +184,7 @@ void eigenvalues_of_sums(RunState& s) {
 }
 
 NoiseEdge noise_of(const BlockSums& t) {
-  NoiseEdge e;
-  if (!t.errors) return e;
-  e.equal = t.equal;
-  e.included = t.included;
-  e.rms = std::sqrt(t.variance_total / (static_cast<REAL>(t.rows) * t.columns));
-  const REAL largest_column = *std::max_element(t.column_sums.begin(), t.column_sums.end());
-  e.edge = std::sqrt(t.largest_row_sum) + std::sqrt(largest_column);
-  if (!std::isfinite(t.variance_total)) e.edge = t.variance_total;
-  return e;
+  return t.errors ? noise_edge_of_sums(t.error_sums, t.rows, t.columns) : NoiseEdge{};
 }
 
 }  // namespace

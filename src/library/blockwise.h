@@ -35,12 +35,7 @@ struct BlockSums {
   std::int32_t columns = 0;
   bool errors = false;
   std::vector<REAL> product, variances;  // M x M, row after row (variances with errors)
-  // The element variances: their total, the sums of each column, the
-  // largest sum of a row, how many are above 0, and whether all equal the first.
-  REAL variance_total = 0, largest_row_sum = 0, first_variance = -1;
-  std::vector<REAL> column_sums;
-  std::int64_t included = 0;
-  bool equal = true;
+  VarianceSums error_sums;               // of the element variances (with errors)
 };
 
 // Pass 1 of one block (rows x M; its values must be finite: 106 names the

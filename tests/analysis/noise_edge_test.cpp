@@ -39,6 +39,34 @@ TEST(NoiseEdge, RowAndColumnSumsOfTheVariances) {
   EXPECT_FALSE(std::isfinite(noise_edge_of_variances(huge, 1, 2).edge));
 }
 
+// Rows in blocks: the first row of each block, and blocks whose variances
+// are equal within but differ between them.
+TEST(NoiseEdge, BlocksOfRowsAddUpToTheWholeMatrix) {
+  struct Case {
+    MATRIX upper, lower;
+    std::int32_t upper_rows, lower_rows, columns;
+    double edge;
+    bool equal;
+    std::int64_t included;
+  };
+  const Case cases[] = {
+      // The matrix {1 4 1; 1 1 1} again: sqrt(6) + sqrt(5).
+      {variances({{1, 4, 1}}), variances({{1, 1, 1}}), 1, 1, 3, 4.685557720282968, false, 6},
+      // Each block equal, at 1 and at 4: rows 3 and 12, columns 5 each: sqrt(12) + sqrt(5).
+      {variances({{1, 1, 1}}), variances({{4, 4, 4}}), 1, 1, 3, 5.700169592637544, false, 6},
+      // 0.25 throughout, in blocks of two rows and one: 0.5 (sqrt(3) + sqrt(2)).
+      {variances({{0.25, 0.25}, {0.25, 0.25}}), variances({{0.25, 0.25}}), 2, 1, 2, 1.573132184970986, true, 6},
+  };
+  for (const Case& c : cases) {
+    const VarianceSums sums = added_variance_sums(variance_sums(c.upper, c.upper_rows, c.columns),
+                                                  variance_sums(c.lower, c.lower_rows, c.columns));
+    const NoiseEdge e = noise_edge_of_sums(sums, c.upper_rows + c.lower_rows, c.columns);
+    EXPECT_NEAR(static_cast<double>(e.edge), c.edge, 1e-12);
+    EXPECT_EQ(e.equal, c.equal);
+    EXPECT_EQ(e.included, c.included);
+  }
+}
+
 TEST(NoiseEdge, TheFormulaInWords) {
   EXPECT_EQ(noise_edge_formula(NoiseEdgeKind::equal_errors, 12, 20), "sigma x (sqrt(12) + sqrt(20))");
   EXPECT_EQ(noise_edge_formula(NoiseEdgeKind::row_column_bound, 12, 20),
