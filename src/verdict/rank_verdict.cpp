@@ -275,6 +275,21 @@ void take_estimate(RankVerdict& v, const NoiseEstimate& e) {
   v.estimate = e;
 }
 
+// The cases of the estimate; false for a matrix of zeros, which has no more.
+bool note_estimate_cases(RankVerdict& v, const NoiseEstimate& e, REAL largest_eigenvalue) {
+  if (largest_eigenvalue == 0) {
+    v.cases.push_back(VerdictCase::zero_matrix);
+    return false;
+  }
+  if (e.too_small) {
+    v.cases.push_back(VerdictCase::too_small);
+  } else {
+    v.cases.push_back(e.low == e.possible ? VerdictCase::estimated : VerdictCase::estimated_levels);
+    if (e.not_noise) v.cases.push_back(VerdictCase::not_noise);
+  }
+  return true;
+}
+
 void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Pause& pause, Workers& workers,
                       const MATRIX* formed) {
   MATRIX own;
@@ -302,16 +317,7 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
                          Pause& pause, Workers& workers) {
   const NoiseEstimate e = estimate_rank(eigenvalues, x.N, x.M);
   take_estimate(v, e);
-  if (eigenvalues[1] == 0) {
-    v.cases.push_back(VerdictCase::zero_matrix);
-  } else if (e.too_small) {
-    v.cases.push_back(VerdictCase::too_small);
-    judge_by_signflips(v, e, x, T, pause, workers);
-  } else {
-    v.cases.push_back(e.low == e.possible ? VerdictCase::estimated : VerdictCase::estimated_levels);
-    if (e.not_noise) v.cases.push_back(VerdictCase::not_noise);
-    judge_by_signflips(v, e, x, T, pause, workers);
-  }
+  if (note_estimate_cases(v, e, eigenvalues[1])) judge_by_signflips(v, e, x, T, pause, workers);
   // The Q column with the estimated error: what a rerun with it would show.
   MATRIX SD(x.N + 1, x.M + 1);
   const REAL variance = e.sigma * e.sigma;
@@ -418,17 +424,9 @@ RankVerdict judge_rank_from_sums(const RankSums& x, Pause& pause) {
   } else {
     const NoiseEstimate e = estimate_rank(x.eigenvalues, x.N, x.M);
     take_estimate(v, e);
-    if (x.eigenvalues[1] == 0) {
-      v.cases.push_back(VerdictCase::zero_matrix);
-    } else {
-      if (e.too_small) {
-        v.cases.push_back(VerdictCase::too_small);
-      } else {
-        v.cases.push_back(e.low == e.possible ? VerdictCase::estimated : VerdictCase::estimated_levels);
-        if (e.not_noise) v.cases.push_back(VerdictCase::not_noise);
-      }
-      if (e.low > 0 && !e.not_noise && !e.too_small) v.cases.push_back(VerdictCase::signflip_too_costly);
-    }
+    // The random-sign copies need the data in one place.
+    if (note_estimate_cases(v, e, x.eigenvalues[1]) && e.low > 0 && !e.not_noise && !e.too_small)
+      v.cases.push_back(VerdictCase::signflip_too_costly);
     const REAL variance = e.sigma * e.sigma;
     reach_from_sums(x, std::min(p, v.high + 2), v.Q, variance, variance > 0 ? all : 0, pause);
   }
