@@ -82,7 +82,7 @@ def measure(a, folder):
 
     # One block's two passes, and the client's core, measured alone.
     block = np.asarray(store[:a.chunk])
-    settings = qor.dask._settings(0.01, None, None, False, 1, block.shape)
+    settings = qor._settings(block.shape, 0.01, None, threads=1)
     start = time.perf_counter()
     sums = qor._qor.block_sums(block, settings, 1)
     core = qor._qor.Blockwise(sums, settings)

@@ -258,26 +258,38 @@ def _progress_bar(progress):
     return bar, show
 
 
-def _run(kind, a, error, relative_error, steps=None, statistics=False, product=True, reference_row=None,
-         reference_column=None, verdict=False, threads=None, progress=False):
-    values, rows, columns = _matrix(a)
-    settings = {
+def _settings(shape, error, relative_error, steps=None, statistics=False, product=True, reference_row=None,
+              reference_column=None, verdict=False, threads=None):
+    """The library's settings of a rows x columns matrix, each checked."""
+    return {
         "absolute_error": _error(error, "error"),
         "relative_error": _error(relative_error, "relative_error"),
-        "steps": _steps(steps, values.shape),
+        "steps": _steps(steps, shape),
         "statistics": bool(statistics),
         "product": bool(product),
-        "reference_row": _reference(reference_row, values.shape[0], "row"),
-        "reference_column": _reference(reference_column, values.shape[1], "column"),
+        "reference_row": _reference(reference_row, shape[0], "row"),
+        "reference_column": _reference(reference_column, shape[1], "column"),
         "verdict": bool(verdict),
         "threads": _threads(threads),
     }
+
+
+def _with_progress(progress, work):
+    """work(show), where show reports the stages as progress asks."""
     bar, show = _progress_bar(progress)
     try:
-        d = _qor.call(kind, values, rows, columns, settings, show)
+        return work(show)
     finally:
         if bar is not None:
             bar.close()
+
+
+def _run(kind, a, error, relative_error, steps=None, statistics=False, product=True, reference_row=None,
+         reference_column=None, verdict=False, threads=None, progress=False):
+    values, rows, columns = _matrix(a)
+    settings = _settings(values.shape, error, relative_error, steps, statistics, product, reference_row,
+                         reference_column, verdict, threads)
+    d = _with_progress(progress, lambda show: _qor.call(kind, values, rows, columns, settings, show))
     for line in d["warnings"]:
         _warnings.warn(line, QorWarning, stacklevel=3)
     return d

@@ -104,25 +104,11 @@ def _tall(x):
     return x
 
 
-def _settings(error, relative_error, steps, verdict, threads, shape):
-    return {
-        "absolute_error": _qor_package._error(error, "error"),
-        "relative_error": _qor_package._error(relative_error, "relative_error"),
-        "steps": _qor_package._steps(steps, shape),
-        "statistics": False,
-        "product": True,
-        "reference_row": 0,
-        "reference_column": 0,
-        "verdict": bool(verdict),
-        "threads": _qor_package._threads(threads),
-    }
-
-
 def _analyse(x, error, relative_error, steps, verdict, client, threads, progress):
     import dask
 
     x = _tall(x)
-    settings = _settings(error, relative_error, steps, verdict, threads, x.shape)
+    settings = _qor_package._settings(x.shape, error, relative_error, steps, verdict=verdict, threads=threads)
     if x.numblocks[0] == 1:
         # One block: the program's own run of it, on a worker.
         call = dask.delayed(_whole)(x.to_delayed()[0, 0], settings)
@@ -139,12 +125,7 @@ def _analyse(x, error, relative_error, steps, verdict, client, threads, progress
     tests = [dask.delayed(_block_tests)(b, settings, eigenvectors, wanted, int(first), pure=True)
              for b, first in zip(blocks, starts)]
     totals = _compute(_tree(tests, _add_tests), client)
-    _bar, show = _qor_package._progress_bar(progress)
-    try:
-        return core.finish(totals, show)
-    finally:
-        if _bar is not None:
-            _bar.close()
+    return _qor_package._with_progress(progress, lambda show: core.finish(totals, show))
 
 
 def eigen(x, error=None, relative_error=None, steps=None, rank=False, client=None, threads=1, progress=False):
