@@ -498,10 +498,9 @@ ResidualTest ResidualTester::test(std::int32_t I) {
   return results_[static_cast<std::size_t>(I - pass_first_)];
 }
 
-void eigenvalue_analysis(AnalysisContext& q) {
+void decompose_for_eigenvalues(AnalysisContext& q) {
   RunState& s = q.s;
   set_up_labels(s);
-  if (q.W < 10) q.W = 10;
   if (!q.TP) copy_block(s.A, s.T, s.MIN);
   copy_block(s.T, s.CC, s.MIN);
   decompose(q);
@@ -510,6 +509,11 @@ void eigenvalue_analysis(AnalysisContext& q) {
     eigenvalue_variances(s);
   }
   EIGENSORT(s.T, s.EE, s.RO, s.DE, s.MIN, q.ERB);
+}
+
+void examine_eigenvalues(AnalysisContext& q) {
+  RunState& s = q.s;
+  if (q.W < 10) q.W = 10;
   if (q.U < 1) q.U = s.MIN;
   if (q.NO) write_heading(q);
 
@@ -553,4 +557,9 @@ void eigenvalue_analysis(AnalysisContext& q) {
     }
     if (q.DR) check_eigenvector(q, I);
   }
+}
+
+void eigenvalue_analysis(AnalysisContext& q) {
+  decompose_for_eigenvalues(q);
+  examine_eigenvalues(q);
 }

@@ -15,6 +15,12 @@ class Workers;
 // of the leading square block of A), eigenvalue variances, the report lines,
 // the residual chi-square tests and the eigenvector check.
 void eigenvalue_analysis(AnalysisContext& q);
+// Its two halves: the labels, the decomposition, the eigenvalues' variances
+// and the sort; then each eigenvalue in turn (report lines, residual tests,
+// eigenvector check). The sums of a tall matrix's blocks are decomposed once
+// and examined when the residual tests of every block are in.
+void decompose_for_eigenvalues(AnalysisContext& q);
+void examine_eigenvalues(AnalysisContext& q);
 
 // Chi-square sum and the counts of residuals beyond 1, 2 and 3 standard deviations.
 struct ResidualTest {

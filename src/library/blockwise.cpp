@@ -177,10 +177,9 @@ void set_up_run(RunState& s, const BlockSums& total) {
   }
 }
 
-void eigenvalues_of_sums(RunState& s) {
-  AnalysisContext q{s,     true,   true,     false,    false, s.MER, s.MERPR, s.settings.KW1, s.settings.KD, s.NU,
-                    errors_known(s.MER, s.MERPR), false, nullptr};
-  eigenvalue_analysis(q);
+AnalysisContext eigenvalues_of_sums(RunState& s) {
+  return AnalysisContext{s,     true,   true,     false,    false, s.MER, s.MERPR, s.settings.KW1, s.settings.KD, s.NU,
+                         errors_known(s.MER, s.MERPR), false, nullptr};
 }
 
 NoiseEdge noise_of(const BlockSums& t) {
@@ -205,11 +204,9 @@ Blockwise::Blockwise(const BlockSums& total, const Settings& settings) : state_(
   st.s.settings.ITRN = true;
   take_run_copies(st.s);
   st.s.tests_without_report = true;
-  const std::vector<ResidualTest> none;
   set_up_run(st.s, total);
-  st.s.given_tests = &none;  // the decomposition alone
-  eigenvalues_of_sums(st.s);
-  st.s.given_tests = nullptr;
+  AnalysisContext q = eigenvalues_of_sums(st.s);
+  decompose_for_eigenvalues(q);
   eigenvectors_ = flat(st.s.T, total.columns);
   wanted_ = total.columns;
 }
@@ -221,13 +218,10 @@ Run Blockwise::finish(const BlockTests& totals, Control& control) {
   RunState& s = st.s;
   s.workers.stop_when(&control.stop);
   control.stage = kAnalysing;
-  s.eigen_tests.clear();
-  s.settings = detail::settings_for(st.settings, false, false, true);
-  s.settings.ITRN = true;
-  take_run_copies(s);
-  set_up_run(s, st.total);
+  // The decomposition the constructor made is examined with the blocks' tests.
   s.given_tests = &totals.tests;
-  eigenvalues_of_sums(s);
+  AnalysisContext q = eigenvalues_of_sums(s);
+  examine_eigenvalues(q);
   Run run;
   run.results = collect_analysis_results(s);
   run.results.noise = noise_of(st.total);

@@ -1,6 +1,7 @@
 #include "numeric/eigen.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -419,7 +420,14 @@ bool householder_reduction(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, REAL
 
 }  // namespace
 
+namespace {
+std::atomic<std::int64_t> reductions_begun{0};
+}  // namespace
+
+std::int64_t TRED2_calls() { return reductions_begun.load(std::memory_order_relaxed); }
+
 bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers) {
+  reductions_begun.fetch_add(1, std::memory_order_relaxed);
   std::vector<REAL> scratch(static_cast<std::size_t>(n) + 1);
   if (!householder_reduction(a, d, e, n, scratch.data(), workers)) return false;
   accumulate_transform(a, d, n, scratch.data(), workers);

@@ -22,6 +22,10 @@ REAL SIGN(REAL a, REAL b);
 // False when a value overflowed the range of REAL (or the input held one that
 // is not finite): the reduction then stops at once and a, d, e are unusable.
 bool TRED2(MATRIX& a, MATRIX& d, MATRIX& e, std::int32_t n, Workers& workers);
+// How many times TRED2 has been called in this process: a decomposition is
+// costly, and the tests show by this count that a run makes no more of them
+// than it needs.
+std::int64_t TRED2_calls();
 
 struct TqliOutcome {
   std::int64_t sweeps = 0;  // QL sweeps made, for all eigenvalues together
