@@ -7,6 +7,7 @@
 #include <random>
 
 #include "analysis/qor.h"
+#include "analysis_runs.h"
 #include "common/run_state.h"
 #include "common/console.h"
 #include "control/settings.h"
@@ -39,7 +40,7 @@ void EigenvalueMode(benchmark::State& state) {
     state.PauseTiming();
     EigenRun run(n);
     state.ResumeTiming();
-    QOR(run.s, "", false, true, true, false, 0.002L, 0, 10, 3, 0);
+    qor_test::run_qor_silently(run.s, false, true, false, 0.002L, 0, 0);
     benchmark::DoNotOptimize(run.s.DE[1][1]);
   }
 }
@@ -49,7 +50,7 @@ void EigenvalueMode(benchmark::State& state) {
 void LiteralResidualTest(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   EigenRun run(n);
-  QOR(run.s, "", false, true, false, false, 0.002L, 0, 10, 3, 0);
+  qor_test::run_qor_silently(run.s, false, true, false, 0.002L, 0, 0);
   RunState& s = run.s;
   for (auto _ : state) {
     REAL total = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/qor.h"
+#include "common/analysis_observer.h"
 #include "common/run_state.h"
 #include "common/console.h"
 #include "control/settings.h"
@@ -57,7 +58,8 @@ void Elimination(benchmark::State& state) {
       s.SD = MATRIX(n + 1, n + 1);
       compute_element_variances(s, 0.002L, 0);
     }
-    AnalysisContext q{s, false, false, false, false, errors ? 0.002L : 0, 0, 7, 3, n, errors, false, nullptr};
+    SilentObserver quiet(s.console);
+    AnalysisContext q{s, quiet, false, false, false, errors ? 0.002L : 0, 0, n, errors};
     state.ResumeTiming();
     run_elimination(q);
     benchmark::DoNotOptimize(s.A[0][n]);

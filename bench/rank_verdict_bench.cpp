@@ -10,6 +10,7 @@
 #include <random>
 
 #include "analysis/qor.h"
+#include "analysis_runs.h"
 #include "verdict/rank_verdict.h"
 #include "common/run_state.h"
 #include "control/settings.h"
@@ -49,7 +50,7 @@ void EigenvalueModeWithErrors(benchmark::State& state) {
     state.PauseTiming();
     NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
     state.ResumeTiming();
-    QOR(run.s, "", true, true, false, false, 0.002L, 0, 10, 3, 0);
+    qor_test::run_qor_silently(run.s, true, true, false, 0.002L, 0, 0);
     benchmark::DoNotOptimize(run.s.DE[1][1]);
   }
 }

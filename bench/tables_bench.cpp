@@ -5,6 +5,7 @@
 #include <random>
 
 #include "analysis/qor.h"
+#include "analysis_runs.h"
 #include "common/run_state.h"
 #include "common/console.h"
 #include "control/settings.h"
@@ -45,7 +46,7 @@ void EliminationStepBeforeTables(benchmark::State& state) {
     state.PauseTiming();
     TableRun run(2000, false);
     state.ResumeTiming();
-    QOR(run.s, run.s.H.view(), false, false, false, false, 0, 0, 7, 3, run.s.NU);
+    qor_test::run_qor_silently(run.s, false, false, false, 0, 0, run.s.NU);
   }
 }
 
@@ -53,7 +54,7 @@ void ContributionTables(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     TableRun run(2000, state.range(0) != 0);
-    QOR(run.s, run.s.H.view(), false, false, false, false, 0, 0, 7, 3, run.s.NU);
+    qor_test::run_qor_silently(run.s, false, false, false, 0, 0, run.s.NU);
     state.ResumeTiming();
     write_contribution_tables(run.s);
   }

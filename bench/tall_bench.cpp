@@ -10,6 +10,7 @@
 
 #include "analysis/eigen_analysis.h"
 #include "analysis/qor.h"
+#include "analysis_runs.h"
 #include "common/run_state.h"
 #include "control/settings.h"
 #include "input/run_driver.h"
@@ -69,7 +70,7 @@ void Tall_ResidualTests(benchmark::State& state) {
   const auto rows = static_cast<int>(state.range(0));
   TallRun run(rows, static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
   RunState& s = run.s;
-  QOR(s, "", true, true, false, false, s.MER, 0, 10, 3, 1);
+  qor_test::run_qor_silently(s, true, true, false, s.MER, 0, 1);
   for (auto _ : state) {
     ResidualTester tester(s, s.MIN);
     REAL sum = 0;

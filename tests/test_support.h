@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "analysis_runs.h"
 #include "common/console.h"
 #include "common/run_state.h"
 

@@ -9,19 +9,13 @@
 #include <vector>
 
 #include "analysis/qor.h"
+#include "common/analysis_observer.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
-#include "common/console.h"
 #include "numeric/eigen.h"
 #include "numeric/gamma.h"
-#include "report/code_page.h"
-#include "report/number_text.h"
-#include "common/text_writer.h"
 
 namespace {
-
-// The REAL nearest to ln 10, for the smallness threshold 10^-SIZE.
-constexpr REAL kLn10 = 2.302585092994045684017991454684364208L;
 
 // s[g] := sum over k = 1..n of row[k] * x[g][k], in increasing k, for four
 // vectors at once: one pass over the row serves all four.
@@ -137,79 +131,18 @@ void decompose(AnalysisContext& q) {
   if (!TRED2(s.T, s.DE, s.EE, s.MIN, s.workers))
     throw_overflow("the tridiagonal reduction of the " + matrix + " overflows",
                    beyond_real("an intermediate value"), "scale the data down");
-  if (!TQLI(s.T, s.DE, s.EE, s.MIN, s.console, s.workers).finite)
+  if (!TQLI(s.T, s.DE, s.EE, s.MIN, q.observer.pause(), s.workers).finite)
     throw_overflow("the QL iteration for the eigenvalues of the " + matrix + " overflows",
                    beyond_real("an intermediate value"), "scale the data down");
 }
 
-void write_heading(const AnalysisContext& q) {
-  TextWriter& out = *q.report;
-  out.write("Solutions for Ax=");
-  out.write(cp437::kMu);
-  out.write("x, ");
-  out.write("A must be a real, symmetric matrix.");
-  out.line_end();
-  out.write_right("EIGENVALUE", 19);
-  if (q.ERB) {
-    using cp437::kSigma;
-    const std::string columns = kSigma + std::string("est  2") + kSigma + "est  3" + kSigma + "est   chi" + cp437::kSquared;
-    out.write_right(columns, 2 * q.W + 16);
-    out.write_right("Q(nm-i)", q.W + 5);
-    out.write_right("Q((n-i)(m-i))", q.W + 6);
-  }
-  out.line_end();
-}
-
 // Both tail probabilities of the residual test after I components.
-void test_probabilities(RunState& s, const ResidualTest& r, std::int32_t I, EigenTestRecord& record) {
+void test_probabilities(const RunState& s, Pause& pause, std::int32_t I, EigenTestRecord& record) {
   const std::int64_t all = static_cast<std::int64_t>(s.N) * s.M - I;
   const std::int64_t remainder = static_cast<std::int64_t>(s.N - I) * (s.M - I);
-  record.Q_all = GAMMQ(static_cast<REAL>(all) / 2, r.G / 2, s.console);
-  record.Q_rest = GAMMQ(static_cast<REAL>(remainder) / 2, r.G / 2, s.console);
+  record.Q_all = GAMMQ(static_cast<REAL>(all) / 2, record.G / 2, pause);
+  record.Q_rest = GAMMQ(static_cast<REAL>(remainder) / 2, record.G / 2, pause);
   record.probabilities = true;
-}
-
-void write_residual_line(const AnalysisContext& q, const ResidualTest& r, std::int32_t I, EigenTestRecord& record) {
-  TextWriter& out = *q.report;
-  for (int j = 1; j <= 3; ++j) write_integer(out, r.NR[j], 7);
-  write_number_text(out, RS(r.G, q.W).view(), q.W);
-  out.write("=>");
-  test_probabilities(q.s, r, I, record);
-  write_number_text(out, RS(record.Q_all, q.W).view(), q.W);
-  write_number_text(out, RS(record.Q_rest, q.W).view(), q.W);
-  out.line_end();
-}
-
-void check_eigenvector(const AnalysisContext& q, std::int32_t I) {
-  const RunState& s = q.s;
-  if (!q.NO) return;
-  TextWriter& out = *q.report;
-  const int W = q.W;
-  out.write("vector (x)");
-  out.write_right("A(", W - 6);
-  // Part of the heading "A(k,i)*x", not a column of numbers: no blank is
-  // put between "A(" and a number of three digits or more.
-  out.write(integer_text(std::llround(s.RO[I][1]), 3));
-  out.write(",i)*x");
-  out.write_right("Ratio", W - 2);
-  out.line_end();
-  const REAL t = std::exp(-s.SIZE * kLn10);
-  const REAL largest = std::fabs(s.DE[1][1]);
-  for (std::int32_t J = 1; J <= s.MIN; ++J) {
-    const REAL x = s.T[J][I];
-    write_number_text(out, RS(x, W).view(), W);
-    out.write(' ');
-    write_number_text(out, RS(s.FE[J][1], W).view(), W);
-    // With a largest eigenvalue of 0 only an exactly zero component counts as negligible.
-    const bool negligible = largest == 0 ? x == 0 : std::fabs(x) / largest < t;
-    if (negligible) {
-      out.write_right("div. by 0", W + 1);
-    } else {
-      out.write(' ');
-      write_number_text(out, RS(s.FE[J][1] / x, W).view(), W);
-    }
-    out.line_end();
-  }
 }
 
 // FE := CC x (eigenvector I) for I = 1, 2, ... in turn. Four products are
@@ -513,31 +446,22 @@ void decompose_for_eigenvalues(AnalysisContext& q) {
 
 void examine_eigenvalues(AnalysisContext& q) {
   RunState& s = q.s;
-  if (q.W < 10) q.W = 10;
+  AnalysisObserver& observer = q.observer;
   if (q.U < 1) q.U = s.MIN;
-  if (q.NO) write_heading(q);
+  observer.eigenvalues_begin(s, q.ERB);
 
   std::optional<ResidualTester> tester;
   if (q.ERB && s.given_tests == nullptr) tester.emplace(s, q.U);
-  EigenvectorProducts products(s, q.U);
+  // The products of the eigenvector check are shown by the listing alone.
+  const bool checked = observer.lists_steps();
+  std::optional<EigenvectorProducts> products;
+  if (checked) products.emplace(s, q.U);
   s.eigen_tests.clear();
   for (std::int32_t I = 1; I <= q.U; ++I) {
-    products.into_FE(I);
+    if (checked) products->into_FE(I);
     EigenTestRecord& record = s.eigen_tests.emplace_back();
-    if (q.NO) {
-      TextWriter& out = *q.report;
-      out.write(cp437::kMu);
-      out.write(std::to_string(I) + "(" + std::to_string(std::llround(s.RO[I][1])) + ")=");
-      write_number_text(out, RS(s.DE[I][1], q.W).view(), q.W);
-    }
+    observer.eigenvalue_found(s, I, q.U, q.ERB);
     if (q.ERB) {
-      if (q.NO) {
-        q.report->write(cp437::kPlusMinus);
-        write_number_text(*q.report, RS(std::sqrt(s.EE[I][1]), q.W).view(), q.W);
-      }
-      s.console.write_line(std::to_string(I) + "/" + std::to_string(q.U));
-      s.console.flush();
-      if (q.NO) q.report->flush();
       if (s.given_tests != nullptr && static_cast<std::size_t>(I) >= s.given_tests->size()) continue;  // untested
       const ResidualTest r = s.given_tests != nullptr ? (*s.given_tests)[static_cast<std::size_t>(I)] : tester->test(I);
       if (!std::isfinite(r.G))
@@ -547,15 +471,10 @@ void examine_eigenvalues(AnalysisContext& q) {
       record.tested = true;
       record.G = r.G;
       for (int j = 1; j <= 3; ++j) record.NR[j] = r.NR[j];
-      if (q.NO) {
-        write_residual_line(q, r, I, record);
-      } else if (s.tests_without_report) {
-        test_probabilities(s, r, I, record);
-      }
-    } else if (q.NO) {
-      q.report->line_end();
+      if (observer.wants_probabilities()) test_probabilities(s, observer.pause(), I, record);
+      observer.residual_tested(s, I, record);
     }
-    if (q.DR) check_eigenvector(q, I);
+    if (checked) observer.eigenvector_checked(s, I);
   }
 }
 

@@ -2,71 +2,21 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <ctime>
 #include <limits>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/eigen_analysis.h"
 #include "analysis/histogram.h"
 #include "analysis/remainder_stats.h"
-#include "common/text.h"
-#include "common/bounded_string.h"
 #include "common/run_error.h"
+#include "common/analysis_observer.h"
 #include "common/run_state.h"
-#include "common/console.h"
-#include "report/number_text.h"
-#include "report/output_file.h"
-#include "report/output_names.h"
-#include "report/result_report.h"
-#include "common/text_writer.h"
 
 namespace {
 
 constexpr REAL kLargestReal = std::numeric_limits<REAL>::max();
-
-// ---- Step listing -------------------------------------------------------
-
-// HELP1: the column labels, whole numbers without decimals.
-void HELP1(const RunState& s, TextWriter& out, int W) {
-  for (std::int32_t K = 1; K <= s.M; ++K) {
-    const REAL v = s.CO[1][K];
-    write_fixed(out, v, W, is_whole_label(v, kColumnLabelWholeWithin) ? 0 : 2);
-  }
-}
-
-void write_step_listing(const AnalysisContext& q) {
-  const RunState& s = q.s;
-  TextWriter& out = *q.report;
-  const int W = q.W;
-  const int absD = std::abs(static_cast<int>(q.D));
-  const int lw = is_whole_label(s.RO[1][1], kColumnLabelWholeWithin) ? absD : W;
-  out.write_right("Order", lw + 8);
-  HELP1(s, out, W);
-  if (q.ERB) {
-    out.write("  Error");
-    HELP1(s, out, W);
-  }
-  out.line_end();
-  for (std::int32_t J = 1; J <= s.N; ++J) {
-    const REAL v = s.RO[J][1];
-    if (is_whole_label(v, kRowLabelWholeWithin)) {
-      write_fixed(out, v, absD + 8, 0);
-    } else {
-      write_scientific(out, v, W + 8);
-    }
-    const REAL* row = s.A[J];
-    for (std::int32_t K = 1; K <= s.M; ++K) write_number(out, row[K], W, q.D);
-    if (q.ERB) {
-      out.write_blanks(7);
-      const REAL* sd = s.SD[J];
-      for (std::int32_t K = 1; K <= s.M; ++K) write_number(out, std::sqrt(sd[K]), W, q.D);
-    }
-    out.line_end();
-  }
-}
 
 // ---- Elimination ----------------------------------------------------------
 
@@ -277,14 +227,6 @@ Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, std::int32_t R, Vari
   return next;
 }
 
-void show_progress(Console& console, std::int32_t I) {
-  if (!console.is_terminal()) return;  // a file or pipe gets no overwritten text
-  const int column = console.column();
-  console.write("Diagonal " + std::to_string(I) + "       ");
-  console.go_to_column(column);
-  console.flush();
-}
-
 void prepare_elimination(AnalysisContext& q) {
   RunState& s = q.s;
   if (q.TP) {
@@ -364,12 +306,6 @@ void fill_product_rows(Workers& workers, const MATRIX& T, const MATRIX* ST, std:
   });
   for (const ProductFault f : faults)
     if (f != ProductFault::none) throw_product_overflow(f == ProductFault::variances);
-}
-
-void write_time_line(Console& console, REAL start) {
-  console.write("Time:");
-  console.write(fixed_text(elapsed_seconds(start, time_of_day_seconds()), 7, 2));
-  console.write_line("s");
 }
 
 }  // namespace
@@ -520,7 +456,7 @@ void run_elimination(AnalysisContext& q) {
   bool pivot_known = false;
   do {
     ++I;
-    show_progress(s.console, I);
+    q.observer.step_begins(I);
     if (q.SM) {
       remainder_statistics(s, I);
       if (!statistics_finite(s, I))
@@ -538,10 +474,10 @@ void run_elimination(AnalysisContext& q) {
       // The listing shows the matrix after the exchanges; otherwise the
       // step exchanges the columns as it goes.
       std::int32_t still_to_exchange = pivot.R;
-      if (q.DR && q.NO) {
+      if (q.observer.lists_steps()) {
         exchange_column_elements(s, q.ERB, I, pivot.R, 1, s.N);
         still_to_exchange = I;
-        write_step_listing(q);
+        q.observer.step_listing(s, q.ERB);
       }
       pivot = eliminate_step(s, q.ERB, I, still_to_exchange, variances);
       check_step(I, pivot, variances);
@@ -551,27 +487,15 @@ void run_elimination(AnalysisContext& q) {
   } while (I < s.MIN);
 }
 
-void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, REAL ER, REAL ERPR,
-         std::int16_t W, std::int16_t D, std::int32_t U) {
-  const REAL T1 = time_of_day_seconds();
-  const std::string file_name = report_file_name(OUT);
-  AnalysisContext q{s, TP, ES, DR, SM, ER, ERPR, W, D, U, errors_known(ER, ERPR), !file_name.empty(), nullptr};
+void QOR(RunState& s, AnalysisObserver& observer, bool TP, bool ES, bool SM, REAL ER, REAL ERPR, std::int32_t U) {
+  AnalysisContext q{s, observer, TP, ES, SM, ER, ERPR, U, errors_known(ER, ERPR)};
   if (q.ERB) compute_element_variances(s, ER, ERPR);
-  TextWriter* report = nullptr;
-  std::optional<TextWriter> report_file;
-  if (q.NO) {
-    report_file.emplace(create_output_file(s, file_name, "report file"));
-    report = &*report_file;
-    HELP3(s, *report);
-  }
-  q.report = report;
+  observer.analysis_begins(s);
   if (TP) compute_product_matrix(s, q.ERB);
   if (ES) {
     eigenvalue_analysis(q);
   } else {
     run_elimination(q);
-    if (q.NO) PRINTRES(s, *report, W);
+    observer.elimination_done(s);
   }
-  if (q.NO) report_file->close();
-  write_time_line(s.console, T1);
 }

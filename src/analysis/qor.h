@@ -1,35 +1,31 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 #include "common/matrix.h"
 #include "common/real.h"
 
 struct RunState;
+class AnalysisObserver;
 class Workers;
-class TextWriter;
 
 // What the analysis procedure works with besides the run state: its
-// parameters (all by value) and the two flags derived from them.
+// parameters (all by value), the observer it tells what happens, and
+// whether a measurement error is known.
 struct AnalysisContext {
   RunState& s;
-  bool TP, ES, DR, SM;
+  AnalysisObserver& observer;
+  bool TP, ES, SM;
   REAL ER, ERPR;
-  std::int16_t W, D;
   std::int32_t U;
-  bool ERB;            // a measurement error is known
-  bool NO;             // a report file is open
-  TextWriter* report;  // the report file when NO
+  bool ERB;
 };
 
 // The rank analysis: element variances, optional product matrix, then
-// Gaussian elimination with complete pivoting (or the eigenvalue analysis),
-// the report file OUT (named by report_file_name; none when empty),
-// the progress on the console and the "Time:" line.
-void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, REAL ER, REAL ERPR,
-         std::int16_t W, std::int16_t D, std::int32_t U);
+// Gaussian elimination with complete pivoting (or the eigenvalue analysis).
+// It writes nothing: the observer hears of every stage and step, and the
+// results stay in the run state.
+void QOR(RunState& s, AnalysisObserver& observer, bool TP, bool ES, bool SM, REAL ER, REAL ERPR, std::int32_t U);
 
 // Stages of QOR, exposed for tests.
 void compute_element_variances(RunState& s, REAL ER, REAL ERPR);

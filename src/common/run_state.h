@@ -33,8 +33,8 @@ struct TOPICS {
 // What the eigenvalue mode found for eigenvalue I beyond DE and EE, kept for
 // the outputs that are written after the analysis (the picture, the results
 // for scripts). The residual test is there only when an error is known, its
-// probabilities only when the report file was open (they are computed for
-// the report's line).
+// probabilities only when the analysis's observer wanted them (the
+// program's when a report file is open, the library's always).
 struct EigenTestRecord {
   bool tested = false;         // an error is known: the residual test ran
   bool probabilities = false;  // Q_all and Q_rest were computed
@@ -164,9 +164,6 @@ struct RunState {
   // The report-file name handed to the analysis: GFNO, or empty in a table run.
   String255 H;
 
-  // The library's runs write no report, yet want the residual test's
-  // probabilities that the report's line computes.
-  bool tests_without_report = false;
   // A tall matrix analysed by blocks: the residual tests after I
   // components ([I]), summed over the blocks, in place of the tests of the
   // run's own data; past their end eigenvalues go untested.

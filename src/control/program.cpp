@@ -9,6 +9,7 @@
 
 #include "analysis/analysis_results.h"
 #include "analysis/histogram.h"
+#include "analysis/qor.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "common/console.h"
@@ -21,6 +22,10 @@
 #include "input/contribution_tables.h"
 #include "input/loader.h"
 #include "input/run_driver.h"
+#include "report/number_text.h"
+#include "report/output_names.h"
+#include "report/report_observer.h"
+#include "report/result_report.h"
 #include "report/text_reader.h"
 
 namespace {
@@ -46,18 +51,32 @@ int processors_available() {
   return hardware > 0 ? static_cast<int>(hardware) : 1;
 }
 
-// The stages of an analysis run in their fixed order.
+// The analysis with the program's report and console, and the time it took.
+void run_analysis_with_report(RunState& s, ReportObserver& report) {
+  if (s.NU == 0) return;
+  const REAL T1 = time_of_day_seconds();
+  run_analysis_stage(s, report);
+  s.console.write("Time:");
+  s.console.write(fixed_text(elapsed_seconds(T1, time_of_day_seconds()), 7, 2));
+  s.console.write_line("s");
+  if (!s.JEV) PRINTRES(s, s.console.out(), s.settings.KW1);
+}
+
+// The stages of an analysis run in their fixed order. The report, once the
+// analysis has created it, stays open until the verdict has followed.
 void run_stages(RunState& s, RunOutcome& outcome) {
   load_data_matrix(s);
   const std::optional<RankSample> sample = prepare_run(s);
-  run_analysis_stage(s);
+  ReportObserver report(s, s.console, report_file_name(s.H.view()), s.settings.HDR, s.settings.KW1, s.settings.KD);
+  run_analysis_with_report(s, report);
   outcome.results = collect_analysis_results(s);
   if (s.settings.RGAUSS > 0) {
     write_histogram_file(s);
     outcome.results->histogram = collect_histogram(s);
   }
   if (s.FTW != 0) write_contribution_tables(s);
-  if (sample) outcome.verdict = report_rank_verdict(s, *sample);
+  if (sample) outcome.verdict = report_rank_verdict(s, *sample, report.report());
+  report.close();
 }
 
 }  // namespace

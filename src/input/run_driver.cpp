@@ -12,7 +12,6 @@
 #include "common/run_state.h"
 #include "common/text_writer.h"
 #include "report/output_names.h"
-#include "report/result_report.h"
 
 namespace {
 
@@ -122,26 +121,29 @@ std::optional<RankSample> prepare_run(RunState& s) {
   return take_rank_sample(s, given_absolute, given_relative);
 }
 
-void run_analysis_stage(RunState& s) {
+void run_analysis_stage(RunState& s, AnalysisObserver& observer) {
   if (s.NU == 0) return;
-  QOR(s, s.H.view(), s.settings.ITRN, s.JEV, s.settings.HDR, s.LSD, s.MER, s.MERPR, s.settings.KW1, s.settings.KD, s.NU);
-  if (!s.JEV) PRINTRES(s, s.console.out(), s.settings.KW1);
+  QOR(s, observer, s.settings.ITRN, s.JEV, s.LSD, s.MER, s.MERPR, s.NU);
 }
 
-RankVerdict report_rank_verdict(RunState& s, const RankSample& sample) {
+RankVerdict report_rank_verdict(RunState& s, const RankSample& sample, TextWriter* report) {
   // The eigenvalue mode formed the variances of the same matrix with the same error.
   const bool variances_formed = sample.shared != nullptr && s.NU != 0 && errors_known(sample.ER, sample.ERPR) &&
                                 s.SD.allocated();
   RankVerdict verdict = judge_rank(sample, s.console, s.workers, variances_formed ? &s.SD : nullptr);
-  // The tables of a table run, or the report; a table run to the console and
-  // a run without an analysis have no file.
-  const std::string file = written_file(s);
-  const char* role = s.FTW != 0 ? "contribution-table file" : "report file";
-  if (!file.empty()) {
-    TextWriter out = TextWriter::append(file, role);
-    out.line_end();
-    write_rank_verdict(out, verdict);
-    out.close();
+  if (report != nullptr) {
+    report->line_end();
+    write_rank_verdict(*report, verdict);
+  } else {
+    // The tables of a table run have a file of their own, finished by now;
+    // a table run to the console and a run without an analysis have none.
+    const std::string file = written_file(s);
+    if (!file.empty()) {
+      TextWriter out = TextWriter::append(file, "contribution-table file");
+      out.line_end();
+      write_rank_verdict(out, verdict);
+      out.close();
+    }
   }
   TextWriter& console = s.console.out();
   console.line_end();

@@ -5,17 +5,20 @@
 #include "verdict/rank_verdict.h"
 
 struct RunState;
+class AnalysisObserver;
+class TextWriter;
 
 // Between loading and the analysis: reference row and column removed,
 // MIN, FTW, NU and the report-file name H settled, working matrices sized,
 // histogram prepared. With the rank verdict asked for, the matrix it judges
 // and the error the user gave, taken before the analysis changes them.
 std::optional<RankSample> prepare_run(RunState& s);
-// QOR and the console report, when NU is not 0.
-void run_analysis_stage(RunState& s);
+// QOR, when NU is not 0, telling the observer what happens.
+void run_analysis_stage(RunState& s, AnalysisObserver& observer);
 
 // The rank verdict of the sample prepare_run took: at the end of the
-// file the run wrote its results to (the report file, or the table file in a
-// contribution-table run) and on the console, after everything else. The
-// verdict is returned for the outputs written after it.
-RankVerdict report_rank_verdict(RunState& s, const RankSample& sample);
+// file the run wrote its results to (the report, still open, when there is
+// one; else the table file of a contribution-table run) and on the console,
+// after everything else. The verdict is returned for the outputs written
+// after it.
+RankVerdict report_rank_verdict(RunState& s, const RankSample& sample, TextWriter* report);

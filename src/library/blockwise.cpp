@@ -7,6 +7,7 @@
 
 #include "analysis/analysis_results.h"
 #include "analysis/qor.h"
+#include "common/analysis_observer.h"
 #include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
@@ -144,10 +145,11 @@ BlockTests add_tests(const BlockTests& a, const BlockTests& b) {
 }
 
 struct Blockwise::State {
-  explicit State(const Settings& x) : console(log), s(console, x.threads) {}
+  explicit State(const Settings& x) : console(log), s(console, x.threads), observer(console, true) {}
   std::vector<std::string> log;
   Console console;
   RunState s;
+  SilentObserver observer;
   Settings settings;
   BlockSums total;
 };
@@ -177,9 +179,8 @@ void set_up_run(RunState& s, const BlockSums& total) {
   }
 }
 
-AnalysisContext eigenvalues_of_sums(RunState& s) {
-  return AnalysisContext{s,     true,   true,     false,    false, s.MER, s.MERPR, s.settings.KW1, s.settings.KD, s.NU,
-                         errors_known(s.MER, s.MERPR), false, nullptr};
+AnalysisContext eigenvalues_of_sums(RunState& s, AnalysisObserver& observer) {
+  return AnalysisContext{s, observer, true, true, false, s.MER, s.MERPR, s.NU, errors_known(s.MER, s.MERPR)};
 }
 
 NoiseEdge noise_of(const BlockSums& t) {
@@ -203,9 +204,8 @@ Blockwise::Blockwise(const BlockSums& total, const Settings& settings) : state_(
   st.s.settings = detail::settings_for(settings, false, false, true);
   st.s.settings.ITRN = true;
   take_run_copies(st.s);
-  st.s.tests_without_report = true;
   set_up_run(st.s, total);
-  AnalysisContext q = eigenvalues_of_sums(st.s);
+  AnalysisContext q = eigenvalues_of_sums(st.s, st.observer);
   decompose_for_eigenvalues(q);
   eigenvectors_ = flat(st.s.T, total.columns);
   wanted_ = total.columns;
@@ -220,7 +220,7 @@ Run Blockwise::finish(const BlockTests& totals, Control& control) {
   control.stage = kAnalysing;
   // The decomposition the constructor made is examined with the blocks' tests.
   s.given_tests = &totals.tests;
-  AnalysisContext q = eigenvalues_of_sums(s);
+  AnalysisContext q = eigenvalues_of_sums(s, st.observer);
   examine_eigenvalues(q);
   Run run;
   run.results = collect_analysis_results(s);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "common/analysis_observer.h"
 #include "common/console.h"
 #include "common/run_error.h"
 #include "common/run_state.h"
@@ -196,13 +197,13 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
                                     kind != Kind::elimination);
   if (kind == Kind::verdict_only) s.settings.VERDICT = true;
   take_run_copies(s);
-  s.tests_without_report = true;
   hold_table(s, table);
   RunOutcome outcome;
   const std::optional<RankSample> sample = prepare_run(s);
   if (kind != Kind::verdict_only) {
     control.stage = kAnalysing;
-    run_analysis_stage(s);
+    SilentObserver observer(console, true);
+    run_analysis_stage(s, observer);
     outcome.results = collect_analysis_results(s);
     run.statistics = statistics_of(s);
   } else {

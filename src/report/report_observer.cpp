@@ -1,0 +1,175 @@
+#include "report/report_observer.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "common/console.h"
+#include "common/run_state.h"
+#include "report/code_page.h"
+#include "report/number_text.h"
+#include "report/output_file.h"
+#include "report/result_report.h"
+
+namespace {
+
+// The REAL nearest to ln 10, for the eigenvector check's smallness threshold 10^-SIZE.
+constexpr REAL kLn10 = 2.302585092994045684017991454684364208L;
+
+// HELP1: the column labels, whole numbers without decimals.
+void HELP1(const RunState& s, TextWriter& out, int W) {
+  for (std::int32_t K = 1; K <= s.M; ++K) {
+    const REAL v = s.CO[1][K];
+    write_fixed(out, v, W, is_whole_label(v, kColumnLabelWholeWithin) ? 0 : 2);
+  }
+}
+
+void write_step_listing(const RunState& s, TextWriter& out, bool errors, int W, int D) {
+  const int absD = std::abs(D);
+  const int lw = is_whole_label(s.RO[1][1], kColumnLabelWholeWithin) ? absD : W;
+  out.write_right("Order", lw + 8);
+  HELP1(s, out, W);
+  if (errors) {
+    out.write("  Error");
+    HELP1(s, out, W);
+  }
+  out.line_end();
+  for (std::int32_t J = 1; J <= s.N; ++J) {
+    const REAL v = s.RO[J][1];
+    if (is_whole_label(v, kRowLabelWholeWithin)) {
+      write_fixed(out, v, absD + 8, 0);
+    } else {
+      write_scientific(out, v, W + 8);
+    }
+    const REAL* row = s.A[J];
+    for (std::int32_t K = 1; K <= s.M; ++K) write_number(out, row[K], W, D);
+    if (errors) {
+      out.write_blanks(7);
+      const REAL* sd = s.SD[J];
+      for (std::int32_t K = 1; K <= s.M; ++K) write_number(out, std::sqrt(sd[K]), W, D);
+    }
+    out.line_end();
+  }
+}
+
+void write_eigenvalue_heading(TextWriter& out, bool errors, int W) {
+  out.write("Solutions for Ax=");
+  out.write(cp437::kMu);
+  out.write("x, ");
+  out.write("A must be a real, symmetric matrix.");
+  out.line_end();
+  out.write_right("EIGENVALUE", 19);
+  if (errors) {
+    using cp437::kSigma;
+    const std::string columns = kSigma + std::string("est  2") + kSigma + "est  3" + kSigma + "est   chi" + cp437::kSquared;
+    out.write_right(columns, 2 * W + 16);
+    out.write_right("Q(nm-i)", W + 5);
+    out.write_right("Q((n-i)(m-i))", W + 6);
+  }
+  out.line_end();
+}
+
+void write_residual_line(TextWriter& out, const EigenTestRecord& r, int W) {
+  for (int j = 1; j <= 3; ++j) write_integer(out, r.NR[j], 7);
+  write_number_text(out, RS(r.G, W).view(), W);
+  out.write("=>");
+  write_number_text(out, RS(r.Q_all, W).view(), W);
+  write_number_text(out, RS(r.Q_rest, W).view(), W);
+  out.line_end();
+}
+
+void write_eigenvector_check(const RunState& s, TextWriter& out, std::int32_t I, int W) {
+  out.write("vector (x)");
+  out.write_right("A(", W - 6);
+  // Part of the heading "A(k,i)*x", not a column of numbers: no blank is
+  // put between "A(" and a number of three digits or more.
+  out.write(integer_text(std::llround(s.RO[I][1]), 3));
+  out.write(",i)*x");
+  out.write_right("Ratio", W - 2);
+  out.line_end();
+  const REAL t = std::exp(-s.SIZE * kLn10);
+  const REAL largest = std::fabs(s.DE[1][1]);
+  for (std::int32_t J = 1; J <= s.MIN; ++J) {
+    const REAL x = s.T[J][I];
+    write_number_text(out, RS(x, W).view(), W);
+    out.write(' ');
+    write_number_text(out, RS(s.FE[J][1], W).view(), W);
+    // With a largest eigenvalue of 0 only an exactly zero component counts as negligible.
+    const bool negligible = largest == 0 ? x == 0 : std::fabs(x) / largest < t;
+    if (negligible) {
+      out.write_right("div. by 0", W + 1);
+    } else {
+      out.write(' ');
+      write_number_text(out, RS(s.FE[J][1] / x, W).view(), W);
+    }
+    out.line_end();
+  }
+}
+
+}  // namespace
+
+ReportObserver::ReportObserver(RunState& s, Console& console, std::string file_name, bool listing, std::int16_t W,
+                               std::int16_t D)
+    : s_(s), console_(console), file_name_(std::move(file_name)), listing_(listing), W_(W), D_(D) {}
+
+Pause& ReportObserver::pause() { return console_; }
+
+void ReportObserver::analysis_begins(const RunState& s) {
+  if (file_name_.empty()) return;
+  report_.emplace(create_output_file(s_, file_name_, "report file"));
+  HELP3(s, *report_);
+}
+
+void ReportObserver::step_begins(std::int32_t I) {
+  if (!console_.is_terminal()) return;  // a file or pipe gets no overwritten text
+  const int column = console_.column();
+  console_.write("Diagonal " + std::to_string(I) + "       ");
+  console_.go_to_column(column);
+  console_.flush();
+}
+
+void ReportObserver::step_listing(const RunState& s, bool errors) {
+  if (report_) write_step_listing(s, *report_, errors, W_, D_);
+}
+
+void ReportObserver::elimination_done(const RunState& s) {
+  if (report_) PRINTRES(s, *report_, W_);
+}
+
+void ReportObserver::eigenvalues_begin(const RunState&, bool errors) {
+  // The eigenvalue report's columns are at least 10 wide.
+  if (W_ < 10) W_ = 10;
+  if (report_) write_eigenvalue_heading(*report_, errors, W_);
+}
+
+void ReportObserver::eigenvalue_found(const RunState& s, std::int32_t I, std::int32_t U, bool errors) {
+  if (report_) {
+    TextWriter& out = *report_;
+    out.write(cp437::kMu);
+    out.write(std::to_string(I) + "(" + std::to_string(std::llround(s.RO[I][1])) + ")=");
+    write_number_text(out, RS(s.DE[I][1], W_).view(), W_);
+    if (errors) {
+      out.write(cp437::kPlusMinus);
+      write_number_text(out, RS(std::sqrt(s.EE[I][1]), W_).view(), W_);
+    } else {
+      out.line_end();
+    }
+  }
+  if (!errors) return;
+  // Each residual test reads the whole data: the count shows how far the run is.
+  console_.write_line(std::to_string(I) + "/" + std::to_string(U));
+  console_.flush();
+  if (report_) report_->flush();
+}
+
+void ReportObserver::residual_tested(const RunState&, std::int32_t, const EigenTestRecord& record) {
+  if (report_) write_residual_line(*report_, record, W_);
+}
+
+void ReportObserver::eigenvector_checked(const RunState& s, std::int32_t I) {
+  if (report_) write_eigenvector_check(s, *report_, I, W_);
+}
+
+void ReportObserver::close() {
+  if (report_) report_->close();
+}
