@@ -26,8 +26,8 @@ const std::map<std::string, Folders> kAllowed = {
     {"outputs", {"common", "report", "analysis", "verdict"}},
     {"input", {"common", "report", "numeric", "analysis", "verdict"}},
     {"verdict", {"common", "report", "numeric", "analysis"}},
-    {"analysis", {"common", "report", "numeric"}},
-    {"numeric", {"common", "report"}},
+    {"analysis", {"common", "numeric"}},
+    {"numeric", {"common"}},
     {"report", {"common"}},
     {"common", {}},
 };

@@ -1,51 +1,11 @@
 #include "analysis/histogram.h"
 
 #include <cmath>
-#include <string>
 #include <vector>
 
-#include "common/run_error.h"
 #include "common/run_state.h"
-#include "common/text_writer.h"
-#include "report/number_text.h"
-#include "report/output_file.h"
-#include "report/output_names.h"
 
 namespace {
-
-REAL largest_magnitude(const RunState& s) {
-  REAL largest = 0;
-  for (std::int32_t i = 1; i <= s.N; ++i)
-    for (std::int32_t j = 1; j <= s.M; ++j)
-      if (std::fabs(s.A[i][j]) > largest) largest = std::fabs(s.A[i][j]);
-  return largest;
-}
-
-// A class width far below the range of the elements would ask for millions
-// of classes, gigabytes of memory and a histogram file to match.
-void check_histogram_size(REAL RGAUSS, REAL largest, REAL half_bins, std::int32_t columns) {
-  if (half_bins <= kMaxHistogramClasses / 2 && 2 * half_bins * (columns + 1) <= kMaxHistogramCells) return;
-  throw RunError(kSettingOutOfRange,
-                 "the histogram class width" + scientific_text(RGAUSS, 14) + " is too small for elements up to" +
-                     scientific_text(largest, 14) + ": it would need " + fixed_text(2 * half_bins, 0, 0) +
-                     " classes of " + std::to_string(columns) + " counts; at most " +
-                     std::to_string(kMaxHistogramClasses) + " classes and " + std::to_string(kMaxHistogramCells) +
-                     " counts in all are supported.",
-                 RunError::Kind::data);
-}
-
-// A column that received no count keeps its zeros instead of 0/0.
-void scale_histogram_columns(RunState& s) {
-  s.histogram_largest.assign(static_cast<std::size_t>(s.GK) + 1, 0);
-  for (std::int32_t j = 1; j <= s.GK; ++j) {
-    REAL largest = 0;
-    for (std::int32_t i = 1; i <= s.GL; ++i)
-      if (s.GB[i][j] > largest) largest = s.GB[i][j];
-    s.histogram_largest[static_cast<std::size_t>(j)] = largest;
-    if (largest == 0) continue;
-    for (std::int32_t i = 1; i <= s.GL; ++i) s.GB[i][j] = s.GB[i][j] / largest;
-  }
-}
 
 // The class of v counted from 1 at the lower edge GA, before any range rule.
 REAL class_index(REAL v, REAL GA, REAL RGAUSS) { return std::trunc((v - GA) / RGAUSS) + 1; }
@@ -63,24 +23,6 @@ std::int32_t remainder_histogram_bin(REAL v, REAL GA, REAL RGAUSS, std::int32_t 
   const REAL index = class_index(v, GA, RGAUSS);
   if (!(index >= 1) || !(index <= REAL(GL))) return 0;
   return static_cast<std::int32_t>(index);
-}
-
-void prepare_histogram(RunState& s) {
-  // GA holds the largest magnitude first, then the lower edge of bin 1.
-  s.GA = largest_magnitude(s);
-  const REAL half_bins = std::trunc(s.GA / s.settings.RGAUSS) + 1;
-  const std::int32_t columns = s.NU > 0 ? s.NU + 1 : s.MIN + 1;
-  check_histogram_size(s.settings.RGAUSS, s.GA, half_bins, columns);
-  s.GL = 2 * static_cast<std::int32_t>(half_bins);
-  s.GA = -(s.GL / 2) * s.settings.RGAUSS;
-  s.GK = columns;
-  s.GB = MATRIX(s.GL + 1, s.GK + 1);
-  for (std::int32_t i = 1; i <= s.GL; ++i) s.GB[i][0] = (i - (s.GL + 1) / 2.0L) * s.settings.RGAUSS;
-  for (std::int32_t i = 1; i <= s.N; ++i)
-    for (std::int32_t j = 1; j <= s.M; ++j) {
-      const std::int32_t b = input_histogram_bin(s.A[i][j], s.GA, s.settings.RGAUSS, s.GL);
-      if (b != 0) s.GB[b][1] = s.GB[b][1] + 1;
-    }
 }
 
 namespace {
@@ -134,17 +76,4 @@ void count_remainder_histogram(RunState& s, std::int32_t I) {
     for (int part = 0; part < parts; ++part) total += counts[static_cast<std::size_t>(classes * part + L)];
     if (total != 0) s.GB[L][column] = s.GB[L][column] + static_cast<REAL>(total);
   }
-}
-
-void write_histogram_file(RunState& s) {
-  scale_histogram_columns(s);
-  TextWriter file = create_output_file(s, std::string(kHistogramFileName), "histogram file", OutputName::chosen);
-  for (std::int32_t i = 1; i <= s.GL; ++i) {
-    write_scientific(file, s.GB[i][0], s.settings.KW1 + 6);
-    for (std::int32_t j = 1; j <= s.GK; ++j) write_fixed(file, s.GB[i][j], 10, 7);
-    file.line_end();
-  }
-  for (std::int32_t j = 1; j <= s.GK; ++j) write_fixed(file, s.GB[1][j], 10, 7);
-  file.line_end();
-  file.close();
 }

@@ -9,6 +9,7 @@
 
 #include "analysis/analysis_results.h"
 #include "analysis/histogram.h"
+#include "input/histogram_file.h"
 #include "analysis/qor.h"
 #include "common/run_error.h"
 #include "common/run_state.h"

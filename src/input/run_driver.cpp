@@ -4,6 +4,7 @@
 #include <string>
 
 #include "analysis/histogram.h"
+#include "input/histogram_file.h"
 #include "analysis/qor.h"
 #include "verdict/rank_verdict.h"
 #include "verdict/verdict_text.h"

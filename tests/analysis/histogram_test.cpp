@@ -1,5 +1,6 @@
 // The histogram's classes, counts and file, worked out by hand.
 #include "analysis/histogram.h"
+#include "input/histogram_file.h"
 
 #include <gtest/gtest.h>
 
