@@ -8,6 +8,8 @@
 #include <pybind11/stl.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -18,6 +20,7 @@
 #include "report/setting_numbers.h"
 #include "library/blockwise.h"
 #include "library/library.h"
+#include "library/library_parts.h"
 
 namespace py = pybind11;
 
@@ -67,28 +70,31 @@ py::dict labels_dict(const qor::Labels& l) {
   return d;
 }
 
-// An error as its decimal text, read by the program's rule for parameter 4,
-// so that "0.01" is the same 80-bit value as on the command line (a cast
-// through a Python float would round it to 53 bits).
-REAL error_of(const std::string& text) {
-  const std::optional<REAL> value = read_real_number(text);
-  if (!value) throw py::value_error("the error \"" + text + "\" is not a decimal number");
-  return *value;
+// An error given as its decimal text is read by the program's rule for
+// parameter 4, so that "0.01" is the same 80-bit value as on the command
+// line (a cast through a Python float would round it to 53 bits); a
+// numpy.longdouble or a number is taken as it is.
+REAL error_of(const py::handle& value, const char* name) {
+  if (py::isinstance<py::str>(value)) {
+    const std::string text = value.cast<std::string>();
+    const std::optional<REAL> read = read_real_number(text);
+    if (!read) throw py::value_error(std::string(name) + " \"" + text + "\" is not a decimal number");
+    return *read;
+  }
+  return value.cast<long double>();
 }
 
-qor::Settings settings_of(const py::dict& d) {
-  qor::Settings s;
-  s.absolute_error = error_of(d["absolute_error"].cast<std::string>());
-  s.relative_error_percent = error_of(d["relative_error"].cast<std::string>());
-  s.steps = d["steps"].cast<std::int32_t>();
-  s.statistics = d["statistics"].cast<bool>();
-  s.product_matrix = d["product"].cast<bool>();
-  s.reference_row = d["reference_row"].cast<std::int32_t>();
-  s.reference_column = d["reference_column"].cast<std::int32_t>();
-  s.verdict = d["verdict"].cast<bool>();
-  s.threads = d["threads"].cast<int>();
-  return s;
+// A REAL as a text that reads back as the same bits (hexadecimal), for pickling.
+std::string exact_text(REAL v) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%La", v);
+  return buffer;
 }
+
+REAL from_exact_text(const std::string& text) { return std::strtold(text.c_str(), nullptr); }
+
+// The kinds of analysis a call runs.
+enum class Kind { eliminate, eigen, rank };
 
 py::dict label_dict(const Label& l) {
   py::dict d;
@@ -260,14 +266,16 @@ qor::Table table_of(const py::array& values, const py::dict& rows, const py::dic
   return t;
 }
 
-py::dict call(const std::string& kind, const py::array& values, const py::dict& rows, const py::dict& columns,
-              const py::dict& settings, const py::object& progress) {
+py::dict call(Kind kind, const py::array& values, const py::dict& rows, const py::dict& columns,
+              const qor::Settings& s, const py::object& progress) {
   const qor::Table table = table_of(values, rows, columns);
-  const qor::Settings s = settings_of(settings);
   qor::Control control;
   const auto work = [&] {
-    if (kind == "eliminate") return qor::eliminate(table, s, control);
-    if (kind == "eigen") return qor::eigen(table, s, control);
+    switch (kind) {
+      case Kind::eliminate: return qor::eliminate(table, s, control);
+      case Kind::eigen: return qor::eigen(table, s, control);
+      case Kind::rank: break;
+    }
     return qor::rank(table, s, control);
   };
   return run_dict(run_waiting(work, control, progress));
@@ -369,9 +377,8 @@ qor::BlockTests tests_of(const py::dict& d) {
   return t;
 }
 
-py::dict block_sums(const py::array& values, const py::dict& settings, std::int64_t first_row) {
+py::dict block_sums(const py::array& values, const qor::Settings& s, std::int64_t first_row) {
   const qor::Table block = table_of(values, py::dict(), py::dict());
-  const qor::Settings s = settings_of(settings);
   qor::BlockSums b;
   {
     py::gil_scoped_release release;
@@ -382,10 +389,9 @@ py::dict block_sums(const py::array& values, const py::dict& settings, std::int6
 
 py::dict add_sums(const py::dict& a, const py::dict& b) { return sums_dict(qor::add_sums(sums_of(a), sums_of(b))); }
 
-py::dict block_tests(const py::array& values, const py::dict& settings, const py::handle& eigenvectors,
+py::dict block_tests(const py::array& values, const qor::Settings& s, const py::handle& eigenvectors,
                      std::int32_t U, std::int64_t first_row) {
   const qor::Table block = table_of(values, py::dict(), py::dict());
-  const qor::Settings s = settings_of(settings);
   const std::vector<REAL> v = reals_of(eigenvectors);
   qor::BlockTests t;
   {
@@ -401,8 +407,7 @@ py::dict add_tests(const py::dict& a, const py::dict& b) { return tests_dict(qor
 // for the second pass and then the results.
 class BlockwiseRun {
  public:
-  BlockwiseRun(const py::dict& total, const py::dict& settings)
-      : run_(sums_of(total), settings_of(settings)) {}
+  BlockwiseRun(const py::dict& total, const qor::Settings& settings) : run_(sums_of(total), settings) {}
   py::array_t<long double> eigenvectors() const { return real_array(run_.eigenvectors()); }
   std::int32_t wanted() const { return run_.tests_wanted(); }
   py::dict finish(const py::dict& tests, const py::object& progress) {
@@ -414,6 +419,48 @@ class BlockwiseRun {
  private:
   qor::Blockwise run_;
 };
+
+// qor::Settings with the library's names. The library checks them against
+// the table when a call starts (qor.Error, a ValueError, naming the setting).
+void bind_settings(py::module_& m) {
+  using S = qor::Settings;
+  py::class_<S>(m, "Settings", "What an analysis is asked for (checked by the call against the data).")
+      .def(py::init<>())
+      .def_property(
+          "absolute_error", [](const S& s) { return static_cast<long double>(s.absolute_error); },
+          [](S& s, const py::object& v) { s.absolute_error = error_of(v, "error"); },
+          "the standard deviation of every element (a decimal text is read as the program reads it)")
+      .def_property(
+          "relative_error_percent", [](const S& s) { return static_cast<long double>(s.relative_error_percent); },
+          [](S& s, const py::object& v) { s.relative_error_percent = error_of(v, "relative_error"); },
+          "the error in per cent of each element's value")
+      .def_readwrite("steps", &S::steps, "elimination steps or eigenvalues; -1: all")
+      .def_readwrite("statistics", &S::statistics, "remainder statistics at every elimination step")
+      .def_readwrite("product_matrix", &S::product_matrix, "the eigenvalue mode's matrix is the product with the transpose")
+      .def_readwrite("reference_row", &S::reference_row, "subtracted from the others and removed, counted from 1; 0: none")
+      .def_readwrite("reference_column", &S::reference_column, "likewise a column")
+      .def_readwrite("verdict", &S::verdict, "the rank verdict too")
+      .def_readwrite("threads", &S::threads, "threads sharing the work")
+      .def(py::pickle(
+          [](const S& s) {
+            return py::make_tuple(exact_text(s.absolute_error), exact_text(s.relative_error_percent), s.steps,
+                                  s.statistics, s.product_matrix, s.reference_row, s.reference_column, s.verdict,
+                                  s.threads);
+          },
+          [](const py::tuple& t) {
+            S s;
+            s.absolute_error = from_exact_text(t[0].cast<std::string>());
+            s.relative_error_percent = from_exact_text(t[1].cast<std::string>());
+            s.steps = t[2].cast<std::int32_t>();
+            s.statistics = t[3].cast<bool>();
+            s.product_matrix = t[4].cast<bool>();
+            s.reference_row = t[5].cast<std::int32_t>();
+            s.reference_column = t[6].cast<std::int32_t>();
+            s.verdict = t[7].cast<bool>();
+            s.threads = t[8].cast<int>();
+            return s;
+          }));
+}
 
 }  // namespace
 
@@ -433,13 +480,20 @@ PYBIND11_MODULE(_qor, m) {
       PyErr_SetObject(error.ptr(), value.ptr());
     }
   });
+  py::enum_<Kind>(m, "Kind", "The kinds of analysis a call runs.")
+      .value("eliminate", Kind::eliminate)
+      .value("eigen", Kind::eigen)
+      .value("rank", Kind::rank);
+  bind_settings(m);
   m.def("call", &call);
+  m.def("check_settings", &qor::detail::check_settings,
+        "Refuses settings that do not fit data of rows x columns (qor.Error naming the setting).");
   m.def("block_sums", &block_sums);
   m.def("add_sums", &add_sums);
   m.def("block_tests", &block_tests);
   m.def("add_tests", &add_tests);
   py::class_<BlockwiseRun>(m, "Blockwise")
-      .def(py::init<const py::dict&, const py::dict&>())
+      .def(py::init<const py::dict&, const qor::Settings&>())
       .def_property_readonly("eigenvectors", &BlockwiseRun::eigenvectors)
       .def_property_readonly("wanted", &BlockwiseRun::wanted)
       .def("finish", &BlockwiseRun::finish);

@@ -201,43 +201,30 @@ def _matrix(a):
 def _error(value, name):
     """An error as the decimal text the program reads: a Python float by its
     shortest text (0.01 is "0.01", as typed on the command line), a
-    numpy.longdouble by the text that reads back as itself."""
+    numpy.longdouble as it is. The library checks its range."""
     if value is None:
         return "0"
+    if isinstance(value, _np.longdouble):
+        return value
+    if isinstance(value, str):
+        return value.strip()
     try:
-        v = float(value)
+        return repr(float(value))
     except (TypeError, ValueError):
         raise ValueError("%s must be a number, not %r" % (name, value)) from None
-    if not _math.isfinite(v) or v < 0:
-        raise ValueError("%s must be a finite number of at least 0, not %r" % (name, value))
-    if isinstance(value, _np.longdouble):
-        return _np.format_float_scientific(value, unique=True)
-    return repr(float(value)) if not isinstance(value, str) else value.strip()
+
+
+def _whole(value, name):
+    """A whole number for the library, which checks its range."""
+    if isinstance(value, bool) or int(value) != value:
+        raise ValueError("%s must be a whole number, not %r" % (name, value))
+    return int(value)
 
 
 def _threads(threads):
     if threads is None:
         return max(1, min(256, len(_os.sched_getaffinity(0))))
-    if int(threads) != threads or threads < 1:
-        raise ValueError("threads must be a whole number of at least 1, not %r" % (threads,))
-    return int(threads)
-
-
-def _steps(steps, shape):
-    if steps is None:
-        return -1
-    smaller = min(shape)
-    if isinstance(steps, bool) or int(steps) != steps or not 1 <= steps <= smaller:
-        raise ValueError("steps must lie from 1 to %d, the data's smaller dimension, not %r" % (smaller, steps))
-    return int(steps)
-
-
-def _reference(number, count, what):
-    if number is None:
-        return 0
-    if isinstance(number, bool) or int(number) != number or not 1 <= number <= count:
-        raise ValueError("the reference %s must lie from 1 to %d, not %r" % (what, count, number))
-    return int(number)
+    return _whole(threads, "threads")
 
 
 def _progress_bar(progress):
@@ -258,20 +245,21 @@ def _progress_bar(progress):
     return bar, show
 
 
-def _settings(shape, error, relative_error, steps=None, statistics=False, product=True, reference_row=None,
+def _settings(error, relative_error, steps=None, statistics=False, product=True, reference_row=None,
               reference_column=None, verdict=False, threads=None):
-    """The library's settings of a rows x columns matrix, each checked."""
-    return {
-        "absolute_error": _error(error, "error"),
-        "relative_error": _error(relative_error, "relative_error"),
-        "steps": _steps(steps, shape),
-        "statistics": bool(statistics),
-        "product": bool(product),
-        "reference_row": _reference(reference_row, shape[0], "row"),
-        "reference_column": _reference(reference_column, shape[1], "column"),
-        "verdict": bool(verdict),
-        "threads": _threads(threads),
-    }
+    """The library's settings; the library checks them against the data
+    when the call starts (qor.Error, a ValueError, naming the parameter)."""
+    s = _qor.Settings()
+    s.absolute_error = _error(error, "error")
+    s.relative_error_percent = _error(relative_error, "relative_error")
+    s.steps = -1 if steps is None else _whole(steps, "steps")
+    s.statistics = bool(statistics)
+    s.product_matrix = bool(product)
+    s.reference_row = 0 if reference_row is None else _whole(reference_row, "reference_row")
+    s.reference_column = 0 if reference_column is None else _whole(reference_column, "reference_column")
+    s.verdict = bool(verdict)
+    s.threads = _threads(threads)
+    return s
 
 
 def _with_progress(progress, work):
@@ -287,8 +275,8 @@ def _with_progress(progress, work):
 def _run(kind, a, error, relative_error, steps=None, statistics=False, product=True, reference_row=None,
          reference_column=None, verdict=False, threads=None, progress=False):
     values, rows, columns = _matrix(a)
-    settings = _settings(values.shape, error, relative_error, steps, statistics, product, reference_row,
-                         reference_column, verdict, threads)
+    settings = _settings(error, relative_error, steps, statistics, product, reference_row, reference_column, verdict,
+                         threads)
     d = _with_progress(progress, lambda show: _qor.call(kind, values, rows, columns, settings, show))
     for line in d["warnings"]:
         _warnings.warn(line, QorWarning, stacklevel=3)
@@ -519,7 +507,7 @@ def eliminate(a, error=None, relative_error=None, steps=None, statistics=False, 
     >>> qor.eliminate([[2, 1], [1, 3]]).pivots
     array([3.0, 1.6666666666666666667], dtype=float128)
     """
-    return Elimination(_run("eliminate", a, error, relative_error, steps, statistics, True, reference_row,
+    return Elimination(_run(_qor.Kind.eliminate, a, error, relative_error, steps, statistics, True, reference_row,
                             reference_column, rank, threads, progress))
 
 
@@ -551,7 +539,7 @@ def eigen(a, error=None, relative_error=None, product=True, steps=None, referenc
     ValueError, qor.Error
         As for :func:`eliminate`.
     """
-    return Eigen(_run("eigen", a, error, relative_error, steps, False, product, reference_row, reference_column,
+    return Eigen(_run(_qor.Kind.eigen, a, error, relative_error, steps, False, product, reference_row, reference_column,
                       rank, threads, progress))
 
 
@@ -590,5 +578,5 @@ def rank(a, error=None, relative_error=None, reference_row=None, reference_colum
     (3, 3, 3)
     >>> print(v)                            # the verdict block  # doctest: +SKIP
     """
-    return Rank(_run("rank", a, error, relative_error, None, False, True, reference_row, reference_column, True,
+    return Rank(_run(_qor.Kind.rank, a, error, relative_error, None, False, True, reference_row, reference_column, True,
                      threads, progress))

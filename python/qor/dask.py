@@ -51,7 +51,7 @@ def _add_tests(a, b):
 
 
 def _whole(block, settings):
-    return _qor.call("eigen", _np.asarray(block), {}, {}, settings, None)
+    return _qor.call(_qor.Kind.eigen, _np.asarray(block), {}, {}, settings, None)
 
 
 def _tree(items, add):
@@ -108,7 +108,8 @@ def _analyse(x, error, relative_error, steps, verdict, client, threads, progress
     import dask
 
     x = _tall(x)
-    settings = _qor_package._settings(x.shape, error, relative_error, steps, verdict=verdict, threads=threads)
+    settings = _qor_package._settings(error, relative_error, steps, verdict=verdict, threads=threads)
+    _qor.check_settings(settings, x.shape[0], x.shape[1])
     if x.numblocks[0] == 1:
         # One block: the program's own run of it, on a worker.
         call = dask.delayed(_whole)(x.to_delayed()[0, 0], settings)

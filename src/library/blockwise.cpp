@@ -81,6 +81,11 @@ std::vector<REAL> added(const std::vector<REAL>& a, const std::vector<REAL>& b) 
 
 BlockSums block_sums(const Table& block, const Settings& settings, std::int64_t first_row) {
   check_block(block, first_row);
+  // The steps and the references belong to the whole matrix: the client checks them.
+  Settings of_block = settings;
+  of_block.steps = -1;
+  of_block.reference_row = of_block.reference_column = 0;
+  detail::check_settings(of_block, block.rows, block.columns);
   Workers workers(settings.threads);
   const MATRIX A = block_matrix(block);
   BlockSums b;
@@ -198,6 +203,7 @@ Blockwise::Blockwise(const BlockSums& total, const Settings& settings) : state_(
                    RunError::Kind::data);
   if (total.rows > std::numeric_limits<std::int32_t>::max())
     throw RunError(kSettingOutOfRange, "more than 2147483647 rows.", RunError::Kind::data);
+  detail::check_settings(settings, total.rows, total.columns);
   State& st = *state_;
   st.settings = settings;
   st.total = total;

@@ -2,6 +2,7 @@
 #include "library/library_parts.h"
 
 #include <cmath>
+#include <limits>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -11,6 +12,7 @@
 #include "common/run_error.h"
 #include "common/run_state.h"
 #include "common/text_writer.h"
+#include "common/workers.h"
 #include "control/settings.h"
 #include "input/loader.h"
 #include "input/run_driver.h"
@@ -55,18 +57,42 @@ void check_labels(const Labels& l, std::int32_t count, const char* what) {
     if (!std::isfinite(v)) refuse(std::string("a ") + what + " title is not a finite number.");
 }
 
-void check_settings(const Settings& x, const Table& t) {
-  if (!(x.absolute_error >= 0) || !std::isfinite(x.absolute_error) || !(x.relative_error_percent >= 0) ||
-      !std::isfinite(x.relative_error_percent))
-    refuse("an error must be a finite number of at least 0.");
-  const std::int32_t smaller = std::min(t.rows, t.columns);
-  if (x.steps == 0 || x.steps < -1 || x.steps > smaller)
-    refuse("steps = " + std::to_string(x.steps) + " lies outside 1 to " + std::to_string(smaller) +
-           ", the table's smaller dimension (or -1 for all).");
-  if (x.reference_row < 0 || x.reference_row > t.rows || x.reference_column < 0 || x.reference_column > t.columns)
-    refuse("the reference row or column lies outside the table.");
-  if (x.threads < 1) refuse("threads must be at least 1.");
+std::string value_words(REAL v) {
+  if (std::isnan(v)) return "NaN";
+  if (std::isinf(v)) return v > 0 ? "infinity" : "-infinity";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.17Lg", v);
+  return text;
 }
+
+void check_error(REAL value, const char* name) {
+  if (!(value >= 0) || !std::isfinite(value))
+    refuse(std::string(name) + " must be a finite number of at least 0, not " + value_words(value) + ".");
+}
+
+void check_place(std::int32_t number, std::int32_t count, const char* name) {
+  if (number < 0 || number > count)
+    refuse(std::string(name) + " must lie from 1 to " + std::to_string(count) + " (0: none), not " +
+           std::to_string(number) + ".");
+}
+
+}  // namespace
+
+void detail::check_settings(const Settings& x, std::int64_t rows, std::int32_t columns) {
+  check_error(x.absolute_error, "error");
+  check_error(x.relative_error_percent, "relative_error");
+  const auto smaller = static_cast<std::int32_t>(std::min<std::int64_t>(rows, columns));
+  if (x.steps == 0 || x.steps < -1 || x.steps > smaller)
+    refuse("steps must lie from 1 to " + std::to_string(smaller) + ", the data's smaller dimension (-1: all), not " +
+           std::to_string(x.steps) + ".");
+  check_place(x.reference_row, static_cast<std::int32_t>(std::min<std::int64_t>(rows, std::numeric_limits<std::int32_t>::max())), "reference_row");
+  check_place(x.reference_column, columns, "reference_column");
+  if (x.threads < 1 || x.threads > Workers::kMaxThreads)
+    refuse("threads must lie from 1 to " + std::to_string(Workers::kMaxThreads) + ", not " +
+           std::to_string(x.threads) + ".");
+}
+
+namespace {
 
 // The label of original number `number`: its title, or the number.
 REAL label_value(const Labels& l, std::size_t k, std::int64_t number) { return l.titles.empty() ? REAL(number) : l.titles[k]; }
@@ -188,7 +214,7 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
   detail::check_table(table, 1);
   check_labels(table.row_labels, table.rows, "row");
   check_labels(table.column_labels, table.columns, "column");
-  check_settings(settings, table);
+  detail::check_settings(settings, table.rows, table.columns);
   Run run;
   Console console(run.warnings);
   RunState s(console, settings.threads);

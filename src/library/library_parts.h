@@ -13,6 +13,9 @@ namespace qor::detail {
 // Refuses a table of no rows or columns (65), of values that do not fill it,
 // or with a value that is not finite (106, naming its row counted from first_row).
 void check_table(const Table& t, std::int64_t first_row);
+// The one check of a call's settings, against the shape of its data; each
+// refusal (64) names the setting as the library and the Python module call it.
+void check_settings(const Settings& x, std::int64_t rows, std::int32_t columns);
 // The run settings of the program for a call's settings.
 RunSettings settings_for(const Settings& x, bool row_titles, bool column_titles, bool eigenvalues);
 // The verdict block as the report prints it, line by line.

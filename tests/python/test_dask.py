@@ -161,6 +161,16 @@ def test_bad_arrays_are_refused(make, kind):
         qor.dask.eigen(make())
 
 
+def test_settings_are_checked_before_any_block_is_read(tall):
+    calls = []
+    x = da.from_array(tall, chunks=(500, 9)).map_blocks(lambda b: calls.append(1) or b, meta=tall[:0, :0])
+    for settings, says in [(dict(steps=10), "steps must lie from 1 to 9"), (dict(error=-1), "error must be")]:
+        with pytest.raises(qor.Error) as caught:
+            qor.dask.eigen(x, **settings)
+        assert says in caught.value.message
+    assert calls == []
+
+
 def test_edges_of_the_chunking(tall):
     whole = qor.eigen(tall[:, :1], error=0.01)
     one_column = qor.dask.eigen(da.from_array(tall[:, :1], chunks=(700, 1)), error=0.01)

@@ -170,3 +170,30 @@ def test_help_reads_well():
     with warnings.catch_warnings():
         warnings.simplefilter("error")
         assert qor.eliminate([[2, 1], [1, 3]]).steps_done == 2
+
+
+@pytest.mark.parametrize("call, names", [
+    (lambda: qor.eliminate([[1, 2], [3, 4]], steps=3), "steps must lie from 1 to 2"),
+    (lambda: qor.eliminate([[1, 2], [3, 4]], threads=1000), "threads must lie from 1 to 256, not 1000"),
+    (lambda: qor.eigen([[1, 2], [3, 4]], reference_column=3), "reference_column must lie from 1 to 2"),
+    (lambda: qor.rank([[1, 2], [3, 4]], error=-0.5), "error must be a finite number of at least 0, not -0.5"),
+    (lambda: qor.rank([[1, 2], [3, 4]], relative_error=float("inf")), "relative_error must be a finite number"),
+])
+def test_one_check_in_the_library_names_the_parameter(call, names):
+    with pytest.raises(qor.Error) as caught:
+        call()
+    assert names in str(caught.value)
+    assert caught.value.status == 64
+
+
+def test_the_settings_are_typed_and_travel_exactly():
+    import pickle
+    s = qor._settings("0.1", np.longdouble(1) / 3, steps=2, reference_row=1, threads=2)
+    back = pickle.loads(pickle.dumps(s))
+    # "0.1" is read as the program reads it: the 80-bit value nearest to 0.1, not a double's.
+    assert back.absolute_error == s.absolute_error == np.longdouble("0.1")
+    assert back.absolute_error != np.longdouble(0.1)
+    assert back.relative_error_percent == np.longdouble(1) / 3
+    assert (back.steps, back.reference_row, back.threads) == (2, 1, 2)
+    with pytest.raises(TypeError):
+        qor._qor.call("eigne", np.eye(2), {}, {}, s, None)  # a kind is a qor._qor.Kind, not a text
