@@ -81,7 +81,17 @@ REAL error_of(const py::handle& value, const char* name) {
     if (!read) throw py::value_error(std::string(name) + " \"" + text + "\" is not a decimal number");
     return *read;
   }
-  return value.cast<long double>();
+  // Through a numpy array, so that a numpy.longdouble keeps its 64 bits.
+  const auto a = py::array_t<long double, py::array::forcecast>::ensure(value);
+  if (!a || a.size() != 1) throw py::type_error(std::string(name) + " must be a number");
+  return *a.data();
+}
+
+// A numpy.longdouble scalar: a Python float would round the value to 53 bits.
+py::object longdouble_scalar(REAL v) {
+  py::array_t<long double> a(1);
+  a.mutable_at(0) = v;
+  return a[py::int_(0)];
 }
 
 // A REAL as a text that reads back as the same bits (hexadecimal), for pickling.
@@ -427,11 +437,11 @@ void bind_settings(py::module_& m) {
   py::class_<S>(m, "Settings", "What an analysis is asked for (checked by the call against the data).")
       .def(py::init<>())
       .def_property(
-          "absolute_error", [](const S& s) { return static_cast<long double>(s.absolute_error); },
+          "absolute_error", [](const S& s) { return longdouble_scalar(s.absolute_error); },
           [](S& s, const py::object& v) { s.absolute_error = error_of(v, "error"); },
           "the standard deviation of every element (a decimal text is read as the program reads it)")
       .def_property(
-          "relative_error_percent", [](const S& s) { return static_cast<long double>(s.relative_error_percent); },
+          "relative_error_percent", [](const S& s) { return longdouble_scalar(s.relative_error_percent); },
           [](S& s, const py::object& v) { s.relative_error_percent = error_of(v, "relative_error"); },
           "the error in per cent of each element's value")
       .def_readwrite("steps", &S::steps, "elimination steps or eigenvalues; -1: all")

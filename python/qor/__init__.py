@@ -209,9 +209,10 @@ def _error(value, name):
     if isinstance(value, str):
         return value.strip()
     try:
-        return repr(float(value))
+        v = float(value)
     except (TypeError, ValueError):
         raise ValueError("%s must be a number, not %r" % (name, value)) from None
+    return repr(v) if _math.isfinite(v) else _np.longdouble(v)
 
 
 def _whole(value, name):
