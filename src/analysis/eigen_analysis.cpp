@@ -531,8 +531,7 @@ void eigenvalue_analysis(AnalysisContext& q) {
         q.report->write(cp437::kPlusMinus);
         write_number_text(*q.report, RS(std::sqrt(s.EE[I][1]), q.W).view(), q.W);
       }
-      s.console.write_line(std::to_string(I) + "/" + std::to_string(q.U));
-      s.console.flush();
+      s.console.count_line("Eigenvalue", I, q.U);
       if (q.NO) q.report->flush();
       if (s.given_tests != nullptr && static_cast<std::size_t>(I) >= s.given_tests->size()) continue;  // untested
       const ResidualTest r = s.given_tests != nullptr ? (*s.given_tests)[static_cast<std::size_t>(I)] : tester->test(I);

@@ -277,14 +277,6 @@ Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, std::int32_t R, Vari
   return next;
 }
 
-void show_progress(Console& console, std::int32_t I) {
-  if (!console.is_terminal()) return;  // a file or pipe gets no overwritten text
-  const int column = console.column();
-  console.write("Diagonal " + std::to_string(I) + "       ");
-  console.go_to_column(column);
-  console.flush();
-}
-
 void prepare_elimination(AnalysisContext& q) {
   RunState& s = q.s;
   if (q.TP) {
@@ -367,6 +359,7 @@ void fill_product_rows(Workers& workers, const MATRIX& T, const MATRIX* ST, std:
 }
 
 void write_time_line(Console& console, REAL start) {
+  console.end_progress();
   console.write("Time:");
   console.write(fixed_text(elapsed_seconds(start, time_of_day_seconds()), 7, 2));
   console.write_line("s");
@@ -520,7 +513,7 @@ void run_elimination(AnalysisContext& q) {
   bool pivot_known = false;
   do {
     ++I;
-    show_progress(s.console, I);
+    s.console.show_progress("Diagonal", I, s.MIN);
     if (q.SM) {
       remainder_statistics(s, I);
       if (!statistics_finite(s, I))
@@ -565,7 +558,10 @@ void QOR(RunState& s, std::string_view OUT, bool TP, bool ES, bool DR, bool SM, 
     HELP3(s, *report);
   }
   q.report = report;
-  if (TP) compute_product_matrix(s, q.ERB);
+  if (TP) {
+    s.console.show_progress("Product matrix");
+    compute_product_matrix(s, q.ERB);
+  }
   if (ES) {
     eigenvalue_analysis(q);
   } else {
