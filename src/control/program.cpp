@@ -34,7 +34,7 @@ void read_settings_file(RunState& s, const std::string& path) {
     if (e.kind() != RunError::Kind::runtime) throw;
     throw RunError(e.number(), std::string(e.what()) +
                                    " A single parameter names a parameter file; for a run give the "
-                                   "data file and the report file, and \"qor ?\" opens the help.");
+                                   "data file and the report file, and \"qor '?'\" opens the help.");
   }
 }
 

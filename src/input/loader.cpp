@@ -357,7 +357,7 @@ void read_column_titles(RunState& s, TextReader& file) {
 void load_data_matrix(RunState& s) {
   if (s.settings.AFNI.empty())
     throw RunError(2, "no data file is named: the first parameter (or the A line of a parameter "
-                      "file) must begin with the data file's name; \"qor ?\" opens the help.");
+                      "file) must begin with the data file's name; \"qor '?'\" opens the help.");
   s.row_title_texts.clear();
   s.column_title_texts.clear();
   TextReader file(s.settings.AFNI.str(), "data file");

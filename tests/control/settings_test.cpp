@@ -253,7 +253,7 @@ TEST_F(Settings, OneParameterNamesAParameterFile) {
     EXPECT_EQ(e.number(), 2);
     const std::string line = e.report_line();
     EXPECT_EQ(line.rfind("Runtime error 2: ", 0), 0u) << line;
-    for (const char* part : {"\"nosuchfile\"", "parameter file", "qor ?"})
+    for (const char* part : {"\"nosuchfile\"", "parameter file", "qor '?'"})
       EXPECT_NE(line.find(part), std::string::npos) << line;
   }
   qor_test::write_file("p.txt", "A d.txt\nG r.txt\n");

@@ -110,7 +110,7 @@ TEST_F(EndToEnd, LoneParameterNamesAParameterFile) {
   const auto run = run_qor({"nosuchfile"});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out.rfind("Runtime error 2: cannot open parameter file \"nosuchfile\"", 0), 0u) << run.out;
-  EXPECT_PRED_FORMAT2(IsSubstring, "qor ?", run.out);
+  EXPECT_PRED_FORMAT2(IsSubstring, "qor '?'", run.out);
   write_file("p.txt", "A d.txt\r\nG r.txt\r\nN 1\r\n");
   write_file("d.txt", "1 2\r\n3 4\r\n");
   EXPECT_EQ(run_qor({"p.txt"}).status, 0);
