@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -27,11 +28,12 @@ int report_failure(Console& console, const std::string& line, int status) {
 }
 
 // A run whose console went away still finished its files; the status says
-// that not everything it printed was seen.
+// that not everything it printed was seen. A reader that closed the pipe
+// ("| head -1") took what it wanted: that is no failure worth a word.
 int finish(Console& console, int status) {
   console.flush();
   const int failure = console.output_failure();
-  if (failure == 0) return status;
+  if (failure == 0 || failure == EPIPE) return status;
   tell_standard_error(RunError(failure, std::string("cannot write standard output: ") + std::strerror(failure) +
                                           ". The run went on; every file it writes is complete.")
                           .report_line());

@@ -318,7 +318,8 @@ class _Result:
 
     @property
     def svg(self):
-        """The picture of the evidence (SVG text), as ,PLOT writes it."""
+        """The picture of the evidence (SVG text), as ,PLOT writes it; data
+        given as an array are titled by their size ("qor: array 5 x 6")."""
         return self._svg
 
 

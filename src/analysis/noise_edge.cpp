@@ -39,7 +39,10 @@ NoiseEdge noise_edge_of_sums(const VarianceSums& sums, std::int64_t N, std::int3
   v.equal = sums.equal;
   v.included = sums.included;
   const REAL largest_column = *std::max_element(sums.column_sums.begin(), sums.column_sums.end());
-  v.rms = std::sqrt(sums.total / (static_cast<REAL>(N) * M));
+  // Equal errors: the error itself, whatever the shape or the order of the
+  // sums (a mean of N x M equal variances may differ from them in its last
+  // bit, and the text of sigma with it).
+  v.rms = sums.equal ? std::sqrt(sums.first) : std::sqrt(sums.total / (static_cast<REAL>(N) * M));
   v.edge = std::sqrt(sums.largest_row) + std::sqrt(largest_column);
   if (!std::isfinite(sums.total)) v.edge = sums.total;
   return v;

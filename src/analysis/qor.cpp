@@ -456,7 +456,7 @@ void run_elimination(AnalysisContext& q) {
   bool pivot_known = false;
   do {
     ++I;
-    q.observer.step_begins(I);
+    q.observer.step_begins(I, s.MIN);
     if (q.SM) {
       remainder_statistics(s, I);
       if (!statistics_finite(s, I))
@@ -491,7 +491,10 @@ void QOR(RunState& s, AnalysisObserver& observer, bool TP, bool ES, bool SM, REA
   AnalysisContext q{s, observer, TP, ES, SM, ER, ERPR, U, errors_known(ER, ERPR)};
   if (q.ERB) compute_element_variances(s, ER, ERPR);
   observer.analysis_begins(s);
-  if (TP) compute_product_matrix(s, q.ERB);
+  if (TP) {
+    observer.product_matrix_begins();
+    compute_product_matrix(s, q.ERB);
+  }
   if (ES) {
     eigenvalue_analysis(q);
   } else {

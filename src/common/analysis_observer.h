@@ -19,6 +19,8 @@ class AnalysisObserver {
 
   // The element variances are formed: the analysis proper begins.
   virtual void analysis_begins(const RunState&) {}
+  // The product matrix is about to be formed (the product-matrix mode).
+  virtual void product_matrix_begins() {}
   // The matrix is listed after the exchanges of every elimination step, and
   // each eigenvector is checked against the decomposed matrix. Costly on
   // large data: the analysis forms what the listing shows only when asked.
@@ -26,9 +28,9 @@ class AnalysisObserver {
   // The residual tests' tail probabilities are wanted.
   virtual bool wants_probabilities() const { return false; }
 
-  // Elimination: step I begins; the matrix after its exchanges (lists_steps);
-  // every step done.
-  virtual void step_begins(std::int32_t) {}
+  // Elimination: step I of at most MIN begins; the matrix after its
+  // exchanges (lists_steps); every step done.
+  virtual void step_begins(std::int32_t /*I*/, std::int32_t /*MIN*/) {}
   virtual void step_listing(const RunState&, bool /*errors*/) {}
   virtual void elimination_done(const RunState&) {}
 

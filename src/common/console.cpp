@@ -116,10 +116,17 @@ void Console::warn(std::string_view line) {
     return;
   }
   // Standard output first, so that on a terminal the warning follows what
-  // was printed before it.
+  // was printed before it; on a line of its own there, also when standard
+  // output stands in the middle of one (after the loader's blanks).
   out_.flush();
-  std::fprintf(err_, "qor: %.*s\n", static_cast<int>(line.size()), line.data());
+  const bool mid_line = terminal_ && column() != 1 && isatty(fileno(err_)) != 0;
+  std::fprintf(err_, "%sqor: %.*s\n", mid_line ? "\n" : "", static_cast<int>(line.size()), line.data());
   std::fflush(err_);
+  if (mid_line) {
+    // Standard output goes on below the warning, in the column it stood in.
+    go_to_column(column());
+    out_.flush();
+  }
 }
 
 void Console::fresh_line() {
@@ -142,6 +149,36 @@ void Console::go_to_column(int column) {
   if (!terminal_) return;
   out_.write("\x1b[" + std::to_string(column) + "G");
   out_.set_column(column - 1);
+}
+
+void Console::show_progress(std::string_view stage, std::int64_t count, std::int64_t total) {
+  if (!terminal_) return;  // a file or pipe gets no overwritten text
+  std::string text(stage);
+  if (total > 0) text += " " + std::to_string(count) + "/" + std::to_string(total);
+  text += "       ";
+  if (text.size() < progress_width_) text.append(progress_width_ - text.size(), ' ');
+  progress_width_ = text.size();
+  const int start = column();
+  out_.write(text);
+  go_to_column(start);
+  out_.flush();
+}
+
+void Console::count_line(std::string_view stage, std::int64_t count, std::int64_t total) {
+  if (terminal_) {
+    show_progress(stage, count, total);
+    return;
+  }
+  write_line(std::to_string(count) + "/" + std::to_string(total));
+  flush();
+}
+
+void Console::end_progress() {
+  if (progress_width_ == 0) return;
+  const int start = column();
+  out_.write(std::string(progress_width_, ' '));
+  go_to_column(start);
+  progress_width_ = 0;
 }
 
 int Console::column() const { return static_cast<int>(out_.column()) + 1; }
@@ -178,6 +215,11 @@ void Console::show_and_wait(std::initializer_list<std::string_view> lines) {
   if (log_ != nullptr) {
     for (std::string_view line : lines) log_->emplace_back(line);
     return;
+  }
+  // A pause's message stands on lines of its own, below a progress text.
+  if (progress_width_ > 0) {
+    end_progress();
+    write_line();
   }
   for (std::string_view line : lines) write_line(line);
   wait_for_enter();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -69,6 +70,18 @@ class Console final : public Pause {
   // Cursor column, counted from 1, as followed from what was written.
   int column() const;
 
+  // Progress on a terminal: one line written over in place from the column
+  // where it stands, the stage and, with a total, "count/total" ("Diagonal
+  // 3/50"), followed by seven blanks and as many more as cover a longer text
+  // shown before. Nothing where standard output is not a terminal.
+  void show_progress(std::string_view stage, std::int64_t count = 0, std::int64_t total = 0);
+  // A count of a stage that has a line of its own elsewhere: in place on a
+  // terminal, as show_progress; else the line "count/total".
+  void count_line(std::string_view stage, std::int64_t count, std::int64_t total);
+  // Blanks the progress text shown and puts the cursor back where it began,
+  // so that what follows stands on a clean line. Nothing when none is shown.
+  void end_progress();
+
   // One key press without echo and without Enter; -1 at the end of input.
   int read_key();
   // Waits for Enter: reads one line and discards it. False when the input
@@ -89,4 +102,6 @@ class Console final : public Pause {
   std::FILE* err_;
   std::vector<std::string>* log_ = nullptr;
   bool terminal_;
+  // Characters the progress text covers on its line; 0: none shown.
+  std::size_t progress_width_ = 0;
 };

@@ -86,14 +86,24 @@ std::size_t separator_end(std::string_view upper, std::size_t after) {
 
 // ---- Values of parameter-file lines.
 
-template <bool RunSettings::*setting>
+// The switches of the classic keys turn one way only, by their sign.
+template <bool RunSettings::*setting, char key>
 void line_plus_on(RunSettings& s, std::string_view value) {
   if (begins_with(value, '+')) s.*setting = true;
+  warn_unsigned_switch(s, key, true, value);
 }
 
-template <bool RunSettings::*setting>
+template <bool RunSettings::*setting, char key>
 void line_minus_off(RunSettings& s, std::string_view value) {
   if (begins_with(value, '-')) s.*setting = false;
+  warn_unsigned_switch(s, key, false, value);
+}
+
+// The switches of our own keys take what users write (+, yes, 1, true; -,
+// no, 0, false); any other value leaves the line a comment.
+template <bool RunSettings::*setting>
+void line_switch(RunSettings& s, std::string_view value) {
+  if (const std::optional<bool> on = read_switch_value(value)) s.*setting = *on;
 }
 
 // A and G: the first 79 characters.
@@ -133,9 +143,9 @@ void line_separator(RunSettings& s, std::string_view value) {
 
 constexpr std::array kOptions = {
     Option{",TOR", 'B', "", "", "every data row begins with a row title", keyword_switch<&RunSettings::BTOR, true>,
-           line_plus_on<&RunSettings::BTOR>, nothing_after},
+           line_plus_on<&RunSettings::BTOR, 'B'>, nothing_after},
     Option{",TOC", 'C', "", "", "the first line holds the column titles", keyword_switch<&RunSettings::CTOC, true>,
-           line_plus_on<&RunSettings::CTOC>, nothing_after},
+           line_plus_on<&RunSettings::CTOC, 'C'>, nothing_after},
     Option{",C[", 'D', ",C[list]", "", "leave out these columns, e.g. ,C[1,5..8]", keyword_list<&RunSettings::DCS, 'C'>,
            line_list<&RunSettings::DCS>, list_end},
     Option{",R[", 'E', ",R[list]", "", "leave out these rows, e.g. ,R[2]", keyword_list<&RunSettings::ERS, 'R'>,
@@ -145,32 +155,32 @@ constexpr std::array kOptions = {
     Option{",TW", 'F', ",TWk", "", "contribution tables after k-1 elimination steps", keyword_table_steps,
            line_table_steps, run_end<is_digit>},
     Option{",CRC", 'P', "", "", "tables of the columns instead of the rows", keyword_switch<&RunSettings::PCRC, true>,
-           line_plus_on<&RunSettings::PCRC>, nothing_after},
+           line_plus_on<&RunSettings::PCRC, 'P'>, nothing_after},
     Option{",NS", 'Q', "", "", "tables in matrix order, not sorted by size", keyword_switch<&RunSettings::QHS, false>,
-           line_minus_off<&RunSettings::QHS>, nothing_after},
+           line_minus_off<&RunSettings::QHS, 'Q'>, nothing_after},
     Option{",RANK", 'V', "", "V +",
            "a rank verdict with its confidence at the end of the report\nand the screen",
-           keyword_switch<&RunSettings::VERDICT, true>, line_plus_on<&RunSettings::VERDICT>, nothing_after},
+           keyword_switch<&RunSettings::VERDICT, true>, line_switch<&RunSettings::VERDICT>, nothing_after},
     Option{",PLOT", 'Y', "", "Y +",
            "an SVG picture of the pivots or eigenvalues, the verdict and\nthe histogram, beside the report",
-           keyword_switch<&RunSettings::YPLOT, true>, line_plus_on<&RunSettings::YPLOT>, nothing_after},
+           keyword_switch<&RunSettings::YPLOT, true>, line_switch<&RunSettings::YPLOT>, nothing_after},
     Option{",SEP", 'S', ",SEPC ,SEPS ,SEPT", "S C, S S, S T",
            "values separated by commas, semicolons or tabs, with\nblanks beside them allowed; quoted fields, a byte-order\n"
            "mark and text titles (S01) are read as spreadsheets write\nthem",
            keyword_separator,
            line_separator, separator_end},
     Option{",DEC", 'U', "", "U +", "decimal commas instead of points", keyword_switch<&RunSettings::UCOMMA, true>,
-           line_plus_on<&RunSettings::UCOMMA>, nothing_after},
+           line_switch<&RunSettings::UCOMMA>, nothing_after},
     Option{",JSON", 'X', "", "X +", "the results as JSON beside the report, OUT.TXT -> OUT.json",
-           keyword_switch<&RunSettings::XJSON, true>, line_plus_on<&RunSettings::XJSON>, nothing_after},
+           keyword_switch<&RunSettings::XJSON, true>, line_switch<&RunSettings::XJSON>, nothing_after},
     // Parameter-file keys of the positions 2 to 6 and of the data file's name.
     Option{"", 'A', "", "", "the data file's name", nullptr, line_name<&RunSettings::AFNI>, nullptr},
     Option{"", 'G', "", "", "the report file's name", nullptr, line_name<&RunSettings::GFNO>, nullptr},
-    Option{"", 'H', "", "", "- : no detailed listings", nullptr, line_minus_off<&RunSettings::HDR>, nullptr},
-    Option{"", 'I', "", "", "+ : the product matrix", nullptr, line_plus_on<&RunSettings::ITRN>, nullptr},
-    Option{"", 'J', "", "", "+ : eigenvalue analysis", nullptr, line_plus_on<&RunSettings::JEV>, nullptr},
+    Option{"", 'H', "", "", "- : no detailed listings", nullptr, line_minus_off<&RunSettings::HDR, 'H'>, nullptr},
+    Option{"", 'I', "", "", "+ : the product matrix", nullptr, line_plus_on<&RunSettings::ITRN, 'I'>, nullptr},
+    Option{"", 'J', "", "", "+ : eigenvalue analysis", nullptr, line_plus_on<&RunSettings::JEV, 'J'>, nullptr},
     Option{"", 'K', "", "", "width:decimals", nullptr, line_format, nullptr},
-    Option{"", 'L', "", "", "+ : remainder statistics", nullptr, line_plus_on<&RunSettings::LSD>, nullptr},
+    Option{"", 'L', "", "", "+ : remainder statistics", nullptr, line_plus_on<&RunSettings::LSD, 'L'>, nullptr},
     Option{"", 'M', "", "", "the error: abs, @rel, abs@rel", nullptr, line_error, nullptr},
     Option{"", 'N', "", "", "the number of steps or eigenvalues", nullptr, line_steps, nullptr},
     Option{"", 'O', "", "", "Rn or Cn: the reference row or column", nullptr, line_reference, nullptr},

@@ -40,7 +40,7 @@ void read_settings_file(RunState& s, const std::string& path) {
     if (e.kind() != RunError::Kind::runtime) throw;
     throw RunError(e.number(), std::string(e.what()) +
                                    " A single parameter names a parameter file; for a run give the "
-                                   "data file and the report file, and \"qor ?\" opens the help.");
+                                   "data file and the report file, and \"qor '?'\" opens the help.");
   }
 }
 
@@ -56,7 +56,9 @@ int processors_available() {
 void run_analysis_with_report(RunState& s, ReportObserver& report) {
   if (s.NU == 0) return;
   const REAL T1 = time_of_day_seconds();
+  if (const std::string note = report_name_warning(s); !note.empty()) s.console.warn(note);
   run_analysis_stage(s, report);
+  s.console.end_progress();
   s.console.write("Time:");
   s.console.write(fixed_text(elapsed_seconds(T1, time_of_day_seconds()), 7, 2));
   s.console.write_line("s");

@@ -36,6 +36,26 @@ REAL error_part(RunSettings& s, std::string_view text, std::string_view part, st
 
 void warn_setting(RunSettings& s, std::string warning) { s.setting_warnings.push_back(std::move(warning)); }
 
+std::optional<bool> read_switch_value(std::string_view value) {
+  if (begins_with(value, '+')) return true;
+  if (begins_with(value, '-')) return false;
+  const std::string word = ascii_upper(first_word(value));
+  for (const char* on : {"YES", "TRUE", "ON", "1"})
+    if (word == on) return true;
+  for (const char* off : {"NO", "FALSE", "OFF", "0"})
+    if (word == off) return false;
+  return std::nullopt;
+}
+
+void warn_unsigned_switch(RunSettings& s, char key, bool on, std::string_view value) {
+  const std::optional<bool> meant = read_switch_value(value);
+  if (meant != on || begins_with(value, on ? '+' : '-')) return;
+  const std::string line = std::string(1, key) + (on ? " +" : " -");
+  warn_setting(s, "the line \"" + std::string(1, key) + " " + std::string(first_word(value)) + "\" of the parameter file " +
+                      "changes nothing: the " + std::string(1, key) + " line switches " + (on ? "on" : "off") +
+                      " only with a " + (on ? "plus" : "minus") + " sign, as \"" + line + "\".");
+}
+
 std::optional<char> separator_of_letter(std::string_view upper_text) {
   const char c = upper_text.empty() ? '\0' : upper_text[0];
   if (c == 'C' || c == ',') return ',';

@@ -16,6 +16,15 @@ struct RunSettings;
 // Keeps one warning of the settings stage.
 void warn_setting(RunSettings& s, std::string warning);
 
+// A switch's value in a parameter file, as users write it: a plus sign, yes,
+// true, on or 1 switch on; a minus sign, no, false, off or 0 switch off (the
+// signs may begin the value, the words are its first word in any case).
+// Nothing for any other value.
+std::optional<bool> read_switch_value(std::string_view value);
+// A switch the parameter file's description turns only one way, by its sign
+// (B +, H -): a word meaning the same that it does not take is told.
+void warn_unsigned_switch(RunSettings& s, char key, bool on, std::string_view value);
+
 // C or ',' a comma, S or ';' a semicolon, T a tab; nothing for any other first character.
 std::optional<char> separator_of_letter(std::string_view upper_text);
 

@@ -18,7 +18,7 @@ namespace {
 constexpr std::string_view kUsage = R"(
 Usage: qor datafile[,keywords] report [method] [error] [steps] [reference]
        qor parameterfile
-       qor   or   qor ?        the help browser on Qor.hlp
+       qor   or   qor '?'      the help browser on Qor.hlp
        qor --help | -h         this summary
        qor --version           the program's version
 
@@ -50,8 +50,21 @@ Environment:
                            and the other code page 437 characters as UTF-8
                            on a terminal
 
+The report file's name is cut to 12 characters and written in capitals
+(out.txt gives OUT.TXT); when that changes the name, a line on standard
+error names the file written and whether it replaced one.
+
+On the screen: in elimination (no letter, T) the time and then the result
+report; in eigenvalue mode (B, E) with an error one line "k/n" per
+eigenvalue and the time only: its results are in the report file.
 On a terminal, a data file of a megabyte or more shows "Loading NN %" while
-it is read; a pipe or a file never gets that line.
+it is read, and the analysis one line written over in place: "Product
+matrix", "Diagonal 3/50", "Eigenvalue 3/50". A pipe or a file never gets
+these texts; it gets the "k/n" lines of the eigenvalue mode as ever.
+
+In a parameter file the switches of the keys S to Y take +, yes, on, 1 or
+true and -, no, off, 0 or false; the keys B, C, I, J, L, P switch on only
+with +, and H, Q off only with - (another word is told on standard error).
 
 A setting that cannot be read falls back to its default, and a line on
 standard error says what was taken ("qor: ... is not a keyword ...").
@@ -61,13 +74,14 @@ number, a row of another length or an empty field; 65 nothing to analyse;
 64 a selection list or histogram too large, or keywords that do not go
 together; 203 not enough memory; 17 an output file is an input file; 67
 numbers beyond the 80-bit range; any other: the system's error number of a
-file that could not be opened, read, written or closed (32: the standard
-output went away).
+file that could not be opened, read, written or closed. A reader that
+closes the standard output early (| head) is no failure; every file is
+still finished.
 
 From Python: import qor (qor.load, qor.eliminate, qor.eigen, qor.rank; the
 module is built beside the program, see help(qor)); qor.dask for Dask arrays.
 
-The full manual: "qor ?" (the help browser) and "man qor".
+The full manual: "qor '?'" (the help browser) and "man qor".
 )";
 
 constexpr std::string_view kVersionLine = "qor " QOR_VERSION;

@@ -13,6 +13,7 @@
 #include "input/load_progress.h"
 #include "input/selection.h"
 #include "report/text_reader.h"
+#include "report/text_reader_characters.h"
 
 namespace {
 
@@ -58,19 +59,84 @@ bool read_row_start(const RunState& s, TextReader& file) {
   return !read_title(s, file).number;
 }
 
-void skip_title_line_and_check_rows(RunState& s, TextReader& file) {
+// Returns the line number of the file's first line that holds anything.
+std::int64_t skip_title_line_and_check_rows(RunState& s, TextReader& file) {
   skip_to_first_line(s, file);
+  const std::int64_t first_line = file.line();
   if (s.settings.CTOC) file.next_line();
   if (file.rest_of_file_blank())
     fail_nothing_to_analyse(quoted(file) + " holds no data row, so there is nothing to analyse.");
+  return first_line;
+}
+
+std::string separator_keyword(char separator) {
+  return separator == ',' ? ",SEPC" : separator == ';' ? ",SEPS" : ",SEPT";
+}
+
+std::string separator_word(char separator) {
+  return separator == ',' ? "comma" : separator == ';' ? "semicolon" : "tab";
+}
+
+// A row title read with a separator that holds blanks between its words:
+// the values were separated by blanks, not by the separator named.
+[[noreturn]] void fail_values_in_title(const RunState& s, const TextReader& file, const std::string& title) {
+  const std::size_t gap = title.find_first_of(" \t");
+  std::string why = "the first selected row of " + quoted(file) + " (line " + std::to_string(file.line()) +
+                    ") holds no values after its title " + text_characters::quoted_token(title);
+  if (gap != std::string::npos) {
+    const char sep = s.settings.SEP;
+    why += ": the " + separator_word(sep) + " separates the values (" + separator_keyword(sep) +
+           "), but the line holds none; for values separated by blanks or tabs leave out " + separator_keyword(sep);
+  }
+  fail_nothing_to_analyse(why + ".");
+}
+
+// The words of a line of the data file, split at blanks, tabs, semicolons
+// and the run's separator, without a byte-order mark.
+std::vector<std::string> words_of(std::string line, char separator) {
+  if (line.rfind("\xef\xbb\xbf", 0) == 0) line.erase(0, 3);
+  std::vector<std::string> words;
+  std::string word;
+  for (const char c : line + " ") {
+    if (c == ' ' || c == '\t' || c == ';' || (separator != 0 && c == separator)) {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word.push_back(c);
+    }
+  }
+  return words;
+}
+
+bool is_word(const std::string& token) {
+  REAL value = 0;
+  if (TextReader::parse_number(token.data(), token.data() + token.size(), value)) return false;
+  for (const char c : token)
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
+  return false;
+}
+
+// A file that did not read: a first line of words wants ,TOC, rows that
+// begin with a word want ,TOR, when they are not given.
+std::string title_keyword_hint(const RunState& s, TextReader& file, std::int64_t first_line) {
+  const std::vector<std::string> words = words_of(file.current_line(), s.settings.SEP);
+  std::string hint;
+  bool any_word = false;
+  for (const std::string& w : words) any_word = any_word || is_word(w);
+  if (!s.settings.CTOC && first_line > 0 && file.line() == first_line && any_word)
+    hint += " If the first line holds column titles, add ,TOC.";
+  if (!s.settings.BTOR && !words.empty() && is_word(words.front())) hint += " If the rows begin with titles, add ,TOR.";
+  if (!hint.empty() && s.settings.SEP == 0)
+    hint += " Titles that are words are read with a separator only (,SEPC, ,SEPS or ,SEPT).";
+  return hint;
 }
 
 // Counting pass: N0 data rows, M0 values on the first selected row's line.
 // It also finds out whether the row titles are texts: a selected row whose
 // title is not a number makes them all texts, so that the labels are all
 // titles or all row numbers, never a number that might be either.
-void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress) {
-  skip_title_line_and_check_rows(s, file);
+void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress, std::int64_t& first_line) {
+  first_line = skip_title_line_and_check_rows(s, file);
   s.N0 = 1;
   while (NEEDCALC(s.settings.ERS.view(), s.N0)) {
     if (file.rest_of_file_blank())
@@ -80,8 +146,10 @@ void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress
     ++s.N0;
   }
   bool text_titles = false;
+  TextReader::Title first_title;
   if (s.settings.BTOR) {
-    text_titles = read_row_start(s, file);
+    first_title = read_title(s, file);
+    text_titles = !first_title.number;
   } else {
     file.skip_blank_lines();
   }
@@ -90,6 +158,7 @@ void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress
     ++s.M0;
     file.read_number();
   }
+  if (s.M0 == 0 && s.settings.BTOR && s.settings.SEP != 0) fail_values_in_title(s, file, first_title.text);
   while (!file.rest_of_file_blank()) {
     ++s.N0;
     if (read_row_start(s, file) && !NEEDCALC(s.settings.ERS.view(), s.N0)) text_titles = true;
@@ -288,7 +357,7 @@ void read_column_titles(RunState& s, TextReader& file) {
 void load_data_matrix(RunState& s) {
   if (s.settings.AFNI.empty())
     throw RunError(2, "no data file is named: the first parameter (or the A line of a parameter "
-                      "file) must begin with the data file's name; \"qor ?\" opens the help.");
+                      "file) must begin with the data file's name; \"qor '?'\" opens the help.");
   s.row_title_texts.clear();
   s.column_title_texts.clear();
   TextReader file(s.settings.AFNI.str(), "data file");
@@ -297,15 +366,23 @@ void load_data_matrix(RunState& s) {
   std::error_code unknown_size;
   const auto bytes = std::filesystem::file_size(s.settings.AFNI.str(), unknown_size);
   LoadProgress progress(s.console, unknown_size ? 0 : static_cast<std::int64_t>(bytes));
-  count_rows_and_values(s, file, progress);
-  s.SIZE = 10;
-  s.console.write(std::string(kProgressBlanks, ' '));
-  choose_selected_rows(s);
-  choose_selected_columns(s);
-  check_something_selected(s, file);
-  allocate_label_copies(s);
-  s.A = MATRIX(s.N + 1, s.M + 1);
-  read_values(s, file, progress);
-  progress.finish();
-  read_column_titles(s, file);
+  std::int64_t first_line = 0;
+  try {
+    count_rows_and_values(s, file, progress, first_line);
+    s.SIZE = 10;
+    s.console.write(std::string(kProgressBlanks, ' '));
+    choose_selected_rows(s);
+    choose_selected_columns(s);
+    check_something_selected(s, file);
+    allocate_label_copies(s);
+    s.A = MATRIX(s.N + 1, s.M + 1);
+    read_values(s, file, progress);
+    progress.finish();
+    read_column_titles(s, file);
+  } catch (const RunError& e) {
+    if (e.number() != 106) throw;
+    const std::string hint = title_keyword_hint(s, file, first_line);
+    if (hint.empty()) throw;
+    throw RunError(e.number(), e.what() + hint, e.kind());
+  }
 }

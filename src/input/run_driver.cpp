@@ -22,6 +22,28 @@ namespace {
                  beyond_real("a difference"), "scale the data down");
 }
 
+// Why a reference the user named is not subtracted, or empty: it lies
+// beyond the data file's rows (values), names none, or the selection
+// leaves it out.
+std::string unused_reference_note(const char* what, std::int32_t given, std::int32_t position, std::int32_t count,
+                                  const char* letter) {
+  const std::string named = std::string("the reference ") + what + " " + letter + std::to_string(given);
+  if (given < 0) return named + " names no " + what + " (they are counted from 1), so none is subtracted.";
+  if (given > count)
+    return named + " lies beyond the " + std::to_string(count) + " " + what + (count == 1 ? "" : "s") +
+           " of the data file, so none is subtracted.";
+  if (given > 0 && position == 0)
+    return named + " is left out by the " + what + " selection, so none is subtracted.";
+  return {};
+}
+
+void warn_of_unused_reference(RunState& s) {
+  const std::string row = unused_reference_note("row", s.settings.OSR, s.OSR, s.N0, "R");
+  if (!row.empty()) s.console.warn(row);
+  const std::string column = unused_reference_note("column", s.settings.OSC, s.OSC, s.M0, "C");
+  if (!column.empty()) s.console.warn(column);
+}
+
 void remove_reference_row(RunState& s) {
   const std::int32_t r = s.OSR;
   if (r <= 0 || r > s.N) return;
@@ -113,6 +135,7 @@ std::optional<RankSample> prepare_run(RunState& s) {
   // A table run clears the error for its elimination; the verdict still
   // judges with the error the user gave.
   const REAL given_absolute = s.MER, given_relative = s.MERPR;
+  warn_of_unused_reference(s);
   remove_reference_row(s);
   remove_reference_column(s);
   settle_run(s);

@@ -122,8 +122,15 @@ struct Picture {
   const AnalysisResults& r;
   SvgWriter svg;
   double top = kHeaderHeight;
-  std::string data_file;
+  std::string data_file;  // what the titles call the data (data_name)
 };
+
+// The data file, or for data handed over in memory (the library) "array
+// N x M" of the rows and columns analysed.
+std::string data_name(const RunSettings& given, const AnalysisResults& r) {
+  if (!given.AFNI.empty()) return given.AFNI.str();
+  return "array " + std::to_string(r.N) + " x " + std::to_string(r.M);
+}
 
 Panel next_panel(Picture& pic) {
   Panel p(pic.svg, pic.top);
@@ -431,18 +438,29 @@ Axis count_axis(REAL curve_scale) {
   return y;
 }
 
+// The class width the lines show: the histogram's, times the classes merged.
+std::string class_width_title(const HistogramResult& h, const ClassRange& r) {
+  if (r.merge == 1) return "element value (class width" + RS(h.width, 8).str() + ")";
+  return "element value (classes of" + RS(h.width, 8).str() + " merged " + std::to_string(r.merge) +
+         " at a time: width" + RS(h.width * static_cast<REAL>(r.merge), 8).str() + ")";
+}
+
 void draw_histogram_frame(Panel& p, const HistogramResult& h, const ClassRange& r, const Axis& y,
                           const std::string& title) {
   Axis x;
   x.lo = class_lower_edge(h, r.first);
   x.hi = class_lower_edge(h, r.last + 1);
-  p.set_x(x, scientific_tick);
-  p.set_y(y, fraction_tick);
-  p.draw_frame(title, "element value (class width" + RS(h.width, 8).str() + ")", "count / largest count");
+  // A margin on either side, so that an outer class is not drawn on the frame.
+  const REAL margin = (x.hi - x.lo) / 50;
+  x.lo -= margin;
+  x.hi += margin;
+  p.set_x(x, plain_ticks(x));
+  p.set_y(y, plain_ticks(y));
+  p.draw_frame(title, class_width_title(h, r), "count / largest count");
 }
 
 void note_histogram(Panel& p, const ClassRange& r) {
-  p.add_note("Each line is scaled to its largest class, as in Qorgauss.bin.");
+  p.add_note("Each histogram line is scaled to its largest class, as in Qorgauss.bin.");
   if (r.merge > 1) p.add_note("Classes merged " + std::to_string(r.merge) + " at a time (their mean shown).");
 }
 
@@ -488,7 +506,8 @@ void draw_remainder_histogram_panel(Picture& pic, const std::vector<std::int32_t
     pic.svg.polyline(points, normal);
     p.add_legend({"normal, step " + std::to_string(step), normal});
     p.add_note("Normal curve: mean 0, sd =" + RS(curve.sd, 10).str() + " (the given error carried through step " +
-               std::to_string(step) + ").");
+               std::to_string(step) + "), on the scale of the line after step " + std::to_string(step) +
+               ": its height is what pure noise would give there, not 1.");
     if (curve.scale > y.hi) p.add_note("The curve is cut at the top of the axis.");
   } else {
     p.add_note(pic.r.errors ? "No normal curve: the remainder's errors are not known."
@@ -529,7 +548,7 @@ std::string evidence_picture(const RunSettings& given, const AnalysisResults& re
   const int panels = pivots + eigenvalues + probabilities + (verdict != nullptr) + histogram + !steps.empty();
   if (panels == 0) return {};
   Picture pic{given, results, SvgWriter(kWidth, kHeaderHeight + panels * kPanelHeight + 10), kHeaderHeight,
-              given.AFNI.str()};
+              data_name(given, results)};
   pic.svg.text({16, 22}, "qor: " + pic.data_file, {15, Anchor::start, true});
   pic.svg.text({16, 38},
                std::to_string(results.N) + " x " + std::to_string(results.M) + ", " + method_text(results) + ", " +

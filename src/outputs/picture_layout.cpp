@@ -34,6 +34,16 @@ std::string scientific_tick(REAL v) { return trimmed(RS(v, 8).str()); }
 std::string fraction_tick(REAL v) { return fixed_text(v, 0, 2); }
 std::string whole_tick(REAL v) { return integer_text(std::llround(v), 0); }
 
+std::function<std::string(REAL)> plain_ticks(const Axis& a) {
+  const REAL step = nice_step(a.hi - a.lo);
+  const REAL largest = std::max(std::fabs(a.lo), std::fabs(a.hi));
+  if (!(step >= 0.0001L) || !(largest < 100000)) return scientific_tick;
+  int decimals = 0;
+  // The step is 1, 2 or 5 times a power of ten: one decimal more per decade below 1.
+  for (REAL unit = 1; step < unit * 0.999L; unit /= 10) ++decimals;
+  return [decimals](REAL v) { return v == 0 ? std::string("0") : fixed_text(v, 0, decimals); };
+}
+
 std::string decade_tick(REAL e) {
   const long long exponent = std::llround(e);
   // Plain where it reads at a glance and stays short: 0.0001 to 100000.

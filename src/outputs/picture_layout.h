@@ -41,6 +41,13 @@ std::string whole_tick(REAL v);
 // writes an exact power of ten ("1.0E+06", "1.0E-4000").
 std::string decade_tick(REAL e);
 
+struct Axis;
+// Ticks of a linear axis written plainly, with the decimals its step needs
+// ("0", "0.2", "0.4"; "0.05"; "1500"), while the axis lies within 100000 in
+// magnitude and its step is at least 0.0001, as decade_tick; else in the
+// scientific form of scientific_tick.
+std::function<std::string(REAL)> plain_ticks(const Axis& a);
+
 struct Axis {
   bool log = false;  // lo and hi are then decade exponents
   REAL lo = 0, hi = 1;

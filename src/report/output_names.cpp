@@ -31,6 +31,16 @@ bool name_taken(const RunState& s, const std::string& base, const std::string& n
   return false;
 }
 
+std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+bool is_an_input(const RunState& s, const std::string& path) {
+  for (const auto& [role, input] : s.inputs) {
+    std::error_code error;
+    if (std::filesystem::equivalent(path, input, error)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool same_name_without_case(const std::string& a, const std::string& b) { return comparable(a) == comparable(b); }
@@ -38,6 +48,29 @@ bool same_name_without_case(const std::string& a, const std::string& b) { return
 std::string report_file_name(std::string_view OUT) {
   const std::size_t name = file_name_start(OUT);
   return std::string(OUT.substr(0, name)) + ascii_upper(DATAFILE(OUT.substr(name)).view());
+}
+
+std::string report_name_note(std::string_view OUT, bool replaces, bool folder) {
+  const std::string written = report_file_name(OUT);
+  if (written == OUT) return {};
+  const bool cut = OUT.size() - file_name_start(OUT) > DATAFILE::capacity;
+  std::string note = "the report " + in_quotes(OUT) + " is written as " + in_quotes(written) + " (its file name is " +
+                     (cut ? "cut to 12 characters and " : "") + "written in capitals)";
+  if (replaces) note += "; it replaces the existing file " + in_quotes(written);
+  if (folder)
+    note += "; " + in_quotes(OUT) + " is a folder: to write the report into it name a file there, such as " +
+            in_quotes(std::string(OUT) + "/run.txt");
+  return note + ".";
+}
+
+std::string report_name_warning(const RunState& s) {
+  const std::string given = s.H.str();
+  const std::string written = report_file_name(given);
+  if (written == given) return {};
+  std::error_code error;
+  const bool replaces = std::filesystem::is_regular_file(written, error) && !is_an_input(s, written);
+  const bool folder = std::filesystem::is_directory(given, error);
+  return report_name_note(given, replaces, folder);
 }
 
 std::string written_file(const RunState& s) {

@@ -19,6 +19,17 @@ inline constexpr std::string_view kPictureWithoutFileName = "Qorplot.svg";
 // characters and upper-cased. Empty for an empty OUT.
 std::string report_file_name(std::string_view OUT);
 
+// What a user should know when the report is not written under the name
+// given: one line naming the file written and why its name differs (the
+// file name cut to 12 characters, upper-cased), that it replaces an
+// existing file, and that the name given is a folder. Empty when the name
+// stays as given. `replaces` and `folder` say what the disk holds.
+std::string report_name_note(std::string_view OUT, bool replaces, bool folder);
+// The same for the report of this run (H), looking at the disk before the
+// report is created; a file the run reads is not counted as replaced (the
+// run refuses to write over it).
+std::string report_name_warning(const RunState& s);
+
 // The file this run has written its results into: the contribution-table
 // file in a table run (GFNO as given; empty when the tables went to the
 // console), the report file when the analysis ran with one, else empty.

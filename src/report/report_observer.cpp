@@ -120,13 +120,9 @@ void ReportObserver::analysis_begins(const RunState& s) {
   HELP3(s, *report_);
 }
 
-void ReportObserver::step_begins(std::int32_t I) {
-  if (!console_.is_terminal()) return;  // a file or pipe gets no overwritten text
-  const int column = console_.column();
-  console_.write("Diagonal " + std::to_string(I) + "       ");
-  console_.go_to_column(column);
-  console_.flush();
-}
+void ReportObserver::product_matrix_begins() { console_.show_progress("Product matrix"); }
+
+void ReportObserver::step_begins(std::int32_t I, std::int32_t MIN) { console_.show_progress("Diagonal", I, MIN); }
 
 void ReportObserver::step_listing(const RunState& s, bool errors) {
   if (report_) write_step_listing(s, *report_, errors, W_, D_);
@@ -157,8 +153,7 @@ void ReportObserver::eigenvalue_found(const RunState& s, std::int32_t I, std::in
   }
   if (!errors) return;
   // Each residual test reads the whole data: the count shows how far the run is.
-  console_.write_line(std::to_string(I) + "/" + std::to_string(U));
-  console_.flush();
+  console_.count_line("Eigenvalue", I, U);
   if (report_) report_->flush();
 }
 

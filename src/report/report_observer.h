@@ -28,7 +28,8 @@ class ReportObserver final : public AnalysisObserver {
   bool lists_steps() const override { return listing_ && report_.has_value(); }
   bool wants_probabilities() const override { return report_.has_value(); }
 
-  void step_begins(std::int32_t I) override;
+  void product_matrix_begins() override;
+  void step_begins(std::int32_t I, std::int32_t MIN) override;
   void step_listing(const RunState& s, bool errors) override;
   void elimination_done(const RunState& s) override;
 

@@ -13,6 +13,7 @@
 using text_characters::glued_at;
 using text_characters::is_digit;
 using text_characters::quoted_token;
+using text_characters::semicolon_line_hint;
 
 namespace {
 
@@ -57,6 +58,15 @@ std::size_t glued_at(const std::string& token, const char* separators) {
     if (separator && is_digit(token[i - 1]) && is_digit(token[i + 1])) return i;
   }
   return std::string::npos;
+}
+
+std::string semicolon_line_hint(const std::string& line, const std::string& current_keyword) {
+  if (line.find(';') == std::string::npos) return {};
+  const bool decimal_commas = glued_at(line, ",") != std::string::npos;
+  return std::string(" The line holds semicolons: if they separate its values, read the file with ,SEPS") +
+         (decimal_commas ? ",DEC" : "") + (current_keyword.empty() ? "" : " instead of " + current_keyword) +
+         (decimal_commas ? ", as its numbers have decimal commas" : "") + " (in a parameter file the line S S" +
+         (decimal_commas ? " and the line U +" : "") + ").";
 }
 
 std::string quoted_token(const std::string& token) {
@@ -226,10 +236,36 @@ bool TextReader::parse_number(const char* begin, const char* end, REAL& value) {
 // its length before the next unread character.
 void TextReader::fail_bad_number(const std::string& token) {
   const std::int64_t start = offset() - static_cast<std::int64_t>(token.size());
-  throw RunError(106, quoted_token(token) + " in " + field_place(plain_field(start)) +
+  const std::string place = field_place(plain_field(start));
+  std::string hint = semicolon_line_hint(current_line(), "");
+  if (hint.empty()) hint = separator_hint(token);
+  throw RunError(106, quoted_token(token) + " in " + place +
                           ", is not a number (expected a decimal number such as 7, -2.5, .5 or "
                           "1e-3, within the range of the 80-bit type)." +
-                          separator_hint(token));
+                          hint);
+}
+
+std::string TextReader::current_line(std::size_t max_chars) {
+  std::string text;
+  const auto take = [&](char c) {
+    if (c == '\r' || c == '\n' || text.size() >= max_chars) return false;
+    text.push_back(c);
+    return true;
+  };
+  if (memory_) {
+    for (std::size_t i = static_cast<std::size_t>(line_start_); i < len_ && take(buffer_[i]);) ++i;
+    return text;
+  }
+  // The line may have begun in an earlier buffer: read it again, then put
+  // the file back where the buffer ends.
+  std::vector<char> bytes(max_chars);
+  if (std::fseek(file_, line_start_, SEEK_SET) == 0) {
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file_);
+    for (std::size_t i = 0; i < got && take(bytes[i]); ++i) {
+    }
+  }
+  std::fseek(file_, buffer_offset_ + static_cast<std::int64_t>(len_), SEEK_SET);
+  return text;
 }
 
 void TextReader::fail_too_long(const std::string& token, std::int64_t length, std::int32_t field) {

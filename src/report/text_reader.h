@@ -42,6 +42,7 @@ class TextReader {
   static constexpr unsigned char kCtrlZ = 26;
   static constexpr std::size_t kMaxToken = 255;
   static constexpr std::size_t kShownToken = 40;
+  static constexpr std::size_t kLineForHints = 4096;
 
   // Opens path for reading; role names the file in error reports ("data file").
   TextReader(const std::string& path, const std::string& role);
@@ -53,10 +54,11 @@ class TextReader {
 
   // From now on the values follow these rules. With a separator a line is a
   // row of fields: an empty field (two separators with nothing between them,
-  // a separator at the end of a line, or before the first value) and two
+  // or a separator before the first value) and two
   // values without the separator between them stop the run with error 106
   // naming the line and the field. A line of nothing but blanks and
-  // separators is a blank line. With a separator, as spreadsheets write
+  // separators is a blank line; one separator after a line's last value is
+  // allowed. With a separator, as spreadsheets write
   // their tables: a UTF-8 byte-order mark at the start of the text is
   // skipped, and a field may stand in double quotes (a doubled quote inside
   // stands for one), which must close on its line with only blanks after
@@ -105,6 +107,10 @@ class TextReader {
   // the loader's progress line follows it.
   std::int64_t offset() const { return buffer_offset_ + static_cast<std::int64_t>(pos_); }
 
+  // The current line from its start, without its line end, at most
+  // max_chars characters: for the hints of a message after a failed read.
+  std::string current_line(std::size_t max_chars = kLineForHints);
+
   // The number rules as this reader's values follow them (a decimal comma
   // with ,DEC) on a whole text.
   bool field_value(const std::string& text, REAL& value) const;
@@ -142,7 +148,7 @@ class TextReader {
   void end_line_of_fields();
   void reset_fields() { tokens_on_line_ = separators_on_line_ = 0; separator_after_token_ = false; }
   std::string field_place(std::int32_t field) const;
-  std::string field_hint(const std::string& token, bool quoted) const;
+  std::string field_hint(const std::string& token, bool quoted, const std::string& line) const;
   std::string read_token(std::int32_t field);
   std::string read_quoted(std::int32_t field);
   std::string read_bare_title(std::int32_t field);

@@ -14,6 +14,12 @@ inline bool is_blank(int c) { return c == ' ' || c == '\t'; }
 // glued by a separator, or a decimal comma), or npos.
 std::size_t glued_at(const std::string& token, const char* separators);
 
+// A line that holds semicolons, read with another separator or none: they
+// likely separate its values, and commas between digits are then decimal
+// commas. Names the keywords that read it (",SEPS", ",SEPS,DEC"); empty for
+// any other line. current_keyword is the separator keyword of the run, or empty.
+std::string semicolon_line_hint(const std::string& line, const std::string& current_keyword);
+
 // A token in a message: whole up to TextReader::kShownToken characters, else
 // cut there (not inside a UTF-8 character) and marked by "...", so that the
 // line stays readable.

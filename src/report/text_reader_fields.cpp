@@ -10,6 +10,7 @@
 using text_characters::glued_at;
 using text_characters::is_blank;
 using text_characters::quoted_token;
+using text_characters::semicolon_line_hint;
 
 namespace {
 
@@ -72,11 +73,9 @@ void TextReader::count_separator() {
   if (tokens_on_line_ > 0) separator_after_token_ = true;
 }
 
-void TextReader::end_line_of_fields() {
-  if (tokens_on_line_ > 0 && separator_after_token_)
-    fail_empty_field(separators_on_line_ + 1, "the line ends with a " + separator_name());
-  reset_fields();
-}
+// One separator after the last value of a line is allowed: some programs
+// end every line with one. Two make an empty field (count_separator).
+void TextReader::end_line_of_fields() { reset_fields(); }
 
 int TextReader::skip_between_fields(bool crossing) {
   for (;;) {
@@ -189,7 +188,12 @@ void TextReader::begin_field() {
   separator_after_token_ = false;
 }
 
-std::string TextReader::field_hint(const std::string& token, bool quoted) const {
+std::string TextReader::field_hint(const std::string& token, bool quoted, const std::string& line) const {
+  if (separator_ != ';') {
+    const std::string keyword = separator_ == ',' ? ",SEPC" : separator_ == '\t' ? ",SEPT" : "";
+    const std::string semicolons = semicolon_line_hint(line, keyword);
+    if (!semicolons.empty()) return semicolons;
+  }
   if (quoted && separator_ == ',' && between_digits(token, ','))
     return " A decimal comma cannot be read where commas separate the values: save the table with semicolons "
            "and read it with ,SEPS,DEC.";
@@ -230,7 +234,8 @@ REAL TextReader::read_field_number() {
     throw RunError(106, quoted_token(token) + " in " + field_place(field) +
                             ", is not a number (expected a decimal number such as 7, -2" +
                             (decimal_comma_ ? ",5, ,5" : ".5, .5") +
-                            " or 1e-3, within the range of the 80-bit type)." + field_hint(token, quoted));
+                            " or 1e-3, within the range of the 80-bit type)." +
+                            field_hint(token, quoted, current_line()));
   return value;
 }
 

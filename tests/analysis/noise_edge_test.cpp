@@ -32,6 +32,12 @@ TEST(NoiseEdge, RowAndColumnSumsOfTheVariances) {
   EXPECT_TRUE(equal.equal);
   EXPECT_NEAR(static_cast<double>(equal.edge), 1.573132184970, 1e-12);
   EXPECT_EQ(equal.edge, noise_edge_of_sigma(0.5L, 2, 3));
+  // Equal variances: sigma is their root, not the root of their mean, which
+  // depends on the order of the sums (0.01^2 summed 240 times).
+  MATRIX many(7, 41);
+  for (std::int32_t i = 1; i <= 6; ++i)
+    for (std::int32_t j = 1; j <= 40; ++j) many[i][j] = 0.01L * 0.01L;
+  EXPECT_EQ(noise_edge_of_variances(many, 6, 40).rms, 0.01L);
   // A zero variance leaves its element out of the count; sums beyond REAL give no finite edge.
   EXPECT_EQ(noise_edge_of_variances(variances({{0, 1}, {1, 1}}), 2, 2).included, 3);
   MATRIX huge(2, 3);

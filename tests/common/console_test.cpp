@@ -60,4 +60,42 @@ TEST(ConsoleCharacters, TheFirstLocaleVariableSetDecides) {
     EXPECT_EQ(locale_names_utf8(all, ctype, lang), utf8) << (all ? all : "-") << (ctype ? ctype : "-");
 }
 
+// Progress on a terminal is one text written over in place: the cursor goes
+// back to where it stood, a shorter text covers a longer one with blanks, and
+// its end blanks it. Elsewhere only the counts of count_line appear, a line
+// each, as they always have.
+TEST(ConsoleProgress, InPlaceOnATerminalOnly) {
+  const auto shown = [](bool terminal) {
+    qor_test::CapturedConsole captured("", terminal);
+    Console& c = captured.console();
+    c.write("ab");
+    c.show_progress("Product matrix");
+    c.show_progress("Diagonal", 3, 50);
+    c.count_line("Eigenvalue", 12, 50);
+    c.end_progress();
+    c.write_line("Time:");
+    c.end_progress();  // none shown: nothing
+    c.flush();
+    return captured.text();
+  };
+  const std::string back = "\x1b[3G";
+  EXPECT_EQ(shown(true), "ab"
+                         "Product matrix       " + back +
+                         "Diagonal 3/50       " + " " + back +
+                         "Eigenvalue 12/50       " + back +
+                         std::string(23, ' ') + back +
+                         "Time:\r\n");
+  EXPECT_EQ(shown(false), "ab12/50\r\nTime:\r\n");
+}
+
+// A pause during a progress text begins its message on a line of its own.
+TEST(ConsoleProgress, APauseEndsTheProgressText) {
+  qor_test::CapturedConsole captured("\n", true);
+  Console& c = captured.console();
+  c.count_line("Eigenvalue", 1, 2);
+  c.show_and_wait({"No convergence."});
+  c.flush();
+  EXPECT_EQ(captured.text(), "Eigenvalue 1/2       \x1b[1G" + std::string(21, ' ') + "\x1b[1G\r\nNo convergence.\r\n");
+}
+
 }  // namespace

@@ -176,9 +176,10 @@ TEST_F(Settings, ParameterFileKeys) {
   EXPECT_EQ(numbers(), Numbers(10, 4, 0.01L, 2.0L / 100, 5, 0, 3, 2, -1));
 }
 
+// The classic switches go one way only; our own keys take - and no as well.
 TEST_F(Settings, ParameterFileLaterLinesWinAndSwitchesOnlyGoOneWay) {
-  parameter_file("N 4\nN x\nB +\nB -\nR 0.25\nF -3\nv +\nV -\n");
-  EXPECT_EQ(switches(), "BHQV");
+  parameter_file("N 4\nN x\nB +\nB -\nR 0.25\nF -3\nv +\nV -\ny +\n");
+  EXPECT_EQ(switches(), "BHQY");
   EXPECT_EQ(numbers(), Numbers(7, 3, 0, 0, -1, 0, 0, 0, 0.25L));  // a negative FTW counts as 0
 }
 
@@ -191,6 +192,49 @@ TEST_F(Settings, PictureKeywordAndKey) {
   for (const auto& [file, on] : {std::pair{"Y +\n", "HQY"}, {"y=+\n", "HQY"}, {"Y+\n", "HQ"}, {"Y -\n", "HQ"}}) {
     parameter_file(file);
     EXPECT_EQ(switches(), on) << file;
+  }
+}
+
+// The switch values users write. Our own keys (V, Y; U and X alike) take
+// them; any other word leaves the line a comment. The classic keys switch
+// only by their sign, as ever, and a word meaning the same is told on
+// standard error instead.
+TEST_F(Settings, SwitchValuesAsUsersWriteThem) {
+  const struct {
+    const char* file;
+    const char* on;
+    const char* warning;  // a part of the one warning, or empty: none
+  } cases[] = {
+      {"V yes\nY true\n", "HQVY", ""},
+      {"V 1\nY On\n", "HQVY", ""},
+      {"V YES please\nY +\n", "HQVY", ""},
+      {"V yes\nV no\nY 1\nY 0\n", "HQ", ""},
+      {"V true\nV false\nY +\nY -\n", "HQ", ""},
+      {"V maybe\nY 10\n", "HQ", ""},
+      {"B yes\n", "HQ", "the line \"B yes\" of the parameter file changes nothing: the B line switches on only with a "
+                       "plus sign, as \"B +\"."},
+      {"L 1\n", "HQ", "the L line switches on only"},
+      {"H no\n", "HQ", "the line \"H no\" of the parameter file changes nothing: the H line switches off only with a "
+                      "minus sign, as \"H -\"."},
+      {"Q false\n", "HQ", "the Q line switches off only"},
+      {"B no\nH yes\nQ +\nBackground 2\nC +\n", "CHQ", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    parameter_file(c.file);
+    EXPECT_EQ(switches(), c.on);
+    const auto& warnings = s.settings.setting_warnings;
+    if (*c.warning == '\0') {
+      EXPECT_TRUE(warnings.empty()) << warnings.front();
+    } else {
+      ASSERT_EQ(warnings.size(), 1u);
+      EXPECT_NE(warnings.front().find(c.warning), std::string::npos) << warnings.front();
+    }
+  }
+  for (const auto& [file, on] : {std::pair{"U yes\nX 1\n", true}, {"U +\nX +\nU no\nX false\n", false}}) {
+    parameter_file(file);
+    EXPECT_EQ(s.settings.UCOMMA, on) << file;
+    EXPECT_EQ(s.settings.XJSON, on) << file;
   }
 }
 
@@ -209,7 +253,7 @@ TEST_F(Settings, OneParameterNamesAParameterFile) {
     EXPECT_EQ(e.number(), 2);
     const std::string line = e.report_line();
     EXPECT_EQ(line.rfind("Runtime error 2: ", 0), 0u) << line;
-    for (const char* part : {"\"nosuchfile\"", "parameter file", "qor ?"})
+    for (const char* part : {"\"nosuchfile\"", "parameter file", "qor '?'"})
       EXPECT_NE(line.find(part), std::string::npos) << line;
   }
   qor_test::write_file("p.txt", "A d.txt\nG r.txt\n");

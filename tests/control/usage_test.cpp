@@ -25,7 +25,7 @@ TEST(Usage, HelpAndVersionAreNeverFileNames) {
     const auto run = qor_test::run_qor(params);
     EXPECT_EQ(run.status, 0) << params[0];
     EXPECT_EQ(run.out.rfind("Usage: qor datafile[,keywords] report [method] [error] [steps] [reference]\n", 0), 0u);
-    EXPECT_NE(run.out.find("\"qor ?\" (the help browser) and \"man qor\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"qor '?'\" (the help browser) and \"man qor\""), std::string::npos) << run.out;
     // No line wraps on an 80-column terminal.
     EXPECT_EQ(run.out.find('\r'), std::string::npos) << "lines end with LF alone";
     for (std::size_t at = 0, end; (end = run.out.find('\n', at)) != std::string::npos; at = end + 1)

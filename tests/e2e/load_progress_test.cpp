@@ -23,14 +23,14 @@ struct LoadProgressRun : ::testing::Test {
 // time), the loader's 38 blanks overwrite it, the value pass goes on from
 // 50 % at column 39, and its line is blanked before the first diagonal.
 TEST_F(LoadProgressRun, PercentageOnATerminal) {
-  qor_test::Pty qor(80, 25, {"d.txt", "o"});
+  qor_test::Pty qor(80, 25, {"d.txt", "O"});
   ASSERT_GT(qor.pid, 0);
   const std::string back_to_1 = "\x1b[1G";
   const std::string back_to_39 = "\x1b[39G";
   EXPECT_TRUE(qor.wait_for({"Loading 0 %     " + back_to_1, "Loading 25 %    " + back_to_1,
                             "Loading 50 %    " + back_to_1 + std::string(38, ' ') + "Loading 50 %    " + back_to_39,
                             "Loading 75 %    " + back_to_39, "Loading 100 %   " + back_to_39,
-                            std::string(16, ' ') + back_to_39 + "Diagonal 1       " + back_to_39, "Time:"}))
+                            std::string(16, ' ') + back_to_39 + "Diagonal 1/6       " + back_to_39, "Time:"}))
       << qor.seen.substr(qor.seen.size() > 600 ? qor.seen.size() - 600 : 0);
   EXPECT_EQ(qor.exit_status(), 0);
 }

@@ -88,4 +88,35 @@ TEST(OutputPlaces, EveryFileLiesWhereItsNameSaysAndNothingElseChanges) {
   }
 }
 
+// Two reports whose names differ only after the 12th character are one
+// file: each run says which file it wrote, the second that it replaced one;
+// a folder given as the report's name is named as such. Standard output and
+// the files are those of a run without the warning.
+TEST(OutputPlaces, AReportNotNamedAsGivenIsTold) {
+  qor_test::TempDir dir;
+  qor_test::write_file("d.txt", "1 2 3.5\r\n2 4.1 6\r\n0.5 1 2\r\n3 1 0\r\n");
+  fs::create_directory("outdir");
+  const std::string cut = " is written as \"SAMPLE_RUN_0\" (its file name is cut to 12 characters and written in capitals)";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"d.txt,JSON,PLOT", "sample_run_01.txt", "", "0.01"}, "qor: the report \"sample_run_01.txt\"" + cut + ".\n"},
+      {{"d.txt,JSON,PLOT", "sample_run_02.txt", "", "0.01"},
+       "qor: the report \"sample_run_02.txt\"" + cut + "; it replaces the existing file \"SAMPLE_RUN_0\".\n"},
+      {{"d.txt", "outdir"},
+       "qor: the report \"outdir\" is written as \"OUTDIR\" (its file name is written in capitals); \"outdir\" is a "
+       "folder: to write the report into it name a file there, such as \"outdir/run.txt\".\n"},
+      {{"d.txt", "O.TXT"}, ""},
+      {{"d.txt", "O.TXT"}, ""},
+  };
+  for (const auto& c : cases) {
+    const qor_test::RunResult run = qor_test::run_qor_with_errors(c.args);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.out.find("qor:"), std::string::npos) << run.out;
+  }
+  EXPECT_TRUE(fs::is_regular_file("SAMPLE_RUN_0") && fs::is_regular_file("OUTDIR"));
+}
+
 }  // namespace

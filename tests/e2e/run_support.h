@@ -128,6 +128,12 @@ inline RunResult run_qor_with_errors(const std::vector<std::string>& args,
   return run_program_with_errors(QOR_BINARY, args, environment);
 }
 
+// Runs a command line of /bin/sh (for redirections), collecting standard
+// output and standard error.
+inline RunResult run_shell_with_errors(const std::string& command) {
+  return run_program_with_errors("/bin/sh", {"-c", command});
+}
+
 // Runs the built qor in the current directory with stdin at end of input,
 // collecting standard output.
 inline RunResult run_qor(const std::vector<std::string>& args, const std::vector<std::string>& environment = {}) {

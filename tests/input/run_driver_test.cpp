@@ -48,4 +48,36 @@ TEST_F(Driver, ReferenceLeftOutBySelection) {
   EXPECT_EQ(row(s.CO, 1, 1, 2), (Row{1, 3}));
 }
 
+// A reference the run cannot subtract is named on standard error, with the
+// count it lies beyond; a reference in range, or none, says nothing.
+TEST_F(Driver, UnusedReferenceIsTold) {
+  const struct {
+    std::int32_t OSR, OSC;
+    const char* ERS;
+    const char* warnings;
+  } cases[] = {
+      {99, 0, "[]", "qor: the reference row R99 lies beyond the 3 rows of the data file, so none is subtracted.\n"},
+      {0, 4, "[]", "qor: the reference column C4 lies beyond the 3 columns of the data file, so none is subtracted.\n"},
+      {2, 0, "[2]", "qor: the reference row R2 is left out by the row selection, so none is subtracted.\n"},
+      {-1, 0, "[]", "qor: the reference row R-1 names no row (they are counted from 1), so none is subtracted.\n"},
+      {3, 3, "[]", ""},
+      {0, 0, "[]", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.warnings);
+    qor_test::CapturedConsole console;
+    RunState run(console.console());
+    set_default_settings(run.settings);
+    run.settings.AFNI = "data.txt";
+    run.settings.OSR = c.OSR;
+    run.settings.OSC = c.OSC;
+    run.settings.ERS = c.ERS;
+    take_run_copies(run);
+    qor_test::write_file("data.txt", "1 2 3\r\n4 6 8\r\n7 9 12\r\n");
+    load_data_matrix(run);
+    prepare_run(run);
+    EXPECT_EQ(console.warnings(), c.warnings);
+  }
+}
+
 }  // namespace

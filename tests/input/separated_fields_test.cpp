@@ -12,6 +12,7 @@
 namespace {
 
 using Row = std::vector<REAL>;
+using Texts = std::vector<std::string>;
 
 struct SeparatedFields : qor_test::DataFileRun {
   void rules(char separator, bool decimal_comma) {
@@ -73,13 +74,19 @@ TEST_F(SeparatedFields, EmptyFieldsMixedSeparatorsAndWrongDecimalMarks) {
   } cases[] = {
       {';', false, false, "1;2;3\n4;;6\n", "line 2, field 2 is empty (two semicolons"},
       {';', false, false, "1;2;3\n;5;6\n", "line 2, field 1 is empty (the line begins with a semicolon"},
-      {';', false, false, "1;2;3;\n", "line 1, field 4 is empty (the line ends with a semicolon"},
-      {',', false, false, "1,2\n3,4,\r\n", "line 2, field 3 is empty (the line ends with a comma"},
+      {';', false, false, "1;2;3;;\n", "line 1, field 4 is empty (two semicolons"},
+      {',', false, false, "1,2\n3,4,\r\n5,\n", "line 3) holds 1 value, but 2 were expected"},
       {';', false, false, "1;2;3\n4;5\t6\n", "line 2, field 2: \"6\" follows a value with only blanks"},
       {'\t', false, false, "1\t2\n3 4\n", "line 2, field 1: \"4\" follows"},
       {';', false, false, "1;2\n3;4,5\n", "\"4,5\" in data file \"data.txt\", line 2, field 2, is not a number"},
       {';', false, false, "1;2,5\n", "If the comma is a decimal comma, add ,DEC."},
-      {',', false, false, "1,2;5\n", "This run separates the values by the comma."},
+      {',', false, false, "1,2;5\n", "The line holds semicolons: if they separate its values, read the file with "
+                                      ",SEPS,DEC instead of ,SEPC, as its numbers have decimal commas (in a parameter "
+                                      "file the line S S and the line U +)."},
+      {',', false, false, "1;5\n", "The line holds semicolons: if they separate its values, read the file with "
+                                    ",SEPS instead of ,SEPC (in a parameter file the line S S)."},
+      {'\t', false, false, "a\t1;5\n", "read the file with ,SEPS instead of ,SEPT"},
+      {'\t', false, false, "1\t2,x\n", "This run separates the values by the tab."},
       {';', true, false, "1;2.5\n", "With ,DEC the decimal separator is the comma; a point is not read"},
       {';', true, false, "1;1.234,5\n", "field 2, is not a number (expected a decimal number such as 7, -2,5"},
       {';', false, true, ";1;2\n;3;4\n", "line 2, field 1 is empty"},        // a corner only in the title line
@@ -94,6 +101,104 @@ TEST_F(SeparatedFields, EmptyFieldsMixedSeparatorsAndWrongDecimalMarks) {
   }
 }
 
+// Some programs end every line with the separator: one after the last value
+// is no field; the values are those before it.
+TEST_F(SeparatedFields, OneSeparatorAtTheEndOfALine) {
+  const struct {
+    char separator;
+    bool titles;
+    const char* text;
+    Row row2;
+  } cases[] = {
+      {';', false, "1;2;\n3;4;\n", {2, 3, 4}},
+      {',', false, "1,2,\r\n3 , 4 , \r\n", {2, 3, 4}},
+      {'\t', false, "1\t2\t\n3\t4\n", {2, 3, 4}},
+      {';', true, ";400;450;\nP1;1;2;\nP2;3;4;\n", {2, 3, 4}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    rules(c.separator, false);
+    s.settings.BTOR = s.settings.CTOC = c.titles;
+    load(c.text);
+    EXPECT_EQ(s.N0, 2);
+    EXPECT_EQ(s.M0, 2);
+    EXPECT_EQ(row(2), c.row2);
+  }
+}
+
+// An instrument's table read without its keywords: the message names them.
+// Its rows hold semicolons and decimal commas, its first line semicolons;
+// rows that begin with words want ,TOR, a first line of words ,TOC.
+TEST_F(SeparatedFields, HintsForAnInstrumentTable) {
+  const std::string table = "\xef\xbb\xbfProbe;380 nm;390 nm\r\nProbe 01;0,105;0,210\r\nProbe 02;0,110;0,219\r\n";
+  const std::string row_hint =
+      "The line holds semicolons: if they separate its values, read the file with ,SEPS,DEC, as its numbers have "
+      "decimal commas (in a parameter file the line S S and the line U +).";
+  const std::string first_line_hint =
+      "The line holds semicolons: if they separate its values, read the file with ,SEPS (in a parameter file the "
+      "line S S).";
+  const struct {
+    bool row_titles, column_titles;
+    std::string separators;
+    const char* words;
+  } cases[] = {
+      {true, true, row_hint, "\"Probe\" in data file \"data.txt\", line 2, field 1, is not a number"},
+      {false, true, row_hint, "If the rows begin with titles, add ,TOR"},
+      {true, false, first_line_hint, "If the first line holds column titles, add ,TOC"},
+      {false, false, first_line_hint, "If the first line holds column titles, add ,TOC. If the rows begin with "
+                                      "titles, add ,TOR. Titles that are words are read with a separator only"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.words);
+    rules(0, false);
+    s.settings.BTOR = c.row_titles;
+    s.settings.CTOC = c.column_titles;
+    const std::string what = load_error(table);
+    EXPECT_NE(what.find(c.separators), std::string::npos) << what;
+    EXPECT_NE(what.find(c.words), std::string::npos) << what;
+  }
+  // With both keywords no title keyword is suggested; with titles of numbers neither.
+  s.settings.BTOR = s.settings.CTOC = true;
+  EXPECT_EQ(load_error(table).find(",TOR"), std::string::npos);
+  s.settings.BTOR = s.settings.CTOC = false;
+  const std::string numbers = load_error("1 2\n3 x\n");
+  EXPECT_EQ(numbers.find(",TO"), std::string::npos) << numbers;
+  // With the separator keywords it loads; "380 nm" is the last title, so its
+  // first word is the number, as ever.
+  rules(';', true);
+  s.settings.BTOR = s.settings.CTOC = true;
+  load(table);
+  EXPECT_EQ(row(2), (Row{2, 0.110L, 0.219L}));
+  EXPECT_EQ(titles(), (Row{380, 390}));
+}
+
+// Values separated by blanks read with a separator and row titles: the whole
+// line is the title, and the message names the separator as the cause.
+TEST_F(SeparatedFields, BlankSeparatedValuesReadWithASeparator) {
+  const struct {
+    char separator;
+    bool column_titles;
+    const char* text;
+    const char* words;
+  } cases[] = {
+      {';', true, "  400 450\n1 0.105 0.210\n", "the semicolon separates the values (,SEPS), but the line holds none"},
+      {',', false, "1\t0.105\t0.210\n", "the comma separates the values (,SEPC), but the line holds none"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    rules(c.separator, false);
+    s.settings.BTOR = true;
+    s.settings.CTOC = c.column_titles;
+    try {
+      load(c.text);
+      ADD_FAILURE() << "expected the load to fail";
+    } catch (const RunError& e) {
+      EXPECT_EQ(e.number(), kNothingToAnalyse);
+      EXPECT_NE(std::string(e.what()).find(c.words), std::string::npos) << e.what();
+    }
+  }
+}
+
 // Without the keywords a comma is still a bad number; the hint names them.
 TEST_F(SeparatedFields, CommaWithoutTheKeywordIsStill106) {
   const std::string what = load_error("1 2\n3 1,5\n");
@@ -103,8 +208,6 @@ TEST_F(SeparatedFields, CommaWithoutTheKeywordIsStill106) {
             ",SEPC to the data file's name (in a parameter file the line S C), for semicolons ,SEPS (S S); for "
             "decimal commas ,DEC (U +).");
 }
-
-using Texts = std::vector<std::string>;
 
 // Titles as spreadsheets write them. Row titles are texts when the title of
 // any selected row is not a number, column titles when that of any selected

@@ -62,4 +62,30 @@ TEST(EvidencePicture, PivotsFromTheirValues) {
   EXPECT_NE(svg.find("stroke-dasharray=\"7 4\""), std::string::npos);
 }
 
+// The input's histogram of 600 classes of width 0.002 from -0.6 to 0.6, all
+// filled: drawn 4 classes at a time (600 / 150), and the axis says so; the
+// ticks are plain decimals at steps of 0.2 on both axes. Data from memory
+// (no data file) are named by their size.
+TEST(EvidencePicture, HistogramLabelsSayWhatIsDrawn) {
+  AnalysisResults r;
+  r.N = 4;
+  r.M = 3;
+  HistogramResult h;
+  h.classes = 600;
+  h.columns = 1;
+  h.lowest_edge = -0.6L;
+  h.width = 0.002L;
+  h.counts.assign(601, std::vector<REAL>(2, 0.5L));
+  h.largest = {0, 10};
+  r.histogram = h;
+  RunSettings given;
+  const std::string text = "|" + text_of(evidence_picture(given, r, nullptr));
+  for (const char* t : {"|qor: array 4 x 3|", "|Histogram of the input: array 4 x 3|",
+                        "|element value (classes of 2.0E-03 merged 4 at a time: width 8.0E-03)|",
+                        "|Each histogram line is scaled to its|largest class, as in Qorgauss.bin.|", "|-0.6|", "|-0.2|",
+                        "|0|", "|0.4|", "|0.6|", "|1.0|"})
+    EXPECT_NE(text.find(t), std::string::npos) << t << "\n" << text;
+  for (const char* t : {"E-01|", "E+00|", "|0.0|", "qor:|", ": |"}) EXPECT_EQ(text.find(t), std::string::npos) << t << "\n" << text;
+}
+
 }  // namespace

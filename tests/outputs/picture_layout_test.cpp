@@ -15,6 +15,25 @@ TEST(PictureLayout, DecadeLabels) {
   for (const auto& c : cases) EXPECT_EQ(decade_tick(c.exponent), c.label) << static_cast<double>(c.exponent);
 }
 
+// Plain ticks carry the decimals of the axis's step; far from 1 they are
+// scientific, as RS writes them.
+TEST(PictureLayout, PlainTicks) {
+  const struct {
+    REAL lo, hi, v;
+    const char* label;
+  } cases[] = {
+      {0, 1.05L, 0.4L, "0.4"},    {0, 1.05L, 0, "0"},          {0, 1.05L, 1, "1.0"},
+      {-0.15L, 0.15L, -0.05L, "-0.05"}, {0, 8000, 3000, "3000"},    {0, 0.0016L, 0.0002L, "0.0002"},
+      {0, 0.0004L, 0.0001L, "1.0E-04"}, {0, 2e5L, 1e5L, "1.0E+05"},
+  };
+  for (const auto& c : cases) {
+    Axis a;
+    a.lo = c.lo;
+    a.hi = c.hi;
+    EXPECT_EQ(plain_ticks(a)(c.v), c.label) << static_cast<double>(c.hi);
+  }
+}
+
 TEST(PictureLayout, StepsAndDecades) {
   const struct {
     REAL range, step;

@@ -115,6 +115,24 @@ def test_wide_data_is_analysed_as_its_transpose(tall):
         qor.dask.eigen(da.from_array(tall, chunks=(600, 9)), error=0.01).eigenvalues)
 
 
+def test_sigma_of_a_given_error_reads_the_same_in_the_module_and_in_dask(tall):
+    """An error of 0.01 given for every element is sigma 0.01 whatever the
+    shape or the blocks: the mean of the equal variances of a wide array
+    once came out just below it and read 1.000000E-02 instead of
+    1.00000E-02."""
+    rng = np.random.default_rng(1)
+    x = rng.normal(size=(40, 5)) @ rng.normal(size=(5, 6)) + 0.01 * rng.normal(size=(40, 6))
+
+    def sigma_line(verdict):
+        return [line for line in verdict.reasons if line.startswith("Sigma:")]
+
+    expected = ["Sigma: 1.00000E-02 (given)"]
+    for data in (x, x.T, tall, tall.T):
+        assert sigma_line(qor.rank(data, error=0.01)) == expected
+        assert sigma_line(qor.dask.rank(da.from_array(data, chunks=(3, 3)), error=0.01)) == expected
+        assert qor.rank(data, error=0.01).sigma == qor.rank(x, error=0.01).sigma
+
+
 def test_a_worker_killed_during_the_run_changes_nothing(client, tall, monkeypatch):
     x = da.from_array(tall, chunks=(200, 9))
     expected = qor.dask.eigen(x, error=0.01, client=client).to_dict()

@@ -29,6 +29,34 @@ TEST(OutputNames, TheReportKeepsItsFolder) {
   for (const auto& c : cases) EXPECT_EQ(report_file_name(c.OUT), c.report) << c.OUT;
 }
 
+// The note when the report's name is not the one given: which file is
+// written, why, whether it replaces one, and a folder named instead of a file.
+TEST(OutputNames, ANoteWhenTheReportIsNotNamedAsGiven) {
+  const struct {
+    const char* OUT;
+    bool replaces, folder;
+    const char* note;
+  } cases[] = {
+      {"O.TXT", false, false, ""},
+      {"out/RUN", true, false, ""},
+      {"sample_run_01.txt", false, false,
+       "the report \"sample_run_01.txt\" is written as \"SAMPLE_RUN_0\" (its file name is cut to 12 characters and "
+       "written in capitals)."},
+      {"sample_run_02.txt", true, false,
+       "the report \"sample_run_02.txt\" is written as \"SAMPLE_RUN_0\" (its file name is cut to 12 characters and "
+       "written in capitals); it replaces the existing file \"SAMPLE_RUN_0\"."},
+      {"AVERYLONGNAME", false, false,
+       "the report \"AVERYLONGNAME\" is written as \"AVERYLONGNAM\" (its file name is cut to 12 characters and "
+       "written in capitals)."},
+      {"runs/o.txt", false, false,
+       "the report \"runs/o.txt\" is written as \"runs/O.TXT\" (its file name is written in capitals)."},
+      {"outdir", false, true,
+       "the report \"outdir\" is written as \"OUTDIR\" (its file name is written in capitals); \"outdir\" is a "
+       "folder: to write the report into it name a file there, such as \"outdir/run.txt\"."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(report_name_note(c.OUT, c.replaces, c.folder), c.note) << c.OUT;
+}
+
 struct Named : ::testing::Test {
   qor_test::CapturedConsole console;
   RunState s{console.console()};

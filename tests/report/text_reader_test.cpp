@@ -54,27 +54,34 @@ TEST(NumberReading, RejectedFormsAreError106) {
 
 // Commas or semicolons between digits: a table written for a spreadsheet.
 // The message points at the first of them and names the keywords that read
-// such a table as it is.
+// such a table as it is. A line that holds semicolons names ,SEPS instead,
+// with ,DEC when a comma stands between two digits.
 TEST(NumberReading, SeparatorsBetweenDigitsGetAHint) {
   const std::string keywords =
       " of the token does not belong in a number: for values separated by commas add ,SEPC to the data file's "
       "name (in a parameter file the line S C), for semicolons ,SEPS (S S); for decimal commas ,DEC (U +).";
+  const std::string semicolons =
+      " The line holds semicolons: if they separate its values, read the file with ,SEPS (in a parameter file the "
+      "line S S).";
+  const std::string semicolons_and_commas =
+      " The line holds semicolons: if they separate its values, read the file with ,SEPS,DEC, as its numbers have "
+      "decimal commas (in a parameter file the line S S and the line U +).";
   const struct {
     const char* line;
     const char* token;
     int field;
-    const char* pointer;  // empty: no hint
+    std::string hint;  // empty: none
   } cases[] = {
-      {"1,2,3", "1,2,3", 1, " The comma at character 2"},
-      {"1;2;3", "1;2;3", 1, " The semicolon at character 2"},
-      {"7 -0,5e3", "-0,5e3", 2, " The comma at character 3"},
-      {"7 8\t12,5", "12,5", 3, " The comma at character 3"},
-      {"1,5;2,5", "1,5;2,5", 1, " The comma at character 2"},
-      {"x;1,5", "x;1,5", 1, " The comma at character 4"},  // the semicolon follows no digit
-      {"1.5;", "1.5;", 1, ""},
+      {"1,2,3", "1,2,3", 1, " The comma at character 2" + keywords},
+      {"1;2;3", "1;2;3", 1, semicolons},
+      {"7 -0,5e3", "-0,5e3", 2, " The comma at character 3" + keywords},
+      {"7 8\t12,5", "12,5", 3, " The comma at character 3" + keywords},
+      {"1,5;2,5", "1,5;2,5", 1, semicolons_and_commas},
+      {"x;1,5", "x;1,5", 1, semicolons_and_commas},
+      {"1.5;", "1.5;", 1, semicolons},
       {",5", ",5", 1, ""},
       {"a,b", "a,b", 1, ""},
-      {"1;x", "1;x", 1, ""},
+      {"1;x", "1;x", 1, semicolons},
   };
   for (const auto& c : cases) {
     const RunError e = error_of([&] {
@@ -86,7 +93,7 @@ TEST(NumberReading, SeparatorsBetweenDigitsGetAHint) {
                                    std::to_string(c.field) +
                                    ", is not a number (expected a decimal number such as 7, -2.5, .5 or 1e-3, within "
                                    "the range of the 80-bit type)." +
-                                   (*c.pointer != 0 ? c.pointer + keywords : ""));
+                                   c.hint);
   }
 }
 
