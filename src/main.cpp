@@ -53,6 +53,14 @@ int main(int argc, char** argv) {
   try {
     return finish(console, run_program(state, params));
   } catch (const RunError& e) {
+    if (e.number() == kStoppedByCaller) {
+      // Ctrl-C: the user knows why the run ended; standard output stays as it was.
+      console.end_progress();
+      console.flush();
+      tell_standard_error("qor: run interrupted (Ctrl-C); the files written are complete, the report ends with a "
+                          "line that says so.");
+      return e.number();
+    }
     return report_failure(console, e.report_line(), e.number());
   } catch (const std::bad_alloc&) {
     return report_failure(console, "Runtime error 203: not enough memory for this run.", 203);

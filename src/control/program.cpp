@@ -16,6 +16,7 @@
 #include "common/console.h"
 #include "common/workers.h"
 #include "control/help_browser.h"
+#include "control/interruption.h"
 #include "outputs/outputs_after_run.h"
 #include "outputs/results_file.h"
 #include "control/settings.h"
@@ -52,11 +53,28 @@ int processors_available() {
   return hardware > 0 ? static_cast<int>(hardware) : 1;
 }
 
+// A step listing of gigabytes fills a disk unasked: the user hears of it
+// before the run, with the way to leave it out.
+void warn_of_a_long_listing(RunState& s) {
+  if (!s.settings.HDR || s.H.empty()) return;
+  constexpr std::int64_t kLongListing = 100'000'000;
+  const bool product = s.settings.ITRN;
+  const std::int64_t N = product ? s.MIN : s.N, M = product ? s.MIN : s.M;
+  const int W = s.JEV ? std::max<int>(s.settings.KW1, 10) : s.settings.KW1;
+  const std::int64_t bytes =
+      step_listing_bytes(s.JEV ? s.MIN : N, M, s.NU, errors_known(s.MER, s.MERPR), s.JEV, W, s.settings.KD);
+  if (bytes <= kLongListing) return;
+  s.console.warn("the step listing will write about " + byte_size_text(bytes) + " into the report \"" +
+                 report_file_name(s.H.view()) + "\"; a '*' at the end of the report name (parameter 2), or the " +
+                 "line \"H -\" in a parameter file, leaves it out.");
+}
+
 // The analysis with the program's report and console, and the time it took.
 void run_analysis_with_report(RunState& s, ReportObserver& report) {
   if (s.NU == 0) return;
   const REAL T1 = time_of_day_seconds();
   if (const std::string note = report_name_warning(s); !note.empty()) s.console.warn(note);
+  warn_of_a_long_listing(s);
   run_analysis_stage(s, report);
   s.console.end_progress();
   s.console.write("Time:");
@@ -71,14 +89,20 @@ void run_stages(RunState& s, RunOutcome& outcome) {
   load_data_matrix(s);
   const std::optional<RankSample> sample = prepare_run(s);
   ReportObserver report(s, s.console, report_file_name(s.H.view()), s.settings.HDR, s.settings.KW1, s.settings.KD);
-  run_analysis_with_report(s, report);
-  outcome.results = collect_analysis_results(s);
-  if (s.settings.RGAUSS > 0) {
-    write_histogram_file(s);
-    outcome.results->histogram = collect_histogram(s);
+  try {
+    run_analysis_with_report(s, report);
+    outcome.results = collect_analysis_results(s);
+    if (s.settings.RGAUSS > 0) {
+      write_histogram_file(s);
+      outcome.results->histogram = collect_histogram(s);
+    }
+    if (s.FTW != 0) write_contribution_tables(s);
+    if (sample) outcome.verdict = report_rank_verdict(s, *sample, report.report());
+  } catch (const RunError& e) {
+    if (e.number() != kStoppedByCaller) throw;
+    report.mark_interrupted();
+    throw RunError(kStoppedByCaller, "the run was interrupted (Ctrl-C) before it ended.");
   }
-  if (s.FTW != 0) write_contribution_tables(s);
-  if (sample) outcome.verdict = report_rank_verdict(s, *sample, report.report());
   report.close();
 }
 
@@ -120,6 +144,7 @@ int run_program(RunState& s, const std::vector<std::string>& params) {
   if (wants_version(params)) return show_version(s.console);
   read_settings(s, params);
   RunOutcome outcome;
+  const InterruptionGuard ctrl_c(s.workers);
   try {
     run_stages(s, outcome);
   } catch (const RunError& e) {

@@ -1,6 +1,8 @@
 #include "report/report_observer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -122,17 +124,22 @@ void ReportObserver::analysis_begins(const RunState& s) {
 
 void ReportObserver::product_matrix_begins() { console_.show_progress("Product matrix"); }
 
-void ReportObserver::step_begins(std::int32_t I, std::int32_t MIN) { console_.show_progress("Diagonal", I, MIN); }
+void ReportObserver::step_begins(std::int32_t I, std::int32_t MIN) {
+  done_ = I - 1;
+  console_.show_progress("Diagonal", I, MIN);
+}
 
 void ReportObserver::step_listing(const RunState& s, bool errors) {
   if (report_) write_step_listing(s, *report_, errors, W_, D_);
 }
 
 void ReportObserver::elimination_done(const RunState& s) {
+  done_ = s.MIN;
   if (report_) PRINTRES(s, *report_, W_);
 }
 
 void ReportObserver::eigenvalues_begin(const RunState&, bool errors) {
+  eigenvalues_ = true;
   // The eigenvalue report's columns are at least 10 wide.
   if (W_ < 10) W_ = 10;
   if (report_) write_eigenvalue_heading(*report_, errors, W_);
@@ -151,13 +158,17 @@ void ReportObserver::eigenvalue_found(const RunState& s, std::int32_t I, std::in
       out.line_end();
     }
   }
-  if (!errors) return;
+  if (!errors) {
+    done_ = I;
+    return;
+  }
   // Each residual test reads the whole data: the count shows how far the run is.
   console_.count_line("Eigenvalue", I, U);
   if (report_) report_->flush();
 }
 
-void ReportObserver::residual_tested(const RunState&, std::int32_t, const EigenTestRecord& record) {
+void ReportObserver::residual_tested(const RunState&, std::int32_t I, const EigenTestRecord& record) {
+  done_ = I;
   if (report_) write_residual_line(*report_, record, W_);
 }
 
@@ -167,4 +178,41 @@ void ReportObserver::eigenvector_checked(const RunState& s, std::int32_t I) {
 
 void ReportObserver::close() {
   if (report_) report_->close();
+}
+
+void ReportObserver::mark_interrupted() {
+  if (!report_) return;
+  TextWriter& out = *report_;
+  if (out.column() != 0) out.line_end();  // a line the interruption cut short
+  out.write("Run interrupted (Ctrl-C) after " + std::to_string(done_) + (eigenvalues_ ? " eigenvalue" : " step") +
+            (done_ == 1 ? "" : "s") + "; the report ends here.");
+  out.line_end();
+  out.close();
+  report_.reset();
+}
+
+std::int64_t step_listing_bytes(std::int64_t N, std::int64_t M, std::int64_t steps, bool errors, bool eigenvalues,
+                                int W, int D) {
+  constexpr std::int64_t kLineEnd = 2;
+  if (eigenvalues) {
+    // The heading, then per component the vector, the product and the ratio.
+    const std::int64_t check = (2 * W + 16) + kLineEnd + N * (3 * W + 2 + kLineEnd);
+    return steps * check;
+  }
+  const std::int64_t label = std::max(std::abs(D), W) + 8;
+  const std::int64_t columns = M * W * (errors ? 2 : 1) + (errors ? 7 : 0);
+  return steps * (label + columns + kLineEnd) * (N + 1);
+}
+
+std::string byte_size_text(std::int64_t bytes) {
+  const char* units[] = {"bytes", "kB", "MB", "GB", "TB", "PB"};
+  double size = static_cast<double>(bytes);
+  int unit = 0;
+  while (size >= 1000 && unit < 5) {
+    size /= 1000;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, size < 100 && unit > 0 ? "%.1f %s" : "%.0f %s", size, units[unit]);
+  return text;
 }

@@ -42,6 +42,9 @@ class ReportObserver final : public AnalysisObserver {
   TextWriter* report() { return report_ ? &*report_ : nullptr; }
   // Closes the report file (a failure to finish it is a run-time error).
   void close();
+  // The run was interrupted: the report, when one is open, ends with a line
+  // that says so and how far the analysis came, and is closed.
+  void mark_interrupted();
 
  private:
   RunState& s_;
@@ -50,4 +53,17 @@ class ReportObserver final : public AnalysisObserver {
   bool listing_;
   std::int16_t W_, D_;
   std::optional<TextWriter> report_;
+  // How far the analysis came: elimination steps or eigenvalues complete.
+  std::int32_t done_ = 0;
+  bool eigenvalues_ = false;
 };
+
+// About how many bytes the step listing of an analysis writes into the
+// report: every elimination step lists the N x M matrix (and its errors),
+// every eigenvalue of the eigenvalue mode its check against the matrix of
+// order MIN. For the warning before a listing that would fill a disk.
+std::int64_t step_listing_bytes(std::int64_t N, std::int64_t M, std::int64_t steps, bool errors, bool eigenvalues,
+                                int W, int D);
+
+// A count of bytes for a message: "605 MB", "10.3 GB", "1.5 kB" (powers of 1000).
+std::string byte_size_text(std::int64_t bytes);

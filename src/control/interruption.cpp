@@ -1,0 +1,35 @@
+#include "control/interruption.h"
+
+#include <atomic>
+#include <csignal>
+
+#include "common/workers.h"
+
+namespace {
+
+// A lock-free atomic: the only kind of object a signal handler may set.
+std::atomic<bool> ctrl_c{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void on_ctrl_c(int) {
+  if (ctrl_c.exchange(true)) {
+    // The second: the user wants out now.
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+  }
+}
+
+}  // namespace
+
+InterruptionGuard::InterruptionGuard(Workers& workers) : workers_(workers) {
+  ctrl_c = false;
+  workers_.stop_when(&ctrl_c);
+  std::signal(SIGINT, on_ctrl_c);
+}
+
+InterruptionGuard::~InterruptionGuard() {
+  std::signal(SIGINT, SIG_DFL);
+  workers_.stop_when(nullptr);
+}
+
+bool InterruptionGuard::interrupted() { return ctrl_c.load(); }
