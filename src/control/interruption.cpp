@@ -23,11 +23,19 @@ extern "C" void on_ctrl_c(int) {
 
 InterruptionGuard::InterruptionGuard(Workers& workers) : workers_(workers) {
   ctrl_c = false;
+  // A program started with Ctrl-C ignored (in the background of a script,
+  // under nohup) keeps it ignored.
+  const auto previous = std::signal(SIGINT, on_ctrl_c);
+  if (previous == SIG_IGN) {
+    std::signal(SIGINT, SIG_IGN);
+    return;
+  }
+  installed_ = true;
   workers_.stop_when(&ctrl_c);
-  std::signal(SIGINT, on_ctrl_c);
 }
 
 InterruptionGuard::~InterruptionGuard() {
+  if (!installed_) return;
   std::signal(SIGINT, SIG_DFL);
   workers_.stop_when(nullptr);
 }

@@ -5,8 +5,8 @@ class Workers;
 // Ctrl-C during a run. The first asks the run to stop at its next loop
 // (status 130): the report is marked and closed, the results and the
 // picture are written whole and say how the run ended. A second Ctrl-C ends
-// the program at once, as without this. Outside the guard's life Ctrl-C
-// keeps its usual effect.
+// the program at once, as without this. Outside the guard's life, and where
+// the program was started with Ctrl-C ignored, Ctrl-C keeps its effect.
 class InterruptionGuard {
  public:
   explicit InterruptionGuard(Workers& workers);
@@ -19,4 +19,5 @@ class InterruptionGuard {
 
  private:
   Workers& workers_;
+  bool installed_ = false;
 };
