@@ -25,6 +25,8 @@ class LoadProgress {
   // every percentage from the last one shown to the one reached, so that the
   // line counts up as it does for one reader.
   void update_through(int pass, std::int64_t offset);
+  // Whether the percentage is shown at all (a terminal and a large file).
+  bool shown() const { return shown_; }
   // Blanks out the line once the values are in, so the next stage's text
   // stands alone.
   void finish();

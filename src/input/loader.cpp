@@ -243,8 +243,9 @@ std::vector<std::int32_t> selected_rows(const RunState& s) {
 // place, so the values are those of one reader. A part stops at its first
 // error and keeps it; the first failing part in file order holds the first
 // error of the file, which stops the run once every part before it is done.
-// Parts go in rounds of a few per thread, and the percentage is shown after
-// each round.
+// When the percentage is shown, parts go in rounds of a few per thread and
+// it is shown after each round; otherwise all parts make one round, since
+// the threads wait for each other at the end of a round.
 void read_values_in_parts(RunState& s, TextReader& file, LoadProgress& progress, const std::vector<RowStart>& starts,
                           std::int64_t file_bytes) {
   const std::vector<std::int32_t> selected = selected_rows(s);
@@ -252,7 +253,7 @@ void read_values_in_parts(RunState& s, TextReader& file, LoadProgress& progress,
   const auto first_row = [&](int p) { return p == 0 ? 1 : starts[static_cast<std::size_t>(p) - 1].row; };
   const auto last_row = [&](int p) { return p + 1 < parts ? starts[static_cast<std::size_t>(p)].row - 1 : s.N0; };
   std::vector<std::exception_ptr> errors(static_cast<std::size_t>(parts));
-  const int round = kPartsPerRound * s.workers.threads();
+  const int round = progress.shown() ? kPartsPerRound * s.workers.threads() : parts;
   for (int begin = 0; begin < parts; begin += round) {
     const int count = std::min(round, parts - begin);
     s.workers.run(count, [&](int index) {
