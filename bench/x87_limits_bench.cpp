@@ -3,7 +3,8 @@
 // being one multiply-add (or one division) of 80-bit values. Read a loop's
 // rate against the limit of the same kind from the same run:
 //   X87Limit_RegisterMultiplyAdd  t := t + x * y, four sums kept in registers,
-//                                 x and y read from the first-level cache;
+//                                 x and y read from rows in the first-level
+//                                 cache;
 //   X87Limit_InMemoryUpdate       t[j] := t[j] + s * y[j], t loaded and
 //                                 stored for every update (cache-resident);
 //   X87Limit_Division             y[j] := x[j] / c, cache-resident.
@@ -36,23 +37,31 @@ std::vector<REAL> values(unsigned seed, int count) {
   return v;
 }
 
+// Rows of 8 values, 64 of them (8 KB): each k loads one factor and four
+// operands from a row of its own, as the product sums do, all from the
+// first-level cache.
 void X87Limit_RegisterMultiplyAdd(benchmark::State& state) {
-  const std::vector<REAL> x = values(1, kLength), y = values(2, kLength + 3);
+  constexpr int kRowsHere = 64, kWidth = 8;
+  std::vector<std::vector<REAL>> rows;
+  for (int k = 0; k < kRowsHere; ++k) rows.push_back(values(static_cast<unsigned>(k + 1), kWidth));
+  std::vector<const REAL*> row(kRowsHere);
+  for (int k = 0; k < kRowsHere; ++k) row[static_cast<std::size_t>(k)] = rows[static_cast<std::size_t>(k)].data();
   for (auto _ : state) {
     REAL t0 = 0, t1 = 0, t2 = 0, t3 = 0;
     for (int r = 0; r < kRepeats; ++r) {
-      for (int k = 0; k < kLength; ++k) {
-        const REAL a = x[static_cast<std::size_t>(k)];
-        t0 = t0 + a * y[static_cast<std::size_t>(k)];
-        t1 = t1 + a * y[static_cast<std::size_t>(k) + 1];
-        t2 = t2 + a * y[static_cast<std::size_t>(k) + 2];
-        t3 = t3 + a * y[static_cast<std::size_t>(k) + 3];
+      for (int k = 0; k < kRowsHere; ++k) {
+        const REAL* a = row[static_cast<std::size_t>(k)];
+        const REAL x = a[0];
+        t0 = t0 + x * a[4];
+        t1 = t1 + x * a[5];
+        t2 = t2 + x * a[6];
+        t3 = t3 + x * a[7];
       }
-      benchmark::ClobberMemory();
+      benchmark::DoNotOptimize(t0);
     }
     benchmark::DoNotOptimize(t0 + t1 + t2 + t3);
   }
-  state.SetItemsProcessed(state.iterations() * kRepeats * kLength * 4);
+  state.SetItemsProcessed(state.iterations() * kRepeats * kRowsHere * 4);
 }
 
 void X87Limit_InMemoryUpdate(benchmark::State& state) {

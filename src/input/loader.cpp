@@ -233,7 +233,8 @@ void read_rows(RunState& s, TextReader& file, const std::vector<std::int32_t>& s
 // replaces them in RO.
 std::vector<std::int32_t> selected_rows(const RunState& s) {
   std::vector<std::int32_t> selected(static_cast<std::size_t>(s.N) + 1);
-  for (std::int32_t k = 1; k <= s.N; ++k) selected[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(std::lround(s.RO[k][1]));
+  for (std::int32_t k = 1; k <= s.N; ++k)
+    selected[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(std::lround(s.RO[k][1]));
   return selected;
 }
 
