@@ -3,11 +3,17 @@
 // like with like when other work loads the machine now and then. Each case
 // reports the best time of either (t1_ms, t2_ms) and their ratio
 // t1_ms / t2_ms; the benchmark's own time is that of the two-thread runs.
+// cpu_ratio is the processor time of the two-thread runs over that of the
+// one-thread runs. Threads_Busy_* run the same beside one busy process per
+// processor, so that two threads must not be slower than one (ratio >= 1).
 // Threads_Ceiling tells what the machine gives at that time: the same x87
 // loop, once alone and then twice at once on two threads; its ratio is 2 on
 // two free processors and falls as other work takes them.
 //   ./build/qor_bench --benchmark_filter=Threads
 #include <benchmark/benchmark.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,6 +56,8 @@ const fs::path& bench_directory() {
   static const fs::path dir = [] {
     std::string pattern = (fs::temp_directory_path() / "qor-bench-XXXXXX").string();
     const fs::path made = mkdtemp(pattern.data());
+    write_data_file(made / "r500.txt", 500, 500, false);
+    write_data_file(made / "tall50.txt", 200000, 50, false);
     for (int n : {100, 1000}) {
       write_data_file(made / ("r" + std::to_string(n) + ".txt"), n, n, false);
       write_data_file(made / ("s" + std::to_string(n) + ".txt"), n, n, true);
@@ -61,27 +69,76 @@ const fs::path& bench_directory() {
   return dir;
 }
 
-double run_seconds(const std::vector<std::string>& params, int threads) {
-  RunState s(silent_console(), threads);
-  const auto start = std::chrono::steady_clock::now();
-  run_program(s, params);
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+struct Times {
+  double wall, cpu;  // seconds; cpu is the process's, all its threads
+};
+
+double cpu_seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+Times run_times(const std::vector<std::string>& params, int threads) {
+  RunState s(silent_console(), threads);
+  const double cpu = cpu_seconds();
+  const auto start = std::chrono::steady_clock::now();
+  run_program(s, params);
+  return {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), cpu_seconds() - cpu};
+}
+
+// Besides the best times and their ratio, cpu_ratio: the processor time of
+// all threads of the two-thread runs over that of the one-thread runs.
 void compare_threads(benchmark::State& state, const std::vector<std::string>& params) {
   const fs::path previous = fs::current_path();
   fs::current_path(bench_directory());
-  double best1 = 1e300, best2 = 1e300;
+  double best1 = 1e300, best2 = 1e300, cpu1 = 0, cpu2 = 0;
   for (auto _ : state) {
-    best1 = std::min(best1, run_seconds(params, 1));
-    const double two = run_seconds(params, 2);
-    best2 = std::min(best2, two);
-    state.SetIterationTime(two);
+    const Times one = run_times(params, 1);
+    best1 = std::min(best1, one.wall);
+    cpu1 += one.cpu;
+    const Times two = run_times(params, 2);
+    best2 = std::min(best2, two.wall);
+    cpu2 += two.cpu;
+    state.SetIterationTime(two.wall);
   }
   fs::current_path(previous);
   state.counters["t1_ms"] = best1 * 1000;
   state.counters["t2_ms"] = best2 * 1000;
   state.counters["ratio"] = best1 / best2;
+  state.counters["cpu_ratio"] = cpu2 / cpu1;
+}
+
+// Competing work: one process per processor running an x87 loop, from the
+// benchmark's start to its end, at the same priority as the benchmark.
+class BusyProcesses {
+ public:
+  explicit BusyProcesses(unsigned count) {
+    for (unsigned i = 0; i < count; ++i) {
+      const pid_t pid = fork();
+      if (pid == 0) {
+        volatile long double x = 1;
+        for (;;) x = x * 1.0000001L + 1e-9L;
+      }
+      if (pid > 0) children_.push_back(pid);
+    }
+  }
+  ~BusyProcesses() {
+    for (const pid_t pid : children_) kill(pid, SIGKILL);
+    for (const pid_t pid : children_) waitpid(pid, nullptr, 0);
+  }
+  BusyProcesses(const BusyProcesses&) = delete;
+  BusyProcesses& operator=(const BusyProcesses&) = delete;
+
+ private:
+  std::vector<pid_t> children_;
+};
+
+void compare_threads_beside_busy_processes(benchmark::State& state, const std::vector<std::string>& params) {
+  const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+  bench_directory();  // the data files are written before the competition starts
+  BusyProcesses busy(processors);
+  compare_threads(state, params);
 }
 
 // A chain of x87 multiplications and additions that stays in registers.
@@ -114,6 +171,11 @@ void Threads_Ceiling(benchmark::State& state) {
 const std::vector<std::string> kEliminationPlain = {"", "r1000.txt", "o.out*"};
 const std::vector<std::string> kEliminationError = {"", "r1000.txt", "o.out*", "", "0.002"};
 const std::vector<std::string> kEigenvalueError = {"", "s1000.txt", "o.out*", "E", "0.002"};
+// The heavy modes: the product mode with errors at 500 and 1000, every
+// eigenvalue; 200,000 x 50 in the product mode with errors.
+const std::vector<std::string> kProductError500 = {"", "r500.txt", "o.out*", "B", "0.002"};
+const std::vector<std::string> kProductError1000 = {"", "r1000.txt", "o.out*", "B", "0.002"};
+const std::vector<std::string> kTall50 = {"", "tall50.txt", "o.out*", "B", "0.002"};
 // 20,000 x 200: the elimination of ten steps, and the eigenvalue mode of the
 // product matrix with every eigenvalue's residual test.
 const std::vector<std::string> kTallElimination = {"", "tall.txt", "o.out*", "", "0.002", "10"};
@@ -129,6 +191,16 @@ void Threads_EliminationError1000(benchmark::State& state) { compare_threads(sta
 void Threads_EigenvalueError1000(benchmark::State& state) { compare_threads(state, kEigenvalueError); }
 void Threads_TallElimination(benchmark::State& state) { compare_threads(state, kTallElimination); }
 void Threads_TallEigenvalue(benchmark::State& state) { compare_threads(state, kTallEigenvalue); }
+void Threads_ProductError500(benchmark::State& state) { compare_threads(state, kProductError500); }
+void Threads_ProductError1000(benchmark::State& state) { compare_threads(state, kProductError1000); }
+void Threads_Tall50(benchmark::State& state) { compare_threads(state, kTall50); }
+void Threads_Busy_EliminationError1000(benchmark::State& state) {
+  compare_threads_beside_busy_processes(state, kEliminationError);
+}
+void Threads_Busy_ProductError500(benchmark::State& state) {
+  compare_threads_beside_busy_processes(state, kProductError500);
+}
+void Threads_Busy_Tall50(benchmark::State& state) { compare_threads_beside_busy_processes(state, kTall50); }
 void Threads_Elimination100(benchmark::State& state) { compare_threads(state, kSmallPlain); }
 void Threads_EliminationError100(benchmark::State& state) { compare_threads(state, kSmallError); }
 void Threads_EigenvalueError100(benchmark::State& state) { compare_threads(state, kSmallEigenvalue); }
@@ -143,6 +215,12 @@ BENCHMARK(Threads_EliminationError1000)->UseManualTime()->Iterations(3)->Unit(be
 BENCHMARK(Threads_EigenvalueError1000)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(Threads_TallElimination)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(Threads_TallEigenvalue)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Threads_ProductError500)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(Threads_ProductError1000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Threads_Tall50)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Threads_Busy_EliminationError1000)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(Threads_Busy_ProductError500)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(Threads_Busy_Tall50)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(Threads_Elimination100)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(Threads_EliminationError100)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(Threads_EigenvalueError100)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -13,6 +13,7 @@
 #include "common/run_error.h"
 #include "common/analysis_observer.h"
 #include "common/run_state.h"
+#include "numeric/product_sums.h"
 
 namespace {
 
@@ -289,23 +290,37 @@ ProductFault first_fault(const MATRIX& T, const MATRIX* ST, std::int32_t first, 
   return ProductFault::none;
 }
 
-// Rows first..last of T (and ST) by fill(from, to), shared out in parts of
-// about equal cost (row i holds order - i + 1 elements); then each part looks
-// at its own rows, and the first fault in row order stops the run.
+// Rows first..last of T (and ST) by fill(from, to, check) for check = 0..
+// checks-1 in turn, shared out in parts of about equal cost (row i holds
+// order - i + 1 elements); after each fill a part looks at its own rows and
+// stops at a fault. The first check that found one, and in it the first fault
+// in row order, stops the run: the same fault whatever the parts.
 template <typename Fill>
 void fill_product_rows(Workers& workers, const MATRIX& T, const MATRIX* ST, std::int32_t order, std::int32_t first,
-                       std::int32_t last, std::int64_t work, Fill fill) {
+                       std::int32_t last, std::int64_t work, std::int32_t checks, Fill fill) {
+  struct Found {
+    std::int32_t check = 0;
+    ProductFault fault = ProductFault::none;
+  };
   const int parts = workers.parts_for(work, last - first + 1);
   const std::vector<std::int32_t> bounds = triangle_split(first, last, parts, Slope::falling);
-  std::vector<ProductFault> faults(static_cast<std::size_t>(parts));
+  std::vector<Found> found(static_cast<std::size_t>(parts));
   workers.run(parts, [&](int part) {
     const std::int32_t from = bounds[static_cast<std::size_t>(part)];
     const std::int32_t to = bounds[static_cast<std::size_t>(part) + 1] - 1;
-    fill(from, to);
-    faults[static_cast<std::size_t>(part)] = first_fault(T, ST, from, to, order);
+    for (std::int32_t check = 0; check < checks; ++check) {
+      fill(from, to, check);
+      const ProductFault f = first_fault(T, ST, from, to, order);
+      if (f != ProductFault::none) {
+        found[static_cast<std::size_t>(part)] = {check, f};
+        return;
+      }
+    }
   });
-  for (const ProductFault f : faults)
-    if (f != ProductFault::none) throw_product_overflow(f == ProductFault::variances);
+  const Found* first_found = nullptr;
+  for (const Found& f : found)
+    if (f.fault != ProductFault::none && (first_found == nullptr || f.check < first_found->check)) first_found = &f;
+  if (first_found != nullptr) throw_product_overflow(first_found->fault == ProductFault::variances);
 }
 
 }  // namespace
@@ -362,6 +377,9 @@ void product_sums(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& worke
   // Once a sum has overflowed every later term would be infinity arithmetic;
   // looking every 64 data rows keeps that to a bounded share of the work.
   constexpr std::int32_t kRowsBetweenChecks = 64;
+  // A shared loop takes this many blocks of 64 rows, each part checking its
+  // rows after each block, so that the threads meet once per 1024 rows.
+  constexpr std::int32_t kChecksPerLoop = 16;
   const MATRIX& A = in.A;
   const bool ERB = ST != nullptr;
   const std::int32_t N = in.N, M = in.M;
@@ -371,57 +389,30 @@ void product_sums(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& worke
   const std::int64_t triangle = static_cast<std::int64_t>(order) * (order + 1) / 2;
   if (over_rows) {
     // Each T[i][j] (and ST[i][j]) is still summed over k = 1..N in increasing
-    // order; running k outermost only keeps the rows of A in cache. The rows
-    // of T are shared out, each part running k over the same 64 rows of A.
-    for (std::int32_t k0 = 1; k0 <= N; k0 += kRowsBetweenChecks) {
-      const std::int32_t k1 = std::min(k0 + kRowsBetweenChecks - 1, N);
-      const std::int64_t work = triangle * (k1 - k0 + 1) * per_element;
-      fill_product_rows(workers, T, ST, order, 1, order, work, [&](std::int32_t from, std::int32_t to) {
-        for (std::int32_t k = k0; k <= k1; ++k) {
-          const REAL* a = A[k];
-          const REAL* sd = ERB ? (*in.SD)[k] : nullptr;
-          for (std::int32_t i = from; i <= to; ++i) {
-            REAL* t = T[i];
-            const REAL ai = a[i];
-            for (std::int32_t j = i; j <= M; ++j) t[j] = t[j] + ai * a[j];
-            if (ERB) {
-              REAL* st = (*ST)[i];
-              for (std::int32_t j = i; j <= M; ++j) {
-                REAL term = ai * ai * sd[j] + a[j] * a[j] * sd[i];
-                if (i == j) term = term * 2;
-                st[j] = st[j] + term;
-              }
-            }
-          }
-        }
-      });
+    // order: the blocks of 64 rows of A come one after the other, and the
+    // sums keep their order of terms inside a block (numeric/product_sums).
+    // The rows of T are shared out, each part taking the same rows of A.
+    constexpr std::int32_t kRowsPerLoop = kRowsBetweenChecks * kChecksPerLoop;
+    for (std::int32_t r0 = 1; r0 <= N; r0 += kRowsPerLoop) {
+      const std::int32_t r1 = std::min(r0 + kRowsPerLoop - 1, N);
+      const std::int64_t work = triangle * (r1 - r0 + 1) * per_element;
+      const std::int32_t checks = (r1 - r0) / kRowsBetweenChecks + 1;
+      fill_product_rows(workers, T, ST, order, 1, order, work, checks,
+                        [&](std::int32_t from, std::int32_t to, std::int32_t check) {
+                          const std::int32_t k0 = r0 + check * kRowsBetweenChecks;
+                          const std::int32_t k1 = std::min(k0 + kRowsBetweenChecks - 1, r1);
+                          add_column_products(A, k0, k1, from, to, M, T);
+                          if (ERB) add_column_product_variances(A, *in.SD, k0, k1, from, to, M, *ST);
+                        });
     }
   } else {
     for (std::int32_t i0 = 1; i0 <= N; i0 += kRowsBetweenChecks) {
       const std::int32_t i1 = std::min(i0 + kRowsBetweenChecks - 1, N);
       const std::int64_t elements = static_cast<std::int64_t>(i1 - i0 + 1) * (N - i0 + 1);
       const std::int64_t work = elements * M * per_element;
-      fill_product_rows(workers, T, ST, order, i0, i1, work, [&](std::int32_t from, std::int32_t to) {
-        for (std::int32_t i = from; i <= to; ++i) {
-          const REAL* ai = A[i];
-          const REAL* sdi = ERB ? (*in.SD)[i] : nullptr;
-          for (std::int32_t j = i; j <= N; ++j) {
-            const REAL* aj = A[j];
-            REAL sum = 0;
-            for (std::int32_t k = 1; k <= M; ++k) sum = sum + ai[k] * aj[k];
-            T[i][j] = sum;
-            if (ERB) {
-              const REAL* sdj = (*in.SD)[j];
-              REAL var = 0;
-              for (std::int32_t k = 1; k <= M; ++k) {
-                REAL term = ai[k] * ai[k] * sdj[k] + aj[k] * aj[k] * sdi[k];
-                if (i == j) term = term * 2;
-                var = var + term;
-              }
-              (*ST)[i][j] = var;
-            }
-          }
-        }
+      fill_product_rows(workers, T, ST, order, i0, i1, work, 1, [&](std::int32_t from, std::int32_t to, std::int32_t) {
+        set_row_products(A, from, to, N, M, T);
+        if (ERB) set_row_product_variances(A, *in.SD, from, to, N, M, *ST);
       });
     }
   }

@@ -8,12 +8,16 @@
 namespace {
 
 // Between two shared loops the calling thread does a little work of its own
-// (a pivot row, a column exchange, a QL sweep). For about that long an idle
-// thread keeps looking for the next loop, first busily, then giving its
-// processor to others between looks, and only then sleeps: waking a
-// sleeping thread costs tens of microseconds.
-constexpr int kBusyLooks = 2000;
-constexpr int kYieldingLooks = 200;
+// (a pivot row, a column exchange), and at the end of a loop it waits for the
+// last part another thread took. For about that long a waiting thread keeps
+// looking busily; then it sleeps until woken. It never yields the processor
+// between looks: on a busy machine a thread that keeps asking for a processor
+// takes time from the work of others (its own team's included), and on an
+// idle one every look would cost a system call. Waking a sleeper costs tens
+// of microseconds, but a loop never waits for it: whoever is awake claims
+// the parts, and a thread that wakes late finds them taken.
+constexpr int kIdleLooks = 1000;    // an idle thread, before the next loop
+constexpr int kCallerLooks = 4000;  // the calling thread, for the last parts
 
 inline void relax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -22,15 +26,11 @@ inline void relax() {
 }
 
 // Waits until value is no longer old; returns the new value.
-std::uint32_t wait_for_change(const std::atomic<std::uint32_t>& value, std::uint32_t old) {
-  for (int i = 0; i < kBusyLooks + kYieldingLooks; ++i) {
+std::uint32_t wait_for_change(const std::atomic<std::uint32_t>& value, std::uint32_t old, int busy_looks) {
+  for (int i = 0; i < busy_looks; ++i) {
     const std::uint32_t now = value.load(std::memory_order_acquire);
     if (now != old) return now;
-    if (i < kBusyLooks) {
-      relax();
-    } else {
-      std::this_thread::yield();
-    }
+    relax();
   }
   for (;;) {
     value.wait(old, std::memory_order_acquire);
@@ -81,7 +81,7 @@ void Workers::start_team() {
 void Workers::serve() {
   std::uint32_t seen = 0;
   for (;;) {
-    seen = wait_for_change(generation_, seen);
+    seen = wait_for_change(generation_, seen, kIdleLooks);
     if (stopping_.load(std::memory_order_acquire)) return;
     take_parts(seen);
   }
@@ -124,7 +124,7 @@ void Workers::run_shared(int parts, PartFunction function, void* context) {
   const auto all = static_cast<std::uint32_t>(parts);
   for (std::uint32_t done = finished_.load(std::memory_order_acquire); done != all;
        done = finished_.load(std::memory_order_acquire))
-    wait_for_change(finished_, done);
+    wait_for_change(finished_, done, kCallerLooks);
 }
 
 std::int32_t even_split(std::int32_t first, std::int32_t last, int parts, int p) {

@@ -17,8 +17,13 @@
 // The calling thread takes parts too; the other threads are started by the
 // first loop large enough to repay starting them, so a small run never
 // starts one. Parts
-// only compute: they never throw, allocate, write to the console, pause or
-// share out loops of their own.
+// never let an exception out (a part that may fail, such as one reading a
+// part of the data file, keeps its error for the caller to raise in part
+// order), write to the console, pause or share out loops of their own.
+//
+// A thread with nothing to do looks for work busily only briefly, then
+// sleeps: on a machine busy with other work a waiting thread must leave the
+// processors to the threads that can run.
 class Workers {
  public:
   // Upper limit of the thread count.

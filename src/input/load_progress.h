@@ -21,11 +21,18 @@ class LoadProgress {
 
   // pass 0 counts, pass 1 reads the values; file tells how far it has come.
   void update(int pass, const TextReader& file);
+  // When the text before offset has been read by several readers at once:
+  // every percentage from the last one shown to the one reached, so that the
+  // line counts up as it does for one reader.
+  void update_through(int pass, std::int64_t offset);
+  // Whether the percentage is shown at all (a terminal and a large file).
+  bool shown() const { return shown_; }
   // Blanks out the line once the values are in, so the next stage's text
   // stands alone.
   void finish();
 
  private:
+  int percent_at(int pass, std::int64_t offset) const;
   void show(int pass, int percent);
 
   Console& console_;

@@ -1,6 +1,8 @@
 #include "input/loader.h"
 
+#include <algorithm>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -18,6 +20,18 @@
 namespace {
 
 constexpr int kProgressBlanks = 38;
+
+// The value pass reads parts of about this many bytes side by side on
+// several threads, a few parts per thread in each round.
+constexpr std::int64_t kBytesPerPart = std::int64_t{1} << 18;
+constexpr int kPartsPerRound = 2;
+
+// Where a data row's line begins: its original number, the offset of the
+// line's first character and the line's number.
+struct RowStart {
+  std::int32_t row;
+  std::int64_t offset, line;
+};
 
 std::string quoted(const TextReader& file) { return "data file \"" + file.name() + "\""; }
 
@@ -134,8 +148,11 @@ std::string title_keyword_hint(const RunState& s, TextReader& file, std::int64_t
 // Counting pass: N0 data rows, M0 values on the first selected row's line.
 // It also finds out whether the row titles are texts: a selected row whose
 // title is not a number makes them all texts, so that the labels are all
-// titles or all row numbers, never a number that might be either.
-void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress, std::int64_t& first_line) {
+// titles or all row numbers, never a number that might be either. About
+// every kBytesPerPart bytes it notes where a row's line begins, for the
+// value pass to read the parts between on several threads.
+void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress, std::int64_t& first_line,
+                           std::vector<RowStart>& starts) {
   first_line = skip_title_line_and_check_rows(s, file);
   s.N0 = 1;
   while (NEEDCALC(s.settings.ERS.view(), s.N0)) {
@@ -159,10 +176,17 @@ void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress
     file.read_number();
   }
   if (s.M0 == 0 && s.settings.BTOR && s.settings.SEP != 0) fail_values_in_title(s, file, first_title.text);
+  bool at_line_start = false;  // the first selected row's line end is still unread
+  std::int64_t next_start = file.offset() + kBytesPerPart;
   while (!file.rest_of_file_blank()) {
     ++s.N0;
+    if (at_line_start && file.offset() >= next_start) {
+      starts.push_back({s.N0, file.offset(), file.line()});
+      next_start = file.offset() + kBytesPerPart;
+    }
     if (read_row_start(s, file) && !NEEDCALC(s.settings.ERS.view(), s.N0)) text_titles = true;
     file.next_line();
+    at_line_start = true;
     progress.update(0, file);
   }
   if (text_titles) s.row_title_texts.assign(static_cast<std::size_t>(s.N0) + 1, std::string());
@@ -257,25 +281,93 @@ void read_selected_row(RunState& s, TextReader& file, std::int32_t k, std::int32
   if (count != s.M0) fail_ragged_row(file, i, line, count, s.M0, s.settings.BTOR);
 }
 
-// Value pass: the values and row titles of the selected rows.
-void read_values(RunState& s, TextReader& file, LoadProgress& progress) {
-  file.rewind();
-  skip_to_first_line(s, file);
-  if (s.settings.CTOC) {
-    read_title(s, file);
-    file.next_line();
-  }
-  std::int32_t k = 1;
-  for (std::int32_t i = 1; i <= s.N0 && k <= s.N; ++i) {
-    if (label_is(s.RO[k][1], i)) {
+// Rows first..last of the file, the k-th selected row being the first
+// selected one among them (selected[k] holds its original number); stops
+// after the last selected row. Touches only the rows of A, RO and the row
+// titles that belong to its own rows.
+void read_rows(RunState& s, TextReader& file, const std::vector<std::int32_t>& selected, std::int32_t first,
+               std::int32_t last, std::int32_t k, LoadProgress* progress) {
+  for (std::int32_t i = first; i <= last && k <= s.N; ++i) {
+    if (selected[static_cast<std::size_t>(k)] == i) {
       read_selected_row(s, file, k, i);
       ++k;
     } else {
       read_row_start(s, file);
       file.next_line();
     }
-    progress.update(1, file);
+    if (progress != nullptr) progress->update(1, file);
   }
+}
+
+// The original numbers of the selected rows, [1..N], before any title
+// replaces them in RO.
+std::vector<std::int32_t> selected_rows(const RunState& s) {
+  std::vector<std::int32_t> selected(static_cast<std::size_t>(s.N) + 1);
+  for (std::int32_t k = 1; k <= s.N; ++k)
+    selected[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(std::lround(s.RO[k][1]));
+  return selected;
+}
+
+// The value pass in parts, read side by side: part 0 from the text after the
+// title line by the loader's own reader, part p from starts[p - 1] by a
+// reader of its own. Each row is read by the same reading from the same
+// place, so the values are those of one reader. A part stops at its first
+// error and keeps it; the first failing part in file order holds the first
+// error of the file, which stops the run once every part before it is done.
+// When the percentage is shown, parts go in rounds of a few per thread and
+// it is shown after each round; otherwise all parts make one round, since
+// the threads wait for each other at the end of a round.
+void read_values_in_parts(RunState& s, TextReader& file, LoadProgress& progress, const std::vector<RowStart>& starts,
+                          std::int64_t file_bytes) {
+  const std::vector<std::int32_t> selected = selected_rows(s);
+  const int parts = static_cast<int>(starts.size()) + 1;
+  const auto first_row = [&](int p) { return p == 0 ? 1 : starts[static_cast<std::size_t>(p) - 1].row; };
+  const auto last_row = [&](int p) { return p + 1 < parts ? starts[static_cast<std::size_t>(p)].row - 1 : s.N0; };
+  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(parts));
+  const int round = progress.shown() ? kPartsPerRound * s.workers.threads() : parts;
+  for (int begin = 0; begin < parts; begin += round) {
+    const int count = std::min(round, parts - begin);
+    s.workers.run(count, [&](int index) {
+      const int p = begin + index;
+      const std::int32_t first = first_row(p);
+      const auto k = static_cast<std::int32_t>(std::lower_bound(selected.begin() + 1, selected.end(), first) -
+                                               selected.begin());
+      try {
+        if (p == 0) {
+          read_rows(s, file, selected, first, last_row(p), k, nullptr);
+        } else {
+          const RowStart& at = starts[static_cast<std::size_t>(p) - 1];
+          TextReader part(s.settings.AFNI.str(), "data file");
+          part.start_at(at.offset, at.line);
+          read_rows(s, part, selected, first, last_row(p), k, nullptr);
+        }
+      } catch (...) {
+        errors[static_cast<std::size_t>(p)] = std::current_exception();
+      }
+    });
+    for (int p = begin; p < begin + count; ++p)
+      if (errors[static_cast<std::size_t>(p)]) std::rethrow_exception(errors[static_cast<std::size_t>(p)]);
+    const int next = begin + count;
+    progress.update_through(1, next < parts ? starts[static_cast<std::size_t>(next) - 1].offset : file_bytes);
+  }
+}
+
+// Value pass: the values and row titles of the selected rows.
+void read_values(RunState& s, TextReader& file, LoadProgress& progress, const std::vector<RowStart>& starts,
+                 std::int64_t file_bytes) {
+  file.rewind();
+  skip_to_first_line(s, file);
+  if (s.settings.CTOC) {
+    read_title(s, file);
+    file.next_line();
+  }
+  // The separated fields keep a count of their line that a reader starting
+  // inside the file would not know; they stay with one reader.
+  if (s.workers.threads() > 1 && !starts.empty() && s.settings.SEP == 0 && !s.settings.UCOMMA) {
+    read_values_in_parts(s, file, progress, starts, file_bytes);
+    return;
+  }
+  read_rows(s, file, selected_rows(s), 1, s.N0, 1, &progress);
 }
 
 [[noreturn]] void fail_few_column_titles(const RunState& s, const TextReader& file, std::int64_t line,
@@ -367,8 +459,9 @@ void load_data_matrix(RunState& s) {
   const auto bytes = std::filesystem::file_size(s.settings.AFNI.str(), unknown_size);
   LoadProgress progress(s.console, unknown_size ? 0 : static_cast<std::int64_t>(bytes));
   std::int64_t first_line = 0;
+  std::vector<RowStart> starts;
   try {
-    count_rows_and_values(s, file, progress, first_line);
+    count_rows_and_values(s, file, progress, first_line, starts);
     s.SIZE = 10;
     s.console.write(std::string(kProgressBlanks, ' '));
     choose_selected_rows(s);
@@ -376,7 +469,7 @@ void load_data_matrix(RunState& s) {
     check_something_selected(s, file);
     allocate_label_copies(s);
     s.A = MATRIX(s.N + 1, s.M + 1);
-    read_values(s, file, progress);
+    read_values(s, file, progress, starts, unknown_size ? 0 : static_cast<std::int64_t>(bytes));
     progress.finish();
     read_column_titles(s, file);
   } catch (const RunError& e) {

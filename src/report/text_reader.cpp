@@ -142,6 +142,20 @@ void TextReader::rewind() {
   skip_byte_order_mark();
 }
 
+void TextReader::start_at(std::int64_t offset, std::int64_t line) {
+  line_ = line;
+  line_start_ = offset;
+  if (memory_) {
+    pos_ = static_cast<std::size_t>(offset);
+    return;
+  }
+  errno = 0;
+  if (std::fseek(file_, offset, SEEK_SET) != 0) fail_read();
+  buffer_offset_ = offset;
+  pos_ = 0;
+  len_ = 0;
+}
+
 bool TextReader::parse_number(const char* begin, const char* end, REAL& value) {
   const char* p = begin;
   bool negative = false;

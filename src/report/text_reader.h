@@ -100,6 +100,11 @@ class TextReader {
   void skip_blank_lines();
 
   void rewind();
+  // Goes on from offset, the start of line `line` of the text, as a reader
+  // that had read everything before it would (the plain reading only: the
+  // separated fields keep a count of their line). Several readers of one
+  // file may thus read its parts side by side.
+  void start_at(std::int64_t offset, std::int64_t line);
   // Line number (from 1) of the next unread character.
   std::int64_t line() const { return line_; }
   const std::string& name() const { return name_; }
