@@ -72,6 +72,7 @@ enum class VerdictCase {
   // Without the error, the further counts inside the range (further_evidence.h):
   evidence_decides,     // the F-test and the cross-validation name the same count
   evidence_differs,     // they name different counts: the range between them
+  evidence_at_lower_end,  // they name the lower end of a range from the two levels: it stays
   cross_validation_too_costly,  // the cross-validation would take too long
   cannot_tell,          // the range still spans every count
 };

@@ -146,6 +146,10 @@ std::string further_reason(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::evidence_differs:
       return "Uncertain: the further evidence differs: " + faber_kowalski_text(v) + ", while " +
              cross_validation_text(v) + ".";
+    case VerdictCase::evidence_at_lower_end:
+      return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
+             cross_validation_text(v) + "; but a component that stands out at the 90 % level lies this close to " +
+             "the noise, where these tests miss real ones as often as noise passes the 90 % level, and the range stays.";
     case VerdictCase::cross_validation_too_costly:
       return "Further evidence: " + faber_kowalski_text(v) +
              "; element-wise cross-validation of the range would take too long for this matrix.";
@@ -338,6 +342,7 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
       return second_round_reason(v, c);
     case VerdictCase::evidence_decides:
     case VerdictCase::evidence_differs:
+    case VerdictCase::evidence_at_lower_end:
     case VerdictCase::cross_validation_too_costly:
     case VerdictCase::cannot_tell:
       return further_reason(v, c);
