@@ -195,6 +195,14 @@ bool fold_press(const FoldFit& f, std::int32_t fold, std::int32_t r, double& pre
 
 }  // namespace
 
+std::int32_t most_components_to_cross_validate(std::int32_t N, std::int32_t M) {
+  const std::int64_t n = std::max(N, M), p = std::min(N, M);
+  const std::int64_t kept = n * p - (n * p + kFolds - 1) / kFolds;
+  std::int32_t r = 0;
+  while (r + 1 < p && (r + 1) * (n + p - r - 1) < kept) ++r;
+  return r;
+}
+
 CrossValidation cross_validate(const MATRIX& A, const MATRIX& T, std::int32_t N, std::int32_t M, std::int32_t from,
                                std::int32_t to, std::int64_t budget) {
   CrossValidation cv;

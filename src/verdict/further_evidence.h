@@ -54,6 +54,10 @@ struct CrossValidation {
   std::int64_t work = 0;    // multiply-adds spent
 };
 
+// The most components whose fit has fewer parameters, r (n + p - r), than
+// the elements one fold keeps: a fit with as many predicts nothing left out.
+std::int32_t most_components_to_cross_validate(std::int32_t N, std::int32_t M);
+
 // `T` holds the short side's singular vectors (the verdict's product
 // matrix's eigenvectors, decreasing), the start of every fit. Needs
 // 0 <= from <= to < min(N, M).

@@ -275,7 +275,12 @@ void weigh_further_evidence(RankVerdict& v, const NoiseEstimate& e, const RankSa
   v.faber_kowalski = faber_kowalski_count(eigenvalues, x.N, x.M);
   const std::int32_t f = v.faber_kowalski.count;
   const std::int32_t from = v.low;
-  const std::int32_t to = std::min({p - 1, v.high, std::max({f, e.possible, v.low}) + 2});
+  const std::int32_t to = std::min({most_components_to_cross_validate(x.N, x.M), v.high,
+                                    std::max({f, e.possible, v.low}) + 2});
+  if (from >= to) {
+    v.cases.push_back(VerdictCase::too_few_to_cross_validate);
+    return;
+  }
   v.cross_validation = cross_validate(x.A(), T, x.N, x.M, from, to, x.cross_validation_budget);
   if (!v.cross_validation.complete) {
     v.cases.push_back(VerdictCase::cross_validation_too_costly);
@@ -297,10 +302,11 @@ void weigh_further_evidence(RankVerdict& v, const NoiseEstimate& e, const RankSa
     v.cases.push_back(VerdictCase::evidence_decides);
     return;
   }
+  // The F-test's count outside the range stands for the range's end.
   const std::int32_t inside = std::clamp(f, v.low, v.high);
   v.low = std::min(inside, c);
   v.high = std::max(inside, c);
-  v.cases.push_back(VerdictCase::evidence_differs);
+  v.cases.push_back(v.low == v.high ? VerdictCase::evidence_decides : VerdictCase::evidence_differs);
 }
 
 // The verdict's noise edge from the elements' variances.

@@ -74,6 +74,7 @@ enum class VerdictCase {
   evidence_differs,     // they name different counts: the range between them
   evidence_at_lower_end,  // they name the lower end of a range from the two levels: it stays
   cross_validation_too_costly,  // the cross-validation would take too long
+  too_few_to_cross_validate,    // no two counts of the range can be fitted to the elements a segment keeps
   cannot_tell,          // the range still spans every count
 };
 

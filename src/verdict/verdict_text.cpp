@@ -141,6 +141,10 @@ std::string cross_validation_text(const RankVerdict& v) {
 std::string further_reason(const RankVerdict& v, VerdictCase c) {
   switch (c) {
     case VerdictCase::evidence_decides:
+      if (v.faber_kowalski.count != v.low)
+        return "Further evidence gives " + std::to_string(v.low) + ": " + cross_validation_text(v) + ", and " +
+               faber_kowalski_text(v) + ", " + (v.faber_kowalski.count < v.low ? "below" : "above") +
+               " the range.";
       return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
              cross_validation_text(v) + ".";
     case VerdictCase::evidence_differs:
@@ -150,6 +154,11 @@ std::string further_reason(const RankVerdict& v, VerdictCase c) {
       return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
              cross_validation_text(v) + "; but a component that stands out at the 90 % level lies this close to " +
              "the noise, where these tests miss real ones as often as noise passes the 90 % level, and the range stays.";
+    case VerdictCase::too_few_to_cross_validate:
+      return "Further evidence: " + faber_kowalski_text(v) +
+             "; element-wise cross-validation cannot weigh the range, as a fit of more than " +
+             count_text(most_components_to_cross_validate(v.N, v.M), "component", "components") +
+             " has as many parameters as the elements it keeps.";
     case VerdictCase::cross_validation_too_costly:
       return "Further evidence: " + faber_kowalski_text(v) +
              "; element-wise cross-validation of the range would take too long for this matrix.";
@@ -344,6 +353,7 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::evidence_differs:
     case VerdictCase::evidence_at_lower_end:
     case VerdictCase::cross_validation_too_costly:
+    case VerdictCase::too_few_to_cross_validate:
     case VerdictCase::cannot_tell:
       return further_reason(v, c);
   }

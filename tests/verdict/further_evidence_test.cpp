@@ -94,3 +94,16 @@ TEST(FurtherEvidence, ElementWiseCrossValidation) {
 }
 
 }  // namespace
+
+namespace {
+
+// r (n + p - r) parameters against the n p - ceil(n p / 7) elements a fold
+// keeps, worked out by hand.
+TEST(FurtherEvidence, MostComponentsACrossValidationCanFit) {
+  const struct {
+    std::int32_t N, M, most;
+  } cases[] = {{5, 4, 2}, {4, 5, 2}, {9, 6, 4}, {60, 60, 37}, {3, 2, 1}, {1, 7, 0}};
+  for (const auto& c : cases) EXPECT_EQ(most_components_to_cross_validate(c.N, c.M), c.most) << c.N << " x " << c.M;
+}
+
+}  // namespace

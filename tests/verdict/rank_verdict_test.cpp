@@ -583,6 +583,40 @@ TEST_F(RankRuns, NoiseOfOneLevelAndUnevenNoiseWithoutTheError) {
   EXPECT_EQ(verdict_line(louder).rfind("Rank: 0 to ", 0), 0u) << verdict_block(louder);
 }
 
+// Without the error on 4 x 5 data, too few elements to estimate the noise
+// from: the F-test of Faber and Kowalski with the noise estimated finds no
+// component in either; element-wise cross-validation over the counts a fold
+// can fit (up to 2) predicts best with 1 where the random-sign copies put the
+// lower end at 1, and with 0 of 0 to 2 in the other. Worked out apart with
+// scipy's F law and a plain expectation-maximisation fit run to convergence.
+TEST_F(RankRuns, FurtherEvidenceOnFewElementsWithoutTheError) {
+  const struct {
+    std::string data, rank, evidence;
+  } cases[] = {
+      {"-1.678532 -3.100200 3.267610 0.969832 3.234787\r\n"
+       "0.789761 0.825025 -3.512422 0.322539 0.006610\r\n"
+       "0.195242 -1.390385 -0.647310 1.648607 0.388497\r\n"
+       "-2.456495 -1.551124 1.742122 -0.175314 1.246244\r\n", "Rank: 1",
+       "Further evidence gives 1: element-wise cross-validation (7 segments) predicts the left-out elements best "
+       "with 1 component of 1 to 2 tried, and the F-test of Faber and Kowalski with the noise estimated, from the "
+       "smallest eigenvalue up, shows no component at the 1 % level, below the range."},
+      {"2.027612 -2.516326 0.558932 -0.587392 -0.470375\r\n"
+       "-1.063506 0.486679 8.741966 -2.115567 2.193505\r\n"
+       "-0.073213 0.531299 2.883194 -1.108961 -1.453446\r\n"
+       "-0.113674 -0.337321 -3.171540 1.366419 0.169356\r\n", "Rank: 0",
+       "Further evidence gives 0: the F-test of Faber and Kowalski with the noise estimated, from the smallest "
+       "eigenvalue up, shows no component at the 1 % level, and element-wise cross-validation (7 segments) "
+       "predicts the left-out elements best with 0 components of 0 to 2 tried."},
+  };
+  for (const auto& c : cases) {
+    write_file("d.txt", c.data);
+    const auto run = run_qor({"d.txt,RANK", "o"});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(verdict_line(run.out), c.rank) << verdict_block(run.out);
+    EXPECT_PRED_FORMAT2(IsSubstring, c.evidence, unwrapped(verdict_block(run.out)));
+  }
+}
+
 // A rows x cols matrix of the given rank, its singular values drawn from 3
 // to 30 noise edges of sigma times `strength` (orthonormal factors, made so
 // by Gram-Schmidt), plus Gaussian noise of deviation max(sigma, relative x
