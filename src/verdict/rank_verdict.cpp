@@ -297,9 +297,19 @@ void weigh_further_evidence(RankVerdict& v, const NoiseEstimate& e, const RankSa
     v.cases.push_back(VerdictCase::evidence_at_lower_end);
     return;
   }
-  if (f == c) {
+  // Where the values past the count are not noise of one level, the F-test,
+  // which estimates one level, and the fits alike take noisy rows for
+  // components (in our study both named too many in half of such
+  // matrices): they decide only at the lower end, which holds whatever
+  // each element's variance.
+  if (f == c && (!e.not_noise || c == v.low)) {
     v.low = v.high = c;
     v.cases.push_back(VerdictCase::evidence_decides);
+    return;
+  }
+  if (f == c) {
+    v.high = c;
+    v.cases.push_back(VerdictCase::evidence_above_uneven);
     return;
   }
   // The F-test's count outside the range stands for the range's end.

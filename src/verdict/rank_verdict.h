@@ -73,6 +73,7 @@ enum class VerdictCase {
   evidence_decides,     // the F-test and the cross-validation name the same count
   evidence_differs,     // they name different counts: the range between them
   evidence_at_lower_end,  // they name the lower end of a range from the two levels: it stays
+  evidence_above_uneven,  // they name a count above the lower end of noise not of one level: the upper end
   cross_validation_too_costly,  // the cross-validation would take too long
   too_few_to_cross_validate,    // no two counts of the range can be fitted to the elements a segment keeps
   cannot_tell,          // the range still spans every count

@@ -159,6 +159,10 @@ std::string further_reason(const RankVerdict& v, VerdictCase c) {
              "; element-wise cross-validation cannot weigh the range, as a fit of more than " +
              count_text(most_components_to_cross_validate(v.N, v.M), "component", "components") +
              " has as many parameters as the elements it keeps.";
+    case VerdictCase::evidence_above_uneven:
+      return "Further evidence gives " + std::to_string(v.high) + ": " + faber_kowalski_text(v) + ", and " +
+             cross_validation_text(v) + "; but where the noise is not of one level both may take noisy rows or " +
+             "columns for components, and the range keeps its lower end.";
     case VerdictCase::cross_validation_too_costly:
       return "Further evidence: " + faber_kowalski_text(v) +
              "; element-wise cross-validation of the range would take too long for this matrix.";
@@ -352,6 +356,7 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::evidence_decides:
     case VerdictCase::evidence_differs:
     case VerdictCase::evidence_at_lower_end:
+    case VerdictCase::evidence_above_uneven:
     case VerdictCase::cross_validation_too_costly:
     case VerdictCase::too_few_to_cross_validate:
     case VerdictCase::cannot_tell:
