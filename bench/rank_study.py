@@ -15,6 +15,9 @@ dimension (at most 8 for overlap and growing, whose bands beyond that are
 lost in the 12 digits of the data file). Seven kinds, in turn:
   spread    singular values spread over 3 to 30 noise edges
   weak      as spread, but one component at 0.5 to 2 noise edges
+  faint     as spread, but one component at 0.5 to 1 noise edges: near and
+            below the edge, where only the noise left after the components
+            before it tells it apart
   overlap   strongly correlated positive factors: positive amounts times
             overlapping Gaussian bands, the smallest singular value scaled
             to 1.5 to 10 noise edges
@@ -43,7 +46,18 @@ taken "with error"), ,RANK without the error, and the eigenvalue mode with
 the error (the Q((n-i)(m-i)) rule). A verdict is "right" when it names the
 true rank without doubt, "in range" when it is uncertain and its range holds
 the true rank, "missed" when it is uncertain and its range misses the true rank,
-"wrong" when it names another rank without doubt.
+"wrong" when it names another rank without doubt; a range over every count
+(0 or 1 to the smaller dimension) says nothing and is counted apart.
+
+Beside the verdict, as peers on the same matrices, each written from its
+publication: the F-test of Faber and Kowalski (J. Chemometrics 11, 1997)
+with sigma given (from the largest eigenvalue down) and with the noise
+estimated (from the smallest up), element-wise k-fold cross-validation of
+least PRESS (Bro, Kjeldahl, Smilde and Kiers, Anal. Bioanal. Chem. 390,
+2008; 7 diagonal segments, fits by expectation maximisation, the counts
+within 2 of the F-test's), Malinowski's IND (Anal. Chem. 49, 1977),
+numpy's rank with tol = sigma (sqrt m + sqrt n) ("edge") and Gavish and
+Donoho's hard thresholds.
 """
 import argparse
 import math
@@ -55,10 +69,12 @@ import tempfile
 
 try:
     import numpy as np
+    from scipy.stats import chi2, f as f_law
 except ImportError:
-    sys.exit("rank_study.py needs numpy: apt-get install python3-numpy, then run it with /usr/bin/python3")
+    sys.exit("rank_study.py needs numpy and scipy: apt-get install python3-numpy python3-scipy, then run it with "
+             "/usr/bin/python3")
 
-KINDS = ("spread", "weak", "overlap", "rowscale", "longthin", "uneven", "growing")
+KINDS = ("spread", "weak", "faint", "overlap", "rowscale", "longthin", "uneven", "growing")
 
 
 def noise_edge(n, m, sigma):
@@ -168,11 +184,11 @@ def make_matrix(rng, kind, number):
     edge = noise_edge(n, m, sigma)
     if kind == "growing":
         return growing_matrix(rng, n, m, r, sigma)
-    if kind in ("spread", "weak", "longthin"):
+    if kind in ("spread", "weak", "faint", "longthin"):
         signal = spread_signal(rng, n, m, r, edge)
-        if kind == "weak":
+        if kind in ("weak", "faint"):
             u, s, vt = np.linalg.svd(signal, full_matrices=False)
-            s[r - 1] = rng.uniform(0.5, 2) * edge
+            s[r - 1] = rng.uniform(0.5, 2 if kind == "weak" else 1) * edge
             signal = (u[:, :r] * s[:r]) @ vt[:r]
     elif kind == "overlap":
         bands = overlapping_bands(rng, m, r, (0.3, 0.7), (0.15, 0.35))
@@ -256,10 +272,77 @@ def published_rules(x, sigma):
     ev = s ** 2
     ind = [math.sqrt(ev[k:].sum() / (large * (small - k))) / (small - k) ** 2 for k in range(1, small)]
     malinowski = 1 + int(np.argmin(ind)) if ind else 0
-    return {"edge": int(edge), "gd known": int(gd_known), "malinowski": malinowski, "gd median": int(gd_unknown)}
+    fk_known = faber_kowalski(ev, n, m, sigma)
+    fk = faber_kowalski(ev, n, m)
+    cv = cross_validation(x, list(range(max(0, fk - 2), min(small - 1, fk + 2) + 1)))
+    return {"edge": int(edge), "gd known": int(gd_known), "malinowski": malinowski, "gd median": int(gd_unknown),
+            "fk known": fk_known, "fk": fk, "cv": cv}
 
 
-def verdict_class(low, high, r):
+TRACY_WIDOM_MEAN = -1.2065335745820
+
+
+def expected_largest_noise(n, q):
+    """Johnstone's centring and scaling of the largest eigenvalue of unit noise, at the mean of TW1."""
+    n, q = max(n, q), min(n, q)
+    a = math.sqrt(n - 1) + math.sqrt(q)
+    return a * a + a * (1 / math.sqrt(n - 1) + 1 / math.sqrt(q)) ** (1 / 3) * TRACY_WIDOM_MEAN
+
+
+def faber_kowalski(ev, n, m, sigma=None, level=0.01):
+    """Component k against the expected largest eigenvalue nu1 of the noise left after k - 1 components;
+    with sigma given, lambda_k / (nu1 sigma^2) as chi-square(nu1) / nu1, counted from the largest down;
+    without it, against the eigenvalues past k over nu2 = (n-k+1)(m-k+1) - nu1 as F(nu1, nu2), from the
+    smallest up."""
+    p = min(n, m)
+    if sigma is not None:
+        k = 0
+        while k < p:
+            nu1 = expected_largest_noise(n - k, m - k) if max(n, m) - k >= 2 else 1.0
+            if chi2.sf(nu1 * ev[k] / (nu1 * sigma * sigma), nu1) >= level:
+                break
+            k += 1
+        return k
+    for k in range(p - 1, 0, -1):
+        nu1 = expected_largest_noise(n - k + 1, m - k + 1)
+        nu2 = (n - k + 1) * (m - k + 1) - nu1
+        rest = ev[k:].sum()
+        if rest <= 0 or f_law.sf((ev[k - 1] / nu1) / (rest / nu2), nu1, nu2) < level:
+            return k
+    return 0
+
+
+def cross_validation(x, counts, folds=7, rounds=40):
+    """Element-wise k-fold cross-validation: the count of least PRESS among `counts`."""
+    n, m = x.shape
+    i, j = np.indices((n, m))
+    segment = (i - j) % folds
+    u, s, vt = np.linalg.svd(x, full_matrices=False)
+    press = []
+    for r in counts:
+        total = 0.0
+        for f in range(folds):
+            missing = segment == f
+            if r == 0:
+                total += float((x[missing] ** 2).sum())
+                continue
+            y = x.copy()
+            y[missing] = ((u[:, :r] * s[:r]) @ vt[:r])[missing]
+            for _ in range(rounds):
+                a, b, c = np.linalg.svd(y, full_matrices=False)
+                z = ((a[:, :r] * b[:r]) @ c[:r])[missing]
+                change = float(((z - y[missing]) ** 2).sum())
+                y[missing] = z
+                if change <= 1e-16 * float((z ** 2).sum()):
+                    break
+            total += float(((x[missing] - y[missing]) ** 2).sum())
+        press.append(total)
+    return counts[int(np.argmin(press))]
+
+
+def verdict_class(low, high, r, p=None):
+    if p is not None and low <= 1 and high >= p and low < high:
+        return "every count"
     if low == high:
         return "right" if low == r else "wrong"
     return "in range" if low <= r <= high else "missed"
@@ -269,7 +352,7 @@ def rule_class(found, r):
     return "right" if found == r else ("low" if found < r else "high")
 
 
-RULES = ("pivots>3sd", "Q>0.05", "edge", "gd known", "malinowski", "gd median")
+RULES = ("pivots>3sd", "Q>0.05", "edge", "gd known", "fk known", "malinowski", "gd median", "fk", "cv")
 
 
 SHARES = ((0, 0.25), (0.25, 0.5), (0.5, 0.75), (0.75, 1.0))
@@ -312,7 +395,7 @@ def main():
             for what, text in (("given", with_error), ("estimated", without)):
                 if what == "given" and error is None:
                     continue
-                outcome = verdict_class(*read_verdict(text), r)
+                outcome = verdict_class(*read_verdict(text), r, min(n, m))
                 for group in groups:
                     add(verdicts, group, what, outcome)
             found = {"pivots>3sd": pivot_rule(with_error), "Q>0.05": eigenvalue_rule(eigen_report, min(n, m))}
@@ -326,17 +409,19 @@ def main():
         return 100.0 * sum(counts.get(o, 0) for o in outcomes) / total if total else float("nan")
 
     print(f"rank study: seed {args.seed}, {args.count} matrices, sizes 4 to 60, ranks 1 to MIN - 1")
-    print("\nverdicts: contains the rank / confident and right / confident and wrong, in % of the group")
-    print(f"  {'group':22} {'count':>5}   {'with the error':^22}   {'without the error':^22}")
+    print("\nverdicts: contains the rank / confident and right / confident and wrong / every count, in % of the group")
+    print(f"  {'group':22} {'count':>5}   {'with the error':^29}   {'without the error':^29}")
     groups = list(KINDS) + ["all", "20 x 20 and up"] + [share_group(s[0] + 1e-9, 1) for s in SHARES]
     for group in groups:
         t = verdicts.get(group)
         if not t:
             continue
-        cells = [f"{share(t[w], 'right', 'in range'):6.1f} {share(t[w], 'right'):6.1f} {share(t[w], 'wrong'):6.1f}"
+        cells = [f"{share(t[w], 'right', 'in range', 'every count'):6.1f} {share(t[w], 'right'):6.1f} "
+                 f"{share(t[w], 'wrong'):6.1f} {share(t[w], 'every count'):6.1f}" if w in t else "-"
                  for w in ("given", "estimated")]
-        print(f"  {group:22} {sum(t['estimated'].values()):5}   {cells[0]:22}   {cells[1]:22}")
-    print("\nreading rules and published rules (error known except gd median and malinowski): right / low / high, %")
+        print(f"  {group:22} {sum(t['estimated'].values()):5}   {cells[0]:29}   {cells[1]:29}")
+    print("\nreading rules and published rules (error known except malinowski, gd median, fk and cv): "
+          "right / low / high, %")
     for group in list(KINDS) + ["all"]:
         t = rules[group]
         cells = "  ".join(f"{rule} {share(t[rule], 'right'):.0f}/{share(t[rule], 'low'):.0f}/"

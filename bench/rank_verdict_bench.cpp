@@ -81,6 +81,22 @@ void RankVerdictEstimatedUnevenNoise(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
+// The same two without the cross-validation (a budget of none): the
+// difference is its cost.
+void RankVerdictEstimatedNoCrossValidation(benchmark::State& state) {
+  NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+  RankSample sample = take_rank_sample(run.s, 0, 0);
+  sample.cross_validation_budget = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
+}
+
+void RankVerdictEstimatedUnevenNoiseNoCrossValidation(benchmark::State& state) {
+  NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)), 4);
+  RankSample sample = take_rank_sample(run.s, 0, 0);
+  sample.cross_validation_budget = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
+}
+
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Args({60, 60, 5})->Args({60, 60, 0})->Args({300, 200, 5})->Args({500, 500, 5})->Args({500, 500, 0})->Args({1000, 1000, 5});
   b->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -93,3 +109,5 @@ BENCHMARK(RankVerdictWithError)->Apply(Sizes);
 BENCHMARK(RankVerdictRelativeError)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimated)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimatedUnevenNoise)->Apply(Sizes);
+BENCHMARK(RankVerdictEstimatedNoCrossValidation)->Apply(Sizes);
+BENCHMARK(RankVerdictEstimatedUnevenNoiseNoCrossValidation)->Apply(Sizes);

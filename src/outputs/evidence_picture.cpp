@@ -321,7 +321,13 @@ void draw_verdict_panel(Picture& pic, const RankVerdict& v) {
   ValueSeries values;
   values.value = v.singular;
   if (values.value.empty()) values.value.assign(1, 0);
-  const std::vector<REAL> level = {0, v.edge};
+  std::vector<REAL> level = {0, v.edge};
+  // With the error each component meets the edge of the noise the ones
+  // before it leave; at most about 200 points draw that curve.
+  std::vector<Point> residual;
+  const std::int64_t step = std::max<std::int64_t>(1, count / 200);
+  const bool residual_edges = v.error_given && v.equal_errors && v.edge > 0 && count > 1;
+  if (residual_edges) level.push_back(residual_edge(v, static_cast<std::int32_t>(count)));
   Panel p = next_panel(pic);
   p.set_x(component_axis(count), whole_tick, true);
   p.set_y(log_axis(all_values(values, level)));
@@ -335,11 +341,20 @@ void draw_verdict_panel(Picture& pic, const RankVerdict& v) {
   const double at = p.x().at(v.low + 0.5L);
   pic.svg.line({at, top}, {at, p.bottom()}, mark);
   draw_edge(pic.svg, p, v.edge, kNoiseStroke);
+  const Stroke residual_stroke{okabe_ito::kBluishGreen, 1.4, dashes::kDotted};
+  if (residual_edges) {
+    for (std::int64_t c = 1;; c = std::min(count, c + step)) {
+      residual.push_back(p.at(static_cast<REAL>(c), residual_edge(v, static_cast<std::int32_t>(c))));
+      if (c == count) break;
+    }
+    pic.svg.polyline(residual, residual_stroke);
+  }
   std::int64_t k = 1, skipped = 0;
   draw_values_with_bars(pic.svg, p, values, kSeriesColours[0], Marker::circle, count, k, skipped);
   p.add_legend({"singular value", {kSeriesColours[0], 1.1, dashes::kSolid}, false, true});
   if (v.edge > 0)
     p.add_legend({v.error_given ? "noise edge (given error)" : "noise edge (estimated)", kNoiseStroke});
+  if (residual_edges) p.add_legend({"edge of the noise left before each component", residual_stroke});
   p.add_legend({v.low == v.high ? "verdict" : "verdict, lowest rank", mark});
   if (v.high > v.low) p.add_legend({"uncertain range", {}, false, false, Marker::circle, true});
   p.add_note("Noise edge" + RS(v.edge, 10).str() + " = " + verdict_noise_edge_formula(v) +

@@ -8,6 +8,7 @@
 #include "common/real.h"
 #include "analysis/eigen_analysis.h"
 #include "analysis/noise_edge.h"
+#include "verdict/further_evidence.h"
 #include "verdict/limit_of_sight.h"
 #include "verdict/noise_estimate.h"
 #include "verdict/signflip.h"
@@ -35,6 +36,8 @@ struct RankSample {
   std::int64_t weighted_fit_budget = kWeightedFitBudget;
   // Multiply-adds of the random-sign draws at most (signflip.h).
   std::int64_t sign_draw_budget = kSignflipBudget;
+  // Multiply-adds of the cross-validation at most (further_evidence.h).
+  std::int64_t cross_validation_budget = kCrossValidationBudget;
   const MATRIX& A() const { return shared != nullptr ? *shared : copy; }
 };
 
@@ -66,6 +69,14 @@ enum class VerdictCase {
   signflip_lower_end,   // the lower end from them, as the values past the count are not noise of one level
   signflip_doubt,       // the count's last component does not stand above them
   signflip_too_costly,  // the check of the count would take too long
+  // Without the error, the further counts inside the range (further_evidence.h):
+  evidence_decides,     // the F-test and the cross-validation name the same count
+  evidence_differs,     // they name different counts: the range between them
+  evidence_at_lower_end,  // they name the lower end of a range from the two levels: it stays
+  evidence_above_uneven,  // they name a count above the lower end of noise not of one level: the upper end
+  cross_validation_too_costly,  // the cross-validation would take too long
+  too_few_to_cross_validate,    // no two counts of the range can be fitted to the elements a segment keeps
+  cannot_tell,          // the range still spans every count
 };
 
 struct RankVerdict {
@@ -100,9 +111,20 @@ struct RankVerdict {
   // Without the error: the components the random-sign draws confirmed, and
   // whether their count ran to its end within the budget.
   SignflipCount flips;
+  // Without the error, where the range is not one count: the F-test of
+  // Faber and Kowalski with the noise estimated and the element-wise
+  // cross-validation over the counts of the range.
+  bool further = false;
+  FaberKowalski faber_kowalski;
+  CrossValidation cross_validation;
   // Below `unseen` (the signal's singular value without the noise) no
   // component shows at this size; 0 when not stated (the noise not of one level).
   LimitOfSight limit;
+  // The same for a component past the first `limit_after` (the verdict's
+  // lowest rank), against the noise they leave, (N - r) x (M - r); 0 when
+  // not stated (no component counted, or fewer than two rows or columns left).
+  std::int32_t limit_after = 0;
+  LimitOfSight residual_limit;
 };
 
 // Singular values, residual tests and the decision, in REAL with the
@@ -135,6 +157,13 @@ RankVerdict judge_rank_from_sums(const RankSums& sums, Pause& pause);
 
 // Singular value k in units of the noise edge (0 without an edge).
 inline REAL noise_edges(const RankVerdict& v, std::int32_t k) { return v.edge > 0 ? v.singular[k] / v.edge : 0; }
+
+// The edge of unit noise left after k - 1 components of an N x M matrix,
+// the (N - k + 1) x (M - k + 1) residual's: sqrt(N - k + 1) + sqrt(M - k + 1).
+REAL residual_edge_per_sigma(std::int32_t N, std::int32_t M, std::int32_t k);
+// The noise edge component k is judged against: that of the noise left
+// after the k - 1 before it, at the level of the verdict's edge.
+REAL residual_edge(const RankVerdict& v, std::int32_t k);
 
 RankVerdict judge_rank(const RankSample& sample, Pause& pause, Workers& workers, const MATRIX* variances = nullptr);
 

@@ -121,6 +121,63 @@ std::string flip_copies(std::int32_t after) {
          " their signs flipped at random (signflip parallel analysis)";
 }
 
+std::string faber_kowalski_text(const RankVerdict& v) {
+  const std::int32_t f = v.faber_kowalski.count;
+  const std::string test = "the F-test of Faber and Kowalski with the noise estimated, from the smallest eigenvalue up, ";
+  if (f == 0) return test + "shows no component at the 1 % level";
+  return test + "shows component " + std::to_string(f) + " at the 1 % level (P = " +
+         q_text(static_cast<REAL>(v.faber_kowalski.P[static_cast<std::size_t>(f)])) + ")";
+}
+
+std::string cross_validation_text(const RankVerdict& v) {
+  const CrossValidation& cv = v.cross_validation;
+  const auto to = cv.from + static_cast<std::int32_t>(cv.press.size()) - 1;
+  return "element-wise cross-validation (" + std::to_string(kFolds) +
+         " segments) predicts the left-out elements best with " +
+         count_text(cv.best, "component", "components") + " of " + std::to_string(cv.from) + " to " +
+         std::to_string(to) + " tried";
+}
+
+std::string further_reason(const RankVerdict& v, VerdictCase c) {
+  switch (c) {
+    case VerdictCase::evidence_decides:
+      if (v.faber_kowalski.count != v.low)
+        return "Further evidence gives " + std::to_string(v.low) + ": " + cross_validation_text(v) + ", and " +
+               faber_kowalski_text(v) + ", " + (v.faber_kowalski.count < v.low ? "below" : "above") +
+               " the range.";
+      return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
+             cross_validation_text(v) + ".";
+    case VerdictCase::evidence_differs:
+      return "Uncertain: the further evidence differs: " + faber_kowalski_text(v) + ", while " +
+             cross_validation_text(v) + ".";
+    case VerdictCase::evidence_at_lower_end:
+      return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
+             cross_validation_text(v) + "; but a component that stands out at the 90 % level lies this close to " +
+             "the noise, where these tests miss real ones as often as noise passes the 90 % level, and the range stays.";
+    case VerdictCase::too_few_to_cross_validate:
+      return "Further evidence: " + faber_kowalski_text(v) +
+             "; element-wise cross-validation cannot weigh the range, as a fit of more than " +
+             count_text(most_components_to_cross_validate(v.N, v.M), "component", "components") +
+             " has as many parameters as the elements it keeps.";
+    case VerdictCase::evidence_above_uneven:
+      return "Further evidence gives " + std::to_string(v.high) + ": " + faber_kowalski_text(v) + ", and " +
+             cross_validation_text(v) + "; but where the noise is not of one level both may take noisy rows or " +
+             "columns for components, and the range keeps its lower end.";
+    case VerdictCase::cross_validation_too_costly:
+      return "Further evidence: " + faber_kowalski_text(v) +
+             "; element-wise cross-validation of the range would take too long for this matrix.";
+    case VerdictCase::cannot_tell: {
+      const bool too_small = std::find(v.cases.begin(), v.cases.end(), VerdictCase::too_small) != v.cases.end();
+      return std::string("Cannot tell: the range spans every count, as ") +
+             (too_small ? "too few elements are left past the count to estimate the noise"
+                        : "the values past the count are not noise of one level") +
+             ": give the error.";
+    }
+    default:
+      return {};
+  }
+}
+
 std::string second_round_reason(const RankVerdict& v, VerdictCase c) {
   switch (c) {
     case VerdictCase::misfit_alone:
@@ -186,6 +243,47 @@ void write_limit_of_sight(TextWriter& out, const RankVerdict& v) {
   write_wrapped(out, "Limit of sight: a component whose singular value without the noise lies below " +
                          value(v.limit.unseen) + " would not be seen at this size; one of " + value(v.limit.clear) +
                          " would stand only at the 99 % point of the noise.");
+}
+
+// "component 3 lies at 1.52 edges of the 10 x 18 noise left after 2
+// (edge 1.2345E-02)"
+std::string against_residual(const RankVerdict& v, std::int32_t k, bool first) {
+  const REAL edge = residual_edge(v, k);
+  const std::string t(RS(edge, 10).view());
+  return "component " + std::to_string(k) + (first ? " lies at " : " at ") + fixed_text(edge > 0 ? v.singular[k] / edge : 0, 0, 2) +
+         " edges of the " + std::to_string(v.N - k + 1) + " x " + std::to_string(v.M - k + 1) +
+         " noise left after " + std::to_string(k - 1) + " (edge " + t.substr(t.find_first_not_of(' ')) + ")";
+}
+
+// With the error: the last component the edge counts and the first it does
+// not, each against the noise the components before it leave. Component 1
+// meets the whole matrix's edge, which the block states already.
+void write_residual_edges(TextWriter& out, const RankVerdict& v) {
+  const std::int32_t p = std::min(v.N, v.M);
+  if (!v.error_given || !v.equal_errors || !(v.edge > 0)) return;
+  std::vector<std::string> parts;
+  for (std::int32_t k = std::max(2, v.above_edge); k <= std::min(p, v.above_edge + 1); ++k)
+    parts.push_back(against_residual(v, k, parts.empty()));
+  if (parts.empty()) return;
+  std::string text = "Each component is judged against the edge of the noise left after the components before it: " +
+                     parts[0];
+  if (parts.size() > 1) text += ", " + parts[1];
+  write_wrapped(out, text + ".");
+}
+
+// The limit of sight past the verdict's lowest rank, in the noise left
+// after it.
+void write_residual_limit(TextWriter& out, const RankVerdict& v) {
+  if (v.limit_after < 1 || !(v.residual_limit.unseen > 0) || !(v.edge > 0)) return;
+  const auto value = [&](REAL s) {
+    const std::string t(RS(s, 10).view());
+    return t.substr(t.find_first_not_of(' ')) + " (" + fixed_text(s / v.edge, 0, 2) + " noise edges)";
+  };
+  write_wrapped(out, "Past " + count_text(v.limit_after, "component", "components") + ", in the " +
+                         std::to_string(v.N - v.limit_after) + " x " + std::to_string(v.M - v.limit_after) +
+                         " noise they leave, a further one below " + value(v.residual_limit.unseen) +
+                         " would not be seen; one of " + value(v.residual_limit.clear) +
+                         " would stand only at the 99 % point of that noise.");
 }
 
 std::string reason_text(const RankVerdict& v, VerdictCase c) {
@@ -255,6 +353,14 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::signflip_doubt:
     case VerdictCase::signflip_too_costly:
       return second_round_reason(v, c);
+    case VerdictCase::evidence_decides:
+    case VerdictCase::evidence_differs:
+    case VerdictCase::evidence_at_lower_end:
+    case VerdictCase::evidence_above_uneven:
+    case VerdictCase::cross_validation_too_costly:
+    case VerdictCase::too_few_to_cross_validate:
+    case VerdictCase::cannot_tell:
+      return further_reason(v, c);
   }
   return {};
 }
@@ -281,7 +387,9 @@ void write_rank_verdict(TextWriter& out, const RankVerdict& v) {
   write_components(out, v);
   if (p > 0) write_sigma(out, v);
   for (VerdictCase c : v.cases) write_wrapped(out, reason_text(v, c));
+  write_residual_edges(out, v);
   write_limit_of_sight(out, v);
+  write_residual_limit(out, v);
   const bool too_small = std::find(v.cases.begin(), v.cases.end(), VerdictCase::too_small) != v.cases.end();
   if (v.high == p && !too_small && p > 0)
     write_wrapped(out, "The verdict reaches the smaller dimension (" + std::to_string(p) +

@@ -48,9 +48,12 @@ REAL evidence_after(const RankVerdict& v, std::int32_t r) {
   return fisher_combination(tail, q);
 }
 
-std::int32_t count_above_edge(const std::vector<REAL>& singular, REAL edge) {
+std::int32_t count_above_edge(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M,
+                              bool of_residual) {
   std::int32_t k = 0;
-  while (k + 1 < static_cast<std::int32_t>(singular.size()) && singular[k + 1] > edge) ++k;
+  while (k + 1 < static_cast<std::int32_t>(singular.size()) &&
+         singular[k + 1] > sigma * residual_edge_per_sigma(N, M, of_residual ? k + 1 : 1))
+    ++k;
   return k;
 }
 
@@ -68,16 +71,19 @@ REAL single_value_point(REAL quantile) {
 }  // namespace
 
 std::int32_t count_above_noise(const std::vector<REAL>& singular, REAL sigma, std::int32_t N, std::int32_t M,
-                               REAL quantile) {
+                               REAL quantile, bool of_residual) {
   const std::int32_t n = std::max(N, M);
   const std::int32_t p = std::min(N, M);
   if (n < 1 || !(sigma > 0)) return 0;
-  if (n < 2) return singular[1] * singular[1] > sigma * sigma * single_value_point(quantile) ? 1 : 0;
+  if (!of_residual && n < 2) return singular[1] * singular[1] > sigma * sigma * single_value_point(quantile) ? 1 : 0;
   std::int32_t k = 0;
   const REAL variance = sigma * sigma;
   for (std::int32_t c = 1; c <= p; ++c) {
+    // The noise left after c - 1 components: (n - c + 1) x (p - c + 1).
+    const std::int32_t rows = of_residual ? n - c + 1 : n, columns = p - c + 1;
+    const REAL point = rows < 2 ? single_value_point(quantile) : tracy_widom_point(rows, columns, quantile);
     const REAL s = singular[c];
-    if (!(s * s > variance * tracy_widom_point(n, p - c + 1, quantile))) break;
+    if (!(s * s > variance * point)) break;
     k = c;
   }
   return k;

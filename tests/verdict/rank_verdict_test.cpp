@@ -85,7 +85,10 @@ TEST(RankDecision, WithTheErrorGiven) {
     v.singular = c.singular;
     v.Q = c.Q;
     v.tail = c.tail;
-    v.above_edge = count_above_edge(v.singular, 1);
+    // The count above the edge is an input here: the values above 1.
+    v.above_edge = 0;
+    while (v.above_edge + 1 < static_cast<std::int32_t>(v.singular.size()) && v.singular[v.above_edge + 1] > 1)
+      ++v.above_edge;
     v.possible = c.possible;
     v.clear = c.clear;
     decide_with_error(v);
@@ -115,28 +118,60 @@ TEST(RankDecision, WithTheErrorGiven) {
   EXPECT_PRED_FORMAT2(IsSubstring, "(Fisher's combination: 2.043E-02).", unwrapped(read_file("verdict.txt")));
 }
 
-// The Tracy-Widom points for a 10 x 10 matrix of unit noise, worked out
-// apart in double precision: sqrt(mu + s q) = 6.57267 (95 %, q = 10 left),
-// 6.41350 (95 %, q = 9 left), 6.98371 (99 %, q = 10 left).
-TEST(RankDecision, ComponentsAgainstTheLargestNoiseComponent) {
+// Component c is judged against the noise the c - 1 before it leave, the
+// (N - c + 1) x (M - c + 1) residual. Tracy-Widom points of unit noise,
+// worked out apart in double precision: sqrt(mu + s q) = 6.57267 (95 %, the
+// whole 10 x 10), 6.24553 (95 %, 9 x 9 left), 6.98371 (99 %, 10 x 10),
+// 6.66153 (99 %, 9 x 9); on 2 x 2, 3.41564 (99 %), and the 1 x 1 left after
+// one component, the normal law's two-sided 99 % point 2.57583.
+TEST(RankDecision, ComponentsAgainstTheLargestNoiseOfTheirResidual) {
   const struct {
     std::vector<REAL> singular;
+    std::int32_t N;
     REAL quantile;
     std::int32_t count;
   } cases[] = {
-      {{0, 6.579L, 6.420L, 1}, kTracyWidom95, 2},
-      {{0, 6.579L, 6.407L, 1}, kTracyWidom95, 1},
-      {{0, 6.566L, 6.420L, 1}, kTracyWidom95, 0},
-      {{0, 6.579L, 6.420L, 1}, kTracyWidom99, 0},
-      {{0, 6.990L, 1, 1}, kTracyWidom99, 1},
+      {{0, 6.579L, 6.250L, 1}, 10, kTracyWidom95, 2},
+      {{0, 6.579L, 6.240L, 1}, 10, kTracyWidom95, 1},
+      // Past the whole matrix's point (6.41350 for 9 columns of 10 rows), not the residual's.
+      {{0, 6.579L, 6.400L, 1}, 10, kTracyWidom95, 2},
+      {{0, 6.566L, 6.420L, 1}, 10, kTracyWidom95, 0},
+      {{0, 6.579L, 6.420L, 1}, 10, kTracyWidom99, 0},
+      {{0, 6.990L, 6.665L, 1}, 10, kTracyWidom99, 2},
+      {{0, 6.990L, 6.658L, 1}, 10, kTracyWidom99, 1},
+      {{0, 5, 2.60L}, 2, kTracyWidom99, 2},
+      {{0, 5, 2.55L}, 2, kTracyWidom99, 1},
+      {{0, 3.40L, 2.60L}, 2, kTracyWidom99, 0},
   };
   for (const auto& c : cases) {
     std::vector<REAL> singular = c.singular;
-    singular.resize(11, 0);
-    EXPECT_EQ(count_above_noise(singular, 1, 10, 10, c.quantile), c.count) << c.singular[1];
+    singular.resize(static_cast<std::size_t>(c.N) + 1, 0);
+    EXPECT_EQ(count_above_noise(singular, 1, c.N, c.N, c.quantile), c.count) << c.singular[1] << " " << c.singular[2];
     // The same in units of a thousandth: only the ratio to sigma counts.
     for (auto& s : singular) s = s / 1000;
-    EXPECT_EQ(count_above_noise(singular, 0.001L, 10, 10, c.quantile), c.count) << c.singular[1];
+    EXPECT_EQ(count_above_noise(singular, 0.001L, c.N, c.N, c.quantile), c.count) << c.singular[1];
+  }
+}
+
+// The edge each component meets on 12 x 20 with sigma 1: sqrt(13 - c) +
+// sqrt(21 - c) = 7.93624, 7.67552, 7.40492, 7.12311 for c = 1 to 4 (worked
+// out apart); the whole matrix's edge would count only the first.
+TEST(RankDecision, EdgeOfTheNoiseLeftBeforeEachComponent) {
+  const struct {
+    std::vector<REAL> singular;
+    std::int32_t count;
+  } cases[] = {
+      {{0, 9, 7.70L, 7.50L, 7.00L, 1}, 3},
+      {{0, 9, 7.70L, 7.50L, 7.20L, 1}, 4},
+      {{0, 9, 7.65L, 7.50L, 7.20L, 1}, 1},
+      {{0, 7.93L, 7.70L, 7.50L, 7.20L, 1}, 0},
+  };
+  for (const auto& c : cases) {
+    std::vector<REAL> singular = c.singular;
+    singular.resize(13, 0);
+    EXPECT_EQ(count_above_edge(singular, 1, 12, 20), c.count) << c.singular[2];
+    for (auto& s : singular) s = s * 0.01L;
+    EXPECT_EQ(count_above_edge(singular, 0.01L, 12, 20), c.count) << c.singular[2];
   }
 }
 
@@ -169,6 +204,50 @@ TEST(RankDecision, UpperEndAgainstTheNoiseLeftPastTheComponents) {
 struct NoPause final : Pause {
   void show_and_wait(std::initializer_list<std::string_view>) override {}
 };
+
+// 40 x 60 with singular values 50 down to 30 (19 of them), 12.5 and twenty
+// of sqrt(40), on the diagonal, error 1. Component 20 lies below the whole
+// matrix's edge (14.0705) but above that of the 21 x 41 noise the 19 before
+// it leave (10.9857) and above its 99 % point (11.6146); the residuals after
+// 19 do not fit (Q = 0.0128), after 20 they do (0.4934): rank 20. Past 20,
+// the 20 x 40 noise hides a component below (800)^(1/4) = 5.3183 (0.38 of
+// the whole edge); one of 7.5127 (0.53) reaches its 99 % point. Worked out
+// apart with numpy and scipy.
+TEST(RankDecision, ComponentAgainstTheNoiseLeftAfterTheOnesBefore) {
+  const qor_test::TempDir dir;
+  RankSample x;
+  x.N = 40;
+  x.M = 60;
+  x.ER = 1;
+  x.copy = MATRIX(41, 61);
+  for (int i = 1; i <= 19; ++i) x.copy[i][i] = 50 - 20 * static_cast<REAL>(i - 1) / 18;
+  x.copy[20][20] = 12.5L;
+  for (int i = 21; i <= 40; ++i) x.copy[i][i] = std::sqrt(REAL(40));
+  NoPause pause;
+  Workers workers(1);
+  const RankVerdict v = judge_rank(x, pause, workers);
+  EXPECT_EQ(v.low, 20);
+  EXPECT_EQ(v.high, 20);
+  EXPECT_EQ(v.above_edge, 20);
+  EXPECT_NEAR(static_cast<double>(residual_edge(v, 20)), 10.985699932388687, 1e-12);
+  EXPECT_NEAR(static_cast<double>(v.residual_limit.unseen), 5.3182958969449885, 1e-12);
+  EXPECT_NEAR(static_cast<double>(v.residual_limit.clear), 7.5127206896199334, 1e-9);
+  TextWriter out = TextWriter::create("verdict.txt", "verdict");
+  write_rank_verdict(out, v);
+  out.close();
+  const std::string text = unwrapped(read_file("verdict.txt"));
+  EXPECT_PRED_FORMAT2(IsSubstring, "\r\nRank: 20\r\n", text);
+  EXPECT_PRED_FORMAT2(IsSubstring,
+                      "Each component is judged against the edge of the noise left after the components before it: "
+                      "component 20 lies at 1.14 edges of the 21 x 41 noise left after 19 (edge 1.099E+01), "
+                      "component 21 at 0.59 edges of the 20 x 40 noise left after 20 (edge 1.080E+01).\r\n",
+                      text);
+  EXPECT_PRED_FORMAT2(IsSubstring,
+                      "Past 20 components, in the 20 x 40 noise they leave, a further one below 5.318E+00 (0.38 noise "
+                      "edges) would not be seen; one of 7.513E+00 (0.53 noise edges) would stand only at the 99 % "
+                      "point of that noise.\r\n",
+                      text);
+}
 
 // Unequal errors on 8 x 6 data of rank 1 with errors of about their size:
 // the residual tests after 1 to 5 components are of weighted fits, each of
@@ -472,9 +551,10 @@ TEST_F(RankRuns, ProductMatrixOutOfRangeStopsTheRun) {
 
 // Pure noise, 40 x 30: of one level it holds no component; when every other
 // row is four times as noisy, the values past any count do not spread as
-// noise of one level, and the verdict without the error must not name a
-// rank with confidence. Eight times as noisy, the noisy rows may pass for
-// components, but still only in a range that starts at none.
+// noise of one level, yet the F-test and the cross-validation, which
+// predicts the left-out elements no better with any component, name none.
+// Eight times as noisy, the noisy rows may pass for components, but still
+// only in a range that starts at none.
 TEST_F(RankRuns, NoiseOfOneLevelAndUnevenNoiseWithoutTheError) {
   const auto noise = [](double uneven) {
     std::mt19937_64 rng(7);
@@ -495,10 +575,46 @@ TEST_F(RankRuns, NoiseOfOneLevelAndUnevenNoiseWithoutTheError) {
   write_file("louder.txt", noise(8));
   EXPECT_EQ(verdict_line(run_qor({"even.txt,RANK", "e*"}).out), "Rank: 0");
   const std::string uneven = run_qor({"uneven.txt,RANK", "u*"}).out;
-  EXPECT_NE(verdict_line(uneven).find("to 30 (uncertain)"), std::string::npos) << verdict_block(uneven);
+  // The F-test and the cross-validation both find no component: none.
+  EXPECT_EQ(verdict_line(uneven), "Rank: 0") << verdict_block(uneven);
+  EXPECT_NE(uneven.find("Further evidence gives 0"), std::string::npos) << verdict_block(uneven);
   EXPECT_NE(uneven.find("do not look like noise of one level"), std::string::npos) << verdict_block(uneven);
   const std::string louder = run_qor({"louder.txt,RANK", "l*"}).out;
   EXPECT_EQ(verdict_line(louder).rfind("Rank: 0 to ", 0), 0u) << verdict_block(louder);
+}
+
+// Without the error on 4 x 5 data, too few elements to estimate the noise
+// from: the F-test of Faber and Kowalski with the noise estimated finds no
+// component in either; element-wise cross-validation over the counts a fold
+// can fit (up to 2) predicts best with 1 where the random-sign copies put the
+// lower end at 1, and with 0 of 0 to 2 in the other. Worked out apart with
+// scipy's F law and a plain expectation-maximisation fit run to convergence.
+TEST_F(RankRuns, FurtherEvidenceOnFewElementsWithoutTheError) {
+  const struct {
+    std::string data, rank, evidence;
+  } cases[] = {
+      {"-1.678532 -3.100200 3.267610 0.969832 3.234787\r\n"
+       "0.789761 0.825025 -3.512422 0.322539 0.006610\r\n"
+       "0.195242 -1.390385 -0.647310 1.648607 0.388497\r\n"
+       "-2.456495 -1.551124 1.742122 -0.175314 1.246244\r\n", "Rank: 1",
+       "Further evidence gives 1: element-wise cross-validation (7 segments) predicts the left-out elements best "
+       "with 1 component of 1 to 2 tried, and the F-test of Faber and Kowalski with the noise estimated, from the "
+       "smallest eigenvalue up, shows no component at the 1 % level, below the range."},
+      {"2.027612 -2.516326 0.558932 -0.587392 -0.470375\r\n"
+       "-1.063506 0.486679 8.741966 -2.115567 2.193505\r\n"
+       "-0.073213 0.531299 2.883194 -1.108961 -1.453446\r\n"
+       "-0.113674 -0.337321 -3.171540 1.366419 0.169356\r\n", "Rank: 0",
+       "Further evidence gives 0: the F-test of Faber and Kowalski with the noise estimated, from the smallest "
+       "eigenvalue up, shows no component at the 1 % level, and element-wise cross-validation (7 segments) "
+       "predicts the left-out elements best with 0 components of 0 to 2 tried."},
+  };
+  for (const auto& c : cases) {
+    write_file("d.txt", c.data);
+    const auto run = run_qor({"d.txt,RANK", "o"});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(verdict_line(run.out), c.rank) << verdict_block(run.out);
+    EXPECT_PRED_FORMAT2(IsSubstring, c.evidence, unwrapped(verdict_block(run.out)));
+  }
 }
 
 // A rows x cols matrix of the given rank, its singular values drawn from 3

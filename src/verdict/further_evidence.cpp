@@ -1,0 +1,230 @@
+#include "verdict/further_evidence.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The mean of the Tracy-Widom law TW1.
+constexpr double kTracyWidomMean = -1.2065335745820;
+
+// The expected largest eigenvalue of the product matrix of an n x q matrix
+// of unit noise (n >= 2), by Johnstone's centring and scaling.
+double expected_largest_noise(std::int32_t n, std::int32_t q) {
+  const double root_n = std::sqrt(static_cast<double>(std::max(n, q) - 1));
+  const double root_q = std::sqrt(static_cast<double>(std::min(n, q)));
+  const double a = root_n + root_q;
+  return a * a + a * std::cbrt(1 / root_n + 1 / root_q) * kTracyWidomMean;
+}
+
+// The continued fraction of the incomplete beta function, by the modified
+// Lentz method (W. J. Lentz, Applied Optics 15, 1976; the fraction is
+// Abramowitz and Stegun's 26.5.8).
+double beta_fraction(double a, double b, double x) {
+  constexpr double kTiny = 1e-300, kEpsilon = 1e-15;
+  double c = 1, d = 1 - (a + b) * x / (a + 1);
+  if (std::fabs(d) < kTiny) d = kTiny;
+  d = 1 / d;
+  double h = d;
+  for (int m = 1; m <= 10000; ++m) {
+    const double m2 = 2.0 * m;
+    double term = m * (b - m) * x / ((a + m2 - 1) * (a + m2));
+    d = 1 + term * d;
+    if (std::fabs(d) < kTiny) d = kTiny;
+    c = 1 + term / c;
+    if (std::fabs(c) < kTiny) c = kTiny;
+    d = 1 / d;
+    h *= d * c;
+    term = -(a + m) * (a + b + m) * x / ((a + m2) * (a + m2 + 1));
+    d = 1 + term * d;
+    if (std::fabs(d) < kTiny) d = kTiny;
+    c = 1 + term / c;
+    if (std::fabs(c) < kTiny) c = kTiny;
+    d = 1 / d;
+    const double step = d * c;
+    h *= step;
+    if (std::fabs(step - 1) < kEpsilon) break;
+  }
+  return h;
+}
+
+// The regularised incomplete beta function I_x(a, b).
+double incomplete_beta(double a, double b, double x) {
+  if (!(x > 0)) return 0;
+  if (!(x < 1)) return 1;
+  const double front = std::exp(std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) + a * std::log(x) +
+                                b * std::log1p(-x));
+  if (x < (a + 1) / (a + b + 2)) return front * beta_fraction(a, b, x) / a;
+  return 1 - front * beta_fraction(b, a, 1 - x) / b;
+}
+
+}  // namespace
+
+double f_tail(double x, double d1, double d2) {
+  if (std::isnan(x)) return 1;
+  if (!(x > 0)) return 1;
+  if (std::isinf(x)) return 0;
+  return incomplete_beta(d2 / 2, d1 / 2, d2 / (d2 + d1 * x));
+}
+
+FaberKowalski faber_kowalski_count(const std::vector<REAL>& eigenvalues, std::int32_t N, std::int32_t M) {
+  const std::int32_t n = std::max(N, M), p = std::min(N, M);
+  FaberKowalski f;
+  f.P.assign(static_cast<std::size_t>(std::max(p, 1)), 1.0);
+  if (p < 2 || !(eigenvalues[1] > 0)) return f;
+  // In units of the largest, where double holds every eigenvalue in range.
+  std::vector<double> l(static_cast<std::size_t>(p) + 1, 0);
+  for (std::int32_t j = 1; j <= p; ++j) l[j] = static_cast<double>(eigenvalues[j] / eigenvalues[1]);
+  double rest = 0;  // the eigenvalues past k, summed from the smallest
+  for (std::int32_t k = p - 1; k >= 1; --k) {
+    rest += l[k + 1];
+    const double nu1 = expected_largest_noise(n - k + 1, p - k + 1);
+    const double nu2 = static_cast<double>(n - k + 1) * static_cast<double>(p - k + 1) - nu1;
+    const double F = rest > 0 ? (l[k] / nu1) / (rest / nu2) : (l[k] > 0 ? std::numeric_limits<double>::infinity() : 0);
+    f.P[k] = f_tail(F, nu1, nu2);
+  }
+  for (std::int32_t k = p - 1; k >= 1; --k)
+    if (f.P[k] < kFaberKowalskiLevel) {
+      f.count = k;
+      break;
+    }
+  return f;
+}
+
+namespace {
+
+// The data in double, the longer side down the rows (n x p, row-major), in
+// units of the largest element, where double holds every element in range.
+std::vector<double> data_in_double(const MATRIX& A, std::int32_t N, std::int32_t M) {
+  const bool rows_long = N >= M;
+  const std::int32_t n = rows_long ? N : M, p = rows_long ? M : N;
+  REAL largest = 0;
+  for (std::int32_t i = 1; i <= N; ++i)
+    for (std::int32_t j = 1; j <= M; ++j) largest = std::max(largest, std::fabs(A[i][j]));
+  std::vector<double> X(static_cast<std::size_t>(n) * p, 0);
+  if (largest == 0) return X;
+  for (std::int32_t a = 0; a < n; ++a)
+    for (std::int32_t b = 0; b < p; ++b)
+      X[static_cast<std::size_t>(a) * p + b] =
+          static_cast<double>((rows_long ? A[a + 1][b + 1] : A[b + 1][a + 1]) / largest);
+  return X;
+}
+
+// Modified Gram-Schmidt on the r columns of V (p x r, row-major); a column
+// that vanishes stays zero.
+void orthonormalise(std::vector<double>& V, std::int32_t p, std::int32_t r) {
+  for (std::int32_t c = 0; c < r; ++c) {
+    for (std::int32_t d = 0; d < c; ++d) {
+      double dot = 0;
+      for (std::int32_t b = 0; b < p; ++b) dot += V[static_cast<std::size_t>(b) * r + c] * V[static_cast<std::size_t>(b) * r + d];
+      for (std::int32_t b = 0; b < p; ++b) V[static_cast<std::size_t>(b) * r + c] -= dot * V[static_cast<std::size_t>(b) * r + d];
+    }
+    double norm = 0;
+    for (std::int32_t b = 0; b < p; ++b) norm += V[static_cast<std::size_t>(b) * r + c] * V[static_cast<std::size_t>(b) * r + c];
+    norm = std::sqrt(norm);
+    for (std::int32_t b = 0; b < p; ++b) {
+      double& e = V[static_cast<std::size_t>(b) * r + c];
+      e = norm > 0 ? e / norm : 0;
+    }
+  }
+}
+
+constexpr int kMostRounds = 300;
+constexpr double kSettled = 1e-16;
+
+struct FoldFit {
+  const std::vector<double>& X;
+  const std::vector<double>& start;  // p x r0 of the short side's vectors
+  std::int32_t n, p, r0;
+};
+
+// PRESS of r components for one segment: the fit's rounds alternate the
+// scores W = Y V, the left-out elements' values from W V^T, and the
+// loadings from Y^T W. False when the budget runs out.
+bool fold_press(const FoldFit& f, std::int32_t fold, std::int32_t r, double& press, std::int64_t& work,
+                std::int64_t budget) {
+  const std::int32_t n = f.n, p = f.p;
+  std::vector<double> Y = f.X, V(static_cast<std::size_t>(p) * std::max(r, 1)), W(static_cast<std::size_t>(n) * std::max(r, 1));
+  const auto left_out = [&](std::int32_t a, std::int32_t b) { return ((a - b) % kFolds + kFolds) % kFolds == fold; };
+  for (std::int32_t b = 0; b < p; ++b)
+    for (std::int32_t c = 0; c < r; ++c) V[static_cast<std::size_t>(b) * r + c] = f.start[static_cast<std::size_t>(b) * f.r0 + c];
+  // The left-out elements start at the fit of the whole data.
+  std::vector<char> missing(Y.size(), 0);
+  for (std::int32_t a = 0; a < n; ++a)
+    for (std::int32_t b = 0; b < p; ++b)
+      if (left_out(a, b)) missing[static_cast<std::size_t>(a) * p + b] = 1;
+  const std::int64_t round_work = 2 * static_cast<std::int64_t>(n) * p * std::max(r, 1);
+  for (int round = 0; r > 0 && round < kMostRounds; ++round) {
+    if (work + round_work > budget) return false;
+    work += round_work;
+    for (std::int32_t a = 0; a < n; ++a)
+      for (std::int32_t c = 0; c < r; ++c) {
+        double s = 0;
+        for (std::int32_t b = 0; b < p; ++b) s += Y[static_cast<std::size_t>(a) * p + b] * V[static_cast<std::size_t>(b) * r + c];
+        W[static_cast<std::size_t>(a) * r + c] = s;
+      }
+    double change = 0, size = 0;
+    for (std::int32_t a = 0; a < n; ++a)
+      for (std::int32_t b = 0; b < p; ++b) {
+        const std::size_t e = static_cast<std::size_t>(a) * p + b;
+        if (!missing[e]) continue;
+        double z = 0;
+        for (std::int32_t c = 0; c < r; ++c) z += W[static_cast<std::size_t>(a) * r + c] * V[static_cast<std::size_t>(b) * r + c];
+        change += (z - Y[e]) * (z - Y[e]);
+        size += z * z;
+        Y[e] = z;
+      }
+    if (round > 0 && change <= kSettled * size) break;
+    std::fill(V.begin(), V.end(), 0.0);
+    for (std::int32_t a = 0; a < n; ++a)
+      for (std::int32_t b = 0; b < p; ++b) {
+        const double y = Y[static_cast<std::size_t>(a) * p + b];
+        for (std::int32_t c = 0; c < r; ++c) V[static_cast<std::size_t>(b) * r + c] += y * W[static_cast<std::size_t>(a) * r + c];
+      }
+    orthonormalise(V, p, r);
+  }
+  press = 0;
+  for (std::size_t e = 0; e < Y.size(); ++e)
+    if (missing[e]) {
+      const double predicted = r > 0 ? Y[e] : 0;
+      press += (f.X[e] - predicted) * (f.X[e] - predicted);
+    }
+  return true;
+}
+
+}  // namespace
+
+std::int32_t most_components_to_cross_validate(std::int32_t N, std::int32_t M) {
+  const std::int64_t n = std::max(N, M), p = std::min(N, M);
+  const std::int64_t kept = n * p - (n * p + kFolds - 1) / kFolds;
+  std::int32_t r = 0;
+  while (r + 1 < p && (r + 1) * (n + p - r - 1) < kept) ++r;
+  return r;
+}
+
+CrossValidation cross_validate(const MATRIX& A, const MATRIX& T, std::int32_t N, std::int32_t M, std::int32_t from,
+                               std::int32_t to, std::int64_t budget) {
+  CrossValidation cv;
+  cv.from = from;
+  const std::int32_t n = std::max(N, M), p = std::min(N, M);
+  if (from > to || to >= p) return cv;
+  const std::vector<double> X = data_in_double(A, N, M);
+  const std::int32_t r0 = std::max(to, 1);
+  std::vector<double> start(static_cast<std::size_t>(p) * r0, 0);
+  for (std::int32_t b = 0; b < p; ++b)
+    for (std::int32_t c = 0; c < to; ++c) start[static_cast<std::size_t>(b) * r0 + c] = static_cast<double>(T[b + 1][c + 1]);
+  const FoldFit fit{X, start, n, p, r0};
+  for (std::int32_t r = from; r <= to; ++r) {
+    double total = 0;
+    for (std::int32_t fold = 0; fold < kFolds; ++fold) {
+      double press = 0;
+      if (!fold_press(fit, fold, r, press, cv.work, budget)) return cv;
+      total += press;
+    }
+    cv.press.push_back(total);
+  }
+  cv.complete = true;
+  cv.best = from + static_cast<std::int32_t>(std::min_element(cv.press.begin(), cv.press.end()) - cv.press.begin());
+  return cv;
+}

@@ -1,0 +1,109 @@
+// The further counts of the verdict without the error: the F law's tail,
+// the F-test of Faber and Kowalski with the noise estimated, and the
+// element-wise cross-validation, against values worked out apart with
+// numpy and scipy (scipy.stats.f.sf; a plain expectation-maximisation fit
+// by full singular value decompositions, run to convergence).
+#include "verdict/further_evidence.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+TEST(FurtherEvidence, TailOfTheFLaw) {
+  const struct {
+    double x, d1, d2, tail;
+  } cases[] = {
+      {2.5, 3, 10, 0.11903956265827814},      {1.0, 7.3, 150.2, 0.43519019042797752},
+      {0.2, 1, 1, 0.73227952719876999},       {1.3, 40.5, 800, 0.10285833490891602},
+      {1e-3, 5, 5, 0.99999982882173089},      {60, 2.5, 3.5, 0.0018288030554714711},
+  };
+  for (const auto& c : cases) EXPECT_NEAR(f_tail(c.x, c.d1, c.d2), c.tail, 1e-12 * std::max(1.0, c.tail)) << c.x;
+  EXPECT_EQ(f_tail(0, 3, 4), 1);
+  EXPECT_EQ(f_tail(-1, 3, 4), 1);
+  EXPECT_EQ(f_tail(INFINITY, 3, 4), 0);
+}
+
+// Eigenvalues of n x p data; the tail probabilities of F for k = 1..p-1 and
+// the largest k below 0.01.
+TEST(FurtherEvidence, FaberKowalskiFromTheSmallestUp) {
+  const struct {
+    std::vector<REAL> eigenvalues;
+    std::int32_t N, M, count;
+    std::vector<double> P;
+  } cases[] = {
+      // A small eigenvalue on a small residual still stands out: 4.
+      {{0, 147.59619, 58.08692, 0.018710522, 0.012461118, 6.4730350e-4, 1.7115887e-4},
+       9, 6, 4, {0, 0.000418719, 3.50421e-31, 0.321645, 0.0027886, 0.43394}},
+      {{0, 400, 30, 20, 10}, 10, 4, 1, {0, 2.11951e-05, 0.705954, 0.656218}},
+      // The same, 4 x 10: only the shorter and longer sides count.
+      {{0, 400, 30, 20, 10}, 4, 10, 1, {0, 2.11951e-05, 0.705954, 0.656218}},
+      {{0, 900, 200, 150, 148, 130, 120, 110, 100, 95, 90}, 30, 10, 1,
+       {0, 3.73317e-09, 0.947903, 0.993456, 0.981374, 0.984593, 0.977745, 0.968169, 0.956134, 0.917967}},
+  };
+  for (const auto& c : cases) {
+    const FaberKowalski f = faber_kowalski_count(c.eigenvalues, c.N, c.M);
+    EXPECT_EQ(f.count, c.count) << c.eigenvalues[1];
+    ASSERT_EQ(f.P.size(), c.P.size());
+    for (std::size_t k = 1; k < c.P.size(); ++k) EXPECT_NEAR(f.P[k], c.P[k], 2e-5 * c.P[k] + 1e-12) << k;
+  }
+  // Nothing to set a component against.
+  EXPECT_EQ(faber_kowalski_count({0, 5}, 1, 7).count, 0);
+  EXPECT_EQ(faber_kowalski_count({0, 0, 0, 0}, 3, 5).count, 0);
+}
+
+// 9 x 6 data of rank 2, 3 sin(i) cos(j) + 2 cos(2i + j), with 0.05 sin(7ij +
+// 1.3) on top; the segments are the diagonals (i - j) mod 7. PRESS of 0 to 2
+// components worked out apart: 205.71510671471, 103.427308693985,
+// 0.105202700805112, least at 2 (0.340997846816174 at 3).
+TEST(FurtherEvidence, ElementWiseCrossValidation) {
+  MATRIX A(10, 7), T(7, 7);
+  for (int i = 1; i <= 9; ++i)
+    for (int j = 1; j <= 6; ++j)
+      A[i][j] = 3 * std::sin(REAL(i)) * std::cos(REAL(j)) + 2 * std::cos(REAL(2 * i + j)) +
+                0.05L * std::sin(REAL(7 * i * j) + 1.3L);
+  // The data's right singular vectors (numpy), the start of the fits.
+  const double V[6][3] = {{0.33496426, 0.48201168, 0.43119304},   {-0.23727848, 0.51213476, 0.2083946},
+                          {-0.57720659, 0.07729921, -0.46620338}, {-0.39422577, -0.43245426, 0.31581969},
+                          {0.15400648, -0.53939442, 0.40852586},  {0.56497652, -0.14643952, -0.53540939}};
+  for (int b = 1; b <= 6; ++b)
+    for (int c = 1; c <= 3; ++c) T[b][c] = V[b - 1][c - 1];
+  const CrossValidation cv = cross_validate(A, T, 9, 6, 0, 3);
+  ASSERT_TRUE(cv.complete);
+  EXPECT_EQ(cv.best, 2);
+  ASSERT_EQ(cv.press.size(), 4u);
+  // In units of the largest element squared.
+  REAL largest = 0;
+  for (int i = 1; i <= 9; ++i)
+    for (int j = 1; j <= 6; ++j) largest = std::max(largest, std::fabs(A[i][j]));
+  const double unit = static_cast<double>(largest * largest);
+  const double expected[] = {205.71510671471, 103.427308693985, 0.105202700805112, 0.340997846816174};
+  for (int r = 0; r <= 2; ++r) EXPECT_NEAR(cv.press[r] * unit, expected[r], 1e-6 * expected[r]) << r;
+  EXPECT_NEAR(cv.press[3] * unit, expected[3], 0.05 * expected[3]);
+  // The same data transposed give the same counts.
+  MATRIX B(7, 10);
+  for (int i = 1; i <= 9; ++i)
+    for (int j = 1; j <= 6; ++j) B[j][i] = A[i][j];
+  EXPECT_EQ(cross_validate(B, T, 6, 9, 1, 3).best, 2);
+  // A budget too small for one fit gives no count, and says so.
+  const CrossValidation poor = cross_validate(A, T, 9, 6, 1, 3, 500);
+  EXPECT_FALSE(poor.complete);
+  EXPECT_LE(poor.work, 500);
+}
+
+}  // namespace
+
+namespace {
+
+// r (n + p - r) parameters against the n p - ceil(n p / 7) elements a fold
+// keeps, worked out by hand.
+TEST(FurtherEvidence, MostComponentsACrossValidationCanFit) {
+  const struct {
+    std::int32_t N, M, most;
+  } cases[] = {{5, 4, 2}, {4, 5, 2}, {9, 6, 4}, {60, 60, 37}, {3, 2, 1}, {1, 7, 0}};
+  for (const auto& c : cases) EXPECT_EQ(most_components_to_cross_validate(c.N, c.M), c.most) << c.N << " x " << c.M;
+}
+
+}  // namespace
