@@ -63,6 +63,6 @@ int main(int argc, char** argv) {
     }
     return report_failure(console, e.report_line(), e.number());
   } catch (const std::bad_alloc&) {
-    return report_failure(console, "Runtime error 203: not enough memory for this run.", 203);
+    return report_failure(console, RunError(kNoMemory, "not enough memory for this run.").report_line(), kNoMemory);
   }
 }

@@ -9,7 +9,7 @@
 namespace {
 
 [[noreturn]] void throw_no_memory(std::int32_t rows, std::int32_t cols) {
-  throw RunError(203, "not enough memory for a matrix of " + std::to_string(rows) + " x " +
+  throw RunError(kNoMemory, "not enough memory for a matrix of " + std::to_string(rows) + " x " +
                           std::to_string(cols) + " values (" +
                           std::to_string(static_cast<unsigned long long>(rows < 0 ? 0 : rows) *
                                          static_cast<unsigned long long>(cols < 0 ? 0 : cols) *

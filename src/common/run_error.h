@@ -26,6 +26,12 @@ class RunError : public std::runtime_error {
   Kind kind_;
 };
 
+// The run-time error numbers of failed file operations that the program
+// names itself (the others are the system's errno).
+inline constexpr int kFileNotFound = 2;   // as ENOENT: no such file, or none named
+inline constexpr int kBadNumber = 106;    // a token of the data that is not a number
+inline constexpr int kNoMemory = 203;     // not enough memory for the run
+
 // Exit status for a data file or selection that leaves nothing to analyse.
 inline constexpr int kNothingToAnalyse = 65;
 // Exit status for a setting the run cannot honour (a selection list too long

@@ -153,7 +153,7 @@ int run_program(RunState& s, const std::vector<std::string>& params) {
     throw;
   } catch (const std::bad_alloc&) {
     // The same words main reports, so that the outputs say how the run ended.
-    const RunError no_memory(203, "not enough memory for this run.");
+    const RunError no_memory(kNoMemory, "not enough memory for this run.");
     outcome.stop = &no_memory;
     write_outputs_after_run(s, outcome);
     throw;

@@ -247,7 +247,7 @@ void allocate_label_copies(RunState& s) {
 
 [[noreturn]] void fail_ragged_row(const TextReader& file, std::int32_t row, std::int64_t line,
                                   std::int32_t found, std::int32_t expected, bool titled) {
-  throw RunError(106, quoted(file) + ": data row " + std::to_string(row) + " (line " +
+  throw RunError(kBadNumber, quoted(file) + ": data row " + std::to_string(row) + " (line " +
                           std::to_string(line) + ") holds " + std::to_string(found) + " value" +
                           (found == 1 ? "" : "s") + (titled ? " after its title" : "") +
                           ", but " + std::to_string(expected) +
@@ -372,7 +372,7 @@ void read_values(RunState& s, TextReader& file, LoadProgress& progress, const st
 
 [[noreturn]] void fail_few_column_titles(const RunState& s, const TextReader& file, std::int64_t line,
                                          std::int32_t found) {
-  throw RunError(106, quoted(file) + ": the column-title line (line " + std::to_string(line) + ") holds " +
+  throw RunError(kBadNumber, quoted(file) + ": the column-title line (line " + std::to_string(line) + ") holds " +
                           std::to_string(found) + " title" + (found == 1 ? "" : "s") + ", but " +
                           std::to_string(s.M0) + " were expected, one for every value of a data row.");
 }
@@ -448,7 +448,7 @@ void read_column_titles(RunState& s, TextReader& file) {
 
 void load_data_matrix(RunState& s) {
   if (s.settings.AFNI.empty())
-    throw RunError(2, "no data file is named: the first parameter (or the A line of a parameter "
+    throw RunError(kFileNotFound, "no data file is named: the first parameter (or the A line of a parameter "
                       "file) must begin with the data file's name; \"qor '?'\" opens the help.");
   s.row_title_texts.clear();
   s.column_title_texts.clear();
@@ -473,7 +473,7 @@ void load_data_matrix(RunState& s) {
     progress.finish();
     read_column_titles(s, file);
   } catch (const RunError& e) {
-    if (e.number() != 106) throw;
+    if (e.number() != kBadNumber) throw;
     const std::string hint = title_keyword_hint(s, file, first_line);
     if (hint.empty()) throw;
     throw RunError(e.number(), e.what() + hint, e.kind());

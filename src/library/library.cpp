@@ -40,7 +40,7 @@ void detail::check_table(const Table& t, std::int64_t first_row) {
     for (std::int32_t j = 0; j < t.columns; ++j) {
       const REAL v = t.at(i, j);
       if (!std::isfinite(v))
-        throw RunError(106, "the table's value in row " + std::to_string(first_row + i) + ", column " + std::to_string(j + 1) +
+        throw RunError(kBadNumber, "the table's value in row " + std::to_string(first_row + i) + ", column " + std::to_string(j + 1) +
                                 " is " + (std::isnan(v) ? "not a number (NaN)" : "infinite") +
                                 "; every value must be a finite number.");
     }
@@ -254,7 +254,7 @@ Run guarded_call(const Table& table, const Settings& settings, Control& control,
   try {
     return call(table, settings, control, kind);
   } catch (const std::bad_alloc&) {
-    throw RunError(203, "not enough memory for this run.");
+    throw RunError(kNoMemory, "not enough memory for this run.");
   }
 }
 
@@ -277,7 +277,7 @@ Table load_table(const std::string& path, const LoadOptions& options) {
   try {
     load_data_matrix(s);
   } catch (const std::bad_alloc&) {
-    throw RunError(203, "not enough memory for this table.");
+    throw RunError(kNoMemory, "not enough memory for this table.");
   }
   Table t;
   t.rows = s.N;

@@ -253,7 +253,7 @@ void TextReader::fail_bad_number(const std::string& token) {
   const std::string place = field_place(plain_field(start));
   std::string hint = semicolon_line_hint(current_line(), "");
   if (hint.empty()) hint = separator_hint(token);
-  throw RunError(106, quoted_token(token) + " in " + place +
+  throw RunError(kBadNumber, quoted_token(token) + " in " + place +
                           ", is not a number (expected a decimal number such as 7, -2.5, .5 or "
                           "1e-3, within the range of the 80-bit type)." +
                           hint);
@@ -283,7 +283,7 @@ std::string TextReader::current_line(std::size_t max_chars) {
 }
 
 void TextReader::fail_too_long(const std::string& token, std::int64_t length, std::int32_t field) {
-  throw RunError(106, quoted_token(token) + " in " + field_place(field) + ", is " + std::to_string(length) +
+  throw RunError(kBadNumber, quoted_token(token) + " in " + field_place(field) + ", is " + std::to_string(length) +
                           " characters long; a field may have at most " + std::to_string(kMaxToken) +
                           " characters.");
 }
@@ -339,7 +339,7 @@ std::int64_t TextReader::skip_rest(Run run) {
 }
 
 void TextReader::fail_at_end() {
-  throw RunError(106, role_ + " \"" + name_ + "\" ends where a number was expected (line " +
+  throw RunError(kBadNumber, role_ + " \"" + name_ + "\" ends where a number was expected (line " +
                           std::to_string(line_) + ").");
 }
 

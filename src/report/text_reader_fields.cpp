@@ -62,7 +62,7 @@ std::string TextReader::field_place(std::int32_t field) const {
 }
 
 void TextReader::fail_empty_field(std::int32_t field, const std::string& where) {
-  throw RunError(106, field_place(field) + " is empty (" + where +
+  throw RunError(kBadNumber, field_place(field) + " is empty (" + where +
                           "): every value of a row must be given as a number.");
 }
 
@@ -121,7 +121,7 @@ std::string TextReader::read_quoted(std::int32_t field) {
   for (;;) {
     const int c = peek();
     if (c == kEndOfText || c == kCtrlZ || c == '\r' || c == '\n')
-      throw RunError(106, field_place(field) + ": the quote that opens " + quoted_token(text) +
+      throw RunError(kBadNumber, field_place(field) + ": the quote that opens " + quoted_token(text) +
                               " is not closed on its line (a field in quotes ends with a quote; a quote inside it is "
                               "written twice).");
     ++pos_;
@@ -140,7 +140,7 @@ std::string TextReader::read_quoted(std::int32_t field) {
     } else if (is_blank(c)) {
       ++pos_;
     } else {
-      throw RunError(106, field_place(field) + ": the field in quotes " + quoted_token(text) +
+      throw RunError(kBadNumber, field_place(field) + ": the field in quotes " + quoted_token(text) +
                               " is followed by other text before the next " + separator_name() +
                               " (a quote inside a field in quotes is written twice).");
     }
@@ -178,7 +178,7 @@ void TextReader::begin_field() {
                                                  : "two " + separator_name() + "s with nothing between them");
   } else if (!separator_after_token_) {
     const std::int32_t field = separators_on_line_ + 1;
-    throw RunError(106, field_place(field) + ": " + quoted_token(read_token(field)) +
+    throw RunError(kBadNumber, field_place(field) + ": " + quoted_token(read_token(field)) +
                             " follows a value with only blanks between them: with the " + separator_name() +
                             " as the separator every value stands in a field of its own (blanks beside the " +
                             separator_name() + " are allowed).");
@@ -231,7 +231,7 @@ REAL TextReader::read_field_number() {
   if (quoted && token.empty()) fail_empty_field(field, "nothing but blanks between its quotes");
   REAL value = 0;
   if (!field_value(token, value))
-    throw RunError(106, quoted_token(token) + " in " + field_place(field) +
+    throw RunError(kBadNumber, quoted_token(token) + " in " + field_place(field) +
                             ", is not a number (expected a decimal number such as 7, -2" +
                             (decimal_comma_ ? ",5, ,5" : ".5, .5") +
                             " or 1e-3, within the range of the 80-bit type)." +
