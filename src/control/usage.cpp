@@ -73,10 +73,12 @@ Exit status: 0 done; 2 a file does not exist; 106 a token that is not a
 number, a row of another length or an empty field; 65 nothing to analyse;
 64 a selection list or histogram too large, or keywords that do not go
 together; 203 not enough memory; 17 an output file is an input file; 67
-numbers beyond the 80-bit range; any other: the system's error number of a
-file that could not be opened, read, written or closed. A reader that
-closes the standard output early (| head) is no failure; every file is
-still finished.
+numbers beyond the 80-bit range; 130 Ctrl-C (the report ends with a line
+that says so, the results file is written; a second Ctrl-C ends at once);
+any other: the system's error number of a file that could not be opened,
+read, written or closed. A reader that closes the standard output early
+(| head) is no failure; every file is still finished. A step listing of
+over 100 MB is announced on standard error before the run.
 
 From Python: import qor (qor.load, qor.eliminate, qor.eigen, qor.rank; the
 module is built beside the program, see help(qor)); qor.dask for Dask arrays.
