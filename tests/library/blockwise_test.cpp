@@ -4,17 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "library/table_of.h"
 #include "numeric/eigen.h"
 
 namespace {
-
-qor::Table rows_of(std::int32_t rows, std::int32_t columns, std::vector<REAL> values) {
-  qor::Table t;
-  t.rows = rows;
-  t.columns = columns;
-  t.values = std::move(values);
-  return t;
-}
 
 qor::Run blockwise_run(const std::vector<qor::Table>& blocks, const qor::Settings& settings) {
   qor::BlockSums total;
@@ -51,7 +44,7 @@ TEST(Blockwise, DecomposesTheSumsOnceAndFindsTheProductsEigenvalues) {
     settings.absolute_error = c.error;
     settings.verdict = true;
     const std::int64_t before = TRED2_calls();
-    const qor::Run run = blockwise_run({rows_of(2, 2, {3, 0, 0, 2}), rows_of(1, 2, {0, 0})}, settings);
+    const qor::Run run = blockwise_run({qor_test::table_of(2, 2, {3, 0, 0, 2}), qor_test::table_of(1, 2, {0, 0})}, settings);
     EXPECT_EQ(TRED2_calls() - before, 1);
     ASSERT_EQ(run.results.eigenvalues.size(), 2u);
     EXPECT_EQ(run.results.eigenvalues[0].value, 9);

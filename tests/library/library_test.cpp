@@ -10,17 +10,16 @@
 
 #include "common/console.h"
 #include "common/run_error.h"
+#include "library/table_of.h"
 #include "test_data.h"
 #include "test_support.h"
 
 namespace {
 
+using qor_test::table_of;
+
 qor::Table table(std::int32_t rows, std::int32_t columns, std::vector<REAL> values) {
-  qor::Table t;
-  t.rows = rows;
-  t.columns = columns;
-  t.values = std::move(values);
-  return t;
+  return table_of(rows, columns, std::move(values));
 }
 
 int refusal(const qor::Table& t, const qor::Settings& settings) {
