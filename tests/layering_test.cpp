@@ -21,7 +21,7 @@ using Folders = std::set<std::string>;
 // Each folder and the folders it may include, from the top down.
 const std::map<std::string, Folders> kAllowed = {
     {"main.cpp", {"common", "control"}},
-    {"library", {"common", "report", "analysis", "verdict", "input", "outputs", "control"}},
+    {"library", {"common", "report", "analysis", "verdict", "input", "outputs"}},
     {"control", {"common", "report", "analysis", "input", "outputs"}},
     {"outputs", {"common", "report", "analysis", "verdict"}},
     {"input", {"common", "report", "numeric", "analysis", "verdict"}},

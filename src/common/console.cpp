@@ -84,26 +84,14 @@ Console::Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8, std::F
   if (utf8) out_.translate_high_bytes(&utf8_of_code_page_437());
 }
 
-namespace {
+Console::Console(std::vector<std::string>& log)
+    : out_(TextWriter::discarding("standard output", "standard output")),
+      in_(nullptr),
+      err_(nullptr),
+      log_(&log),
+      terminal_(false) {}
 
-std::FILE* open_null_device() {
-  std::FILE* null = std::fopen("/dev/null", "r+b");
-  if (null == nullptr) throw RunError(5, "cannot open the null device /dev/null for the library's console.");
-  return null;
-}
-
-}  // namespace
-
-Console::Console(std::vector<std::string>& log) : Console(open_null_device(), nullptr, false, false, nullptr) {
-  owned_null_ = out_.stream();
-  in_ = owned_null_;
-  err_ = owned_null_;
-  log_ = &log;
-}
-
-Console::~Console() {
-  if (owned_null_ != nullptr) std::fclose(owned_null_);
-}
+Console::~Console() = default;
 
 void Console::write_line(std::string_view text) {
   out_.write(text);
@@ -185,6 +173,7 @@ int Console::column() const { return static_cast<int>(out_.column()) + 1; }
 
 int Console::read_key() {
   out_.flush();
+  if (in_ == nullptr) return -1;
   const int fd = fileno(in_);
   termios saved{};
   const bool raw = isatty(fd) != 0 && tcgetattr(fd, &saved) == 0;
@@ -203,6 +192,7 @@ int Console::read_key() {
 
 bool Console::wait_for_enter() {
   out_.flush();
+  if (in_ == nullptr) return false;
   const int fd = fileno(in_);
   for (;;) {
     unsigned char byte = 0;

@@ -34,8 +34,9 @@ class Console final : public Pause {
   // receives the warnings.
   Console(std::FILE* out, std::FILE* in, bool terminal, bool utf8 = false, std::FILE* err = stderr);
 
-  // The library's console: nothing reaches a terminal, and a pause waits
-  // for nobody; the warnings and the pauses' lines are kept in log instead.
+  // The library's console: its output is dropped, nothing is read, and a
+  // pause waits for nobody; the warnings and the pauses' lines are kept in
+  // log instead.
   explicit Console(std::vector<std::string>& log);
   ~Console();
 
@@ -95,8 +96,6 @@ class Console final : public Pause {
   // The process's streams, knowing whether standard output is a terminal.
   explicit Console(bool terminal);
 
-  // The null device behind the library's console, closed with it.
-  std::FILE* owned_null_ = nullptr;
   TextWriter out_;
   std::FILE* in_;
   std::FILE* err_;

@@ -78,3 +78,9 @@ struct RunSettings {
   // (an unknown keyword, an error of "5%"), for standard error.
   std::vector<std::string> setting_warnings;
 };
+
+// Stops the run (status 64) on settings that cannot work together or name no
+// separator: ,DEC with ,SEPC, ,JSON without a report file, ",SEP" or the S
+// line without C, S or T. The one check of the settings as given, whoever
+// filled them.
+void refuse_conflicting_settings(const RunSettings& s);

@@ -54,8 +54,23 @@ TextWriter TextWriter::append(const std::string& path, const std::string& role) 
   return open(path, "ab", "open", role);
 }
 
+TextWriter TextWriter::into(std::string& text, std::string name, std::string role) {
+  TextWriter out(nullptr, std::move(name), std::move(role), false);
+  out.memory_ = &text;
+  out.in_memory_ = true;
+  return out;
+}
+
+TextWriter TextWriter::discarding(std::string name, std::string role) {
+  TextWriter out(nullptr, std::move(name), std::move(role), false);
+  out.in_memory_ = true;
+  return out;
+}
+
 TextWriter::TextWriter(TextWriter&& other) noexcept
     : stream_(other.stream_),
+      memory_(other.memory_),
+      in_memory_(other.in_memory_),
       name_(std::move(other.name_)),
       role_(std::move(other.role_)),
       owned_(other.owned_),
@@ -80,6 +95,10 @@ void TextWriter::fail(const char* action) {
 
 // False after a failed write (which throws unless failures are remembered).
 bool TextWriter::put(std::string_view bytes) {
+  if (in_memory_) {
+    if (memory_ != nullptr) memory_->append(bytes);
+    return true;
+  }
   errno = 0;
   if (std::fwrite(bytes.data(), 1, bytes.size(), stream_) == bytes.size()) return true;
   fail("write");
@@ -119,7 +138,7 @@ void TextWriter::write_blanks(int count) {
 void TextWriter::line_end() { write("\r\n"); }
 
 void TextWriter::flush() {
-  if (failure_ != 0) return;
+  if (failure_ != 0 || in_memory_) return;
   errno = 0;
   if (std::fflush(stream_) != 0) fail("write");
 }

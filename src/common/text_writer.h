@@ -19,6 +19,12 @@ class TextWriter {
   static TextWriter create(const std::string& path, const std::string& role);
   // Opens the file at path for writing at its end (creating it when missing).
   static TextWriter append(const std::string& path, const std::string& role);
+  // Text kept in memory: every byte is added to `text`, which must outlive
+  // the writer (the library's copy of what a report would hold).
+  static TextWriter into(std::string& text, std::string name, std::string role);
+  // A channel that drops what it is given: the library's console, whose
+  // output nobody reads.
+  static TextWriter discarding(std::string name, std::string role);
 
   TextWriter(TextWriter&& other) noexcept;
   TextWriter& operator=(TextWriter&&) = delete;
@@ -67,6 +73,9 @@ class TextWriter {
   bool put(std::string_view bytes);
 
   std::FILE* stream_;
+  // Instead of the stream: the text the bytes go to, or none (dropped).
+  std::string* memory_ = nullptr;
+  bool in_memory_ = false;
   std::string name_;
   std::string role_;
   bool owned_;

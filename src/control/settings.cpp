@@ -68,23 +68,8 @@ void read_format_parameter(RunSettings& s, std::string_view p) {
 
 }  // namespace
 
-void set_default_settings(RunSettings& s) {
-  s.AFNI = "";
-  s.GFNO = "";
-  s.DCS = "[]";
-  s.ERS = "[]";
-  s.BTOR = s.CTOC = s.ITRN = s.JEV = s.LSD = s.PCRC = s.VERDICT = s.YPLOT = s.UCOMMA = s.XJSON = false;
-  s.SEP = 0;
-  s.setting_refusal.clear();
-  s.setting_warnings.clear();
-  s.HDR = s.QHS = true;
-  s.KW1 = 7;
-  s.KD = 3;
-  s.NU = -1;
-  s.FTW = s.OSR = s.OSC = 0;
-  s.MER = s.MERPR = 0;
-  s.RGAUSS = -1.0L;
-}
+// The defaults have one place: the members' initialisers of RunSettings.
+void set_default_settings(RunSettings& s) { s = RunSettings{}; }
 
 void read_command_line(RunSettings& s, const std::vector<std::string>& params) {
   auto param = [&](std::size_t i) -> std::string_view {
@@ -120,13 +105,3 @@ void finish_settings(RunSettings& s) {
   if (s.FTW < 0) s.FTW = 0;
 }
 
-void refuse_conflicting_settings(const RunSettings& s) {
-  std::string why = s.setting_refusal;
-  if (why.empty() && s.UCOMMA && s.SEP == ',')
-    why = "a decimal comma (,DEC) cannot be read where commas separate the values (,SEPC); "
-          "with decimal commas separate the values by semicolons (,SEPS), tabs (,SEPT) or blanks.";
-  if (why.empty() && s.XJSON && s.GFNO.empty())
-    why = "the results for scripts (,JSON) go to a file named after the report file, so the "
-          "second parameter must name one.";
-  if (!why.empty()) throw RunError(kSettingOutOfRange, why, RunError::Kind::data);
-}

@@ -7,7 +7,8 @@
 
 #include "common/real.h"
 
-struct RunSettings;
+#include "common/run_settings.h"
+
 class TextReader;
 
 void set_default_settings(RunSettings& s);
@@ -18,7 +19,3 @@ void read_parameter_file(RunSettings& s, TextReader& file);
 // Trims both file names, turns MERPR from per cent into a fraction, and
 // treats a negative FTW as 0.
 void finish_settings(RunSettings& s);
-// Stops the run (status 64) on settings that cannot work together or name no
-// separator: ,DEC with ,SEPC, ,JSON without a report file, ",SEP" or the S
-// line without C, S or T.
-void refuse_conflicting_settings(const RunSettings& s);

@@ -3,8 +3,6 @@
 
 #include <cmath>
 #include <limits>
-#include <cstdio>
-#include <cstdlib>
 #include <new>
 
 #include "common/analysis_observer.h"
@@ -13,7 +11,6 @@
 #include "common/run_state.h"
 #include "common/text_writer.h"
 #include "common/workers.h"
-#include "control/settings.h"
 #include "input/loader.h"
 #include "input/run_driver.h"
 #include "outputs/evidence_picture.h"
@@ -145,7 +142,6 @@ void hold_table(RunState& s, const Table& t) {
 
 RunSettings detail::settings_for(const Settings& x, bool row_titles, bool column_titles, bool eigenvalues) {
   RunSettings r;
-  set_default_settings(r);
   r.MER = x.absolute_error;
   r.MERPR = x.relative_error_percent / 100;
   r.NU = x.steps;
@@ -177,18 +173,9 @@ std::vector<std::string> lines_of(const std::string& text) {
 }  // namespace
 
 std::vector<std::string> detail::verdict_block(const RankVerdict& v) {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* memory = open_memstream(&buffer, &size);
-  if (memory == nullptr) throw std::bad_alloc();
-  {
-    TextWriter out(memory, "memory", "verdict block");
-    write_rank_verdict(out, v);
-    out.flush();
-  }
-  std::fclose(memory);
-  const std::string text(buffer, size);
-  std::free(buffer);
+  std::string text;
+  TextWriter out = TextWriter::into(text, "memory", "verdict block");
+  write_rank_verdict(out, v);
   return lines_of(text);
 }
 
@@ -264,7 +251,6 @@ Table load_table(const std::string& path, const LoadOptions& options) {
   std::vector<std::string> log;
   Console console(log);
   RunState s(console);
-  set_default_settings(s.settings);
   s.settings.AFNI = path;
   s.settings.BTOR = options.row_titles;
   s.settings.CTOC = options.column_titles;
