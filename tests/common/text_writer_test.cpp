@@ -73,4 +73,25 @@ TEST(TextWriter, FailuresStopOrAreRemembered) {
   EXPECT_THROW(strict.flush(), RunError);
 }
 
+// Text kept in memory gets the bytes a file would; a discarding writer
+// drops them but still follows the column, as the console's cursor needs.
+TEST(TextWriter, IntoMemoryAndDiscarding) {
+  std::string text;
+  {
+    TextWriter out = TextWriter::into(text, "memory", "verdict block");
+    out.write_right("ab", 4);
+    out.line_end();
+    out.write("\xB1x");
+    out.flush();
+    out.close();
+    EXPECT_EQ(out.column(), 2);
+  }
+  EXPECT_EQ(text, "  ab\r\n\xB1x");
+  TextWriter dropped = TextWriter::discarding("standard output", "standard output");
+  dropped.write("12345");
+  dropped.flush();
+  EXPECT_EQ(dropped.column(), 5);
+  EXPECT_EQ(dropped.failure(), 0);
+}
+
 }  // namespace
