@@ -1,7 +1,5 @@
 #pragma once
 
-#include <array>
-#include <bitset>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -24,12 +22,6 @@ struct ResidualTest;
 // a comment says otherwise. A vector indexed by row lives in column 1 of rows
 // 1..n, one indexed by column in row 1 of columns 1..m.
 
-// One entry of the help menu.
-struct TOPICS {
-  char L = '0';         // the key that opens the topic, in upper case; '0' quits
-  BoundedString<85> T;  // the title shown in the menu after "  L:"
-};
-
 // What the eigenvalue mode found for eigenvalue I beyond DE and EE, kept for
 // the outputs that are written after the analysis (the picture, the results
 // for scripts). The residual test is there only when an error is known, its
@@ -42,18 +34,6 @@ struct EigenTestRecord {
   std::int64_t NR[4] = {0, 0, 0, 0};  // residuals beyond 1, 2, 3 standard deviations (index 0 unused)
   REAL Q_all = 0;   // Q(nm-i)
   REAL Q_rest = 0;  // Q((n-i)(m-i))
-};
-
-// The help browser's state, filled from "Qor.hlp" when help mode starts.
-struct HelpState {
-  // The help file's lines in file order (80 characters each at most), after
-  // an unused head record and followed by one empty record.
-  std::vector<BoundedString<80>> lines;
-  // The menu: entries 1..TMN in use (topics in file order, then the quit
-  // entry); entry 0 is unused. At most 35 topics fit.
-  std::array<TOPICS, 37> TM{};
-  std::int16_t TMN = 0;  // entries in use, the quit entry included
-  std::bitset<256> STM;  // the keys the menu accepts: '0' and every topic's key
 };
 
 // Everything a run shares between its stages. main creates exactly one and
@@ -171,8 +151,6 @@ struct RunState {
 
   // Eigenvalue mode: eigen_tests[I - 1] for eigenvalue I = 1..U, in report order.
   std::vector<EigenTestRecord> eigen_tests;
-
-  HelpState help;
 };
 
 // The run's own copies of the settings it adjusts, as the settings give them.

@@ -250,7 +250,8 @@ int run_help_browser(RunState& s, const std::vector<std::string>& places) {
   console.clear_screen();
   console.go_to(35, 13);
   console.write_line(kWorking);
-  load_help_lines(s.help, bytes);
-  build_help_menu(s.help);
-  return run_help_menu(console, s.help);
+  HelpState help;
+  load_help_lines(help, bytes);
+  build_help_menu(help);
+  return run_help_menu(console, help);
 }

@@ -1,12 +1,34 @@
 #pragma once
 
+#include <array>
+#include <bitset>
+#include <cstdint>
 #include <istream>
 #include <string>
 #include <vector>
 
+#include "common/bounded_string.h"
+
 class Console;
 struct RunState;
-struct HelpState;
+
+// One entry of the help menu.
+struct TOPICS {
+  char L = '0';         // the key that opens the topic, in upper case; '0' quits
+  BoundedString<85> T;  // the title shown in the menu after "  L:"
+};
+
+// The help browser's state, filled from "Qor.hlp" when help mode starts.
+struct HelpState {
+  // The help file's lines in file order (80 characters each at most), after
+  // an unused head record and followed by one empty record.
+  std::vector<BoundedString<80>> lines;
+  // The menu: entries 1..TMN in use (topics in file order, then the quit
+  // entry); entry 0 is unused. At most 35 topics fit.
+  std::array<TOPICS, 37> TM{};
+  std::int16_t TMN = 0;  // entries in use, the quit entry included
+  std::bitset<256> STM;  // the keys the menu accepts: '0' and every topic's key
+};
 
 // Reads the help file's bytes into the line list: a line ends at LF, CR or
 // Ctrl-Z, the byte after each terminator is skipped, lines keep 80
