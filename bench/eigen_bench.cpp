@@ -85,7 +85,7 @@ void BM_HeapSortRows(benchmark::State& state) {
       s.TW[p][1] = p;
     }
     state.ResumeTiming();
-    HEAPSORTR(s, n);
+    HEAPSORTR(SortedTable{s.A, s.FTW, s.RO, s.RW, s.TW}, n);
     benchmark::DoNotOptimize(s.A[1][1]);
   }
 }

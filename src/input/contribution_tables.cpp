@@ -81,13 +81,13 @@ void write_table(RunState& s, TextWriter& out) {
   const int KW1 = s.settings.KW1;
   if (s.settings.PCRC) {
     find_column_contributions(s);
-    if (s.settings.QHS) HEAPSORTC(s, s.M);
+    if (s.settings.QHS) HEAPSORTC(SortedTable{s.A, s.FTW, s.CO, s.CW, s.TW}, s.M);
     write_heading(out, true, KW1);
     for (std::int32_t j = 1; j <= s.M; ++j)
       write_table_line(out, KW1, s.CO[1][j], s.A[s.FTW][j], s.TW[1][j], s.CW[1][j]);
   } else {
     find_row_contributions(s);
-    if (s.settings.QHS) HEAPSORTR(s, s.N);
+    if (s.settings.QHS) HEAPSORTR(SortedTable{s.A, s.FTW, s.RO, s.RW, s.TW}, s.N);
     write_heading(out, false, KW1);
     for (std::int32_t i = 1; i <= s.N; ++i)
       write_table_line(out, KW1, s.RO[i][1], s.A[i][s.FTW], s.RW[i][1], s.TW[i][1]);

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "common/run_state.h"
+#include "common/matrix.h"
 
 namespace {
 
@@ -14,29 +14,29 @@ struct Record {
   REAL value;
 };
 
-// The entries of the row table: row p of A's column FTW, of RO, RW and TW.
+// The entries of the row table: row p of the key column of A, of RO, RW and TW.
 struct RowTable {
-  RunState& s;
-  REAL& key(std::int32_t p) { return s.A[p][s.FTW]; }
-  Record get(std::int32_t p) { return {key(p), s.RO[p][1], s.RW[p][1], s.TW[p][1]}; }
+  const SortedTable& t;
+  REAL& key(std::int32_t p) { return t.A[p][t.key_line]; }
+  Record get(std::int32_t p) { return {key(p), t.labels[p][1], t.numbers[p][1], t.values[p][1]}; }
   void put(std::int32_t p, const Record& r) {
     key(p) = r.key;
-    s.RO[p][1] = r.label;
-    s.RW[p][1] = r.number;
-    s.TW[p][1] = r.value;
+    t.labels[p][1] = r.label;
+    t.numbers[p][1] = r.number;
+    t.values[p][1] = r.value;
   }
 };
 
-// The entries of the column table: column p of A's row FTW, of CO, CW and TW.
+// The entries of the column table: column p of the key row of A, of CO, CW and TW.
 struct ColumnTable {
-  RunState& s;
-  REAL& key(std::int32_t p) { return s.A[s.FTW][p]; }
-  Record get(std::int32_t p) { return {key(p), s.CO[1][p], s.CW[1][p], s.TW[1][p]}; }
+  const SortedTable& t;
+  REAL& key(std::int32_t p) { return t.A[t.key_line][p]; }
+  Record get(std::int32_t p) { return {key(p), t.labels[1][p], t.numbers[1][p], t.values[1][p]}; }
   void put(std::int32_t p, const Record& r) {
     key(p) = r.key;
-    s.CO[1][p] = r.label;
-    s.CW[1][p] = r.number;
-    s.TW[1][p] = r.value;
+    t.labels[1][p] = r.label;
+    t.numbers[1][p] = r.number;
+    t.values[1][p] = r.value;
   }
 };
 
@@ -80,6 +80,6 @@ void heap_sort_by_magnitude(Table t, std::int32_t n) {
 
 }  // namespace
 
-void HEAPSORTR(RunState& s, std::int32_t n) { heap_sort_by_magnitude(RowTable{s}, n); }
+void HEAPSORTR(const SortedTable& rows, std::int32_t n) { heap_sort_by_magnitude(RowTable{rows}, n); }
 
-void HEAPSORTC(RunState& s, std::int32_t m) { heap_sort_by_magnitude(ColumnTable{s}, m); }
+void HEAPSORTC(const SortedTable& columns, std::int32_t m) { heap_sort_by_magnitude(ColumnTable{columns}, m); }

@@ -35,7 +35,12 @@ class HeapSortTest : public ::testing::Test {
       at(w, rows, 1, p) = 100 * p;
       at(s_.TW, rows, 1, p) = 1000 * p;
     }
-    if (rows) HEAPSORTR(s_, count); else HEAPSORTC(s_, count);
+    const SortedTable table{s_.A, ftw, o, w, s_.TW};
+    if (rows) {
+      HEAPSORTR(table, count);
+    } else {
+      HEAPSORTC(table, count);
+    }
     std::vector<int> order;
     for (std::int32_t p = 1; p <= n; ++p) {
       const int from = static_cast<int>(at(o, rows, 1, p) / 10);
