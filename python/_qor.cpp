@@ -8,8 +8,6 @@
 #include <pybind11/stl.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -93,15 +91,6 @@ py::object longdouble_scalar(REAL v) {
   a.mutable_at(0) = v;
   return a[py::int_(0)];
 }
-
-// A REAL as a text that reads back as the same bits (hexadecimal), for pickling.
-std::string exact_text(REAL v) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%La", v);
-  return buffer;
-}
-
-REAL from_exact_text(const std::string& text) { return std::strtold(text.c_str(), nullptr); }
 
 // The kinds of analysis a call runs.
 enum class Kind { eliminate, eigen, rank };
@@ -453,14 +442,15 @@ void bind_settings(py::module_& m) {
       .def_readwrite("threads", &S::threads, "threads sharing the work")
       .def(py::pickle(
           [](const S& s) {
-            return py::make_tuple(exact_text(s.absolute_error), exact_text(s.relative_error_percent), s.steps,
-                                  s.statistics, s.product_matrix, s.reference_row, s.reference_column, s.verdict,
-                                  s.threads);
+            // numpy.longdouble scalars pickle their 80 bits as they are.
+            return py::make_tuple(longdouble_scalar(s.absolute_error), longdouble_scalar(s.relative_error_percent),
+                                  s.steps, s.statistics, s.product_matrix, s.reference_row, s.reference_column,
+                                  s.verdict, s.threads);
           },
           [](const py::tuple& t) {
             S s;
-            s.absolute_error = from_exact_text(t[0].cast<std::string>());
-            s.relative_error_percent = from_exact_text(t[1].cast<std::string>());
+            s.absolute_error = error_of(t[0], "error");
+            s.relative_error_percent = error_of(t[1], "relative_error");
             s.steps = t[2].cast<std::int32_t>();
             s.statistics = t[3].cast<bool>();
             s.product_matrix = t[4].cast<bool>();

@@ -58,11 +58,12 @@ int processors_available() {
 void warn_of_a_long_listing(RunState& s) {
   if (!s.settings.HDR || s.H.empty()) return;
   constexpr std::int64_t kLongListing = 100'000'000;
-  const bool product = s.settings.ITRN;
-  const std::int64_t N = product ? s.MIN : s.N, M = product ? s.MIN : s.M;
+  // The product matrix (and the eigenvalue mode's check) is of order MIN.
+  const std::int64_t rows = s.settings.ITRN || s.JEV ? s.MIN : s.N;
+  const std::int64_t columns = s.settings.ITRN ? s.MIN : s.M;
   const int W = s.JEV ? std::max<int>(s.settings.KW1, 10) : s.settings.KW1;
   const std::int64_t bytes =
-      step_listing_bytes(s.JEV ? s.MIN : N, M, s.NU, errors_known(s.MER, s.MERPR), s.JEV, W, s.settings.KD);
+      step_listing_bytes(rows, columns, s.NU, errors_known(s.MER, s.MERPR), s.JEV, W, s.settings.KD);
   if (bytes <= kLongListing) return;
   s.console.warn("the step listing will write about " + byte_size_text(bytes) + " into the report \"" +
                  report_file_name(s.H.view()) + "\"; a '*' at the end of the report name (parameter 2), or the " +

@@ -2,6 +2,7 @@
 #include "library/library_parts.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <new>
 
