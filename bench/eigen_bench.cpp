@@ -12,7 +12,7 @@
 
 #include "common/matrix.h"
 #include "common/workers.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/console.h"
 #include "numeric/eigen.h"
 #include "numeric/heapsort.h"
@@ -68,25 +68,25 @@ BENCHMARK(BM_EigenDecomposition)->Args({1000, 1})->Args({1000, 2})->Iterations(1
 
 void BM_HeapSortRows(benchmark::State& state) {
   const auto n = static_cast<std::int32_t>(state.range(0));
-  RunState s(silent_console());
-  s.FTW = 1;
-  s.A = MATRIX(n + 1, 2);
-  s.RO = MATRIX(n + 1, 2);
-  s.RW = MATRIX(n + 1, 2);
+  ProgramRun s(silent_console());
+  s.plan.FTW = 1;
+  s.table.A = MATRIX(n + 1, 2);
+  s.table.RO = MATRIX(n + 1, 2);
+  s.table.RW = MATRIX(n + 1, 2);
   s.TW = MATRIX(n + 1, 2);
   std::mt19937_64 gen(3);
   std::uniform_real_distribution<double> u(-1.0, 1.0);
   for (auto _ : state) {
     state.PauseTiming();
     for (std::int32_t p = 1; p <= n; ++p) {
-      s.A[p][1] = static_cast<REAL>(u(gen));
-      s.RO[p][1] = p;
-      s.RW[p][1] = p;
+      s.table.A[p][1] = static_cast<REAL>(u(gen));
+      s.table.RO[p][1] = p;
+      s.table.RW[p][1] = p;
       s.TW[p][1] = p;
     }
     state.ResumeTiming();
-    HEAPSORTR(SortedTable{s.A, s.FTW, s.RO, s.RW, s.TW}, n);
-    benchmark::DoNotOptimize(s.A[1][1]);
+    HEAPSORTR(SortedTable{s.table.A, s.plan.FTW, s.table.RO, s.table.RW, s.TW}, n);
+    benchmark::DoNotOptimize(s.table.A[1][1]);
   }
 }
 BENCHMARK(BM_HeapSortRows)->Arg(2000)->Unit(benchmark::kMicrosecond);

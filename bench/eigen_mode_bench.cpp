@@ -8,7 +8,7 @@
 
 #include "analysis/qor.h"
 #include "analysis_runs.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/console.h"
 #include "control/settings.h"
 #include "input/run_driver.h"
@@ -18,18 +18,17 @@
 namespace {
 
 struct EigenRun {
-  RunState s{silent_console()};
+  ProgramRun s{silent_console()};
 
   explicit EigenRun(int n) {
     set_default_settings(s.settings);
-    take_run_copies(s);
     qor_test::hold_matrix(s, n, n);
-    s.JEV = true;
-    s.MER = 0.002L;
+    s.settings.JEV = true;
+    s.settings.MER = 0.002L;
     std::mt19937_64 rng(3);
     std::uniform_real_distribution<double> dist(-1.0, 1.0);
     for (int i = 1; i <= n; ++i)
-      for (int j = 1; j <= i; ++j) s.A[i][j] = s.A[j][i] = dist(rng);
+      for (int j = 1; j <= i; ++j) s.table.A[i][j] = s.table.A[j][i] = dist(rng);
     prepare_run(s);
   }
 };
@@ -41,7 +40,7 @@ void EigenvalueMode(benchmark::State& state) {
     EigenRun run(n);
     state.ResumeTiming();
     qor_test::run_qor_silently(run.s, false, true, false, 0.002L, 0, 0);
-    benchmark::DoNotOptimize(run.s.DE[1][1]);
+    benchmark::DoNotOptimize(run.s.work.DE[1][1]);
   }
 }
 
@@ -51,21 +50,21 @@ void LiteralResidualTest(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   EigenRun run(n);
   qor_test::run_qor_silently(run.s, false, true, false, 0.002L, 0, 0);
-  RunState& s = run.s;
+  ProgramRun& s = run.s;
   for (auto _ : state) {
     REAL total = 0;
-    for (int I = 1; I <= s.MIN; ++I) {
+    for (int I = 1; I <= s.work.MIN; ++I) {
       REAL G = 0;
-      for (int S = 1; S <= s.N; ++S)
-        for (int R = 1; R <= s.M; ++R) {
+      for (int S = 1; S <= s.table.N; ++S)
+        for (int R = 1; R <= s.table.M; ++R) {
           REAL C = 0;
           for (int J = 1; J <= I; ++J) {
             REAL p = 0;
-            for (int K = 1; K <= s.MIN; ++K) p = p + s.A[S][K] * s.T[K][J];
-            C = C + p * s.T[R][J];
+            for (int K = 1; K <= s.work.MIN; ++K) p = p + s.table.A[S][K] * s.work.T[K][J];
+            C = C + p * s.work.T[R][J];
           }
-          const REAL F = std::fabs(s.A[S][R] - C);
-          const REAL E = std::sqrt(s.SD[S][R]);
+          const REAL F = std::fabs(s.table.A[S][R] - C);
+          const REAL E = std::sqrt(s.work.SD[S][R]);
           G = G + (F / E) * (F / E);
         }
       total += G;

@@ -7,7 +7,7 @@
 
 #include "analysis/qor.h"
 #include "common/analysis_observer.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/console.h"
 #include "control/settings.h"
 #include "bench_support.h"
@@ -46,23 +46,22 @@ void Elimination(benchmark::State& state) {
   const bool errors = state.range(1) != 0;
   for (auto _ : state) {
     state.PauseTiming();
-    RunState s(silent_console());
+    ProgramRun s(silent_console());
     set_default_settings(s.settings);
-    take_run_copies(s);
-    s.N = s.M = s.MIN = n;
-    s.A = MATRIX(n + 1, n + 1);
-    s.RO = MATRIX(n + 1, 2);
-    s.CO = MATRIX(2, n + 1);
-    fill_random(s.A, n, 1);
+    s.table.N = s.table.M = s.work.MIN = n;
+    s.table.A = MATRIX(n + 1, n + 1);
+    s.table.RO = MATRIX(n + 1, 2);
+    s.table.CO = MATRIX(2, n + 1);
+    fill_random(s.table.A, n, 1);
     if (errors) {
-      s.SD = MATRIX(n + 1, n + 1);
-      compute_element_variances(s, 0.002L, 0);
+      s.work.SD = MATRIX(n + 1, n + 1);
+      compute_element_variances(s.analysis(), 0.002L, 0);
     }
     SilentObserver quiet(s.console);
-    AnalysisContext q{s, quiet, false, false, false, errors ? 0.002L : 0, 0, n, errors};
+    AnalysisContext q{s.analysis(), quiet, false, false, false, errors ? 0.002L : 0, 0, n, errors};
     state.ResumeTiming();
     run_elimination(q);
-    benchmark::DoNotOptimize(s.A[0][n]);
+    benchmark::DoNotOptimize(s.table.A[0][n]);
   }
 }
 

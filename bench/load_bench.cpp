@@ -11,11 +11,11 @@
 #include <random>
 #include <string>
 
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/console.h"
 #include "control/settings.h"
 #include "input/loader.h"
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 #include "bench_support.h"
 
 namespace {
@@ -78,12 +78,11 @@ void LoadDataFile(benchmark::State& state) {
     std::fclose(f);
   }
   for (auto _ : state) {
-    RunState s(silent_console());
+    ProgramRun s(silent_console());
     set_default_settings(s.settings);
-    take_run_copies(s);
     s.settings.AFNI = path;
     load_data_matrix(s);
-    benchmark::DoNotOptimize(s.A[n][m]);
+    benchmark::DoNotOptimize(s.table.A[n][m]);
   }
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);

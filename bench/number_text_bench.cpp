@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "report/number_text.h"
+#include "common/number_text.h"
 
 namespace {
 

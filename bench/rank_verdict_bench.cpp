@@ -12,7 +12,7 @@
 #include "analysis/qor.h"
 #include "analysis_runs.h"
 #include "verdict/rank_verdict.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "control/settings.h"
 #include "input/run_driver.h"
 #include "bench_support.h"
@@ -21,14 +21,13 @@
 namespace {
 
 struct NoisyRun {
-  RunState s{silent_console()};
+  ProgramRun s{silent_console()};
 
   NoisyRun(int rows, int cols, int rank, double uneven = 1) {
     set_default_settings(s.settings);
-    take_run_copies(s);
     qor_test::hold_matrix(s, rows, cols);
-    s.JEV = s.settings.ITRN = true;
-    s.MER = 0.002L;
+    s.settings.JEV = s.settings.ITRN = true;
+    s.settings.MER = 0.002L;
     std::mt19937_64 rng(7);
     std::normal_distribution<double> normal(0.0, 1.0);
     std::vector<double> left(static_cast<std::size_t>(rows * rank)), right(static_cast<std::size_t>(cols * rank));
@@ -38,7 +37,7 @@ struct NoisyRun {
       for (int j = 1; j <= cols; ++j) {
         double x = 0.002 * normal(rng) * (i % 2 == 0 ? uneven : 1.0);
         for (int k = 0; k < rank; ++k) x += 0.1 * left[(i - 1) * rank + k] * right[(j - 1) * rank + k];
-        s.A[i][j] = x;
+        s.table.A[i][j] = x;
       }
     prepare_run(s);
   }
@@ -51,33 +50,33 @@ void EigenvalueModeWithErrors(benchmark::State& state) {
     NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
     state.ResumeTiming();
     qor_test::run_qor_silently(run.s, true, true, false, 0.002L, 0, 0);
-    benchmark::DoNotOptimize(run.s.DE[1][1]);
+    benchmark::DoNotOptimize(run.s.work.DE[1][1]);
   }
 }
 
 void RankVerdictWithError(benchmark::State& state) {
   NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-  const RankSample sample = take_rank_sample(run.s, 0.002L, 0);
+  const RankSample sample = take_rank_sample(run.s.table, run.s.plan.JEV, 0.002L, 0);
   for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
 // Unequal errors (0.002 and 5 %): the residual tests are of weighted fits.
 void RankVerdictRelativeError(benchmark::State& state) {
   NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-  const RankSample sample = take_rank_sample(run.s, 0.002L, 0.05L);
+  const RankSample sample = take_rank_sample(run.s.table, run.s.plan.JEV, 0.002L, 0.05L);
   for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
 void RankVerdictEstimated(benchmark::State& state) {
   NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-  const RankSample sample = take_rank_sample(run.s, 0, 0);
+  const RankSample sample = take_rank_sample(run.s.table, run.s.plan.JEV, 0, 0);
   for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
 // Without the error on uneven noise: the lower end from random-sign copies.
 void RankVerdictEstimatedUnevenNoise(benchmark::State& state) {
   NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)), 4);
-  const RankSample sample = take_rank_sample(run.s, 0, 0);
+  const RankSample sample = take_rank_sample(run.s.table, run.s.plan.JEV, 0, 0);
   for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
@@ -85,14 +84,14 @@ void RankVerdictEstimatedUnevenNoise(benchmark::State& state) {
 // difference is its cost.
 void RankVerdictEstimatedNoCrossValidation(benchmark::State& state) {
   NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-  RankSample sample = take_rank_sample(run.s, 0, 0);
+  RankSample sample = take_rank_sample(run.s.table, run.s.plan.JEV, 0, 0);
   sample.cross_validation_budget = 0;
   for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
 void RankVerdictEstimatedUnevenNoiseNoCrossValidation(benchmark::State& state) {
   NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)), 4);
-  RankSample sample = take_rank_sample(run.s, 0, 0);
+  RankSample sample = take_rank_sample(run.s.table, run.s.plan.JEV, 0, 0);
   sample.cross_validation_budget = 0;
   for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }

@@ -11,7 +11,7 @@
 #include "analysis/eigen_analysis.h"
 #include "analysis/qor.h"
 #include "analysis_runs.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "control/settings.h"
 #include "input/run_driver.h"
 #include "bench_support.h"
@@ -21,14 +21,13 @@ namespace {
 
 // Five components and noise of 0.002, as a measurement would give.
 struct TallRun {
-  RunState s;
+  ProgramRun s;
 
   TallRun(int rows, int cols, int threads) : s(silent_console(), threads) {
     set_default_settings(s.settings);
-    take_run_copies(s);
     qor_test::hold_matrix(s, rows, cols);
-    s.JEV = s.settings.ITRN = true;
-    s.MER = 0.002L;
+    s.settings.JEV = s.settings.ITRN = true;
+    s.settings.MER = 0.002L;
     std::mt19937_64 rng(11);
     std::normal_distribution<double> normal;
     double shape[5][1024];
@@ -37,7 +36,7 @@ struct TallRun {
     for (int i = 1; i <= rows; ++i)
       for (int c = 0; c < 5; ++c) {
         const double amount = normal(rng);
-        for (int j = 1; j <= cols; ++j) s.A[i][j] += amount * shape[c][j] + (c == 0 ? 0.002 * normal(rng) : 0);
+        for (int j = 1; j <= cols; ++j) s.table.A[i][j] += amount * shape[c][j] + (c == 0 ? 0.002 * normal(rng) : 0);
       }
     prepare_run(s);
   }
@@ -52,15 +51,15 @@ void report_memory(benchmark::State& state) {
 void Tall_ProductMatrix(benchmark::State& state) {
   const auto rows = static_cast<int>(state.range(0)), cols = static_cast<int>(state.range(1));
   TallRun run(rows, cols, static_cast<int>(state.range(2)));
-  RunState& s = run.s;
-  compute_element_variances(s, s.MER, s.MERPR);
+  ProgramRun& s = run.s;
+  compute_element_variances(s.analysis(), s.plan.MER, s.plan.MERPR);
   for (auto _ : state) {
     state.PauseTiming();
-    s.T = MATRIX(cols + 1, cols + 1);
-    s.ST = MATRIX(cols + 1, cols + 1);
+    s.work.T = MATRIX(cols + 1, cols + 1);
+    s.work.ST = MATRIX(cols + 1, cols + 1);
     state.ResumeTiming();
-    compute_product_matrix(s, true);
-    benchmark::DoNotOptimize(s.ST[1][1]);
+    compute_product_matrix(s.analysis(), true);
+    benchmark::DoNotOptimize(s.work.ST[1][1]);
   }
   report_memory(state);
 }
@@ -69,12 +68,12 @@ void Tall_ProductMatrix(benchmark::State& state) {
 void Tall_ResidualTests(benchmark::State& state) {
   const auto rows = static_cast<int>(state.range(0));
   TallRun run(rows, static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
-  RunState& s = run.s;
-  qor_test::run_qor_silently(s, true, true, false, s.MER, 0, 1);
+  ProgramRun& s = run.s;
+  qor_test::run_qor_silently(s, true, true, false, s.plan.MER, 0, 1);
   for (auto _ : state) {
-    ResidualTester tester(s, s.MIN);
+    ResidualTester tester(s.analysis(), s.work.MIN);
     REAL sum = 0;
-    for (std::int32_t I = 1; I <= s.MIN; ++I) sum += tester.test(I).G;
+    for (std::int32_t I = 1; I <= s.work.MIN; ++I) sum += tester.test(I).G;
     benchmark::DoNotOptimize(sum);
   }
   report_memory(state);

@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "control/program.h"
 #include "bench_support.h"
 
@@ -80,7 +80,7 @@ double cpu_seconds() {
 }
 
 Times run_times(const std::vector<std::string>& params, int threads) {
-  RunState s(silent_console(), threads);
+  ProgramRun s(silent_console(), threads);
   const double cpu = cpu_seconds();
   const auto start = std::chrono::steady_clock::now();
   run_program(s, params);

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/console.h"
 #include "control/help_browser.h"
 #include "fuzz_support.h"

@@ -28,8 +28,8 @@
 
 #include "common/real.h"
 #include "common/run_error.h"
-#include "report/number_text.h"
-#include "report/text_reader.h"
+#include "common/number_text.h"
+#include "input/text_reader.h"
 
 namespace {
 

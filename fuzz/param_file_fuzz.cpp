@@ -8,11 +8,11 @@
 #include <string_view>
 
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/console.h"
 #include "input/selection.h"
 #include "control/settings.h"
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -30,7 +30,7 @@ void check_list(std::string_view l) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 8192) return 0;
-  RunState s(quiet_console());
+  ProgramRun s(quiet_console());
   set_default_settings(s.settings);
   try {
     TextReader file(std::string(reinterpret_cast<const char*>(data), size), "fuzz.par", "parameter file");

@@ -23,10 +23,10 @@
 
 #include "common/console.h"
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "control/program.h"
 #include "fuzz_support.h"
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   enter_private_directory();
   write_data_file(data + kHeader, size - kHeader);
   remove_outputs();
-  RunState s(quiet_console(), size % 2 == 1 ? 2 : 1);
+  ProgramRun s(quiet_console(), size % 2 == 1 ? 2 : 1);
   s.workers.set_work_per_part(0);
   try {
     run_program(s, params);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/console.h"
 #include "input/selection.h"
 #include "control/settings.h"
@@ -59,7 +59,7 @@ bool overlong_list(const std::vector<std::string>& params) {
   return expected_list(up, ",C[").size() > 255 || expected_list(up, ",R[").size() > 255;
 }
 
-void check_finished(const RunState& s) {
+void check_finished(const ProgramRun& s) {
   for (char c : s.settings.AFNI.view()) require(!low_code(c) && c != ',', "AFNI holds a blank, control character or comma");
   for (char c : s.settings.GFNO.view()) require(!low_code(c), "GFNO holds a blank or control character");
   for (const auto* list : {&s.settings.DCS, &s.settings.ERS}) {
@@ -68,7 +68,7 @@ void check_finished(const RunState& s) {
   }
 }
 
-void check_command_line(const RunState& s, const std::vector<std::string>& p) {
+void check_command_line(const ProgramRun& s, const std::vector<std::string>& p) {
   auto param = [&](std::size_t i) -> std::string { return i < p.size() ? p[i] : std::string(); };
   for (const auto& text : p)
     if (text.size() > 250) return;  // the rules below ignore the 255-character capacity
@@ -153,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (params.size() < 7) params.push_back(piece);
 
-  RunState s(quiet_console());
+  ProgramRun s(quiet_console());
   set_default_settings(s.settings);
   try {
     read_command_line(s.settings, params);

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "common/run_error.h"
-#include "report/setting_numbers.h"
+#include "input/setting_numbers.h"
 #include "library/blockwise.h"
 #include "library/library.h"
 #include "library/library_parts.h"

@@ -9,7 +9,7 @@
 
 #include "common/console.h"
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "control/program.h"
 
 namespace {
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   Console console;
   // The program's one environment variable: how many threads share the work.
-  RunState state(console, thread_count(std::getenv("QOR_THREADS")));
+  ProgramRun state(console, thread_count(std::getenv("QOR_THREADS")));
   const std::vector<std::string> params(argv, argv + argc);
   try {
     return finish(console, run_program(state, params));

@@ -5,7 +5,7 @@
 #include "analysis/qor.h"
 #include "common/analysis_observer.h"
 #include "common/console.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "report/output_names.h"
 #include "report/report_observer.h"
 
@@ -13,16 +13,16 @@ namespace qor_test {
 
 // The analysis after prepare_run as the program runs it: with its report,
 // when the run names one, and the progress on the run's console.
-inline void run_qor_with_report(RunState& s) {
+inline void run_qor_with_report(ProgramRun& s) {
   ReportObserver report(s, s.console, report_file_name(s.H.view()), s.settings.HDR, s.settings.KW1, s.settings.KD);
-  QOR(s, report, s.settings.ITRN, s.JEV, s.LSD, s.MER, s.MERPR, s.NU);
+  QOR(s.analysis(), report, s.plan.ITRN, s.plan.JEV, s.plan.LSD, s.plan.MER, s.plan.MERPR, s.plan.NU);
   report.close();
 }
 
 // The analysis with no report and nothing shown; its pauses go to the run's console.
-inline void run_qor_silently(RunState& s, bool TP, bool ES, bool SM, REAL ER, REAL ERPR, std::int32_t U) {
+inline void run_qor_silently(ProgramRun& s, bool TP, bool ES, bool SM, REAL ER, REAL ERPR, std::int32_t U) {
   SilentObserver quiet(s.console);
-  QOR(s, quiet, TP, ES, SM, ER, ERPR, U);
+  QOR(s.analysis(), quiet, TP, ES, SM, ER, ERPR, U);
 }
 
 }  // namespace qor_test

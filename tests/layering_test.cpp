@@ -25,7 +25,7 @@ const std::map<std::string, Folders> kAllowed = {
     {"control", {"common", "report", "analysis", "input", "outputs"}},
     {"outputs", {"common", "report", "analysis", "verdict"}},
     {"input", {"common", "report", "numeric", "analysis", "verdict"}},
-    {"verdict", {"common", "report", "numeric", "analysis"}},
+    {"verdict", {"common", "numeric", "analysis"}},
     {"analysis", {"common", "numeric"}},
     {"numeric", {"common"}},
     {"report", {"common"}},

@@ -13,7 +13,7 @@
 
 #include "analysis_runs.h"
 #include "common/console.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 
 // Tests never time anything: processors differ (on some, every x87
 // operation on a NaN or an infinity costs a hundred ordinary ones), so a test

@@ -31,71 +31,71 @@ Label label_of(REAL original, REAL label, bool titled, const std::vector<std::st
   return l;
 }
 
-std::vector<PivotResult> pivots_of(const RunState& s, bool errors) {
+std::vector<PivotResult> pivots_of(const AnalysisRun& s, bool errors) {
   std::vector<PivotResult> pivots;
-  for (std::int32_t i = 1; i <= s.MIN; ++i) {
+  for (std::int32_t i = 1; i <= s.work.MIN; ++i) {
     PivotResult& p = pivots.emplace_back();
-    p.value = s.A[0][i];
-    p.variance = errors ? s.SD[i][i] : 0;
-    const REAL row = keeps_original_row_numbers(s) ? s.RW[i][1] : s.RO[i][1];
-    const REAL column = keeps_original_column_numbers(s) ? s.CW[1][i] : s.CO[1][i];
-    p.row = label_of(row, s.RO[i][1], s.settings.BTOR, s.row_title_texts);
-    p.column = label_of(column, s.CO[1][i], s.settings.CTOC, s.column_title_texts);
+    p.value = s.table.A[0][i];
+    p.variance = errors ? s.work.SD[i][i] : 0;
+    const REAL row = keeps_original_row_numbers(s.table) ? s.table.RW[i][1] : s.table.RO[i][1];
+    const REAL column = keeps_original_column_numbers(s.table) ? s.table.CW[1][i] : s.table.CO[1][i];
+    p.row = label_of(row, s.table.RO[i][1], s.table.row_titles, s.table.row_title_texts);
+    p.column = label_of(column, s.table.CO[1][i], s.table.column_titles, s.table.column_title_texts);
   }
   return pivots;
 }
 
-std::vector<EigenvalueResult> eigenvalues_of(const RunState& s, bool errors) {
+std::vector<EigenvalueResult> eigenvalues_of(const AnalysisRun& s, bool errors) {
   std::vector<EigenvalueResult> eigenvalues;
-  for (std::int32_t I = 1; I <= s.MIN; ++I) {
+  for (std::int32_t I = 1; I <= s.work.MIN; ++I) {
     EigenvalueResult& e = eigenvalues.emplace_back();
-    e.position = std::llround(s.RO[I][1]);
-    e.value = s.DE[I][1];
-    e.variance = errors ? s.EE[I][1] : 0;
-    if (static_cast<std::size_t>(I) <= s.eigen_tests.size()) e.test = s.eigen_tests[static_cast<std::size_t>(I - 1)];
+    e.position = std::llround(s.table.RO[I][1]);
+    e.value = s.work.DE[I][1];
+    e.variance = errors ? s.work.EE[I][1] : 0;
+    if (static_cast<std::size_t>(I) <= s.work.eigen_tests.size()) e.test = s.work.eigen_tests[static_cast<std::size_t>(I - 1)];
   }
   return eigenvalues;
 }
 
 }  // namespace
 
-AnalysisResults collect_analysis_results(const RunState& s) {
+AnalysisResults collect_analysis_results(const AnalysisRun& s) {
   AnalysisResults r;
-  r.ran = s.NU != 0;
-  r.eigenvalue_mode = s.JEV;
-  r.product_matrix = s.settings.ITRN;
+  r.ran = s.plan.NU != 0;
+  r.eigenvalue_mode = s.plan.JEV;
+  r.product_matrix = s.plan.ITRN;
   // A run of a tall matrix's sums holds no element variances, yet its
   // eigenvalues have theirs and its tests were made with the error.
-  r.errors = errors_known(s.MER, s.MERPR) && (s.SD.allocated() || s.given_tests != nullptr);
-  r.table_steps = s.FTW;
-  r.N = s.N;
-  r.M = s.M;
-  r.steps = s.NU;
+  r.errors = errors_known(s.plan.MER, s.plan.MERPR) && (s.work.SD.allocated() || s.work.given_tests != nullptr);
+  r.table_steps = s.plan.FTW;
+  r.N = s.table.N;
+  r.M = s.table.M;
+  r.steps = s.plan.NU;
   if (!r.ran) return r;
   if (!r.eigenvalue_mode) {
     r.pivots = pivots_of(s, r.errors);
     return r;
   }
-  if (!s.DE.allocated()) return r;
+  if (!s.work.DE.allocated()) return r;
   r.eigenvalues = eigenvalues_of(s, r.errors);
-  r.eigenvalues_examined = static_cast<std::int32_t>(s.eigen_tests.size());
-  if (r.errors && s.SD.allocated()) {
-    r.noise = noise_edge_of_variances(s.SD, s.N, s.M);
-    r.square_rms_error = rms_error(s.SD, 1, s.MIN, s.MIN);
+  r.eigenvalues_examined = static_cast<std::int32_t>(s.work.eigen_tests.size());
+  if (r.errors && s.work.SD.allocated()) {
+    r.noise = noise_edge_of_variances(s.work.SD, s.table.N, s.table.M);
+    r.square_rms_error = rms_error(s.work.SD, 1, s.work.MIN, s.work.MIN);
   }
   return r;
 }
 
-HistogramResult collect_histogram(const RunState& s) {
+HistogramResult collect_histogram(const AnalysisRun& s) {
   HistogramResult h;
-  h.classes = s.GL;
-  h.columns = s.GK;
-  h.lowest_edge = s.GA;
-  h.width = s.settings.RGAUSS;
-  h.counts.assign(static_cast<std::size_t>(s.GL) + 1, std::vector<REAL>(static_cast<std::size_t>(s.GK) + 1));
-  for (std::int32_t i = 1; i <= s.GL; ++i)
-    for (std::int32_t j = 1; j <= s.GK; ++j) h.counts[i][j] = s.GB[i][j];
-  h.largest = s.histogram_largest;
-  h.remainder_error = s.remainder_errors;
+  h.classes = s.work.GL;
+  h.columns = s.work.GK;
+  h.lowest_edge = s.work.GA;
+  h.width = s.plan.RGAUSS;
+  h.counts.assign(static_cast<std::size_t>(s.work.GL) + 1, std::vector<REAL>(static_cast<std::size_t>(s.work.GK) + 1));
+  for (std::int32_t i = 1; i <= s.work.GL; ++i)
+    for (std::int32_t j = 1; j <= s.work.GK; ++j) h.counts[i][j] = s.work.GB[i][j];
+  h.largest = s.work.histogram_largest;
+  h.remainder_error = s.work.remainder_errors;
   return h;
 }

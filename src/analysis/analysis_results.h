@@ -7,7 +7,7 @@
 
 #include "analysis/noise_edge.h"
 #include "common/real.h"
-#include "common/run_state.h"
+#include "common/analysis_workspace.h"
 
 // What the analysis found, as plain values. The outputs written after the
 // run (the picture, the results for scripts) and a library's caller read
@@ -76,6 +76,6 @@ struct AnalysisResults {
 
 // The results of the analysis stage, read off the run state right after
 // it (before the contribution tables reorder the rows).
-AnalysisResults collect_analysis_results(const RunState& s);
+AnalysisResults collect_analysis_results(const AnalysisRun& s);
 // The histogram as its file holds it, once the file is written.
-HistogramResult collect_histogram(const RunState& s);
+HistogramResult collect_histogram(const AnalysisRun& s);

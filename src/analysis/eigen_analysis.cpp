@@ -11,7 +11,8 @@
 #include "analysis/qor.h"
 #include "common/analysis_observer.h"
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/analysis_workspace.h"
+#include "common/workers.h"
 #include "numeric/eigen.h"
 #include "numeric/gamma.h"
 
@@ -48,9 +49,9 @@ void four_dot_products(const MATRIX& rows, std::int32_t first, std::int32_t last
 
 // As many as the labels hold: a run of the sums of a tall matrix's blocks
 // keeps labels for its eigenvalues only.
-void set_up_labels(RunState& s) {
-  for (std::int32_t j = 1; j <= std::min(s.M, s.CO.cols() - 1); ++j) s.CO[1][j] = j;
-  for (std::int32_t i = 1; i <= std::min(s.N, s.RO.rows() - 1); ++i) s.RO[i][1] = i;
+void set_up_labels(AnalysisRun& s) {
+  for (std::int32_t j = 1; j <= std::min(s.table.M, s.table.CO.cols() - 1); ++j) s.table.CO[1][j] = j;
+  for (std::int32_t i = 1; i <= std::min(s.table.N, s.table.RO.rows() - 1); ++i) s.table.RO[i][1] = i;
 }
 
 void copy_block(const MATRIX& from, MATRIX& to, std::int32_t order) {
@@ -63,16 +64,16 @@ void copy_block(const MATRIX& from, MATRIX& to, std::int32_t order) {
 // ST, which reads it from memory once per pair instead of once per
 // eigenvalue (more sums at once would not fit the x87 registers). v is
 // scratch for 2 (MIN + 1) values.
-void sum_eigenvalue_variances(RunState& s, std::int32_t i, bool pair, REAL* v) {
-  const std::int32_t n = s.MIN;
+void sum_eigenvalue_variances(AnalysisRun& s, std::int32_t i, bool pair, REAL* v) {
+  const std::int32_t n = s.work.MIN;
   // v[2k], v[2k + 1]: component k of eigenvectors i and i + 1.
   for (std::int32_t k = 1; k <= n; ++k) {
-    v[2 * k] = s.T[k][i];
-    v[2 * k + 1] = pair ? s.T[k][i + 1] : 0;
+    v[2 * k] = s.work.T[k][i];
+    v[2 * k + 1] = pair ? s.work.T[k][i + 1] : 0;
   }
   REAL sum0 = 0, sum1 = 0;
   for (std::int32_t j = 1; j <= n; ++j) {
-    const REAL* st = s.ST[j];
+    const REAL* st = s.work.ST[j];
     const REAL vj0 = v[2 * j], vj1 = v[2 * j + 1];
     for (std::int32_t k = 1; k <= n; ++k) {
       const REAL stk = st[k];
@@ -82,15 +83,15 @@ void sum_eigenvalue_variances(RunState& s, std::int32_t i, bool pair, REAL* v) {
       sum1 = sum1 + x1 * x1 * stk;
     }
   }
-  s.EE[i][1] = sum0;
-  if (pair) s.EE[i + 1][1] = sum1;
+  s.work.EE[i][1] = sum0;
+  if (pair) s.work.EE[i + 1][1] = sum1;
 }
 
 // EE[i] := sum over j, k of (T[j][i] * T[k][i])^2 * ST[j][k]. The pairs of
 // eigenvalues are shared out; a pair is not begun once one before it has
 // found a sum that is not finite, and the first such sum stops the run.
-void eigenvalue_variances(RunState& s) {
-  const std::int32_t n = s.MIN;
+void eigenvalue_variances(AnalysisRun& s) {
+  const std::int32_t n = s.work.MIN;
   const std::int32_t pairs = (n + 1) / 2;
   // A pair is a lot of work: small parts of a few pairs let the threads end
   // together.
@@ -108,7 +109,7 @@ void eigenvalue_variances(RunState& s) {
       const bool pair = i < n;
       sum_eigenvalue_variances(s, i, pair, v.data() + scratch * static_cast<std::size_t>(part));
       for (std::int32_t k = i; k <= (pair ? i + 1 : i); ++k)
-        if (!std::isfinite(s.EE[k][1])) {
+        if (!std::isfinite(s.work.EE[k][1])) {
           std::int32_t seen = first_overflow.load(std::memory_order_relaxed);
           while (k < seen && !first_overflow.compare_exchange_weak(seen, k, std::memory_order_relaxed)) {
           }
@@ -126,20 +127,20 @@ void eigenvalue_variances(RunState& s) {
 // The decomposition works on finite values only: NaN and infinity arithmetic
 // costs a hundred times the ordinary on some processors and means nothing.
 void decompose(AnalysisContext& q) {
-  RunState& s = q.s;
+  AnalysisRun& s = q.s;
   const std::string matrix = q.TP ? "product matrix" : "matrix";
-  if (!TRED2(s.T, s.DE, s.EE, s.MIN, s.workers))
+  if (!TRED2(s.work.T, s.work.DE, s.work.EE, s.work.MIN, s.workers))
     throw_overflow("the tridiagonal reduction of the " + matrix + " overflows",
                    beyond_real("an intermediate value"), "scale the data down");
-  if (!TQLI(s.T, s.DE, s.EE, s.MIN, q.observer.pause(), s.workers).finite)
+  if (!TQLI(s.work.T, s.work.DE, s.work.EE, s.work.MIN, q.observer.pause(), s.workers).finite)
     throw_overflow("the QL iteration for the eigenvalues of the " + matrix + " overflows",
                    beyond_real("an intermediate value"), "scale the data down");
 }
 
 // Both tail probabilities of the residual test after I components.
-void test_probabilities(const RunState& s, Pause& pause, std::int32_t I, EigenTestRecord& record) {
-  const std::int64_t all = static_cast<std::int64_t>(s.N) * s.M - I;
-  const std::int64_t remainder = static_cast<std::int64_t>(s.N - I) * (s.M - I);
+void test_probabilities(const AnalysisRun& s, Pause& pause, std::int32_t I, EigenTestRecord& record) {
+  const std::int64_t all = static_cast<std::int64_t>(s.table.N) * s.table.M - I;
+  const std::int64_t remainder = static_cast<std::int64_t>(s.table.N - I) * (s.table.M - I);
   record.Q_all = GAMMQ(static_cast<REAL>(all) / 2, record.G / 2, pause);
   record.Q_rest = GAMMQ(static_cast<REAL>(remainder) / 2, record.G / 2, pause);
   record.probabilities = true;
@@ -151,16 +152,16 @@ void test_probabilities(const RunState& s, Pause& pause, std::int32_t I, EigenTe
 // and the rows of CC are shared out.
 class EigenvectorProducts {
  public:
-  EigenvectorProducts(RunState& s, std::int32_t U)
-      : s_(s), U_(U), n_(s.MIN), length_(static_cast<std::size_t>(n_) + 1), x_(4 * length_), products_(x_.size()) {}
+  EigenvectorProducts(AnalysisRun& s, std::int32_t U)
+      : s_(s), U_(U), n_(s.work.MIN), length_(static_cast<std::size_t>(n_) + 1), x_(4 * length_), products_(x_.size()) {}
 
   // Must be called for I = 1, 2, ..., U in order.
   void into_FE(std::int32_t I) {
     if (I > last_) compute_group(I, std::min(I + 3, U_));
     const REAL* product = products_.data() + static_cast<std::size_t>(I - first_) * length_;
-    for (std::int32_t j = 1; j <= n_; ++j) s_.FE[j][1] = product[j];
+    for (std::int32_t j = 1; j <= n_; ++j) s_.work.FE[j][1] = product[j];
     for (std::int32_t j = 1; j <= n_; ++j)
-      if (!std::isfinite(s_.FE[j][1]))
+      if (!std::isfinite(s_.work.FE[j][1]))
         throw_overflow("the eigenvector check of eigenvalue " + std::to_string(I) + " overflows",
                        beyond_real("the matrix times the eigenvector"), "scale the data down");
   }
@@ -175,13 +176,13 @@ class EigenvectorProducts {
     for (std::int32_t g = 0; g < 4; ++g) {
       x[g] = x_.data() + static_cast<std::size_t>(g) * length_;
       out[g] = products_.data() + static_cast<std::size_t>(g) * length_;
-      for (std::int32_t k = 1; k <= n_; ++k) x_[static_cast<std::size_t>(g) * length_ + k] = s_.T[k][std::min(first + g, last)];
+      for (std::int32_t k = 1; k <= n_; ++k) x_[static_cast<std::size_t>(g) * length_ + k] = s_.work.T[k][std::min(first + g, last)];
     }
     share_range(s_.workers, 1, n_, static_cast<std::int64_t>(n_) * n_ * (last - first + 1),
-                [&](std::int32_t from, std::int32_t to) { four_dot_products(s_.CC, from, to, n_, x, out); });
+                [&](std::int32_t from, std::int32_t to) { four_dot_products(s_.work.CC, from, to, n_, x, out); });
   }
 
-  RunState& s_;
+  AnalysisRun& s_;
   std::int32_t U_;
   std::int32_t n_;
   std::size_t length_;           // of one vector: components 1..n
@@ -203,8 +204,8 @@ ResidualTester::ResidualTester(const ResidualInputs& in, std::int32_t U)
       cols_(static_cast<std::size_t>(in.M) + 1),
       chunk_rows_(static_cast<std::int32_t>(std::max<std::int64_t>(1, kChunkElements / std::max(1, in.M)))) {}
 
-ResidualTester::ResidualTester(RunState& s, std::int32_t U)
-    : ResidualTester(ResidualInputs{s.A, s.SD, s.T, s.N, s.M, s.MIN, s.workers}, U) {}
+ResidualTester::ResidualTester(AnalysisRun& s, std::int32_t U)
+    : ResidualTester(ResidualInputs{s.table.A, s.work.SD, s.work.T, s.table.N, s.table.M, s.work.MIN, s.workers}, U) {}
 
 // Projections of the columns first..last of A on the eigenvectors of terms
 // t0..t0+count-1, four eigenvectors per pass over A; each projection is
@@ -432,38 +433,38 @@ ResidualTest ResidualTester::test(std::int32_t I) {
 }
 
 void decompose_for_eigenvalues(AnalysisContext& q) {
-  RunState& s = q.s;
+  AnalysisRun& s = q.s;
   set_up_labels(s);
-  if (!q.TP) copy_block(s.A, s.T, s.MIN);
-  copy_block(s.T, s.CC, s.MIN);
+  if (!q.TP) copy_block(s.table.A, s.work.T, s.work.MIN);
+  copy_block(s.work.T, s.work.CC, s.work.MIN);
   decompose(q);
   if (q.ERB) {
-    if (!q.TP) copy_block(s.SD, s.ST, s.MIN);
+    if (!q.TP) copy_block(s.work.SD, s.work.ST, s.work.MIN);
     eigenvalue_variances(s);
   }
-  EIGENSORT(s.T, s.EE, s.RO, s.DE, s.MIN, q.ERB);
+  EIGENSORT(s.work.T, s.work.EE, s.table.RO, s.work.DE, s.work.MIN, q.ERB);
 }
 
 void examine_eigenvalues(AnalysisContext& q) {
-  RunState& s = q.s;
+  AnalysisRun& s = q.s;
   AnalysisObserver& observer = q.observer;
-  if (q.U < 1) q.U = s.MIN;
+  if (q.U < 1) q.U = s.work.MIN;
   observer.eigenvalues_begin(s, q.ERB);
 
   std::optional<ResidualTester> tester;
-  if (q.ERB && s.given_tests == nullptr) tester.emplace(s, q.U);
+  if (q.ERB && s.work.given_tests == nullptr) tester.emplace(s, q.U);
   // The products of the eigenvector check are shown by the listing alone.
   const bool checked = observer.lists_steps();
   std::optional<EigenvectorProducts> products;
   if (checked) products.emplace(s, q.U);
-  s.eigen_tests.clear();
+  s.work.eigen_tests.clear();
   for (std::int32_t I = 1; I <= q.U; ++I) {
     if (checked) products->into_FE(I);
-    EigenTestRecord& record = s.eigen_tests.emplace_back();
+    EigenTestRecord& record = s.work.eigen_tests.emplace_back();
     observer.eigenvalue_found(s, I, q.U, q.ERB);
     if (q.ERB) {
-      if (s.given_tests != nullptr && static_cast<std::size_t>(I) >= s.given_tests->size()) continue;  // untested
-      const ResidualTest r = s.given_tests != nullptr ? (*s.given_tests)[static_cast<std::size_t>(I)] : tester->test(I);
+      if (s.work.given_tests != nullptr && static_cast<std::size_t>(I) >= s.work.given_tests->size()) continue;  // untested
+      const ResidualTest r = s.work.given_tests != nullptr ? (*s.work.given_tests)[static_cast<std::size_t>(I)] : tester->test(I);
       if (!std::isfinite(r.G))
         throw_overflow("the chi-square sum of eigenvalue " + std::to_string(I) + " overflows",
                        "a residual divided by its standard deviation would exceed 1.09E+2466",

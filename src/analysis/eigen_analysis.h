@@ -8,7 +8,7 @@
 #include "common/real.h"
 
 struct AnalysisContext;
-struct RunState;
+struct AnalysisRun;
 class Workers;
 
 // Eigenvalue mode of the analysis: decomposition of the product matrix (or
@@ -66,7 +66,7 @@ class ResidualTester {
  public:
   ResidualTester(const ResidualInputs& in, std::int32_t U);
   // The eigenvalue mode's matrices: A, SD, T of the run.
-  ResidualTester(RunState& s, std::int32_t U);
+  ResidualTester(AnalysisRun& s, std::int32_t U);
   // Must be called for I = 1, 2, ..., U in order (or from 0 on).
   ResidualTest test(std::int32_t I);
   // Lets tests go on beyond the U given at the start (the next pass then

@@ -4,7 +4,7 @@
 
 #include "common/real.h"
 
-struct RunState;
+struct AnalysisRun;
 
 // The histogram's counts during the analysis (its classes are set up and
 // its file written by input/histogram_file.h). Classes of width RGAUSS lie
@@ -14,7 +14,7 @@ struct RunState;
 
 // Counts the remainder after elimination step I (rows and columns I+1..) into
 // column I + 1, when that column exists.
-void count_remainder_histogram(RunState& s, std::int32_t I);
+void count_remainder_histogram(AnalysisRun& s, std::int32_t I);
 
 // Bin of an element of the input matrix (1..GL), or 0 when it falls outside
 // the bins. The bins cover the largest magnitude, but its computed index can

@@ -12,7 +12,8 @@
 #include "analysis/remainder_stats.h"
 #include "common/run_error.h"
 #include "common/analysis_observer.h"
-#include "common/run_state.h"
+#include "common/analysis_workspace.h"
+#include "common/workers.h"
 #include "numeric/product_sums.h"
 
 namespace {
@@ -46,15 +47,15 @@ struct Pivot {
 // Rows L = I..N (outer), columns J = I..M (inner): the first element of
 // largest magnitude in row-major order. Blocks of rows are searched apart
 // and their candidates taken in row order.
-Pivot search_pivot(RunState& s, std::int32_t I) {
-  const int parts = s.workers.parts_for(static_cast<std::int64_t>(s.N - I + 1) * (s.M - I + 1), s.N - I + 1);
+Pivot search_pivot(AnalysisRun& s, std::int32_t I) {
+  const int parts = s.workers.parts_for(static_cast<std::int64_t>(s.table.N - I + 1) * (s.table.M - I + 1), s.table.N - I + 1);
   std::vector<Pivot> found(static_cast<std::size_t>(parts));
   s.workers.run(parts, [&](int part) {
-    const PartRange rows = part_range(I, s.N, parts, part);
+    const PartRange rows = part_range(I, s.table.N, parts, part);
     Pivot p{0, I, I};
     for (std::int32_t L = rows.from; L <= rows.to; ++L) {
-      const REAL* row = s.A[L];
-      for (std::int32_t J = I; J <= s.M; ++J) p.consider(row[J], L, J);
+      const REAL* row = s.table.A[L];
+      for (std::int32_t J = I; J <= s.table.M; ++J) p.consider(row[J], L, J);
     }
     found[static_cast<std::size_t>(part)] = p;
   });
@@ -63,29 +64,29 @@ Pivot search_pivot(RunState& s, std::int32_t I) {
   return p;
 }
 
-void exchange_rows(RunState& s, bool ERB, std::int32_t I, std::int32_t S) {
+void exchange_rows(AnalysisRun& s, bool ERB, std::int32_t I, std::int32_t S) {
   if (I == S) return;
   // Every row's columns 1..M move; column 0 of data rows is unused, so the row pointers may swap.
-  if (ERB) s.SD.swap_rows(I, S);
-  s.A.swap_rows(I, S);
-  std::swap(s.RO[I][1], s.RO[S][1]);
-  if (keeps_original_row_numbers(s)) std::swap(s.RW[I][1], s.RW[S][1]);
+  if (ERB) s.work.SD.swap_rows(I, S);
+  s.table.A.swap_rows(I, S);
+  std::swap(s.table.RO[I][1], s.table.RO[S][1]);
+  if (keeps_original_row_numbers(s.table)) std::swap(s.table.RW[I][1], s.table.RW[S][1]);
 }
 
 // Columns I and R of rows first..last of A (and SD).
-void exchange_column_elements(RunState& s, bool ERB, std::int32_t I, std::int32_t R, std::int32_t first,
+void exchange_column_elements(AnalysisRun& s, bool ERB, std::int32_t I, std::int32_t R, std::int32_t first,
                               std::int32_t last) {
   if (I == R) return;
   for (std::int32_t K = first; K <= last; ++K) {
-    if (ERB) std::swap(s.SD[K][I], s.SD[K][R]);
-    std::swap(s.A[K][I], s.A[K][R]);
+    if (ERB) std::swap(s.work.SD[K][I], s.work.SD[K][R]);
+    std::swap(s.table.A[K][I], s.table.A[K][R]);
   }
 }
 
-void exchange_column_labels(RunState& s, std::int32_t I, std::int32_t R) {
+void exchange_column_labels(AnalysisRun& s, std::int32_t I, std::int32_t R) {
   if (I == R) return;
-  std::swap(s.CO[1][I], s.CO[1][R]);
-  if (keeps_original_column_numbers(s)) std::swap(s.CW[1][I], s.CW[1][R]);
+  std::swap(s.table.CO[1][I], s.table.CO[1][R]);
+  if (keeps_original_column_numbers(s.table)) std::swap(s.table.CW[1][I], s.table.CW[1][R]);
 }
 
 // What the variance propagation knows about the size of the variances: an
@@ -132,17 +133,17 @@ struct PivotRow {
   REAL c = 0, e = 0, largest_g = 0, largest_pivot_variance = 0;
 };
 
-PivotRow read_pivot_row(const RunState& s, bool ERB, std::int32_t I) {
+PivotRow read_pivot_row(const AnalysisRun& s, bool ERB, std::int32_t I) {
   PivotRow r;
   r.I = I;
-  r.a = s.A[I];
+  r.a = s.table.A[I];
   r.p = r.a[I];
   if (!ERB) return r;
   r.c = r.p * r.p;
-  r.e = s.SD[I][I];
-  r.sd = s.SD[I];
-  r.g.resize(static_cast<std::size_t>(s.M) + 1);
-  for (std::int32_t J = I + 1; J <= s.M; ++J) {
+  r.e = s.work.SD[I][I];
+  r.sd = s.work.SD[I];
+  r.g.resize(static_cast<std::size_t>(s.table.M) + 1);
+  for (std::int32_t J = I + 1; J <= s.table.M; ++J) {
     r.g[J] = r.a[J] * r.a[J];
     r.largest_g = std::max(r.largest_g, r.g[J]);
     r.largest_pivot_variance = std::max(r.largest_pivot_variance, r.sd[J]);
@@ -164,19 +165,19 @@ struct RowsDone {
 // only row I and column I, so the rows may be done one after the other and
 // in separate blocks; each value is formed by the same operations as
 // element by element.
-RowsDone eliminate_rows(RunState& s, bool ERB, const PivotRow& pivot, std::int32_t first, std::int32_t last,
+RowsDone eliminate_rows(AnalysisRun& s, bool ERB, const PivotRow& pivot, std::int32_t first, std::int32_t last,
                         REAL largest_variance) {
   const std::int32_t I = pivot.I;
-  const std::int32_t M = s.M;
+  const std::int32_t M = s.table.M;
   VarianceBound bound{largest_variance, true};
   RowsDone done;
   done.next = Pivot{0, I + 1, I + 1};
   for (std::int32_t K = first; K <= last; ++K) {
-    REAL* row = s.A[K];
+    REAL* row = s.table.A[K];
     const REAL a = row[I];
     if (ERB)
       done.largest_update =
-          std::max(done.largest_update, propagate_row(s.SD[K], pivot.sd, pivot.g.data(), I + 1, M, a * a, pivot.c,
+          std::max(done.largest_update, propagate_row(s.work.SD[K], pivot.sd, pivot.g.data(), I + 1, M, a * a, pivot.c,
                                                       pivot.e, pivot.largest_g, pivot.largest_pivot_variance, bound));
     const REAL l = a / pivot.p;
     for (std::int32_t J = I + 1; J <= M; ++J) {
@@ -198,17 +199,17 @@ RowsDone eliminate_rows(RunState& s, bool ERB, const PivotRow& pivot, std::int32
 // block in its rows, where the update reads them anyway (a column exchange
 // on its own would read every row of the matrix once more); the rows above
 // the pivot are shared out alike.
-Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, std::int32_t R, VarianceBound& bound) {
+Pivot eliminate_step(AnalysisRun& s, bool ERB, std::int32_t I, std::int32_t R, VarianceBound& bound) {
   exchange_column_elements(s, ERB, I, R, I, I);
   const PivotRow pivot = read_pivot_row(s, ERB, I);
   // The propagation costs about three times the update of an element.
-  const std::int64_t work = static_cast<std::int64_t>(s.N - I) * (s.M - I) * (ERB ? 4 : 1);
-  const int parts = s.workers.parts_for(work, s.N - I);
+  const std::int64_t work = static_cast<std::int64_t>(s.table.N - I) * (s.table.M - I) * (ERB ? 4 : 1);
+  const int parts = s.workers.parts_for(work, s.table.N - I);
   std::vector<RowsDone> done(static_cast<std::size_t>(parts));
   s.workers.run(parts, [&](int part) {
     const PartRange above = part_range(1, I - 1, parts, part);
     exchange_column_elements(s, ERB, I, R, above.from, above.to);
-    const PartRange below = part_range(I + 1, s.N, parts, part);
+    const PartRange below = part_range(I + 1, s.table.N, parts, part);
     exchange_column_elements(s, ERB, I, R, below.from, below.to);
     done[static_cast<std::size_t>(part)] = eliminate_rows(s, ERB, pivot, below.from, below.to, bound.largest);
   });
@@ -221,37 +222,37 @@ Pivot eliminate_step(RunState& s, bool ERB, std::int32_t I, std::int32_t R, Vari
   }
   bound.largest = bound.largest + largest_update;
   // The pivot row: divided by itself last, its other elements cleared by the update.
-  REAL* pivot_row = s.A[I];
+  REAL* pivot_row = s.table.A[I];
   const REAL one = pivot.p / pivot.p;
-  for (std::int32_t J = I + 1; J <= s.M; ++J) pivot_row[J] = pivot_row[J] - pivot_row[J] * one;
-  pivot_row[I] = s.A[0][I];
+  for (std::int32_t J = I + 1; J <= s.table.M; ++J) pivot_row[J] = pivot_row[J] - pivot_row[J] * one;
+  pivot_row[I] = s.table.A[0][I];
   return next;
 }
 
 void prepare_elimination(AnalysisContext& q) {
-  RunState& s = q.s;
+  AnalysisRun& s = q.s;
   if (q.TP) {
-    s.N = s.MIN;
-    s.M = s.MIN;
-    for (std::int32_t i = 1; i <= s.MIN; ++i)
-      for (std::int32_t j = 1; j <= s.MIN; ++j) {
-        if (q.ERB) s.SD[i][j] = s.ST[i][j];
-        s.A[i][j] = s.T[i][j];
+    s.table.N = s.work.MIN;
+    s.table.M = s.work.MIN;
+    for (std::int32_t i = 1; i <= s.work.MIN; ++i)
+      for (std::int32_t j = 1; j <= s.work.MIN; ++j) {
+        if (q.ERB) s.work.SD[i][j] = s.work.ST[i][j];
+        s.table.A[i][j] = s.work.T[i][j];
       }
   }
-  if (q.U > 0 && q.U < s.MIN) s.MIN = q.U;
+  if (q.U > 0 && q.U < s.work.MIN) s.work.MIN = q.U;
 }
 
-REAL largest_variance(const RunState& s) {
+REAL largest_variance(const AnalysisRun& s) {
   REAL largest = 0;
-  for (std::int32_t i = 1; i <= s.N; ++i)
-    for (std::int32_t j = 1; j <= s.M; ++j) largest = std::max(largest, s.SD[i][j]);
+  for (std::int32_t i = 1; i <= s.table.N; ++i)
+    for (std::int32_t j = 1; j <= s.table.M; ++j) largest = std::max(largest, s.work.SD[i][j]);
   return largest;
 }
 
-bool statistics_finite(const RunState& s, std::int32_t I) {
+bool statistics_finite(const AnalysisRun& s, std::int32_t I) {
   for (int j = 1; j <= 8; ++j)
-    if (!std::isfinite(s.AR[j][I])) return false;
+    if (!std::isfinite(s.work.AR[j][I])) return false;
   return true;
 }
 
@@ -366,8 +367,8 @@ void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t
                    "give a smaller error or scale the data down");
 }
 
-void compute_element_variances(RunState& s, REAL ER, REAL ERPR) {
-  element_variances(s.A, s.SD, s.N, s.M, ER, ERPR, s.workers);
+void compute_element_variances(AnalysisRun& s, REAL ER, REAL ERPR) {
+  element_variances(s.table.A, s.work.SD, s.table.N, s.table.M, ER, ERPR, s.workers);
 }
 
 namespace {
@@ -433,12 +434,12 @@ void product_matrix(const ProductInputs& in, MATRIX& T, MATRIX* ST, Workers& wor
   product_sums(in, T, ST, workers, in.N >= in.M);
 }
 
-void compute_product_matrix(RunState& s, bool ERB) {
-  product_matrix(ProductInputs{s.A, ERB ? &s.SD : nullptr, s.N, s.M}, s.T, ERB ? &s.ST : nullptr, s.workers);
+void compute_product_matrix(AnalysisRun& s, bool ERB) {
+  product_matrix(ProductInputs{s.table.A, ERB ? &s.work.SD : nullptr, s.table.N, s.table.M}, s.work.T, ERB ? &s.work.ST : nullptr, s.workers);
 }
 
 void run_elimination(AnalysisContext& q) {
-  RunState& s = q.s;
+  AnalysisRun& s = q.s;
   prepare_elimination(q);
   VarianceBound variances;
   if (q.ERB) variances.largest = largest_variance(s);
@@ -447,7 +448,7 @@ void run_elimination(AnalysisContext& q) {
   bool pivot_known = false;
   do {
     ++I;
-    q.observer.step_begins(I, s.MIN);
+    q.observer.step_begins(I, s.work.MIN);
     if (q.SM) {
       remainder_statistics(s, I);
       if (!statistics_finite(s, I))
@@ -456,17 +457,17 @@ void run_elimination(AnalysisContext& q) {
                        "scale the data nearer to 1 or leave the statistics out");
     }
     if (!pivot_known) pivot = search_pivot(s, I);
-    if (pivot.best == 0) s.MIN = I - 1;
-    s.A[0][I] = s.A[pivot.S][pivot.R];
+    if (pivot.best == 0) s.work.MIN = I - 1;
+    s.table.A[0][I] = s.table.A[pivot.S][pivot.R];
     pivot_known = false;
-    if (I <= s.MIN) {
+    if (I <= s.work.MIN) {
       exchange_rows(s, q.ERB, I, pivot.S);
       exchange_column_labels(s, I, pivot.R);
       // The listing shows the matrix after the exchanges; otherwise the
       // step exchanges the columns as it goes.
       std::int32_t still_to_exchange = pivot.R;
       if (q.observer.lists_steps()) {
-        exchange_column_elements(s, q.ERB, I, pivot.R, 1, s.N);
+        exchange_column_elements(s, q.ERB, I, pivot.R, 1, s.table.N);
         still_to_exchange = I;
         q.observer.step_listing(s, q.ERB);
       }
@@ -474,11 +475,11 @@ void run_elimination(AnalysisContext& q) {
       check_step(I, pivot, variances);
       pivot_known = true;
     }
-    if (s.settings.RGAUSS > 0) count_remainder_histogram(s, I);
-  } while (I < s.MIN);
+    if (s.plan.RGAUSS > 0) count_remainder_histogram(s, I);
+  } while (I < s.work.MIN);
 }
 
-void QOR(RunState& s, AnalysisObserver& observer, bool TP, bool ES, bool SM, REAL ER, REAL ERPR, std::int32_t U) {
+void QOR(AnalysisRun& s, AnalysisObserver& observer, bool TP, bool ES, bool SM, REAL ER, REAL ERPR, std::int32_t U) {
   AnalysisContext q{s, observer, TP, ES, SM, ER, ERPR, U, errors_known(ER, ERPR)};
   if (q.ERB) compute_element_variances(s, ER, ERPR);
   observer.analysis_begins(s);

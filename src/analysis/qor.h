@@ -5,7 +5,7 @@
 #include "common/matrix.h"
 #include "common/real.h"
 
-struct RunState;
+struct AnalysisRun;
 class AnalysisObserver;
 class Workers;
 
@@ -13,7 +13,7 @@ class Workers;
 // parameters (all by value), the observer it tells what happens, and
 // whether a measurement error is known.
 struct AnalysisContext {
-  RunState& s;
+  AnalysisRun& s;
   AnalysisObserver& observer;
   bool TP, ES, SM;
   REAL ER, ERPR;
@@ -25,11 +25,11 @@ struct AnalysisContext {
 // Gaussian elimination with complete pivoting (or the eigenvalue analysis).
 // It writes nothing: the observer hears of every stage and step, and the
 // results stay in the run state.
-void QOR(RunState& s, AnalysisObserver& observer, bool TP, bool ES, bool SM, REAL ER, REAL ERPR, std::int32_t U);
+void QOR(AnalysisRun& s, AnalysisObserver& observer, bool TP, bool ES, bool SM, REAL ER, REAL ERPR, std::int32_t U);
 
 // Stages of QOR, exposed for tests.
-void compute_element_variances(RunState& s, REAL ER, REAL ERPR);
-void compute_product_matrix(RunState& s, bool ERB);
+void compute_element_variances(AnalysisRun& s, REAL ER, REAL ERPR);
+void compute_product_matrix(AnalysisRun& s, bool ERB);
 
 // The same two stages on matrices of the caller's (rows 1..N, columns 1..M):
 // each element's variance is the larger of (ERPR x element)^2 and ER^2; the

@@ -2,45 +2,46 @@
 
 #include <cmath>
 
-#include "common/run_state.h"
+#include "common/analysis_workspace.h"
+#include "common/workers.h"
 
 namespace {
 
 // Fills AR[first..first+3][I] from the remainder, each element taken through value().
 template <typename Value>
-void describe(RunState& s, std::int32_t I, int first, REAL F, Value value) {
+void describe(AnalysisRun& s, std::int32_t I, int first, REAL F, Value value) {
   REAL sum = 0;
-  for (std::int32_t L = I; L <= s.N; ++L)
-    for (std::int32_t J = I; J <= s.M; ++J) sum = sum + value(s.A[L][J]);
+  for (std::int32_t L = I; L <= s.table.N; ++L)
+    for (std::int32_t J = I; J <= s.table.M; ++J) sum = sum + value(s.table.A[L][J]);
   const REAL c = sum / F;
   REAL q2 = 0, q3 = 0, q4 = 0;
-  for (std::int32_t L = I; L <= s.N; ++L)
-    for (std::int32_t J = I; J <= s.M; ++J) {
-      const REAL d = value(s.A[L][J]) - c;
+  for (std::int32_t L = I; L <= s.table.N; ++L)
+    for (std::int32_t J = I; J <= s.table.M; ++J) {
+      const REAL d = value(s.table.A[L][J]) - c;
       const REAL d2 = d * d;
       q2 = q2 + d2;
       q3 = q3 + d2 * d;
       q4 = q4 + d2 * d2;
     }
   const REAL z = std::sqrt(q2 / (F - 1));
-  s.AR[first][I] = c;
-  s.AR[first + 1][I] = z;
+  s.work.AR[first][I] = c;
+  s.work.AR[first + 1][I] = z;
   if (z == 0) {
-    s.AR[first + 2][I] = -1;
-    s.AR[first + 3][I] = -1;
+    s.work.AR[first + 2][I] = -1;
+    s.work.AR[first + 3][I] = -1;
     return;
   }
-  s.AR[first + 2][I] = q3 / z / z / z / std::sqrt(6 * F);
+  s.work.AR[first + 2][I] = q3 / z / z / z / std::sqrt(6 * F);
   const REAL v = z * z;
-  s.AR[first + 3][I] = (q4 / v / v / F - 3) / std::sqrt(24 / F);
+  s.work.AR[first + 3][I] = (q4 / v / v / F - 3) / std::sqrt(24 / F);
 }
 
 }  // namespace
 
-void remainder_statistics(RunState& s, std::int32_t I) {
-  const REAL F = static_cast<REAL>(s.N - I + 1) * static_cast<REAL>(s.M - I + 1);
+void remainder_statistics(AnalysisRun& s, std::int32_t I) {
+  const REAL F = static_cast<REAL>(s.table.N - I + 1) * static_cast<REAL>(s.table.M - I + 1);
   if (F < 2) {
-    for (int j = 1; j <= 8; ++j) s.AR[j][I] = -1;
+    for (int j = 1; j <= 8; ++j) s.work.AR[j][I] = -1;
     return;
   }
   // The signed and the absolute values have sums of their own, each formed
@@ -52,7 +53,7 @@ void remainder_statistics(RunState& s, std::int32_t I) {
       describe(s, I, 5, F, [](REAL x) { return std::fabs(x); });
     }
   };
-  const std::int64_t elements = static_cast<std::int64_t>(s.N - I + 1) * (s.M - I + 1);
+  const std::int64_t elements = static_cast<std::int64_t>(s.table.N - I + 1) * (s.table.M - I + 1);
   share_range(s.workers, 0, 1, 2 * elements, [&](std::int32_t from, std::int32_t to) {
     for (std::int32_t part = from; part <= to; ++part) half(part);
   });

@@ -4,7 +4,7 @@
 
 #include "common/pause.h"
 
-struct RunState;
+struct AnalysisRun;
 struct EigenTestRecord;
 
 // What happens during an analysis, for whoever drives it: the program writes
@@ -18,7 +18,7 @@ class AnalysisObserver {
   virtual Pause& pause() = 0;
 
   // The element variances are formed: the analysis proper begins.
-  virtual void analysis_begins(const RunState&) {}
+  virtual void analysis_begins(const AnalysisRun&) {}
   // The product matrix is about to be formed (the product-matrix mode).
   virtual void product_matrix_begins() {}
   // The matrix is listed after the exchanges of every elimination step, and
@@ -31,16 +31,16 @@ class AnalysisObserver {
   // Elimination: step I of at most MIN begins; the matrix after its
   // exchanges (lists_steps); every step done.
   virtual void step_begins(std::int32_t /*I*/, std::int32_t /*MIN*/) {}
-  virtual void step_listing(const RunState&, bool /*errors*/) {}
-  virtual void elimination_done(const RunState&) {}
+  virtual void step_listing(const AnalysisRun&, bool /*errors*/) {}
+  virtual void elimination_done(const AnalysisRun&) {}
 
   // Eigenvalue mode: the decomposition is sorted; eigenvalue I (of U) is
   // examined, then its residual test (with an error), then its eigenvector
   // check (lists_steps: FE holds the decomposed matrix times the vector).
-  virtual void eigenvalues_begin(const RunState&, bool /*errors*/) {}
-  virtual void eigenvalue_found(const RunState&, std::int32_t /*I*/, std::int32_t /*U*/, bool /*errors*/) {}
-  virtual void residual_tested(const RunState&, std::int32_t /*I*/, const EigenTestRecord&) {}
-  virtual void eigenvector_checked(const RunState&, std::int32_t /*I*/) {}
+  virtual void eigenvalues_begin(const AnalysisRun&, bool /*errors*/) {}
+  virtual void eigenvalue_found(const AnalysisRun&, std::int32_t /*I*/, std::int32_t /*U*/, bool /*errors*/) {}
+  virtual void residual_tested(const AnalysisRun&, std::int32_t /*I*/, const EigenTestRecord&) {}
+  virtual void eigenvector_checked(const AnalysisRun&, std::int32_t /*I*/) {}
 
  protected:
   ~AnalysisObserver() = default;

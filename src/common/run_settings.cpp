@@ -14,3 +14,33 @@ void refuse_conflicting_settings(const RunSettings& s) {
           "second parameter must name one.";
   if (!why.empty()) throw RunError(kSettingOutOfRange, why, RunError::Kind::data);
 }
+
+RunPlan plan_before_loading(const RunSettings& given) {
+  RunPlan p;
+  p.FTW = given.FTW;
+  p.NU = given.NU;
+  p.JEV = given.JEV;
+  p.LSD = given.LSD;
+  p.MER = given.MER;
+  p.MERPR = given.MERPR;
+  p.ITRN = given.ITRN;
+  p.RGAUSS = given.RGAUSS;
+  p.remainder_errors = given.YPLOT;
+  return p;
+}
+
+RunPlan plan_run(const RunSettings& given, std::int32_t N, std::int32_t M) {
+  RunPlan p = plan_before_loading(given);
+  p.MIN = N > M ? M : N;
+  if (p.FTW > p.MIN) p.FTW = 0;
+  if (p.FTW != 0) {
+    p.LSD = false;
+    p.JEV = false;
+    p.MER = 0;
+    p.MERPR = 0;
+    p.NU = p.FTW - 1;
+  } else if (p.NU < 1 || p.NU > p.MIN) {
+    p.NU = p.MIN;
+  }
+  return p;
+}

@@ -6,12 +6,13 @@
 
 #include "common/bounded_string.h"
 #include "common/real.h"
+#include "common/run_plan.h"
 
 // The run settings as the user gave them: the defaults, then the command
 // line or the parameter file. The settings stage fills them; after it they
-// are only read, so that every output can say what was asked for. The run
-// driver adjusts its own copies of FTW, NU, LSD, JEV, MER and MERPR, and the
-// loader renumbers its copies of OSR and OSC (RunState).
+// are only read, so that every output can say what was asked for. What the
+// run does with them is its plan (run_plan.h, plan_run below); the loader
+// turns OSR and OSC into positions in the data table.
 //
 // Every setting is named after its parameter-file key, its first letter
 // (AFNI is set by the key A, GFNO by G, ..., RGAUSS by R, VERDICT by V,
@@ -84,3 +85,13 @@ struct RunSettings {
 // line without C, S or T. The one check of the settings as given, whoever
 // filled them.
 void refuse_conflicting_settings(const RunSettings& s);
+
+// The plan of a run with these settings on a matrix of N rows and M columns
+// (after the reference row and column are removed): a contribution-table
+// run clears the remainder statistics, the eigenvalue mode and the errors
+// and examines FTW - 1 steps; NU is settled to the smaller dimension, FTW to
+// 0 when it is larger.
+RunPlan plan_run(const RunSettings& given, std::int32_t N, std::int32_t M);
+// The plan as far as the settings alone tell it, before the data's shape is
+// known: what the outputs of a run stopped while loading state.
+RunPlan plan_before_loading(const RunSettings& given);

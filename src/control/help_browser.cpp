@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/console.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/text.h"
 
 namespace {
@@ -235,7 +235,7 @@ int run_help_menu(Console& console, const HelpState& help) {
   return 0;
 }
 
-int run_help_browser(RunState& s, const std::vector<std::string>& places) {
+int run_help_browser(ProgramRun& s, const std::vector<std::string>& places) {
   Console& console = s.console;
   std::string bytes;
   if (!read_help_file(places, bytes)) {

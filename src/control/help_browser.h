@@ -10,7 +10,7 @@
 #include "common/bounded_string.h"
 
 class Console;
-struct RunState;
+struct ProgramRun;
 
 // One entry of the help menu.
 struct TOPICS {
@@ -48,4 +48,4 @@ std::vector<std::string> help_file_places();
 // menu until the key 0 or the end of input. None found: the message on
 // standard output, the places looked on standard error. Returns the exit
 // status (0).
-int run_help_browser(RunState& s, const std::vector<std::string>& places = help_file_places());
+int run_help_browser(ProgramRun& s, const std::vector<std::string>& places = help_file_places());

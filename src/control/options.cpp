@@ -8,7 +8,7 @@
 #include "common/run_settings.h"
 #include "common/text.h"
 #include "control/setting_values.h"
-#include "report/setting_numbers.h"
+#include "input/setting_numbers.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "input/histogram_file.h"
 #include "analysis/qor.h"
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/console.h"
 #include "common/workers.h"
 #include "control/help_browser.h"
@@ -24,15 +24,15 @@
 #include "input/contribution_tables.h"
 #include "input/loader.h"
 #include "input/run_driver.h"
-#include "report/number_text.h"
+#include "common/number_text.h"
 #include "report/output_names.h"
 #include "report/report_observer.h"
 #include "report/result_report.h"
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 
 namespace {
 
-void read_settings_file(RunState& s, const std::string& path) {
+void read_settings_file(ProgramRun& s, const std::string& path) {
   try {
     TextReader file(path, "parameter file");
     s.inputs.emplace_back("parameter file", path);
@@ -55,15 +55,15 @@ int processors_available() {
 
 // A step listing of gigabytes fills a disk unasked: the user hears of it
 // before the run, with the way to leave it out.
-void warn_of_a_long_listing(RunState& s) {
+void warn_of_a_long_listing(ProgramRun& s) {
   if (!s.settings.HDR || s.H.empty()) return;
   constexpr std::int64_t kLongListing = 100'000'000;
   // The product matrix (and the eigenvalue mode's check) is of order MIN.
-  const std::int64_t rows = s.settings.ITRN || s.JEV ? s.MIN : s.N;
-  const std::int64_t columns = s.settings.ITRN ? s.MIN : s.M;
-  const int W = s.JEV ? std::max<int>(s.settings.KW1, 10) : s.settings.KW1;
+  const std::int64_t rows = s.settings.ITRN || s.plan.JEV ? s.work.MIN : s.table.N;
+  const std::int64_t columns = s.settings.ITRN ? s.work.MIN : s.table.M;
+  const int W = s.plan.JEV ? std::max<int>(s.settings.KW1, 10) : s.settings.KW1;
   const std::int64_t bytes =
-      step_listing_bytes(rows, columns, s.NU, errors_known(s.MER, s.MERPR), s.JEV, W, s.settings.KD);
+      step_listing_bytes(rows, columns, s.plan.NU, errors_known(s.plan.MER, s.plan.MERPR), s.plan.JEV, W, s.settings.KD);
   if (bytes <= kLongListing) return;
   s.console.warn("the step listing will write about " + byte_size_text(bytes) + " into the report \"" +
                  report_file_name(s.H.view()) + "\"; a '*' at the end of the report name (parameter 2), or the " +
@@ -71,8 +71,8 @@ void warn_of_a_long_listing(RunState& s) {
 }
 
 // The analysis with the program's report and console, and the time it took.
-void run_analysis_with_report(RunState& s, ReportObserver& report) {
-  if (s.NU == 0) return;
+void run_analysis_with_report(ProgramRun& s, ReportObserver& report) {
+  if (s.plan.NU == 0) return;
   const REAL T1 = time_of_day_seconds();
   if (const std::string note = report_name_warning(s); !note.empty()) s.console.warn(note);
   warn_of_a_long_listing(s);
@@ -81,23 +81,23 @@ void run_analysis_with_report(RunState& s, ReportObserver& report) {
   s.console.write("Time:");
   s.console.write(fixed_text(elapsed_seconds(T1, time_of_day_seconds()), 7, 2));
   s.console.write_line("s");
-  if (!s.JEV) PRINTRES(s, s.console.out(), s.settings.KW1);
+  if (!s.plan.JEV) PRINTRES(s, s.console.out(), s.settings.KW1);
 }
 
 // The stages of an analysis run in their fixed order. The report, once the
 // analysis has created it, stays open until the verdict has followed.
-void run_stages(RunState& s, RunOutcome& outcome) {
+void run_stages(ProgramRun& s, RunOutcome& outcome) {
   load_data_matrix(s);
   const std::optional<RankSample> sample = prepare_run(s);
   ReportObserver report(s, s.console, report_file_name(s.H.view()), s.settings.HDR, s.settings.KW1, s.settings.KD);
   try {
     run_analysis_with_report(s, report);
-    outcome.results = collect_analysis_results(s);
+    outcome.results = collect_analysis_results(s.analysis());
     if (s.settings.RGAUSS > 0) {
       write_histogram_file(s);
-      outcome.results->histogram = collect_histogram(s);
+      outcome.results->histogram = collect_histogram(s.analysis());
     }
-    if (s.FTW != 0) write_contribution_tables(s);
+    if (s.plan.FTW != 0) write_contribution_tables(s);
     if (sample) outcome.verdict = report_rank_verdict(s, *sample, report.report());
   } catch (const RunError& e) {
     if (e.number() != kStoppedByCaller) throw;
@@ -125,7 +125,7 @@ bool wants_help(const std::vector<std::string>& params) {
   return params.size() < 2 || params[1].find('?') != std::string::npos;
 }
 
-void read_settings(RunState& s, const std::vector<std::string>& params) {
+void read_settings(ProgramRun& s, const std::vector<std::string>& params) {
   set_default_settings(s.settings);
   s.params.assign(params.begin(), params.begin() + static_cast<long>(std::min<std::size_t>(params.size(), 7)));
   if (params.size() == 2) {
@@ -136,10 +136,10 @@ void read_settings(RunState& s, const std::vector<std::string>& params) {
   finish_settings(s.settings);
   for (const std::string& warning : s.settings.setting_warnings) s.console.warn(warning);
   refuse_conflicting_settings(s.settings);
-  take_run_copies(s);
+  s.plan = plan_before_loading(s.settings);
 }
 
-int run_program(RunState& s, const std::vector<std::string>& params) {
+int run_program(ProgramRun& s, const std::vector<std::string>& params) {
   if (wants_help(params)) return run_help_browser(s);
   if (wants_usage(params)) return show_usage(s.console);
   if (wants_version(params)) return show_version(s.console);

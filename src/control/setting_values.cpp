@@ -3,7 +3,7 @@
 #include "common/run_error.h"
 #include "common/run_settings.h"
 #include "common/text.h"
-#include "report/setting_numbers.h"
+#include "input/setting_numbers.h"
 
 namespace {
 

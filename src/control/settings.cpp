@@ -7,8 +7,8 @@
 #include "common/text.h"
 #include "control/options.h"
 #include "control/setting_values.h"
-#include "report/setting_numbers.h"
-#include "report/text_reader.h"
+#include "input/setting_numbers.h"
+#include "input/text_reader.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/console.h"
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 
 #include "common/console.h"
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "input/load_progress.h"
 #include "input/selection.h"
-#include "report/text_reader.h"
-#include "report/text_reader_characters.h"
+#include "input/text_reader.h"
+#include "input/text_reader_characters.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ std::string quoted(const TextReader& file) { return "data file \"" + file.name()
   throw RunError(kNothingToAnalyse, why, RunError::Kind::data);
 }
 
-[[noreturn]] void fail_every_row_left_out(const RunState& s, const TextReader& file) {
+[[noreturn]] void fail_every_row_left_out(const ProgramRun& s, const TextReader& file) {
   fail_nothing_to_analyse("the row selection " + s.settings.ERS.str() + " leaves out every row of " + quoted(file) +
                           ", so there is nothing to analyse.");
 }
@@ -49,23 +49,23 @@ bool label_is(REAL label, std::int32_t number) { return std::fabs(label - number
 
 // With a separator, a column-title line above row titles may leave the
 // corner field empty, as spreadsheets write it.
-void skip_to_first_line(const RunState& s, TextReader& file) {
+void skip_to_first_line(const ProgramRun& s, TextReader& file) {
   if (s.settings.SEP != 0 && s.settings.BTOR && s.settings.CTOC) file.allow_empty_corner();
   file.skip_blank_lines();
 }
 
 // With a separator the titles may be texts (a spreadsheet's sample names);
 // without one they are numbers, as ever.
-bool titles_may_be_texts(const RunState& s) { return s.settings.SEP != 0; }
+bool titles_may_be_texts(const ProgramRun& s) { return s.settings.SEP != 0; }
 
-TextReader::Title read_title(const RunState& s, TextReader& file) {
+TextReader::Title read_title(const ProgramRun& s, TextReader& file) {
   if (!titles_may_be_texts(s)) return {true, file.read_number(), {}, 0};
   return file.read_title();
 }
 
 // The first field of a row: its title with BTOR, else its first value.
 // True when it is a title that is not a number.
-bool read_row_start(const RunState& s, TextReader& file) {
+bool read_row_start(const ProgramRun& s, TextReader& file) {
   if (!s.settings.BTOR) {
     file.read_number();
     return false;
@@ -74,7 +74,7 @@ bool read_row_start(const RunState& s, TextReader& file) {
 }
 
 // Returns the line number of the file's first line that holds anything.
-std::int64_t skip_title_line_and_check_rows(RunState& s, TextReader& file) {
+std::int64_t skip_title_line_and_check_rows(ProgramRun& s, TextReader& file) {
   skip_to_first_line(s, file);
   const std::int64_t first_line = file.line();
   if (s.settings.CTOC) file.next_line();
@@ -93,7 +93,7 @@ std::string separator_word(char separator) {
 
 // A row title read with a separator that holds blanks between its words:
 // the values were separated by blanks, not by the separator named.
-[[noreturn]] void fail_values_in_title(const RunState& s, const TextReader& file, const std::string& title) {
+[[noreturn]] void fail_values_in_title(const ProgramRun& s, const TextReader& file, const std::string& title) {
   const std::size_t gap = title.find_first_of(" \t");
   std::string why = "the first selected row of " + quoted(file) + " (line " + std::to_string(file.line()) +
                     ") holds no values after its title " + text_characters::quoted_token(title);
@@ -132,7 +132,7 @@ bool is_word(const std::string& token) {
 
 // A file that did not read: a first line of words wants ,TOC, rows that
 // begin with a word want ,TOR, when they are not given.
-std::string title_keyword_hint(const RunState& s, TextReader& file, std::int64_t first_line) {
+std::string title_keyword_hint(const ProgramRun& s, TextReader& file, std::int64_t first_line) {
   const std::vector<std::string> words = words_of(file.current_line(), s.settings.SEP);
   std::string hint;
   bool any_word = false;
@@ -151,16 +151,16 @@ std::string title_keyword_hint(const RunState& s, TextReader& file, std::int64_t
 // titles or all row numbers, never a number that might be either. About
 // every kBytesPerPart bytes it notes where a row's line begins, for the
 // value pass to read the parts between on several threads.
-void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress, std::int64_t& first_line,
+void count_rows_and_values(ProgramRun& s, TextReader& file, LoadProgress& progress, std::int64_t& first_line,
                            std::vector<RowStart>& starts) {
   first_line = skip_title_line_and_check_rows(s, file);
-  s.N0 = 1;
-  while (NEEDCALC(s.settings.ERS.view(), s.N0)) {
+  s.table.N0 = 1;
+  while (NEEDCALC(s.settings.ERS.view(), s.table.N0)) {
     if (file.rest_of_file_blank())
       fail_every_row_left_out(s, file);
     read_row_start(s, file);
     file.next_line();
-    ++s.N0;
+    ++s.table.N0;
   }
   bool text_titles = false;
   TextReader::Title first_title;
@@ -170,79 +170,81 @@ void count_rows_and_values(RunState& s, TextReader& file, LoadProgress& progress
   } else {
     file.skip_blank_lines();
   }
-  s.M0 = 0;
+  s.table.M0 = 0;
   while (!file.rest_of_line_blank()) {
-    ++s.M0;
+    ++s.table.M0;
     file.read_number();
   }
-  if (s.M0 == 0 && s.settings.BTOR && s.settings.SEP != 0) fail_values_in_title(s, file, first_title.text);
+  if (s.table.M0 == 0 && s.settings.BTOR && s.settings.SEP != 0) fail_values_in_title(s, file, first_title.text);
   bool at_line_start = false;  // the first selected row's line end is still unread
   std::int64_t next_start = file.offset() + kBytesPerPart;
   while (!file.rest_of_file_blank()) {
-    ++s.N0;
+    ++s.table.N0;
     if (at_line_start && file.offset() >= next_start) {
-      starts.push_back({s.N0, file.offset(), file.line()});
+      starts.push_back({s.table.N0, file.offset(), file.line()});
       next_start = file.offset() + kBytesPerPart;
     }
-    if (read_row_start(s, file) && !NEEDCALC(s.settings.ERS.view(), s.N0)) text_titles = true;
+    if (read_row_start(s, file) && !NEEDCALC(s.settings.ERS.view(), s.table.N0)) text_titles = true;
     file.next_line();
     at_line_start = true;
     progress.update(0, file);
   }
-  if (text_titles) s.row_title_texts.assign(static_cast<std::size_t>(s.N0) + 1, std::string());
+  if (text_titles) s.table.row_title_texts.assign(static_cast<std::size_t>(s.table.N0) + 1, std::string());
 }
 
-void choose_selected_rows(RunState& s) {
-  s.RO = MATRIX(s.N0 + 1, 2);
+void choose_selected_rows(ProgramRun& s) {
+  s.table.RO = MATRIX(s.table.N0 + 1, 2);
   std::int32_t k = 0;
-  for (std::int32_t i = 1; i <= s.N0; ++i) {
+  for (std::int32_t i = 1; i <= s.table.N0; ++i) {
     if (!NEEDCALC(s.settings.ERS.view(), i)) {
       ++k;
-      s.RO[k][1] = i;
-      if (s.OSR == i) s.OSR = k;
-    } else if (s.OSR == i) {
-      s.OSR = 0;
+      s.table.RO[k][1] = i;
+      if (s.table.OSR == i) s.table.OSR = k;
+    } else if (s.table.OSR == i) {
+      s.table.OSR = 0;
     }
   }
-  s.N = k;
+  s.table.N = k;
 }
 
-void choose_selected_columns(RunState& s) {
-  s.CO = MATRIX(2, s.M0 + 1);
+void choose_selected_columns(ProgramRun& s) {
+  s.table.CO = MATRIX(2, s.table.M0 + 1);
   std::int32_t k = 0;
-  for (std::int32_t j = 1; j <= s.M0; ++j) {
+  for (std::int32_t j = 1; j <= s.table.M0; ++j) {
     if (!NEEDCALC(s.settings.DCS.view(), j)) {
       ++k;
-      s.CO[1][k] = j;
-      if (s.OSC == j) s.OSC = k;
-    } else if (s.OSC == j) {
-      s.OSC = 0;
+      s.table.CO[1][k] = j;
+      if (s.table.OSC == j) s.table.OSC = k;
+    } else if (s.table.OSC == j) {
+      s.table.OSC = 0;
     }
   }
-  s.M = k;
+  s.table.M = k;
 }
 
-void check_something_selected(const RunState& s, const TextReader& file) {
-  if (s.M0 == 0)
+void check_something_selected(const ProgramRun& s, const TextReader& file) {
+  if (s.table.M0 == 0)
     fail_nothing_to_analyse("the first selected row of " + quoted(file) +
                             " holds no values, so there is nothing to analyse.");
-  if (s.N == 0)
+  if (s.table.N == 0)
     fail_every_row_left_out(s, file);
-  if (s.M == 0)
+  if (s.table.M == 0)
     fail_nothing_to_analyse("the column selection " + s.settings.DCS.str() + " leaves out every column of " +
                             quoted(file) + ", so there is nothing to analyse.");
 }
 
-void allocate_label_copies(RunState& s) {
-  if (keeps_original_row_numbers(s)) {
-    s.RW = MATRIX(s.N + 1, 2);
-    for (std::int32_t k = 1; k <= s.N; ++k) s.RW[k][1] = s.RO[k][1];
+void allocate_label_copies(ProgramRun& s) {
+  // The contribution tables name rows and columns by their original numbers, as titles do not.
+  const bool tables = s.settings.FTW > 0;
+  if (tables || s.settings.BTOR) {
+    s.table.RW = MATRIX(s.table.N + 1, 2);
+    for (std::int32_t k = 1; k <= s.table.N; ++k) s.table.RW[k][1] = s.table.RO[k][1];
   }
-  if (keeps_original_column_numbers(s)) {
-    s.CW = MATRIX(2, s.M + 1);
-    for (std::int32_t l = 1; l <= s.M; ++l) s.CW[1][l] = s.CO[1][l];
+  if (tables || s.settings.CTOC) {
+    s.table.CW = MATRIX(2, s.table.M + 1);
+    for (std::int32_t l = 1; l <= s.table.M; ++l) s.table.CW[1][l] = s.table.CO[1][l];
   }
-  if (s.FTW > 0) s.TW = s.settings.PCRC ? MATRIX(2, s.M + 1) : MATRIX(s.N + 1, 2);
+  if (tables) s.TW = s.settings.PCRC ? MATRIX(2, s.table.M + 1) : MATRIX(s.table.N + 1, 2);
 }
 
 [[noreturn]] void fail_ragged_row(const TextReader& file, std::int32_t row, std::int64_t line,
@@ -256,38 +258,38 @@ void allocate_label_copies(RunState& s) {
 }
 
 // One selected row: its title (with BTOR), then exactly M0 values on its line.
-void read_selected_row(RunState& s, TextReader& file, std::int32_t k, std::int32_t i) {
+void read_selected_row(ProgramRun& s, TextReader& file, std::int32_t k, std::int32_t i) {
   file.skip_to_token();
   const std::int64_t line = file.line();
   if (s.settings.BTOR) {
     TextReader::Title title = read_title(s, file);
-    if (s.row_title_texts.empty()) {
-      s.RO[k][1] = title.value;
+    if (s.table.row_title_texts.empty()) {
+      s.table.RO[k][1] = title.value;
     } else {
-      s.row_title_texts[static_cast<std::size_t>(i)] = std::move(title.text);  // RO keeps the row number
+      s.table.row_title_texts[static_cast<std::size_t>(i)] = std::move(title.text);  // RO keeps the row number
     }
   }
   std::int32_t count = 0;
   std::int32_t l = 1;
-  REAL* row = s.A[k];
+  REAL* row = s.table.A[k];
   while (!file.rest_of_line_blank()) {
     const REAL value = file.read_number();
     ++count;
-    if (count <= s.M0 && l <= s.M && label_is(s.CO[1][l], count)) {
+    if (count <= s.table.M0 && l <= s.table.M && label_is(s.table.CO[1][l], count)) {
       row[l] = value;
       ++l;
     }
   }
-  if (count != s.M0) fail_ragged_row(file, i, line, count, s.M0, s.settings.BTOR);
+  if (count != s.table.M0) fail_ragged_row(file, i, line, count, s.table.M0, s.settings.BTOR);
 }
 
 // Rows first..last of the file, the k-th selected row being the first
 // selected one among them (selected[k] holds its original number); stops
 // after the last selected row. Touches only the rows of A, RO and the row
 // titles that belong to its own rows.
-void read_rows(RunState& s, TextReader& file, const std::vector<std::int32_t>& selected, std::int32_t first,
+void read_rows(ProgramRun& s, TextReader& file, const std::vector<std::int32_t>& selected, std::int32_t first,
                std::int32_t last, std::int32_t k, LoadProgress* progress) {
-  for (std::int32_t i = first; i <= last && k <= s.N; ++i) {
+  for (std::int32_t i = first; i <= last && k <= s.table.N; ++i) {
     if (selected[static_cast<std::size_t>(k)] == i) {
       read_selected_row(s, file, k, i);
       ++k;
@@ -301,10 +303,10 @@ void read_rows(RunState& s, TextReader& file, const std::vector<std::int32_t>& s
 
 // The original numbers of the selected rows, [1..N], before any title
 // replaces them in RO.
-std::vector<std::int32_t> selected_rows(const RunState& s) {
-  std::vector<std::int32_t> selected(static_cast<std::size_t>(s.N) + 1);
-  for (std::int32_t k = 1; k <= s.N; ++k)
-    selected[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(std::lround(s.RO[k][1]));
+std::vector<std::int32_t> selected_rows(const ProgramRun& s) {
+  std::vector<std::int32_t> selected(static_cast<std::size_t>(s.table.N) + 1);
+  for (std::int32_t k = 1; k <= s.table.N; ++k)
+    selected[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(std::lround(s.table.RO[k][1]));
   return selected;
 }
 
@@ -317,12 +319,12 @@ std::vector<std::int32_t> selected_rows(const RunState& s) {
 // When the percentage is shown, parts go in rounds of a few per thread and
 // it is shown after each round; otherwise all parts make one round, since
 // the threads wait for each other at the end of a round.
-void read_values_in_parts(RunState& s, TextReader& file, LoadProgress& progress, const std::vector<RowStart>& starts,
+void read_values_in_parts(ProgramRun& s, TextReader& file, LoadProgress& progress, const std::vector<RowStart>& starts,
                           std::int64_t file_bytes) {
   const std::vector<std::int32_t> selected = selected_rows(s);
   const int parts = static_cast<int>(starts.size()) + 1;
   const auto first_row = [&](int p) { return p == 0 ? 1 : starts[static_cast<std::size_t>(p) - 1].row; };
-  const auto last_row = [&](int p) { return p + 1 < parts ? starts[static_cast<std::size_t>(p)].row - 1 : s.N0; };
+  const auto last_row = [&](int p) { return p + 1 < parts ? starts[static_cast<std::size_t>(p)].row - 1 : s.table.N0; };
   std::vector<std::exception_ptr> errors(static_cast<std::size_t>(parts));
   const int round = progress.shown() ? kPartsPerRound * s.workers.threads() : parts;
   for (int begin = 0; begin < parts; begin += round) {
@@ -353,7 +355,7 @@ void read_values_in_parts(RunState& s, TextReader& file, LoadProgress& progress,
 }
 
 // Value pass: the values and row titles of the selected rows.
-void read_values(RunState& s, TextReader& file, LoadProgress& progress, const std::vector<RowStart>& starts,
+void read_values(ProgramRun& s, TextReader& file, LoadProgress& progress, const std::vector<RowStart>& starts,
                  std::int64_t file_bytes) {
   file.rewind();
   skip_to_first_line(s, file);
@@ -367,24 +369,24 @@ void read_values(RunState& s, TextReader& file, LoadProgress& progress, const st
     read_values_in_parts(s, file, progress, starts, file_bytes);
     return;
   }
-  read_rows(s, file, selected_rows(s), 1, s.N0, 1, &progress);
+  read_rows(s, file, selected_rows(s), 1, s.table.N0, 1, &progress);
 }
 
-[[noreturn]] void fail_few_column_titles(const RunState& s, const TextReader& file, std::int64_t line,
+[[noreturn]] void fail_few_column_titles(const ProgramRun& s, const TextReader& file, std::int64_t line,
                                          std::int32_t found) {
   throw RunError(kBadNumber, quoted(file) + ": the column-title line (line " + std::to_string(line) + ") holds " +
                           std::to_string(found) + " title" + (found == 1 ? "" : "s") + ", but " +
-                          std::to_string(s.M0) + " were expected, one for every value of a data row.");
+                          std::to_string(s.table.M0) + " were expected, one for every value of a data row.");
 }
 
 // Title pass: the first M0 numbers of the column-title line.
-void read_number_column_titles(RunState& s, TextReader& file, std::int64_t line) {
+void read_number_column_titles(ProgramRun& s, TextReader& file, std::int64_t line) {
   std::int32_t l = 1;
-  for (std::int32_t j = 1; j <= s.M0; ++j) {
+  for (std::int32_t j = 1; j <= s.table.M0; ++j) {
     if (file.rest_of_line_blank()) fail_few_column_titles(s, file, line, j - 1);
     const REAL title = file.read_number();
-    if (l <= s.M && label_is(s.CO[1][l], j)) {
-      s.CO[1][l] = title;
+    if (l <= s.table.M && label_is(s.table.CO[1][l], j)) {
+      s.table.CO[1][l] = title;
       ++l;
     }
   }
@@ -407,11 +409,11 @@ TextReader::Title read_last_title_as_ever(TextReader& file, bool last) {
 // empty (skipped by the reader) or, with more than M0 fields on the line, a
 // text (such as "Sample"); a number there is the first title, as ever. The
 // titles are texts when the title of any selected column is not a number.
-void read_titles_that_may_be_texts(RunState& s, TextReader& file, std::int64_t line) {
+void read_titles_that_may_be_texts(ProgramRun& s, TextReader& file, std::int64_t line) {
   std::vector<TextReader::Title> titles;
-  for (std::int32_t j = 1; j <= s.M0; ++j) {
+  for (std::int32_t j = 1; j <= s.table.M0; ++j) {
     if (file.rest_of_line_blank()) fail_few_column_titles(s, file, line, j - 1);
-    titles.push_back(read_last_title_as_ever(file, j == s.M0));
+    titles.push_back(read_last_title_as_ever(file, j == s.table.M0));
   }
   const TextReader::Title& first = titles.front();
   if (s.settings.BTOR && first.field == 1 && !first.number && !file.rest_of_line_blank()) {
@@ -419,20 +421,20 @@ void read_titles_that_may_be_texts(RunState& s, TextReader& file, std::int64_t l
     titles.push_back(read_last_title_as_ever(file, true));
   }
   bool texts = false;
-  for (std::int32_t l = 1; l <= s.M; ++l)
-    texts = texts || !titles[static_cast<std::size_t>(std::llround(s.CO[1][l]) - 1)].number;
-  if (texts) s.column_title_texts.assign(static_cast<std::size_t>(s.M0) + 1, std::string());
-  for (std::int32_t l = 1; l <= s.M; ++l) {
-    const auto j = static_cast<std::size_t>(std::llround(s.CO[1][l]));
+  for (std::int32_t l = 1; l <= s.table.M; ++l)
+    texts = texts || !titles[static_cast<std::size_t>(std::llround(s.table.CO[1][l]) - 1)].number;
+  if (texts) s.table.column_title_texts.assign(static_cast<std::size_t>(s.table.M0) + 1, std::string());
+  for (std::int32_t l = 1; l <= s.table.M; ++l) {
+    const auto j = static_cast<std::size_t>(std::llround(s.table.CO[1][l]));
     if (texts) {
-      s.column_title_texts[j] = std::move(titles[j - 1].text);  // CO keeps the column number
+      s.table.column_title_texts[j] = std::move(titles[j - 1].text);  // CO keeps the column number
     } else {
-      s.CO[1][l] = titles[j - 1].value;
+      s.table.CO[1][l] = titles[j - 1].value;
     }
   }
 }
 
-void read_column_titles(RunState& s, TextReader& file) {
+void read_column_titles(ProgramRun& s, TextReader& file) {
   if (!s.settings.CTOC) return;
   file.rewind();
   skip_to_first_line(s, file);
@@ -446,12 +448,16 @@ void read_column_titles(RunState& s, TextReader& file) {
 
 }  // namespace
 
-void load_data_matrix(RunState& s) {
+void load_data_matrix(ProgramRun& s) {
   if (s.settings.AFNI.empty())
     throw RunError(kFileNotFound, "no data file is named: the first parameter (or the A line of a parameter "
                       "file) must begin with the data file's name; \"qor '?'\" opens the help.");
-  s.row_title_texts.clear();
-  s.column_title_texts.clear();
+  s.table.row_title_texts.clear();
+  s.table.column_title_texts.clear();
+  s.table.row_titles = s.settings.BTOR;
+  s.table.column_titles = s.settings.CTOC;
+  s.table.OSR = s.settings.OSR;
+  s.table.OSC = s.settings.OSC;
   TextReader file(s.settings.AFNI.str(), "data file");
   file.set_field_rules({s.settings.SEP, s.settings.UCOMMA});
   s.inputs.emplace_back("data file", s.settings.AFNI.str());
@@ -462,13 +468,12 @@ void load_data_matrix(RunState& s) {
   std::vector<RowStart> starts;
   try {
     count_rows_and_values(s, file, progress, first_line, starts);
-    s.SIZE = 10;
     s.console.write(std::string(kProgressBlanks, ' '));
     choose_selected_rows(s);
     choose_selected_columns(s);
     check_something_selected(s, file);
     allocate_label_copies(s);
-    s.A = MATRIX(s.N + 1, s.M + 1);
+    s.table.A = MATRIX(s.table.N + 1, s.table.M + 1);
     read_values(s, file, progress, starts, unknown_size ? 0 : static_cast<std::int64_t>(bytes));
     progress.finish();
     read_column_titles(s, file);

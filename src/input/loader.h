@@ -1,6 +1,6 @@
 #pragma once
 
-struct RunState;
+struct ProgramRun;
 
 // Reads the data file AFNI into A with the labels RO, CO (and RW, CW, TW
 // where the run needs them), leaving out the rows in ERS and the columns in
@@ -8,4 +8,4 @@ struct RunState;
 // rows and columns. A selected row must hold its title (with BTOR) and exactly
 // M0 values on its own line, and a column-title line (with CTOC) at least M0
 // numbers; anything else stops the run with error 106.
-void load_data_matrix(RunState& s);
+void load_data_matrix(ProgramRun& s);

@@ -6,21 +6,16 @@
 #include "analysis/histogram.h"
 #include "input/histogram_file.h"
 #include "analysis/qor.h"
+#include "analysis/reference_removal.h"
 #include "verdict/rank_verdict.h"
 #include "verdict/verdict_text.h"
 #include "common/console.h"
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/text_writer.h"
 #include "report/output_names.h"
 
 namespace {
-
-// Two finite values of opposite sign near the limit of REAL differ by more than it holds.
-[[noreturn]] void throw_reference_overflow(const std::string& which) {
-  throw_overflow("subtracting the reference " + which + " overflows",
-                 beyond_real("a difference"), "scale the data down");
-}
 
 // Why a reference the user named is not subtracted, or empty: it lies
 // beyond the data file's rows (values), names none, or the selection
@@ -37,124 +32,48 @@ std::string unused_reference_note(const char* what, std::int32_t given, std::int
   return {};
 }
 
-void warn_of_unused_reference(RunState& s) {
-  const std::string row = unused_reference_note("row", s.settings.OSR, s.OSR, s.N0, "R");
+void warn_of_unused_reference(ProgramRun& s) {
+  const std::string row = unused_reference_note("row", s.settings.OSR, s.table.OSR, s.table.N0, "R");
   if (!row.empty()) s.console.warn(row);
-  const std::string column = unused_reference_note("column", s.settings.OSC, s.OSC, s.M0, "C");
+  const std::string column = unused_reference_note("column", s.settings.OSC, s.table.OSC, s.table.M0, "C");
   if (!column.empty()) s.console.warn(column);
 }
 
-void remove_reference_row(RunState& s) {
-  const std::int32_t r = s.OSR;
-  if (r <= 0 || r > s.N) return;
-  const REAL* ref = s.A[r];
-  bool finite = true;
-  for (std::int32_t i = 1; i <= s.N; ++i) {
-    if (i == r) continue;
-    REAL* row = s.A[i];
-    for (std::int32_t j = 1; j <= s.M; ++j) {
-      row[j] = row[j] - ref[j];
-      finite = finite && std::isfinite(row[j]);
-    }
-  }
-  if (!finite) throw_reference_overflow("row");
-  --s.N;
-  const bool copies = keeps_original_row_numbers(s);
-  for (std::int32_t i = r; i <= s.N; ++i) {
-    s.RO[i][1] = s.RO[i + 1][1];
-    if (copies) s.RW[i][1] = s.RW[i + 1][1];
-    for (std::int32_t j = 1; j <= s.M; ++j) s.A[i][j] = s.A[i + 1][j];
-  }
-}
-
-void remove_reference_column(RunState& s) {
-  const std::int32_t c = s.OSC;
-  if (c <= 0 || c > s.M) return;
-  // Each element only needs its own row's reference value, so rows may go in any order.
-  bool finite = true;
-  for (std::int32_t i = 1; i <= s.N; ++i) {
-    REAL* row = s.A[i];
-    const REAL ref = row[c];
-    for (std::int32_t j = 1; j <= s.M; ++j)
-      if (j != c) {
-        row[j] = row[j] - ref;
-        finite = finite && std::isfinite(row[j]);
-      }
-  }
-  if (!finite) throw_reference_overflow("column");
-  --s.M;
-  const bool copies = keeps_original_column_numbers(s);
-  for (std::int32_t j = c; j <= s.M; ++j) {
-    s.CO[1][j] = s.CO[1][j + 1];
-    if (copies) s.CW[1][j] = s.CW[1][j + 1];
-  }
-  for (std::int32_t i = 1; i <= s.N; ++i) {
-    REAL* row = s.A[i];
-    for (std::int32_t j = c; j <= s.M; ++j) row[j] = row[j + 1];
-  }
-}
-
-void settle_run(RunState& s) {
-  s.MIN = s.N > s.M ? s.M : s.N;
-  if (s.FTW > s.MIN) s.FTW = 0;
-  if (s.FTW != 0) {
-    s.LSD = false;
-    s.JEV = false;
-    s.MER = 0;
-    s.MERPR = 0;
-    s.H = "";
-    s.NU = s.FTW - 1;
-  } else {
-    s.H = s.settings.GFNO.view();
-    if (s.NU < 1 || s.NU > s.MIN) s.NU = s.MIN;
-  }
-}
-
-void size_working_matrices(RunState& s) {
-  const std::int32_t order = s.MIN + 1;
-  const bool errors = errors_known(s.MER, s.MERPR);
-  if (s.settings.ITRN) {
-    s.T = MATRIX(order, order);
-    s.ST = MATRIX(order, order);
-  }
-  if (errors) s.SD = MATRIX(s.N + 1, s.M + 1);
-  if (s.JEV) {
-    s.CC = MATRIX(order, order);
-    if (!s.T.allocated()) s.T = MATRIX(order, order);
-    s.DE = MATRIX(order, 2);
-    s.EE = MATRIX(order, 2);
-    s.FE = MATRIX(order, 2);
-    if (!s.ST.allocated() && errors) s.ST = MATRIX(order, order);
-  }
-  if (s.LSD) s.AR = MATRIX(9, order);
+// The plan, once the reference row and column are gone: the report-file
+// name follows it (a table run writes none).
+void settle_run(ProgramRun& s) {
+  s.plan = plan_run(s.settings, s.table.N, s.table.M);
+  s.work.MIN = s.plan.MIN;
+  s.H = s.plan.FTW != 0 ? std::string_view() : s.settings.GFNO.view();
 }
 
 }  // namespace
 
-std::optional<RankSample> prepare_run(RunState& s) {
+std::optional<RankSample> prepare_run(ProgramRun& s) {
   // A table run clears the error for its elimination; the verdict still
   // judges with the error the user gave.
-  const REAL given_absolute = s.MER, given_relative = s.MERPR;
+  const REAL given_absolute = s.settings.MER, given_relative = s.settings.MERPR;
   warn_of_unused_reference(s);
-  remove_reference_row(s);
-  remove_reference_column(s);
+  remove_reference_row(s.table);
+  remove_reference_column(s.table);
   settle_run(s);
-  size_working_matrices(s);
-  if (s.settings.RGAUSS > 0) prepare_histogram(s);
+  size_working_matrices(s.work, s.table, s.plan);
+  if (s.plan.RGAUSS > 0) prepare_histogram(s);
   if (!s.settings.VERDICT) return std::nullopt;
-  return take_rank_sample(s, given_absolute, given_relative);
+  return take_rank_sample(s.table, s.plan.JEV, given_absolute, given_relative);
 }
 
-void run_analysis_stage(RunState& s, AnalysisObserver& observer) {
-  if (s.NU == 0) return;
-  QOR(s, observer, s.settings.ITRN, s.JEV, s.LSD, s.MER, s.MERPR, s.NU);
+void run_analysis_stage(ProgramRun& s, AnalysisObserver& observer) {
+  if (s.plan.NU == 0) return;
+  AnalysisRun analysis = s.analysis();
+  QOR(analysis, observer, s.plan.ITRN, s.plan.JEV, s.plan.LSD, s.plan.MER, s.plan.MERPR, s.plan.NU);
 }
 
-RankVerdict report_rank_verdict(RunState& s, const RankSample& sample, TextWriter* report) {
+RankVerdict report_rank_verdict(ProgramRun& s, const RankSample& sample, TextWriter* report) {
   // The eigenvalue mode formed the variances of the same matrix with the same error.
-  const bool variances_formed = sample.shared != nullptr && s.NU != 0 && errors_known(sample.ER, sample.ERPR) &&
-                                s.SD.allocated();
-  RankVerdict verdict = judge_rank(sample, s.console, s.workers, variances_formed ? &s.SD : nullptr);
+  const bool variances_formed = sample.shared != nullptr && s.plan.NU != 0 && errors_known(sample.ER, sample.ERPR) &&
+                                s.work.SD.allocated();
+  RankVerdict verdict = judge_rank(sample, s.console, s.workers, variances_formed ? &s.work.SD : nullptr);
   if (report != nullptr) {
     report->line_end();
     write_rank_verdict(*report, verdict);

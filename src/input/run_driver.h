@@ -4,7 +4,7 @@
 
 #include "verdict/rank_verdict.h"
 
-struct RunState;
+struct ProgramRun;
 class AnalysisObserver;
 class TextWriter;
 
@@ -12,13 +12,13 @@ class TextWriter;
 // MIN, FTW, NU and the report-file name H settled, working matrices sized,
 // histogram prepared. With the rank verdict asked for, the matrix it judges
 // and the error the user gave, taken before the analysis changes them.
-std::optional<RankSample> prepare_run(RunState& s);
+std::optional<RankSample> prepare_run(ProgramRun& s);
 // QOR, when NU is not 0, telling the observer what happens.
-void run_analysis_stage(RunState& s, AnalysisObserver& observer);
+void run_analysis_stage(ProgramRun& s, AnalysisObserver& observer);
 
 // The rank verdict of the sample prepare_run took: at the end of the
 // file the run wrote its results to (the report, still open, when there is
 // one; else the table file of a contribution-table run) and on the console,
 // after everything else. The verdict is returned for the outputs written
 // after it.
-RankVerdict report_rank_verdict(RunState& s, const RankSample& sample, TextWriter* report);
+RankVerdict report_rank_verdict(ProgramRun& s, const RankSample& sample, TextWriter* report);

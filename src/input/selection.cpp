@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "report/setting_numbers.h"
+#include "input/setting_numbers.h"
 
 namespace {
 

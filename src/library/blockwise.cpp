@@ -10,7 +10,8 @@
 #include "common/analysis_observer.h"
 #include "common/console.h"
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/analysis_workspace.h"
+#include "common/run_settings.h"
 #include "common/workers.h"
 #include "library/library_parts.h"
 #include "outputs/evidence_picture.h"
@@ -149,44 +150,54 @@ BlockTests add_tests(const BlockTests& a, const BlockTests& b) {
   return s;
 }
 
+// The eigenvalue analysis of the total sums: the whole matrix's analysis
+// but for its data, which stay in their blocks.
 struct Blockwise::State {
-  explicit State(const Settings& x) : console(log), s(console, x.threads), observer(console, true) {}
+  State(const Settings& x, const BlockSums& sums)
+      : console(log),
+        workers(x.threads),
+        observer(console, true),
+        settings(x),
+        given(detail::settings_for(x, false, false, true)),
+        total(sums) {
+    given.ITRN = true;
+    const std::int32_t M = total.columns, order = M + 1;
+    table.N0 = table.N = static_cast<std::int32_t>(total.rows);
+    table.M0 = table.M = M;
+    table.RO = MATRIX(order, 2);
+    table.CO = MATRIX(2, order);
+    plan = plan_run(given, M, M);
+    work.MIN = M;
+    work.T = MATRIX(order, order);
+    work.CC = MATRIX(order, order);
+    work.DE = MATRIX(order, 2);
+    work.EE = MATRIX(order, 2);
+    work.FE = MATRIX(order, 2);
+    unflat(total.product, work.T, M);
+    if (total.errors) {
+      work.ST = MATRIX(order, order);
+      unflat(total.variances, work.ST, M);
+    }
+  }
+  AnalysisContext eigenvalues_of_sums() {
+    return AnalysisContext{analysis_, observer, true, true, false, plan.MER, plan.MERPR, plan.NU,
+                           errors_known(plan.MER, plan.MERPR)};
+  }
+
   std::vector<std::string> log;
   Console console;
-  RunState s;
+  Workers workers;
   SilentObserver observer;
   Settings settings;
+  RunSettings given;
   BlockSums total;
+  DataTable table;
+  RunPlan plan;
+  AnalysisWorkspace work;
+  AnalysisRun analysis_{table, plan, work, workers};
 };
 
 namespace {
-
-// The run state of the total sums: the run of the whole matrix's
-// eigenvalue analysis but for its data, which stay in their blocks.
-void set_up_run(RunState& s, const BlockSums& total) {
-  const std::int32_t M = total.columns, order = M + 1;
-  s.N0 = s.N = static_cast<std::int32_t>(total.rows);
-  s.M0 = s.M = M;
-  s.MIN = M;
-  s.SIZE = 10;
-  if (s.NU < 1 || s.NU > M) s.NU = M;
-  s.T = MATRIX(order, order);
-  s.CC = MATRIX(order, order);
-  s.DE = MATRIX(order, 2);
-  s.EE = MATRIX(order, 2);
-  s.FE = MATRIX(order, 2);
-  s.RO = MATRIX(order, 2);
-  s.CO = MATRIX(2, order);
-  unflat(total.product, s.T, M);
-  if (total.errors) {
-    s.ST = MATRIX(order, order);
-    unflat(total.variances, s.ST, M);
-  }
-}
-
-AnalysisContext eigenvalues_of_sums(RunState& s, AnalysisObserver& observer) {
-  return AnalysisContext{s, observer, true, true, false, s.MER, s.MERPR, s.NU, errors_known(s.MER, s.MERPR)};
-}
 
 NoiseEdge noise_of(const BlockSums& t) {
   return t.errors ? noise_edge_of_sums(t.error_sums, t.rows, t.columns) : NoiseEdge{};
@@ -194,7 +205,7 @@ NoiseEdge noise_of(const BlockSums& t) {
 
 }  // namespace
 
-Blockwise::Blockwise(const BlockSums& total, const Settings& settings) : state_(std::make_unique<State>(settings)) {
+Blockwise::Blockwise(const BlockSums& total, const Settings& settings) {
   if (total.rows < total.columns || total.columns < 1)
     throw RunError(kSettingOutOfRange,
                    "the blocks hold " + std::to_string(total.rows) + " rows of " + std::to_string(total.columns) +
@@ -204,16 +215,11 @@ Blockwise::Blockwise(const BlockSums& total, const Settings& settings) : state_(
   if (total.rows > std::numeric_limits<std::int32_t>::max())
     throw RunError(kSettingOutOfRange, "more than 2147483647 rows.", RunError::Kind::data);
   detail::check_settings(settings, total.rows, total.columns);
+  state_ = std::make_unique<State>(settings, total);
   State& st = *state_;
-  st.settings = settings;
-  st.total = total;
-  st.s.settings = detail::settings_for(settings, false, false, true);
-  st.s.settings.ITRN = true;
-  take_run_copies(st.s);
-  set_up_run(st.s, total);
-  AnalysisContext q = eigenvalues_of_sums(st.s, st.observer);
+  AnalysisContext q = st.eigenvalues_of_sums();
   decompose_for_eigenvalues(q);
-  eigenvectors_ = flat(st.s.T, total.columns);
+  eigenvectors_ = flat(st.work.T, total.columns);
   wanted_ = total.columns;
 }
 
@@ -221,26 +227,25 @@ Blockwise::~Blockwise() = default;
 
 Run Blockwise::finish(const BlockTests& totals, Control& control) {
   State& st = *state_;
-  RunState& s = st.s;
-  s.workers.stop_when(&control.stop);
+  st.workers.stop_when(&control.stop);
   control.stage = kAnalysing;
   // The decomposition the constructor made is examined with the blocks' tests.
-  s.given_tests = &totals.tests;
-  AnalysisContext q = eigenvalues_of_sums(s, st.observer);
+  st.work.given_tests = &totals.tests;
+  AnalysisContext q = st.eigenvalues_of_sums();
   examine_eigenvalues(q);
   Run run;
-  run.results = collect_analysis_results(s);
+  run.results = collect_analysis_results(st.analysis_);
   run.results.noise = noise_of(st.total);
   RunOutcome outcome;
   if (st.settings.verdict) {
     control.stage = kJudging;
     RankSums sums;
-    sums.N = s.N;
-    sums.M = s.M;
+    sums.N = st.table.N;
+    sums.M = st.table.M;
     sums.ER = st.settings.absolute_error;
     sums.ERPR = fraction(st.settings);
-    sums.eigenvalues.assign(static_cast<std::size_t>(s.M) + 1, 0);
-    for (std::int32_t i = 1; i <= s.M; ++i) sums.eigenvalues[static_cast<std::size_t>(i)] = std::max(s.DE[i][1], REAL(0));
+    sums.eigenvalues.assign(static_cast<std::size_t>(st.table.M) + 1, 0);
+    for (std::int32_t i = 1; i <= st.table.M; ++i) sums.eigenvalues[static_cast<std::size_t>(i)] = std::max(st.work.DE[i][1], REAL(0));
     sums.variances = run.results.noise;
     sums.tests = totals.tests;
     for (const ResidualTest& t : totals.tests) sums.squares.push_back(t.G);
@@ -250,8 +255,8 @@ Run Blockwise::finish(const BlockTests& totals, Control& control) {
   control.stage = kWriting;
   outcome.results = run.results;
   outcome.verdict = run.verdict;
-  run.results_json = results_text(s.settings, progress_of(s), std::string(), outcome);
-  run.picture = evidence_picture(s.settings, run.results, run.verdict ? &*run.verdict : nullptr);
+  run.results_json = results_text(st.given, progress_of(st.plan, st.table), std::string(), outcome);
+  run.picture = evidence_picture(st.given, run.results, run.verdict ? &*run.verdict : nullptr);
   run.warnings = st.log;
   control.stage = kDone;
   return run;

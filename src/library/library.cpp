@@ -9,11 +9,14 @@
 #include "common/analysis_observer.h"
 #include "common/console.h"
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/text_writer.h"
 #include "common/workers.h"
+#include "analysis/analysis_results.h"
+#include "analysis/qor.h"
+#include "analysis/reference_removal.h"
 #include "input/loader.h"
-#include "input/run_driver.h"
+#include "verdict/rank_verdict.h"
 #include "outputs/evidence_picture.h"
 #include "outputs/outputs_after_run.h"
 #include "outputs/results_file.h"
@@ -107,36 +110,41 @@ void hold_texts(const Labels& l, std::vector<std::string>& texts) {
   for (std::size_t k = 0; k < l.texts.size(); ++k) texts[static_cast<std::size_t>(original_number(l, k))] = l.texts[k];
 }
 
-// The table in the run state as the loader leaves a data file.
-void hold_table(RunState& s, const Table& t) {
-  s.N0 = s.N = t.rows;
-  s.M0 = s.M = t.columns;
-  s.SIZE = 10;
-  s.A = MATRIX(t.rows + 1, t.columns + 1);
+// The table as the loader leaves a data file: the values, the labels and
+// (beside titles) the original numbers.
+DataTable data_table_of(const Table& t, const RunSettings& given) {
+  DataTable d;
+  d.N0 = d.N = t.rows;
+  d.M0 = d.M = t.columns;
+  d.row_titles = given.BTOR;
+  d.column_titles = given.CTOC;
+  d.OSR = given.OSR;
+  d.OSC = given.OSC;
+  d.A = MATRIX(t.rows + 1, t.columns + 1);
   for (std::int32_t i = 1; i <= t.rows; ++i)
-    for (std::int32_t j = 1; j <= t.columns; ++j)
-      s.A[i][j] = t.at(i - 1, j - 1);
-  s.RO = MATRIX(t.rows + 1, 2);
-  s.CO = MATRIX(2, t.columns + 1);
+    for (std::int32_t j = 1; j <= t.columns; ++j) d.A[i][j] = t.at(i - 1, j - 1);
+  d.RO = MATRIX(t.rows + 1, 2);
+  d.CO = MATRIX(2, t.columns + 1);
   for (std::int32_t i = 1; i <= t.rows; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
-    s.RO[i][1] = label_value(t.row_labels, k, original_number(t.row_labels, k));
+    d.RO[i][1] = label_value(t.row_labels, k, original_number(t.row_labels, k));
   }
   for (std::int32_t j = 1; j <= t.columns; ++j) {
     const auto k = static_cast<std::size_t>(j - 1);
-    s.CO[1][j] = label_value(t.column_labels, k, original_number(t.column_labels, k));
+    d.CO[1][j] = label_value(t.column_labels, k, original_number(t.column_labels, k));
   }
-  if (keeps_original_row_numbers(s)) {
-    s.RW = MATRIX(t.rows + 1, 2);
-    for (std::int32_t i = 1; i <= t.rows; ++i) s.RW[i][1] = REAL(original_number(t.row_labels, static_cast<std::size_t>(i - 1)));
+  if (given.BTOR) {
+    d.RW = MATRIX(t.rows + 1, 2);
+    for (std::int32_t i = 1; i <= t.rows; ++i) d.RW[i][1] = REAL(original_number(t.row_labels, static_cast<std::size_t>(i - 1)));
   }
-  if (keeps_original_column_numbers(s)) {
-    s.CW = MATRIX(2, t.columns + 1);
+  if (given.CTOC) {
+    d.CW = MATRIX(2, t.columns + 1);
     for (std::int32_t j = 1; j <= t.columns; ++j)
-      s.CW[1][j] = REAL(original_number(t.column_labels, static_cast<std::size_t>(j - 1)));
+      d.CW[1][j] = REAL(original_number(t.column_labels, static_cast<std::size_t>(j - 1)));
   }
-  hold_texts(t.row_labels, s.row_title_texts);
-  hold_texts(t.column_labels, s.column_title_texts);
+  hold_texts(t.row_labels, d.row_title_texts);
+  hold_texts(t.column_labels, d.column_title_texts);
+  return d;
 }
 
 }  // namespace
@@ -182,14 +190,14 @@ std::vector<std::string> detail::verdict_block(const RankVerdict& v) {
 
 namespace {
 
-std::vector<StepStatistics> statistics_of(const RunState& s) {
+std::vector<StepStatistics> statistics_of(const AnalysisRun& s) {
   std::vector<StepStatistics> steps;
-  if (!s.LSD || !s.AR.allocated()) return steps;
-  for (std::int32_t I = 1; I <= s.MIN && I < s.AR.cols(); ++I) {
+  if (!s.plan.LSD || !s.work.AR.allocated()) return steps;
+  for (std::int32_t I = 1; I <= s.work.MIN && I < s.work.AR.cols(); ++I) {
     StepStatistics& st = steps.emplace_back();
     for (int k = 0; k < 4; ++k) {
-      st.signed_values[k] = s.AR[1 + k][I];
-      st.absolute_values[k] = s.AR[5 + k][I];
+      st.signed_values[k] = s.work.AR[1 + k][I];
+      st.absolute_values[k] = s.work.AR[5 + k][I];
     }
   }
   return steps;
@@ -197,6 +205,8 @@ std::vector<StepStatistics> statistics_of(const RunState& s) {
 
 enum class Kind { elimination, eigenvalues, verdict_only };
 
+// The analysis in memory: the table, the plan derived from the settings, a
+// workspace, then the analysis, the verdict and the outputs as values.
 Run call(const Table& table, const Settings& settings, Control& control, Kind kind) {
   control.stage = kPreparing;
   detail::check_table(table, 1);
@@ -205,35 +215,40 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
   detail::check_settings(settings, table.rows, table.columns);
   Run run;
   Console console(run.warnings);
-  RunState s(console, settings.threads);
-  s.workers.stop_when(&control.stop);
-  s.settings = detail::settings_for(settings, table.row_labels.titled(), table.column_labels.titled(),
-                                    kind != Kind::elimination);
-  if (kind == Kind::verdict_only) s.settings.VERDICT = true;
-  take_run_copies(s);
-  hold_table(s, table);
+  Workers workers(settings.threads);
+  workers.stop_when(&control.stop);
+  RunSettings given = detail::settings_for(settings, table.row_labels.titled(), table.column_labels.titled(),
+                                           kind != Kind::elimination);
+  if (kind == Kind::verdict_only) given.VERDICT = true;
+  DataTable d = data_table_of(table, given);
+  remove_reference_row(d);
+  remove_reference_column(d);
+  RunPlan plan = plan_run(given, d.N, d.M);
+  if (kind == Kind::verdict_only) plan.NU = 0;  // nothing but the verdict runs
+  AnalysisWorkspace work;
+  work.MIN = plan.MIN;
+  size_working_matrices(work, d, plan);
+  std::optional<RankSample> sample;
+  if (given.VERDICT) sample = take_rank_sample(d, plan.JEV, given.MER, given.MERPR);
+  AnalysisRun analysis{d, plan, work, workers};
   RunOutcome outcome;
-  const std::optional<RankSample> sample = prepare_run(s);
   if (kind != Kind::verdict_only) {
     control.stage = kAnalysing;
     SilentObserver observer(console, true);
-    run_analysis_stage(s, observer);
-    outcome.results = collect_analysis_results(s);
-    run.statistics = statistics_of(s);
-  } else {
-    s.NU = 0;  // nothing but the verdict ran
-    outcome.results = collect_analysis_results(s);
+    if (plan.NU != 0) QOR(analysis, observer, plan.ITRN, plan.JEV, plan.LSD, plan.MER, plan.MERPR, plan.NU);
+    run.statistics = statistics_of(analysis);
   }
+  outcome.results = collect_analysis_results(analysis);
   if (sample) {
     control.stage = kJudging;
-    outcome.verdict = judge_rank(*sample, console, s.workers, nullptr);
+    outcome.verdict = judge_rank(*sample, console, workers, nullptr);
     run.verdict_lines = detail::verdict_block(*outcome.verdict);
   }
   control.stage = kWriting;
   run.results = *outcome.results;
   run.verdict = outcome.verdict;
-  run.results_json = results_text(s.settings, progress_of(s), std::string(), outcome);
-  run.picture = evidence_picture(s.settings, run.results, run.verdict ? &*run.verdict : nullptr);
+  run.results_json = results_text(given, progress_of(plan, d), std::string(), outcome);
+  run.picture = evidence_picture(given, run.results, run.verdict ? &*run.verdict : nullptr);
   control.stage = kDone;
   return run;
 }
@@ -251,7 +266,7 @@ Run guarded_call(const Table& table, const Settings& settings, Control& control,
 Table load_table(const std::string& path, const LoadOptions& options) {
   std::vector<std::string> log;
   Console console(log);
-  RunState s(console);
+  ProgramRun s(console);
   s.settings.AFNI = path;
   s.settings.BTOR = options.row_titles;
   s.settings.CTOC = options.column_titles;
@@ -260,36 +275,35 @@ Table load_table(const std::string& path, const LoadOptions& options) {
   s.settings.ERS = options.rows_left_out;
   s.settings.DCS = options.columns_left_out;
   refuse_conflicting_settings(s.settings);
-  take_run_copies(s);
   try {
     load_data_matrix(s);
   } catch (const std::bad_alloc&) {
     throw RunError(kNoMemory, "not enough memory for this table.");
   }
   Table t;
-  t.rows = s.N;
-  t.columns = s.M;
-  t.values.reserve(static_cast<std::size_t>(s.N) * static_cast<std::size_t>(s.M));
-  for (std::int32_t i = 1; i <= s.N; ++i)
-    for (std::int32_t j = 1; j <= s.M; ++j) t.values.push_back(s.A[i][j]);
-  for (std::int32_t i = 1; i <= s.N; ++i) {
-    const REAL number = keeps_original_row_numbers(s) ? s.RW[i][1] : s.RO[i][1];
+  t.rows = s.table.N;
+  t.columns = s.table.M;
+  t.values.reserve(static_cast<std::size_t>(s.table.N) * static_cast<std::size_t>(s.table.M));
+  for (std::int32_t i = 1; i <= s.table.N; ++i)
+    for (std::int32_t j = 1; j <= s.table.M; ++j) t.values.push_back(s.table.A[i][j]);
+  for (std::int32_t i = 1; i <= s.table.N; ++i) {
+    const REAL number = keeps_original_row_numbers(s.table) ? s.table.RW[i][1] : s.table.RO[i][1];
     t.row_labels.numbers.push_back(std::llround(number));
     if (!options.row_titles) continue;
-    if (!s.row_title_texts.empty()) {
-      t.row_labels.texts.push_back(s.row_title_texts[static_cast<std::size_t>(std::llround(number))]);
+    if (!s.table.row_title_texts.empty()) {
+      t.row_labels.texts.push_back(s.table.row_title_texts[static_cast<std::size_t>(std::llround(number))]);
     } else {
-      t.row_labels.titles.push_back(s.RO[i][1]);
+      t.row_labels.titles.push_back(s.table.RO[i][1]);
     }
   }
-  for (std::int32_t j = 1; j <= s.M; ++j) {
-    const REAL number = keeps_original_column_numbers(s) ? s.CW[1][j] : s.CO[1][j];
+  for (std::int32_t j = 1; j <= s.table.M; ++j) {
+    const REAL number = keeps_original_column_numbers(s.table) ? s.table.CW[1][j] : s.table.CO[1][j];
     t.column_labels.numbers.push_back(std::llround(number));
     if (!options.column_titles) continue;
-    if (!s.column_title_texts.empty()) {
-      t.column_labels.texts.push_back(s.column_title_texts[static_cast<std::size_t>(std::llround(number))]);
+    if (!s.table.column_title_texts.empty()) {
+      t.column_labels.texts.push_back(s.table.column_title_texts[static_cast<std::size_t>(std::llround(number))]);
     } else {
-      t.column_labels.titles.push_back(s.CO[1][j]);
+      t.column_labels.titles.push_back(s.table.CO[1][j]);
     }
   }
   return t;

@@ -11,13 +11,13 @@
 #include "analysis/analysis_results.h"
 #include "verdict/rank_verdict.h"
 #include "verdict/verdict_text.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "outputs/outputs_after_run.h"
 #include "common/console.h"
 #include "common/run_error.h"
 #include "common/text.h"
 #include "common/text_writer.h"
-#include "report/number_text.h"
+#include "common/number_text.h"
 #include "report/output_file.h"
 #include "report/output_names.h"
 #include "outputs/picture_layout.h"
@@ -578,7 +578,7 @@ std::string evidence_picture(const RunSettings& given, const AnalysisResults& re
   return pic.svg.finish();
 }
 
-void write_evidence_picture(RunState& s, const RunOutcome& outcome) {
+void write_evidence_picture(ProgramRun& s, const RunOutcome& outcome) {
   s.console.fresh_line();
   if (outcome.stop != nullptr || !outcome.results) {
     s.console.write_line("No picture: the run stopped before its results were complete.");

@@ -6,7 +6,7 @@ struct AnalysisResults;
 struct RankVerdict;
 struct RunOutcome;
 struct RunSettings;
-struct RunState;
+struct ProgramRun;
 
 // The picture of the evidence (",PLOT", key Y): one SVG file with a panel
 // for each result the run has: the pivots of the elimination, or the
@@ -20,4 +20,4 @@ std::string evidence_picture(const RunSettings& given, const AnalysisResults& re
 // Writes the picture of the run's outcome beside the file the run wrote and
 // says so on the console, or says why there is none (the run stopped, or it
 // has nothing to draw).
-void write_evidence_picture(RunState& s, const RunOutcome& outcome);
+void write_evidence_picture(ProgramRun& s, const RunOutcome& outcome);

@@ -6,7 +6,7 @@
 #include "verdict/rank_verdict.h"
 
 class RunError;
-struct RunState;
+struct ProgramRun;
 
 // What a run leaves for the opt-in outputs written after everything else:
 // the results of its analysis when it got that far, the rank verdict when
@@ -20,4 +20,4 @@ struct RunOutcome {
 // The opt-in outputs of a run, each written only when its setting asks for
 // it, after the run's own files: also after a stop, so that they say how the
 // run ended. Without such a setting nothing is written.
-void write_outputs_after_run(RunState& s, const RunOutcome& outcome);
+void write_outputs_after_run(ProgramRun& s, const RunOutcome& outcome);

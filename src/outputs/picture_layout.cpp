@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/text.h"
-#include "report/number_text.h"
+#include "common/number_text.h"
 
 namespace {
 

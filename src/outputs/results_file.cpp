@@ -5,7 +5,7 @@
 
 #include "verdict/rank_verdict.h"
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "outputs/outputs_after_run.h"
 #include "outputs/json_writer.h"
 #include "report/output_file.h"
@@ -15,9 +15,9 @@
 #error "QOR_VERSION is set from the project's version in CMakeLists.txt"
 #endif
 
-RunProgress progress_of(const RunState& s) {
-  const char* mode = s.FTW > 0 ? "contribution tables" : s.JEV ? "eigenvalues" : "elimination";
-  return {mode, s.NU, s.N, s.M};
+RunProgress progress_of(const RunPlan& plan, const DataTable& table) {
+  const char* mode = plan.FTW > 0 ? "contribution tables" : plan.JEV ? "eigenvalues" : "elimination";
+  return {mode, plan.NU, table.N, table.M};
 }
 
 namespace {
@@ -241,15 +241,15 @@ void write_lines(TextWriter& out, const std::string& text) {
   }
 }
 
-void write_file(RunState& s, const RunOutcome& outcome) {
+void write_file(ProgramRun& s, const RunOutcome& outcome) {
   TextWriter out = create_output_file(s, results_file_name(s), "results file", OutputName::chosen);
-  write_lines(out, results_text(s.settings, progress_of(s), written_file(s), outcome));
+  write_lines(out, results_text(s.settings, progress_of(s.plan, s.table), written_file(s), outcome));
   out.close();
 }
 
 }  // namespace
 
-void write_results_file(RunState& s, const RunOutcome& outcome) {
+void write_results_file(ProgramRun& s, const RunOutcome& outcome) {
   if (!s.settings.XJSON || s.settings.GFNO.empty()) return;
   if (outcome.stop == nullptr) {
     write_file(s, outcome);

@@ -6,7 +6,9 @@
 
 struct RunOutcome;
 struct RunSettings;
-struct RunState;
+struct ProgramRun;
+struct RunPlan;
+struct DataTable;
 
 // How far a run came, as the results file states it beside the settings
 // as given: its mode after the run driver's adjustments, the steps examined
@@ -15,7 +17,7 @@ struct RunProgress {
   const char* mode;
   std::int32_t steps, rows, columns;
 };
-RunProgress progress_of(const RunState& s);
+RunProgress progress_of(const RunPlan& plan, const DataTable& table);
 
 // The results file's text (lines separated by LF): the settings as given,
 // how far the run came, the file it wrote (empty: null) and its outcome.
@@ -31,4 +33,4 @@ std::string results_text(const RunSettings& given, const RunProgress& progress, 
 // verdict. Every REAL goes out with the digits that read back as the same
 // value. After a stop a failure to write it is dropped, so that the stop's
 // own message is the one the user sees.
-void write_results_file(RunState& s, const RunOutcome& outcome);
+void write_results_file(ProgramRun& s, const RunOutcome& outcome);

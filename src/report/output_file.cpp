@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "report/output_names.h"
 
 namespace {
@@ -38,7 +38,7 @@ std::string missing_folder(const std::string& path) {
 
 }  // namespace
 
-TextWriter create_output_file(RunState& s, const std::string& path, const std::string& role, OutputName name) {
+TextWriter create_output_file(ProgramRun& s, const std::string& path, const std::string& role, OutputName name) {
   for (const auto& [input_role, input_path] : s.inputs) {
     if (same_file(path, input_path)) refuse(role, path, "is", input_role, input_path, "the input");
     if (name == OutputName::chosen && same_name_without_case(path, input_path))

@@ -4,7 +4,7 @@
 
 #include "common/text_writer.h"
 
-struct RunState;
+struct ProgramRun;
 
 // How an output file got its name: from the user (the report, the table
 // file), or from the program (the histogram's fixed name, the picture and
@@ -19,7 +19,7 @@ enum class OutputName { given, chosen };
 // tell upper from lower case those are one file). Otherwise the run stops
 // with a run-time error before anything is written. The file is then among
 // the run's outputs. A missing folder is named in the error.
-TextWriter create_output_file(RunState& s, const std::string& path, const std::string& role,
+TextWriter create_output_file(ProgramRun& s, const std::string& path, const std::string& role,
                               OutputName name = OutputName::given);
 
 // Error number of that refusal (EEXIST: the file exists as an input).

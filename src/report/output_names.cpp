@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "common/bounded_string.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/text.h"
 
 namespace {
@@ -23,7 +23,7 @@ std::string comparable(const std::string& path) {
   return ascii_upper((error ? std::filesystem::path(path) : absolute).lexically_normal().string());
 }
 
-bool name_taken(const RunState& s, const std::string& base, const std::string& name) {
+bool name_taken(const ProgramRun& s, const std::string& base, const std::string& name) {
   if (same_name_without_case(name, base)) return true;
   for (const auto& files : {&s.inputs, &s.outputs})
     for (const auto& [role, path] : *files)
@@ -33,7 +33,7 @@ bool name_taken(const RunState& s, const std::string& base, const std::string& n
 
 std::string in_quotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
-bool is_an_input(const RunState& s, const std::string& path) {
+bool is_an_input(const ProgramRun& s, const std::string& path) {
   for (const auto& [role, input] : s.inputs) {
     std::error_code error;
     if (std::filesystem::equivalent(path, input, error)) return true;
@@ -63,7 +63,7 @@ std::string report_name_note(std::string_view OUT, bool replaces, bool folder) {
   return note + ".";
 }
 
-std::string report_name_warning(const RunState& s) {
+std::string report_name_warning(const ProgramRun& s) {
   const std::string given = s.H.str();
   const std::string written = report_file_name(given);
   if (written == given) return {};
@@ -73,13 +73,13 @@ std::string report_name_warning(const RunState& s) {
   return report_name_note(given, replaces, folder);
 }
 
-std::string written_file(const RunState& s) {
-  if (s.FTW != 0) return s.settings.GFNO.str();
-  if (s.NU != 0) return report_file_name(s.H.view());
+std::string written_file(const ProgramRun& s) {
+  if (s.plan.FTW != 0) return s.settings.GFNO.str();
+  if (s.plan.NU != 0) return report_file_name(s.H.view());
   return {};
 }
 
-std::string derived_file_name(const RunState& s, const std::string& base, std::string_view extension) {
+std::string derived_file_name(const ProgramRun& s, const std::string& base, std::string_view extension) {
   const std::size_t dot = base.rfind('.');
   std::string name = dot != std::string::npos && dot > file_name_start(base) ? base.substr(0, dot) : base;
   name += extension;
@@ -89,13 +89,13 @@ std::string derived_file_name(const RunState& s, const std::string& base, std::s
   return name;
 }
 
-std::string picture_file_name(const RunState& s) {
+std::string picture_file_name(const ProgramRun& s) {
   const std::string written = written_file(s);
   if (written.empty()) return std::string(kPictureWithoutFileName);
   return derived_file_name(s, written, ".svg");
 }
 
-std::string results_file_name(const RunState& s) {
+std::string results_file_name(const ProgramRun& s) {
   std::string base = written_file(s);
   if (base.empty()) base = report_file_name(s.settings.GFNO.view());
   return derived_file_name(s, base, ".json");

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-struct RunState;
+struct ProgramRun;
 
 // Every file a run writes is named here, and every writer asks here.
 
@@ -28,12 +28,12 @@ std::string report_name_note(std::string_view OUT, bool replaces, bool folder);
 // The same for the report of this run (H), looking at the disk before the
 // report is created; a file the run reads is not counted as replaced (the
 // run refuses to write over it).
-std::string report_name_warning(const RunState& s);
+std::string report_name_warning(const ProgramRun& s);
 
 // The file this run has written its results into: the contribution-table
 // file in a table run (GFNO as given; empty when the tables went to the
 // console), the report file when the analysis ran with one, else empty.
-std::string written_file(const RunState& s);
+std::string written_file(const ProgramRun& s);
 
 // A file of our own beside `base` that replaces nothing of the run's: the
 // stem of base (its name up to the last '.' of the file name) with the
@@ -42,13 +42,13 @@ std::string written_file(const RunState& s);
 // the extension is added to the whole name instead, and again until the
 // name is free. On a disk that does not tell upper from lower case (macOS,
 // Windows shares) two such names would be one file.
-std::string derived_file_name(const RunState& s, const std::string& base, std::string_view extension);
+std::string derived_file_name(const ProgramRun& s, const std::string& base, std::string_view extension);
 
 // The picture (",PLOT"): beside the written file, else kPictureWithoutFileName.
-std::string picture_file_name(const RunState& s);
+std::string picture_file_name(const ProgramRun& s);
 // The results for scripts (",JSON"): beside the written file, or beside the
 // report file that the second parameter names when the analysis did not run.
-std::string results_file_name(const RunState& s);
+std::string results_file_name(const ProgramRun& s);
 
 // True when the two paths name the same file on a disk that does not tell
 // upper from lower case: the same path once made absolute and normal,

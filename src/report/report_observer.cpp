@@ -7,9 +7,9 @@
 #include <string>
 
 #include "common/console.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "report/code_page.h"
-#include "report/number_text.h"
+#include "common/number_text.h"
 #include "report/output_file.h"
 #include "report/result_report.h"
 
@@ -19,16 +19,16 @@ namespace {
 constexpr REAL kLn10 = 2.302585092994045684017991454684364208L;
 
 // HELP1: the column labels, whole numbers without decimals.
-void HELP1(const RunState& s, TextWriter& out, int W) {
-  for (std::int32_t K = 1; K <= s.M; ++K) {
-    const REAL v = s.CO[1][K];
+void HELP1(const AnalysisRun& s, TextWriter& out, int W) {
+  for (std::int32_t K = 1; K <= s.table.M; ++K) {
+    const REAL v = s.table.CO[1][K];
     write_fixed(out, v, W, is_whole_label(v, kColumnLabelWholeWithin) ? 0 : 2);
   }
 }
 
-void write_step_listing(const RunState& s, TextWriter& out, bool errors, int W, int D) {
+void write_step_listing(const AnalysisRun& s, TextWriter& out, bool errors, int W, int D) {
   const int absD = std::abs(D);
-  const int lw = is_whole_label(s.RO[1][1], kColumnLabelWholeWithin) ? absD : W;
+  const int lw = is_whole_label(s.table.RO[1][1], kColumnLabelWholeWithin) ? absD : W;
   out.write_right("Order", lw + 8);
   HELP1(s, out, W);
   if (errors) {
@@ -36,19 +36,19 @@ void write_step_listing(const RunState& s, TextWriter& out, bool errors, int W, 
     HELP1(s, out, W);
   }
   out.line_end();
-  for (std::int32_t J = 1; J <= s.N; ++J) {
-    const REAL v = s.RO[J][1];
+  for (std::int32_t J = 1; J <= s.table.N; ++J) {
+    const REAL v = s.table.RO[J][1];
     if (is_whole_label(v, kRowLabelWholeWithin)) {
       write_fixed(out, v, absD + 8, 0);
     } else {
       write_scientific(out, v, W + 8);
     }
-    const REAL* row = s.A[J];
-    for (std::int32_t K = 1; K <= s.M; ++K) write_number(out, row[K], W, D);
+    const REAL* row = s.table.A[J];
+    for (std::int32_t K = 1; K <= s.table.M; ++K) write_number(out, row[K], W, D);
     if (errors) {
       out.write_blanks(7);
-      const REAL* sd = s.SD[J];
-      for (std::int32_t K = 1; K <= s.M; ++K) write_number(out, std::sqrt(sd[K]), W, D);
+      const REAL* sd = s.work.SD[J];
+      for (std::int32_t K = 1; K <= s.table.M; ++K) write_number(out, std::sqrt(sd[K]), W, D);
     }
     out.line_end();
   }
@@ -80,29 +80,29 @@ void write_residual_line(TextWriter& out, const EigenTestRecord& r, int W) {
   out.line_end();
 }
 
-void write_eigenvector_check(const RunState& s, TextWriter& out, std::int32_t I, int W) {
+void write_eigenvector_check(const AnalysisRun& s, TextWriter& out, std::int32_t I, int W) {
   out.write("vector (x)");
   out.write_right("A(", W - 6);
   // Part of the heading "A(k,i)*x", not a column of numbers: no blank is
   // put between "A(" and a number of three digits or more.
-  out.write(integer_text(std::llround(s.RO[I][1]), 3));
+  out.write(integer_text(std::llround(s.table.RO[I][1]), 3));
   out.write(",i)*x");
   out.write_right("Ratio", W - 2);
   out.line_end();
-  const REAL t = std::exp(-s.SIZE * kLn10);
-  const REAL largest = std::fabs(s.DE[1][1]);
-  for (std::int32_t J = 1; J <= s.MIN; ++J) {
-    const REAL x = s.T[J][I];
+  const REAL t = std::exp(-s.work.SIZE * kLn10);
+  const REAL largest = std::fabs(s.work.DE[1][1]);
+  for (std::int32_t J = 1; J <= s.work.MIN; ++J) {
+    const REAL x = s.work.T[J][I];
     write_number_text(out, RS(x, W).view(), W);
     out.write(' ');
-    write_number_text(out, RS(s.FE[J][1], W).view(), W);
+    write_number_text(out, RS(s.work.FE[J][1], W).view(), W);
     // With a largest eigenvalue of 0 only an exactly zero component counts as negligible.
     const bool negligible = largest == 0 ? x == 0 : std::fabs(x) / largest < t;
     if (negligible) {
       out.write_right("div. by 0", W + 1);
     } else {
       out.write(' ');
-      write_number_text(out, RS(s.FE[J][1] / x, W).view(), W);
+      write_number_text(out, RS(s.work.FE[J][1] / x, W).view(), W);
     }
     out.line_end();
   }
@@ -110,16 +110,16 @@ void write_eigenvector_check(const RunState& s, TextWriter& out, std::int32_t I,
 
 }  // namespace
 
-ReportObserver::ReportObserver(RunState& s, Console& console, std::string file_name, bool listing, std::int16_t W,
+ReportObserver::ReportObserver(ProgramRun& s, Console& console, std::string file_name, bool listing, std::int16_t W,
                                std::int16_t D)
     : s_(s), console_(console), file_name_(std::move(file_name)), listing_(listing), W_(W), D_(D) {}
 
 Pause& ReportObserver::pause() { return console_; }
 
-void ReportObserver::analysis_begins(const RunState& s) {
+void ReportObserver::analysis_begins(const AnalysisRun& s) {
   if (file_name_.empty()) return;
   report_.emplace(create_output_file(s_, file_name_, "report file"));
-  HELP3(s, *report_);
+  HELP3(s_, *report_);
 }
 
 void ReportObserver::product_matrix_begins() { console_.show_progress("Product matrix"); }
@@ -129,31 +129,31 @@ void ReportObserver::step_begins(std::int32_t I, std::int32_t MIN) {
   console_.show_progress("Diagonal", I, MIN);
 }
 
-void ReportObserver::step_listing(const RunState& s, bool errors) {
+void ReportObserver::step_listing(const AnalysisRun& s, bool errors) {
   if (report_) write_step_listing(s, *report_, errors, W_, D_);
 }
 
-void ReportObserver::elimination_done(const RunState& s) {
-  done_ = s.MIN;
-  if (report_) PRINTRES(s, *report_, W_);
+void ReportObserver::elimination_done(const AnalysisRun& s) {
+  done_ = s.work.MIN;
+  if (report_) PRINTRES(s_, *report_, W_);
 }
 
-void ReportObserver::eigenvalues_begin(const RunState&, bool errors) {
+void ReportObserver::eigenvalues_begin(const AnalysisRun&, bool errors) {
   eigenvalues_ = true;
   // The eigenvalue report's columns are at least 10 wide.
   if (W_ < 10) W_ = 10;
   if (report_) write_eigenvalue_heading(*report_, errors, W_);
 }
 
-void ReportObserver::eigenvalue_found(const RunState& s, std::int32_t I, std::int32_t U, bool errors) {
+void ReportObserver::eigenvalue_found(const AnalysisRun& s, std::int32_t I, std::int32_t U, bool errors) {
   if (report_) {
     TextWriter& out = *report_;
     out.write(cp437::kMu);
-    out.write(std::to_string(I) + "(" + std::to_string(std::llround(s.RO[I][1])) + ")=");
-    write_number_text(out, RS(s.DE[I][1], W_).view(), W_);
+    out.write(std::to_string(I) + "(" + std::to_string(std::llround(s.table.RO[I][1])) + ")=");
+    write_number_text(out, RS(s.work.DE[I][1], W_).view(), W_);
     if (errors) {
       out.write(cp437::kPlusMinus);
-      write_number_text(out, RS(std::sqrt(s.EE[I][1]), W_).view(), W_);
+      write_number_text(out, RS(std::sqrt(s.work.EE[I][1]), W_).view(), W_);
     } else {
       out.line_end();
     }
@@ -167,12 +167,12 @@ void ReportObserver::eigenvalue_found(const RunState& s, std::int32_t I, std::in
   if (report_) report_->flush();
 }
 
-void ReportObserver::residual_tested(const RunState&, std::int32_t I, const EigenTestRecord& record) {
+void ReportObserver::residual_tested(const AnalysisRun&, std::int32_t I, const EigenTestRecord& record) {
   done_ = I;
   if (report_) write_residual_line(*report_, record, W_);
 }
 
-void ReportObserver::eigenvector_checked(const RunState& s, std::int32_t I) {
+void ReportObserver::eigenvector_checked(const AnalysisRun& s, std::int32_t I) {
   if (report_) write_eigenvector_check(s, *report_, I, W_);
 }
 

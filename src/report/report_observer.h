@@ -8,7 +8,7 @@
 #include "common/text_writer.h"
 
 class Console;
-struct RunState;
+struct ProgramRun;
 
 // The program's view of an analysis: the report file, created when the
 // analysis begins (so that a run stopped before it leaves none), with its
@@ -20,23 +20,23 @@ class ReportObserver final : public AnalysisObserver {
   // file_name: the report file's name as the run writes it, empty for none;
   // listing: the matrix at every step and the eigenvector checks (HDR);
   // W, D: the width and decimals of the report's numbers.
-  ReportObserver(RunState& s, Console& console, std::string file_name, bool listing, std::int16_t W,
+  ReportObserver(ProgramRun& s, Console& console, std::string file_name, bool listing, std::int16_t W,
                  std::int16_t D);
 
   Pause& pause() override;
-  void analysis_begins(const RunState& s) override;
+  void analysis_begins(const AnalysisRun& s) override;
   bool lists_steps() const override { return listing_ && report_.has_value(); }
   bool wants_probabilities() const override { return report_.has_value(); }
 
   void product_matrix_begins() override;
   void step_begins(std::int32_t I, std::int32_t MIN) override;
-  void step_listing(const RunState& s, bool errors) override;
-  void elimination_done(const RunState& s) override;
+  void step_listing(const AnalysisRun& s, bool errors) override;
+  void elimination_done(const AnalysisRun& s) override;
 
-  void eigenvalues_begin(const RunState& s, bool errors) override;
-  void eigenvalue_found(const RunState& s, std::int32_t I, std::int32_t U, bool errors) override;
-  void residual_tested(const RunState& s, std::int32_t I, const EigenTestRecord& record) override;
-  void eigenvector_checked(const RunState& s, std::int32_t I) override;
+  void eigenvalues_begin(const AnalysisRun& s, bool errors) override;
+  void eigenvalue_found(const AnalysisRun& s, std::int32_t I, std::int32_t U, bool errors) override;
+  void residual_tested(const AnalysisRun& s, std::int32_t I, const EigenTestRecord& record) override;
+  void eigenvector_checked(const AnalysisRun& s, std::int32_t I) override;
 
   // The report file once the analysis has begun with one; null otherwise.
   TextWriter* report() { return report_ ? &*report_ : nullptr; }
@@ -47,7 +47,7 @@ class ReportObserver final : public AnalysisObserver {
   void mark_interrupted();
 
  private:
-  RunState& s_;
+  ProgramRun& s_;
   Console& console_;
   std::string file_name_;
   bool listing_;

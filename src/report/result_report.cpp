@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "common/text_writer.h"
 #include "report/code_page.h"
-#include "report/number_text.h"
+#include "common/number_text.h"
 
 namespace {
 
@@ -13,17 +13,18 @@ namespace {
 void write_label(TextWriter& out, REAL v, int w) { write_fixed(out, v, w, is_whole_label(v, kRowLabelWholeWithin) ? 0 : 3); }
 
 // The legend names titles whenever original numbers are kept beside the labels.
-bool titles_in_legend(const RunState& s) { return keeps_original_row_numbers(s) || keeps_original_column_numbers(s); }
+// The legend names titles beside the original numbers when a table run or titles keep the numbers apart.
+bool titles_in_legend(const ProgramRun& s) { return s.plan.FTW > 0 || s.settings.BTOR || s.settings.CTOC; }
 
-void write_legend(const RunState& s, TextWriter& T) {
-  if (s.LSD) T.write("    ");
+void write_legend(const ProgramRun& s, TextWriter& T) {
+  if (s.plan.LSD) T.write("    ");
   T.write("D,R,C");
   if (titles_in_legend(s)) T.write(",t");
   T.write(": Diagonal elements, their original row/column numbers");
   if (titles_in_legend(s)) T.write("/titles");
   T.write(".");
   T.line_end();
-  if (s.LSD) {
+  if (s.plan.LSD) {
     T.write("M,Sd,Sk,K: Mean, standard deviation; ");
     T.write("normalized skewness and kurtosis.");
     T.line_end();
@@ -32,19 +33,19 @@ void write_legend(const RunState& s, TextWriter& T) {
 
 // The R or C lines: original numbers (when titles were read) and labels.
 template <typename Original, typename Label>
-void write_label_lines(const RunState& s, TextWriter& T, const char* head, bool titled, int w,
+void write_label_lines(const ProgramRun& s, TextWriter& T, const char* head, bool titled, int w,
                        Original original, Label label) {
   T.write(head);
   if (titled) {
-    for (std::int32_t i = 1; i <= s.MIN; ++i) write_fixed(T, original(i), w, 0);
+    for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_fixed(T, original(i), w, 0);
     T.line_end();
     T.write(" t  ");
   }
-  for (std::int32_t i = 1; i <= s.MIN; ++i) write_label(T, label(i), w);
+  for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_label(T, label(i), w);
   T.line_end();
 }
 
-void write_statistics(const RunState& s, TextWriter& T, int w) {
+void write_statistics(const ProgramRun& s, TextWriter& T, int w) {
   static constexpr const char* kLabels[] = {" M:", "Sd:", "Sk:", " K:"};
   for (int j = 1; j <= 8; ++j) {
     if (j == 1 || j == 5) {
@@ -54,15 +55,15 @@ void write_statistics(const RunState& s, TextWriter& T, int w) {
       T.line_end();
     }
     T.write(kLabels[(j - 1) % 4]);
-    for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, s.AR[j][i], w, s.settings.KD);
+    for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, s.work.AR[j][i], w, s.settings.KD);
     T.line_end();
   }
 }
 
 }  // namespace
 
-void HELP3(const RunState& s, TextWriter& WAY) {
-  WAY.write("N_row: " + std::to_string(s.N) + ". N_column: " + std::to_string(s.M) + ".");
+void HELP3(const ProgramRun& s, TextWriter& WAY) {
+  WAY.write("N_row: " + std::to_string(s.table.N) + ". N_column: " + std::to_string(s.table.M) + ".");
   WAY.line_end();
   WAY.write("Input parameters:");
   for (std::size_t i = 1; i < s.params.size() && i <= 6; ++i) {
@@ -73,24 +74,24 @@ void HELP3(const RunState& s, TextWriter& WAY) {
   WAY.line_end();
 }
 
-void PRINTRES(const RunState& s, TextWriter& T, std::int16_t W1) {
+void PRINTRES(const ProgramRun& s, TextWriter& T, std::int16_t W1) {
   const int w = W1;
   T.line_end();
   write_legend(s, T);
   T.write(" D: ");
-  for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, s.A[0][i], w, s.settings.KD);
+  for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, s.table.A[0][i], w, s.settings.KD);
   T.line_end();
-  if (errors_known(s.MER, s.MERPR)) {
+  if (errors_known(s.plan.MER, s.plan.MERPR)) {
     T.write("   ");
     T.write(cp437::kPlusMinus);
-    for (std::int32_t i = 1; i <= s.MIN; ++i) write_number(T, std::sqrt(s.SD[i][i]), w, s.settings.KD);
+    for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, std::sqrt(s.work.SD[i][i]), w, s.settings.KD);
     T.line_end();
   }
   write_label_lines(
-      s, T, " R: ", s.settings.BTOR, w, [&](std::int32_t i) { return s.RW[i][1]; },
-      [&](std::int32_t i) { return s.RO[i][1]; });
+      s, T, " R: ", s.settings.BTOR, w, [&](std::int32_t i) { return s.table.RW[i][1]; },
+      [&](std::int32_t i) { return s.table.RO[i][1]; });
   write_label_lines(
-      s, T, " C: ", s.settings.CTOC, w, [&](std::int32_t i) { return s.CW[1][i]; },
-      [&](std::int32_t i) { return s.CO[1][i]; });
-  if (s.LSD) write_statistics(s, T, w);
+      s, T, " C: ", s.settings.CTOC, w, [&](std::int32_t i) { return s.table.CW[1][i]; },
+      [&](std::int32_t i) { return s.table.CO[1][i]; });
+  if (s.plan.LSD) write_statistics(s, T, w);
 }

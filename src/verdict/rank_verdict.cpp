@@ -10,7 +10,7 @@
 #include "analysis/noise_edge.h"
 #include "analysis/qor.h"
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/analysis_workspace.h"
 #include "common/workers.h"
 #include "numeric/eigen.h"
 #include "numeric/gamma.h"
@@ -448,19 +448,19 @@ REAL residual_edge(const RankVerdict& v, std::int32_t k) {
   return v.edge / edge_per_sigma(v.N, v.M) * residual_edge_per_sigma(v.N, v.M, k);
 }
 
-RankSample take_rank_sample(const RunState& s, REAL ER, REAL ERPR) {
+RankSample take_rank_sample(const DataTable& d, bool unchanged, REAL ER, REAL ERPR) {
   RankSample x;
-  x.N = s.N;
-  x.M = s.M;
+  x.N = d.N;
+  x.M = d.M;
   x.ER = ER;
   x.ERPR = ERPR;
-  if (s.JEV) {
-    x.shared = &s.A;
+  if (unchanged) {
+    x.shared = &d.A;
     return x;
   }
-  x.copy = MATRIX(s.N + 1, s.M + 1);
-  for (std::int32_t i = 1; i <= s.N; ++i)
-    for (std::int32_t j = 1; j <= s.M; ++j) x.copy[i][j] = s.A[i][j];
+  x.copy = MATRIX(d.N + 1, d.M + 1);
+  for (std::int32_t i = 1; i <= d.N; ++i)
+    for (std::int32_t j = 1; j <= d.M; ++j) x.copy[i][j] = d.A[i][j];
   return x;
 }
 

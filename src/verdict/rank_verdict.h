@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/data_table.h"
 #include "common/matrix.h"
 #include "common/real.h"
 #include "analysis/eigen_analysis.h"
@@ -16,7 +17,6 @@
 
 class Pause;
 class Workers;
-struct RunState;
 
 // The rank verdict (",RANK", key V): one answer, a rank or a range of ranks,
 // with the evidence behind it, from the singular values of the data matrix
@@ -41,7 +41,10 @@ struct RankSample {
   const MATRIX& A() const { return shared != nullptr ? *shared : copy; }
 };
 
-RankSample take_rank_sample(const RunState& s, REAL ER, REAL ERPR);
+// The matrix the verdict judges, with the error the user gave: shared with
+// an analysis that leaves it unchanged (the eigenvalue mode), else copied
+// before an elimination reduces it.
+RankSample take_rank_sample(const DataTable& d, bool unchanged, REAL ER, REAL ERPR);
 
 // Confidence levels. With the error given, the residual test fits at
 // Q >= 0.05; a component below the noise edge may still be real when it

@@ -8,7 +8,7 @@
 
 #include "common/text.h"
 #include "common/text_writer.h"
-#include "report/number_text.h"
+#include "common/number_text.h"
 #include "verdict/with_error_decision.h"
 
 namespace {

@@ -66,22 +66,22 @@ TEST(EigenvalueMode, RelativeErrorOnlyLeavesZeroElementsOutOfTheSum) {
 }
 
 // The residual sums as first written: the data rebuilt from scratch for every eigenvalue.
-ResidualTest literal_residual_test(const RunState& s, std::int32_t I) {
+ResidualTest literal_residual_test(const ProgramRun& s, std::int32_t I) {
   ResidualTest r;
-  for (std::int32_t S = 1; S <= s.N; ++S)
-    for (std::int32_t R = 1; R <= s.M; ++R) {
+  for (std::int32_t S = 1; S <= s.table.N; ++S)
+    for (std::int32_t R = 1; R <= s.table.M; ++R) {
       REAL C = 0;
       for (std::int32_t J = 1; J <= I; ++J) {
         REAL p = 0;
-        if (s.N >= s.M) {
-          for (std::int32_t K = 1; K <= s.MIN; ++K) p = p + s.A[S][K] * s.T[K][J];
-          C = C + p * s.T[R][J];
+        if (s.table.N >= s.table.M) {
+          for (std::int32_t K = 1; K <= s.work.MIN; ++K) p = p + s.table.A[S][K] * s.work.T[K][J];
+          C = C + p * s.work.T[R][J];
         } else {
-          for (std::int32_t K = 1; K <= s.MIN; ++K) p = p + s.A[K][R] * s.T[K][J];
-          C = C + p * s.T[S][J];
+          for (std::int32_t K = 1; K <= s.work.MIN; ++K) p = p + s.table.A[K][R] * s.work.T[K][J];
+          C = C + p * s.work.T[S][J];
         }
       }
-      const REAL F = std::fabs(s.A[S][R] - C), E = std::sqrt(s.SD[S][R]);
+      const REAL F = std::fabs(s.table.A[S][R] - C), E = std::sqrt(s.work.SD[S][R]);
       if (E != 0) r.G = r.G + (F / E) * (F / E);
       for (int j = 1; j <= 3; ++j) r.NR[j] += F > j * E;
     }
@@ -99,23 +99,22 @@ TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
     for (const auto& [rows, cols] : shapes) {
       qor_test::TempDir dir;
       qor_test::CapturedConsole captured;
-      RunState s(captured.console(), threads);
+      ProgramRun s(captured.console(), threads);
       s.workers.set_work_per_part(0);
       set_default_settings(s.settings);
-    take_run_copies(s);
       qor_test::hold_matrix(s, rows, cols);
-      s.JEV = s.settings.ITRN = true;
-      s.MER = 0.01L;
-      s.MERPR = 0.02L;
+      s.settings.JEV = s.settings.ITRN = true;
+      s.settings.MER = 0.01L;
+      s.settings.MERPR = 0.02L;
       std::mt19937_64 rng(static_cast<unsigned>(rows * 10 + cols));
       std::uniform_real_distribution<double> dist(-1.0, 1.0);
       for (int i = 1; i <= rows; ++i)
-        for (int j = 1; j <= cols; ++j) s.A[i][j] = dist(rng);
+        for (int j = 1; j <= cols; ++j) s.table.A[i][j] = dist(rng);
       prepare_run(s);
-      qor_test::run_qor_silently(s, true, true, false, s.MER, s.MERPR, 0);
-      ResidualTester tester(s, s.MIN);
+      qor_test::run_qor_silently(s, true, true, false, s.plan.MER, s.plan.MERPR, 0);
+      ResidualTester tester(s.analysis(), s.work.MIN);
       std::vector<ResidualTest>& literals = literal_sums[{rows, cols}];
-      for (std::int32_t I = 1; I <= s.MIN; ++I) {
+      for (std::int32_t I = 1; I <= s.work.MIN; ++I) {
         if (threads == 1) literals.push_back(literal_residual_test(s, I));
         const ResidualTest fast = tester.test(I), literal = literals[static_cast<std::size_t>(I - 1)];
         EXPECT_EQ(fast.G, literal.G) << threads << " threads, " << rows << "x" << cols << " I=" << I;
@@ -123,9 +122,9 @@ TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
       }
       // From 0 on in passes of two, as the rank verdict may ask: each pass
       // forms the rebuilt values of the tests before it again.
-      ResidualTester stepwise(ResidualInputs{s.A, s.SD, s.T, s.N, s.M, s.MIN, s.workers}, 0);
-      for (std::int32_t I = 0; I <= s.MIN; ++I) {
-        if (I % 2 == 0) stepwise.extend_to(std::min(s.MIN, I + 1));
+      ResidualTester stepwise(ResidualInputs{s.table.A, s.work.SD, s.work.T, s.table.N, s.table.M, s.work.MIN, s.workers}, 0);
+      for (std::int32_t I = 0; I <= s.work.MIN; ++I) {
+        if (I % 2 == 0) stepwise.extend_to(std::min(s.work.MIN, I + 1));
         const ResidualTest got = stepwise.test(I);
         const ResidualTest literal = I == 0 ? literal_residual_test(s, 0) : literals[static_cast<std::size_t>(I - 1)];
         EXPECT_EQ(got.G, literal.G) << threads << " threads, " << rows << "x" << cols << " from 0, I=" << I;

@@ -35,29 +35,29 @@ TEST(Histogram, ClassOfAValue) {
 TEST(EvidencePicture, HistogramKeepsEachColumnsLargestCount) {
   qor_test::TempDir dir;
   qor_test::CapturedConsole console;
-  RunState s(console.console());
+  ProgramRun s(console.console());
   qor_test::hold_matrix(s, 2, 3);
   const REAL values[2][3] = {{0.5L, 0.6L, 3}, {0.7L, -2, 0.1L}};
   for (int i = 0; i < 2; ++i)
-    for (int j = 0; j < 3; ++j) s.A[i + 1][j + 1] = values[i][j];
-  s.MIN = s.NU = 2;
+    for (int j = 0; j < 3; ++j) s.table.A[i + 1][j + 1] = values[i][j];
+  s.work.MIN = s.plan.NU = 2;
   s.settings.RGAUSS = 1;
   prepare_histogram(s);
   write_histogram_file(s);
-  EXPECT_EQ(s.GL, 8);
-  EXPECT_EQ(s.histogram_largest, (std::vector<REAL>{0, 4, 0, 0}));  // no step ran: columns 2, 3 empty
-  EXPECT_EQ(s.GB[5][1], 1);
-  EXPECT_EQ(s.GB[8][1], 0.25L);
+  EXPECT_EQ(s.work.GL, 8);
+  EXPECT_EQ(s.work.histogram_largest, (std::vector<REAL>{0, 4, 0, 0}));  // no step ran: columns 2, 3 empty
+  EXPECT_EQ(s.work.GB[5][1], 1);
+  EXPECT_EQ(s.work.GB[8][1], 0.25L);
 }
 
 // A width that needs more classes than the limit stops the run (64)
 // before anything is allocated: 1e6 / 1e-3 = 1e9 half classes.
 TEST(Histogram, TooManyClassesAreRefused) {
   qor_test::CapturedConsole console;
-  RunState s(console.console());
+  ProgramRun s(console.console());
   qor_test::hold_matrix(s, 1, 2);
-  s.A[1][1] = 1e6L;
-  s.MIN = s.NU = 1;
+  s.table.A[1][1] = 1e6L;
+  s.work.MIN = s.plan.NU = 1;
   s.settings.RGAUSS = 1e-3L;
   try {
     prepare_histogram(s);
@@ -65,7 +65,7 @@ TEST(Histogram, TooManyClassesAreRefused) {
   } catch (const RunError& e) {
     EXPECT_EQ(e.number(), kSettingOutOfRange);
   }
-  EXPECT_FALSE(s.GB.allocated());
+  EXPECT_FALSE(s.work.GB.allocated());
 }
 
 // With a picture and errors each counted step keeps the root mean square of
@@ -73,24 +73,24 @@ TEST(Histogram, TooManyClassesAreRefused) {
 // 1, 4, 9, 16 of rows and columns 2..3 give sqrt(30 / 4).
 TEST(Histogram, RemainderErrorForThePicture) {
   qor_test::CapturedConsole console;
-  RunState s(console.console());
+  ProgramRun s(console.console());
   qor_test::hold_matrix(s, 3, 3);
-  s.MIN = s.NU = 3;
-  s.settings.RGAUSS = 1;
-  s.settings.YPLOT = true;
+  s.work.MIN = s.plan.NU = 3;
+  s.settings.RGAUSS = s.plan.RGAUSS = 1;
+  s.settings.YPLOT = s.plan.remainder_errors = true;
   prepare_histogram(s);
-  s.SD = MATRIX(4, 4);
-  s.SD[2][2] = 1;
-  s.SD[2][3] = 4;
-  s.SD[3][2] = 9;
-  s.SD[3][3] = 16;
-  count_remainder_histogram(s, 1);
-  ASSERT_EQ(s.remainder_errors.size(), 2u);
-  EXPECT_NEAR(static_cast<double>(s.remainder_errors[1]), 2.7386127875258306, 1e-15);
-  s.settings.YPLOT = false;  // without a picture nothing is kept
-  s.remainder_errors.clear();
-  count_remainder_histogram(s, 2);
-  EXPECT_TRUE(s.remainder_errors.empty());
+  s.work.SD = MATRIX(4, 4);
+  s.work.SD[2][2] = 1;
+  s.work.SD[2][3] = 4;
+  s.work.SD[3][2] = 9;
+  s.work.SD[3][3] = 16;
+  count_remainder_histogram(s.analysis(), 1);
+  ASSERT_EQ(s.work.remainder_errors.size(), 2u);
+  EXPECT_NEAR(static_cast<double>(s.work.remainder_errors[1]), 2.7386127875258306, 1e-15);
+  s.plan.remainder_errors = false;  // without a picture nothing is kept
+  s.work.remainder_errors.clear();
+  count_remainder_histogram(s.analysis(), 2);
+  EXPECT_TRUE(s.work.remainder_errors.empty());
 }
 
 }  // namespace

@@ -16,23 +16,29 @@
 namespace {
 
 // One expected element: which matrix of the run state, row, column, exact value.
-struct Cell { MATRIX RunState::*m; int i, j; REAL v; };
-constexpr auto A = &RunState::A, RO = &RunState::RO, CO = &RunState::CO, SD = &RunState::SD, T = &RunState::T,
-               ST = &RunState::ST, AR = &RunState::AR, GB = &RunState::GB;
+using Pick = const MATRIX& (*)(const ProgramRun&);
+struct Cell { Pick m; int i, j; REAL v; };
+constexpr Pick A = [](const ProgramRun& r) -> const MATRIX& { return r.table.A; };
+constexpr Pick RO = [](const ProgramRun& r) -> const MATRIX& { return r.table.RO; };
+constexpr Pick CO = [](const ProgramRun& r) -> const MATRIX& { return r.table.CO; };
+constexpr Pick SD = [](const ProgramRun& r) -> const MATRIX& { return r.work.SD; };
+constexpr Pick T = [](const ProgramRun& r) -> const MATRIX& { return r.work.T; };
+constexpr Pick ST = [](const ProgramRun& r) -> const MATRIX& { return r.work.ST; };
+constexpr Pick AR = [](const ProgramRun& r) -> const MATRIX& { return r.work.AR; };
+constexpr Pick GB = [](const ProgramRun& r) -> const MATRIX& { return r.work.GB; };
 
 // A run state with default settings (tests adjust them before loading), then
 // holding the given matrix as loaded (labels = original numbers).
 struct Analysis : ::testing::Test {
   qor_test::TempDir dir;
   qor_test::CapturedConsole captured;
-  RunState s{captured.console()};
+  ProgramRun s{captured.console()};
 
-  Analysis() { set_default_settings(s.settings);
-    take_run_copies(s); }
+  Analysis() { set_default_settings(s.settings); }
   void load(std::initializer_list<std::initializer_list<REAL>> rows) {
     qor_test::hold_matrix(s, static_cast<std::int32_t>(rows.size()), static_cast<std::int32_t>(rows.begin()->size()));
     std::int32_t i = 0;
-    for (const auto& row : rows) std::copy(row.begin(), row.end(), s.A[++i] + 1);
+    for (const auto& row : rows) std::copy(row.begin(), row.end(), s.table.A[++i] + 1);
   }
   // The run driver's preparation, then the analysis with the run's settings.
   void analyse(const std::string& out = "") {
@@ -47,13 +53,13 @@ struct Analysis : ::testing::Test {
   void expect(std::initializer_list<Cell> cells, std::source_location at = std::source_location::current()) {
     const ::testing::ScopedTrace trace(at.file_name(), static_cast<int>(at.line()), "expected cells");
     for (const Cell* c = cells.begin(); c != cells.end(); ++c)
-      EXPECT_EQ((s.*c->m)[c->i][c->j], c->v) << "cell " << c - cells.begin() << ": [" << c->i << "][" << c->j << "]";
+      EXPECT_EQ(c->m(s)[c->i][c->j], c->v) << "cell " << c - cells.begin() << ": [" << c->i << "][" << c->j << "]";
   }
 };
 
 TEST_F(Analysis, ZeroMatrixHasRankZero) {
   analyse({{0, 0}, {0, 0}});
-  EXPECT_EQ(s.MIN, 0);
+  EXPECT_EQ(s.work.MIN, 0);
   expect({{A, 0, 1, 0}});
 }
 
@@ -64,7 +70,7 @@ TEST_F(Analysis, EqualMagnitudesTakeTheFirstInRowMajorOrder) {
 
 TEST_F(Analysis, RankOneTwoByTwo) {
   analyse({{1, 2}, {1, 2}});
-  EXPECT_EQ(s.MIN, 1);
+  EXPECT_EQ(s.work.MIN, 1);
   expect({{A, 0, 1, 2}, {A, 0, 2, 0}, {CO, 1, 1, 2}, {CO, 1, 2, 1}, {RO, 1, 1, 1}});
 }
 
@@ -72,35 +78,35 @@ TEST_F(Analysis, RankOneTwoByTwo) {
 // 0.01; first-order propagation gives 0.01 x (1 + 1/9 + 1/9 + 1/81) = 1/81
 // (derivatives 1, -1/3, -1/3 and 1/9).
 TEST_F(Analysis, VariancePropagation) {
-  s.MER = 0.1L;
+  s.settings.MER = 0.1L;
   analyse({{2, 1}, {1, 3}});
-  EXPECT_EQ(s.MIN, 2);
+  EXPECT_EQ(s.work.MIN, 2);
   expect({{A, 0, 1, 3}, {RO, 1, 1, 2}, {CO, 1, 1, 2}, {SD, 1, 1, 0.1L * 0.1L}});
-  EXPECT_NEAR(static_cast<double>(s.A[0][2]), 5.0 / 3, 1e-15);
-  EXPECT_NEAR(static_cast<double>(s.SD[2][2] * 81), 1.0, 1e-15);
+  EXPECT_NEAR(static_cast<double>(s.table.A[0][2]), 5.0 / 3, 1e-15);
+  EXPECT_NEAR(static_cast<double>(s.work.SD[2][2] * 81), 1.0, 1e-15);
 }
 
 TEST_F(Analysis, StepCountLimitsTheElimination) {
-  s.NU = 2;
+  s.settings.NU = 2;
   analyse({{1, 2, 3, 4, 5}, {2, 1, 3, 5, 4}, {9, 1, 1, 1, 1}, {0, 3, 1, 7, 1}, {1, 1, 8, 1, 2}});
-  EXPECT_EQ(s.MIN, 2);
+  EXPECT_EQ(s.work.MIN, 2);
   expect({{A, 0, 1, 9}, {A, 0, 3, 0}});
 }
 
 TEST_F(Analysis, ProductMatrixOverRowsWhenWide) {
   s.settings.ITRN = true;
   analyse({{1, 2, 3}, {4, 5, 6}});
-  EXPECT_EQ(std::pair(s.N, s.M), std::pair(2, 2));
+  EXPECT_EQ(std::pair(s.table.N, s.table.M), std::pair(2, 2));
   expect({{A, 0, 1, 77}, {A, 0, 2, 14 - 32 * (32 / 77.0L)}});  // T = [[14, 32], [32, 77]]: first pivot 77
 }
 
 TEST_F(Analysis, ProductMatrixAndVariancesOverColumnsWhenTall) {
   s.settings.ITRN = true;
-  s.MER = 0.5L;
+  s.settings.MER = 0.5L;
   load({{1, 2}, {3, 4}, {5, 6}});
   prepare_run(s);
-  compute_element_variances(s, s.MER, s.MERPR);
-  compute_product_matrix(s, true);
+  compute_element_variances(s.analysis(), s.plan.MER, s.plan.MERPR);
+  compute_product_matrix(s.analysis(), true);
   // ST diagonal: 4 x a^2 x variance summed; off-diagonal: (a_i^2 + a_j^2) x variance.
   expect({{T, 1, 1, 35}, {T, 1, 2, 44}, {T, 2, 1, 44}, {T, 2, 2, 56}, {ST, 1, 1, 4 * 35 * 0.25L},
           {ST, 1, 2, (35 + 56) * 0.25L}, {ST, 2, 1, (35 + 56) * 0.25L}});
@@ -123,21 +129,21 @@ TEST_F(Analysis, EmptyReportNameWritesNoFileAndNothingOnTheConsole) {
 
 TEST_F(Analysis, RemainderStatistics) {
   load({{1, 2}, {3, 4}});
-  s.AR = MATRIX(9, 3);
-  remainder_statistics(s, 1);
+  s.work.AR = MATRIX(9, 3);
+  remainder_statistics(s.analysis(), 1);
   expect({{AR, 1, 1, 2.5L}, {AR, 2, 1, std::sqrt(5 / 3.0L)}, {AR, 3, 1, 0}, {AR, 5, 1, 2.5L}});
-  remainder_statistics(s, 2);  // one element left
-  for (int j = 1; j <= 8; ++j) EXPECT_EQ(s.AR[j][2], -1) << j;
+  remainder_statistics(s.analysis(), 2);  // one element left
+  for (int j = 1; j <= 8; ++j) EXPECT_EQ(s.work.AR[j][2], -1) << j;
   load({{-1, 2}, {-3, 4}});
-  s.AR = MATRIX(9, 3);
-  remainder_statistics(s, 1);
+  s.work.AR = MATRIX(9, 3);
+  remainder_statistics(s.analysis(), 1);
   expect({{AR, 1, 1, 0.5L}, {AR, 5, 1, 2.5L}});
 }
 
 TEST_F(Analysis, ConstantRemainderMarksSkewnessAndKurtosis) {
   load({{0, 0}, {0, 0}});
-  s.AR = MATRIX(9, 3);
-  remainder_statistics(s, 1);
+  s.work.AR = MATRIX(9, 3);
+  remainder_statistics(s.analysis(), 1);
   expect({{AR, 1, 1, 0}, {AR, 2, 1, 0}, {AR, 3, 1, -1}, {AR, 4, 1, -1}, {AR, 7, 1, -1}, {AR, 8, 1, -1}});
 }
 
@@ -145,27 +151,27 @@ TEST_F(Analysis, ConstantRemainderMarksSkewnessAndKurtosis) {
 // 4 - 4/5 = 2.8, 0.6, 0.6, 3.2: mean 1.8, deviations 1, -1.2, -1.2, 1.4,
 // standard deviation sqrt(5.84 / 3); skewness and kurtosis worked out exactly.
 TEST_F(Analysis, StatisticsOfTheReducedMatrixAtStepTwo) {
-  s.LSD = true;
+  s.settings.LSD = true;
   analyse({{4, 1, 2}, {1, 3, 1}, {2, 1, 5}});
-  EXPECT_EQ(s.MIN, 3);
+  EXPECT_EQ(s.work.MIN, 3);
   const double expected[] = {1.8, 1.39522996909709, 0.0216445957143529, -0.982651490100143};
   for (int j = 1; j <= 4; ++j) {
-    EXPECT_NEAR(static_cast<double>(s.AR[j][2]), expected[j - 1], 1e-14) << j;
-    EXPECT_EQ(s.AR[j + 4][2], s.AR[j][2]) << j;  // every remainder element is positive
+    EXPECT_NEAR(static_cast<double>(s.work.AR[j][2]), expected[j - 1], 1e-14) << j;
+    EXPECT_EQ(s.work.AR[j + 4][2], s.work.AR[j][2]) << j;  // every remainder element is positive
   }
-  for (int j = 1; j <= 8; ++j) EXPECT_EQ(s.AR[j][3], -1) << j;
+  for (int j = 1; j <= 8; ++j) EXPECT_EQ(s.work.AR[j][3], -1) << j;
 }
 
 TEST_F(Analysis, HistogramBinsAndCounts) {
   s.settings.RGAUSS = 0.1L;
   load({{-0.25L, 0.0L}, {0.12L, 0.25L}});
   prepare_run(s);
-  EXPECT_EQ(s.GL, 6);
-  EXPECT_EQ(s.GA, -0.3L);
+  EXPECT_EQ(s.work.GL, 6);
+  EXPECT_EQ(s.work.GA, -0.3L);
   const REAL centres[] = {-0.25L, -0.15L, -0.05L, 0.05L, 0.15L, 0.25L};
-  for (int i = 1; i <= 6; ++i) EXPECT_NEAR(static_cast<double>(s.GB[i][0]), static_cast<double>(centres[i - 1]), 1e-18);
+  for (int i = 1; i <= 6; ++i) EXPECT_NEAR(static_cast<double>(s.work.GB[i][0]), static_cast<double>(centres[i - 1]), 1e-18);
   expect({{GB, 4, 1, 1}, {GB, 1, 1, 1}, {GB, 5, 1, 1}, {GB, 6, 1, 1}});  // bin 4 holds the element 0
-  EXPECT_EQ(s.GK, 3);
+  EXPECT_EQ(s.work.GK, 3);
 }
 
 TEST(HistogramBin, LargestMagnitudeNeverLeavesTheBins) {
@@ -187,28 +193,28 @@ TEST(HistogramBin, LargestMagnitudeNeverLeavesTheBins) {
 TEST_F(Analysis, RemainderBeyondTheBinsIsLeftOut) {
   s.settings.RGAUSS = 1.6L;
   analyse({{3.644L, 4.367L, -4.850242L}, {4.367L, 4.70L, 4.8L}});
-  ASSERT_EQ(s.GL, 8);
-  for (std::int32_t i = 1; i <= s.GL; ++i) EXPECT_EQ(s.GB[i][2], 0) << i;
+  ASSERT_EQ(s.work.GL, 8);
+  for (std::int32_t i = 1; i <= s.work.GL; ++i) EXPECT_EQ(s.work.GB[i][2], 0) << i;
 }
 
 TEST_F(Analysis, ReferenceRowAndColumn) {
-  s.OSR = 1;
-  s.OSC = 3;
+  s.settings.OSR = 1;
+  s.settings.OSC = 3;
   load({{1, 2, 3}, {4, 6, 8}, {7, 9, 12}});
   prepare_run(s);
-  EXPECT_EQ(std::pair(s.N, s.M), std::pair(2, 2));
+  EXPECT_EQ(std::pair(s.table.N, s.table.M), std::pair(2, 2));
   // Rows minus row 1: (3,4,5), (6,7,9); then columns minus column 3.
   expect({{A, 1, 1, -2}, {A, 1, 2, -1}, {A, 2, 1, -3}, {A, 2, 2, -2}, {RO, 1, 1, 2}, {CO, 1, 2, 2}});
 }
 
 TEST_F(Analysis, ReferenceRowLastAndTablesLargerThanTheMatrix) {
-  s.OSR = 3;
-  s.FTW = 7;
+  s.settings.OSR = 3;
+  s.settings.FTW = 7;
   load({{1, 2}, {3, 5}, {4, 4}});
   prepare_run(s);
-  EXPECT_EQ(s.N, 2);
+  EXPECT_EQ(s.table.N, 2);
   expect({{RO, 2, 1, 2}, {A, 2, 2, 1}});
-  EXPECT_EQ(std::pair(s.FTW, s.NU), std::pair(0, 2));
+  EXPECT_EQ(std::pair(s.plan.FTW, s.plan.NU), std::pair(0, 2));
 }
 
 // Elements of magnitude 9 tie in one row, across rows and across the parts
@@ -224,24 +230,23 @@ TEST(PivotTies, FirstInRowMajorOrderOnAnyNumberOfThreads) {
   for (int threads : {1, 2, 3, 4}) {
     qor_test::TempDir dir;
     qor_test::CapturedConsole captured;
-    RunState s(captured.console(), threads);
+    ProgramRun s(captured.console(), threads);
     s.workers.set_work_per_part(0);
     set_default_settings(s.settings);
-    take_run_copies(s);
     qor_test::hold_matrix(s, 40, 30);
-    s.NU = 4;
+    s.settings.NU = 4;
     for (int i = 1; i <= 40; ++i) {
-      for (int j = 1; j <= 30; ++j) s.A[i][j] = ((i * 7 + j * 3) % 11 - 5) / 100.0L;
-      for (int j : {1, 5, 20, 29}) s.A[i][j] = 0;
+      for (int j = 1; j <= 30; ++j) s.table.A[i][j] = ((i * 7 + j * 3) % 11 - 5) / 100.0L;
+      for (int j : {1, 5, 20, 29}) s.table.A[i][j] = 0;
     }
-    for (const auto& [i, j, v] : nines) s.A[i][j] = v;
+    for (const auto& [i, j, v] : nines) s.table.A[i][j] = v;
     prepare_run(s);
-    qor_test::run_qor_silently(s, false, false, false, 0, 0, s.NU);
+    qor_test::run_qor_silently(s, false, false, false, 0, 0, s.plan.NU);
     const REAL pivots[] = {9, -9, 9, -9}, rows[] = {7, 8, 12, 30}, columns[] = {20, 1, 29, 5};
     for (int I = 1; I <= 4; ++I) {
-      EXPECT_EQ(s.A[0][I], pivots[I - 1]) << threads << " threads, step " << I;
-      EXPECT_EQ(s.RO[I][1], rows[I - 1]) << threads << " threads, step " << I;
-      EXPECT_EQ(s.CO[1][I], columns[I - 1]) << threads << " threads, step " << I;
+      EXPECT_EQ(s.table.A[0][I], pivots[I - 1]) << threads << " threads, step " << I;
+      EXPECT_EQ(s.table.RO[I][1], rows[I - 1]) << threads << " threads, step " << I;
+      EXPECT_EQ(s.table.CO[1][I], columns[I - 1]) << threads << " threads, step " << I;
     }
     EXPECT_EQ(s.workers.shared_loops() > 0, threads > 1);
   }

@@ -10,15 +10,15 @@ namespace {
 
 struct Stats : ::testing::Test {
   qor_test::CapturedConsole console;
-  RunState s{console.console()};
+  ProgramRun s{console.console()};
   void hold(std::int32_t rows, std::int32_t cols, std::initializer_list<REAL> values) {
     qor_test::hold_matrix(s, rows, cols);
     auto v = values.begin();
     for (std::int32_t i = 1; i <= rows; ++i)
-      for (std::int32_t j = 1; j <= cols; ++j) s.A[i][j] = *v++;
-    s.AR = MATRIX(9, 4);
+      for (std::int32_t j = 1; j <= cols; ++j) s.table.A[i][j] = *v++;
+    s.work.AR = MATRIX(9, 4);
   }
-  double AR(int j, int I) const { return static_cast<double>(s.AR[j][I]); }
+  double AR(int j, int I) const { return static_cast<double>(s.work.AR[j][I]); }
 };
 
 // 1, 2, 3, 4: mean 2.5, standard deviation sqrt(5/3) = 1.2909944; the
@@ -27,7 +27,7 @@ struct Stats : ::testing::Test {
 // absolute values of -1, 2, -3, 4 are the same values.
 TEST_F(Stats, MeanDeviationSkewnessKurtosis) {
   hold(2, 2, {-1, 2, -3, 4});
-  remainder_statistics(s, 1);
+  remainder_statistics(s.analysis(), 1);
   EXPECT_NEAR(AR(1, 1), 0.5, 1e-15);  // signed: -1 + 2 - 3 + 4 = 2
   EXPECT_NEAR(AR(5, 1), 2.5, 1e-15);
   EXPECT_NEAR(AR(6, 1), 1.2909944487358056, 1e-15);
@@ -39,10 +39,10 @@ TEST_F(Stats, MeanDeviationSkewnessKurtosis) {
 
 TEST_F(Stats, OneElementAndConstantRemainders) {
   hold(2, 2, {5, 7, 7, 7});
-  remainder_statistics(s, 2);  // the remainder is the one element 7
+  remainder_statistics(s.analysis(), 2);  // the remainder is the one element 7
   for (int j = 1; j <= 8; ++j) EXPECT_EQ(AR(j, 2), -1) << j;
   hold(2, 2, {-3, 3, 3, -3});
-  remainder_statistics(s, 1);
+  remainder_statistics(s.analysis(), 1);
   EXPECT_EQ(AR(5, 1), 3);  // the absolute values are constant: no skewness or kurtosis
   EXPECT_EQ(AR(6, 1), 0);
   EXPECT_EQ(AR(7, 1), -1);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "e2e/pty_support.h"
 #include "e2e/run_support.h"
 #include "test_support.h"

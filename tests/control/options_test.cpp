@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "control/program.h"
 #include "control/settings.h"
 #include "e2e/run_support.h"
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 #include "test_support.h"
 
 namespace {
@@ -21,7 +21,7 @@ using Lines = std::vector<std::string>;
 
 struct Warnings : ::testing::Test {
   qor_test::CapturedConsole captured;
-  RunState s{captured.console()};
+  ProgramRun s{captured.console()};
 
   Lines command_line(Lines params) {
     params.insert(params.begin(), "qor");

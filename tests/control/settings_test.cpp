@@ -6,7 +6,7 @@
 
 #include "common/run_error.h"
 #include "control/program.h"
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 #include "test_support.h"
 
 namespace {
@@ -19,7 +19,7 @@ const Numbers kDefaults{7, 3, 0, 0, -1, 0, 0, 0, -1};
 
 struct Settings : ::testing::Test {
   qor_test::CapturedConsole captured;
-  RunState s{captured.console()};
+  ProgramRun s{captured.console()};
 
   void command_line(std::vector<std::string> params) {
     params.insert(params.begin(), "qor");

@@ -38,7 +38,7 @@ Outcome run(const std::string& data, std::vector<std::string> params, int thread
   qor_test::TempDir dir;
   qor_test::write_file("d.txt", data);
   qor_test::CapturedConsole captured;
-  RunState s(captured.console(), threads);
+  ProgramRun s(captured.console(), threads);
   s.workers.set_work_per_part(work_per_part);
   params.insert(params.begin(), "qor");
   Outcome o;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "control/settings.h"
 #include "input/loader.h"
 #include "test_support.h"
@@ -16,11 +16,10 @@ namespace qor_test {
 struct DataFileRun : ::testing::Test {
   TempDir dir;
   CapturedConsole captured;
-  RunState s{captured.console()};
+  ProgramRun s{captured.console()};
 
   DataFileRun() {
     set_default_settings(s.settings);
-    take_run_copies(s);
     s.settings.AFNI = "data.txt";
   }
   void load(const std::string& bytes) {

@@ -30,20 +30,20 @@ struct Loader : qor_test::DataFileRun {
     ADD_FAILURE() << "expected the load to fail";
     return RunError(0, "");
   }
-  Counts counts() const { return {s.N0, s.M0, s.N, s.M, s.OSR}; }
+  Counts counts() const { return {s.table.N0, s.table.M0, s.table.N, s.table.M, s.table.OSR}; }
 };
 
 TEST_F(Loader, WorkedSelection) {
   s.settings.ERS = "[2]";
   s.settings.DCS = "[1]";
-  s.OSR = 3;
+  s.settings.OSR = 3;
   load("11 12 13\r\n21 22 23\r\n31 32 33\r\n41 42 43\r\n");
   EXPECT_EQ(counts(), Counts(4, 3, 3, 2, 2));
-  EXPECT_EQ(s.SIZE, 10);
-  EXPECT_EQ(grid(s.RO, 3, 1), (Grid{{1}, {3}, {4}}));
-  EXPECT_EQ(grid(s.A, 3, 2), (Grid{{12, 13}, {32, 33}, {42, 43}}));
-  EXPECT_EQ(grid(s.CO, 1, 2), (Grid{{2, 3}}));
-  EXPECT_FALSE(s.RW.allocated() || s.CW.allocated());
+  EXPECT_EQ(s.work.SIZE, 10);
+  EXPECT_EQ(grid(s.table.RO, 3, 1), (Grid{{1}, {3}, {4}}));
+  EXPECT_EQ(grid(s.table.A, 3, 2), (Grid{{12, 13}, {32, 33}, {42, 43}}));
+  EXPECT_EQ(grid(s.table.CO, 1, 2), (Grid{{2, 3}}));
+  EXPECT_FALSE(s.table.RW.allocated() || s.table.CW.allocated());
   EXPECT_EQ(captured.text(), std::string(38, ' '));
 }
 
@@ -53,27 +53,27 @@ TEST_F(Loader, TitlesAndBlankLines) {
        "   1     0.105    0.210    0.330\r\n\r\n"
        "   2.5   0.110    0.219    0.341\r\n   \r\n");
   EXPECT_EQ(counts(), Counts(2, 3, 2, 3, 0));
-  EXPECT_EQ(grid(s.RO, 2, 1), (Grid{{1}, {2.5L}}));
-  EXPECT_EQ(grid(s.RW, 2, 1), (Grid{{1}, {2}}));
-  EXPECT_EQ(grid(s.CO, 1, 3), (Grid{{400, 450.5L, 500}}));
-  EXPECT_EQ(grid(s.CW, 1, 3), (Grid{{1, 2, 3}}));
-  EXPECT_EQ(grid(s.A, 2, 3), (Grid{{0.105L, 0.210L, 0.330L}, {0.110L, 0.219L, 0.341L}}));
+  EXPECT_EQ(grid(s.table.RO, 2, 1), (Grid{{1}, {2.5L}}));
+  EXPECT_EQ(grid(s.table.RW, 2, 1), (Grid{{1}, {2}}));
+  EXPECT_EQ(grid(s.table.CO, 1, 3), (Grid{{400, 450.5L, 500}}));
+  EXPECT_EQ(grid(s.table.CW, 1, 3), (Grid{{1, 2, 3}}));
+  EXPECT_EQ(grid(s.table.A, 2, 3), (Grid{{0.105L, 0.210L, 0.330L}, {0.110L, 0.219L, 0.341L}}));
 }
 
 TEST_F(Loader, LeftOutRowsAreReadOnlyToTheirFirstNumber) {
   s.settings.ERS = "[1,3]";
-  s.OSR = 3;
+  s.settings.OSR = 3;
   load("1 junk text ;;\n\n2 20 30\n3 not numbers\n4 40 50\n");
   // M0 counted on row 2 (the first selected one, after the blank line); reference row left out.
   EXPECT_EQ(counts(), Counts(4, 3, 2, 3, 0));
-  EXPECT_EQ(grid(s.A, 2, 3), (Grid{{2, 20, 30}, {4, 40, 50}}));
+  EXPECT_EQ(grid(s.table.A, 2, 3), (Grid{{2, 20, 30}, {4, 40, 50}}));
 }
 
 TEST_F(Loader, ContributionTablesNeedTheOriginalNumbers) {
-  s.FTW = 2;
+  s.settings.FTW = 2;
   s.settings.PCRC = true;
   load("1 2\n3 4\n5 6\n");
-  ASSERT_TRUE(s.RW.allocated() && s.CW.allocated());
+  ASSERT_TRUE(s.table.RW.allocated() && s.table.CW.allocated());
   EXPECT_EQ(std::make_pair(s.TW.rows(), s.TW.cols()), std::make_pair(2, 3));
   s.settings.PCRC = false;
   load("1 2\n3 4\n5 6\n");

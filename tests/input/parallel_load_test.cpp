@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "control/settings.h"
 #include "input/loader.h"
 #include "test_support.h"
@@ -42,11 +42,10 @@ int line_of(int i) { return i + (i - 1) / 7; }
 struct ParallelLoad : ::testing::Test {
   qor_test::TempDir dir;
   qor_test::CapturedConsole captured;
-  RunState s{captured.console(), 3};
+  ProgramRun s{captured.console(), 3};
 
   ParallelLoad() {
     set_default_settings(s.settings);
-    take_run_copies(s);
     s.settings.AFNI = "data.txt";
     s.settings.BTOR = true;
   }
@@ -69,24 +68,24 @@ TEST_F(ParallelLoad, ValuesAndTitlesAreThoseOfTheFileInOrder) {
   s.settings.DCS = "[3]";
   qor_test::write_file("data.txt", data_text());
   load_data_matrix(s);
-  EXPECT_EQ(s.N0, kRows);
-  EXPECT_EQ(s.M0, kColumns);
-  ASSERT_EQ(s.N, kRows - 1 - 8001 - 1);
-  ASSERT_EQ(s.M, kColumns - 1);
+  EXPECT_EQ(s.table.N0, kRows);
+  EXPECT_EQ(s.table.M0, kColumns);
+  ASSERT_EQ(s.table.N, kRows - 1 - 8001 - 1);
+  ASSERT_EQ(s.table.M, kColumns - 1);
   std::int32_t k = 0;
   for (int i = 1; i <= kRows; ++i) {
     if (i == 2 || (i >= 5000 && i <= 13000) || i == kRows) continue;
     ++k;
-    ASSERT_EQ(s.RO[k][1], 1000000 + i) << i;
-    ASSERT_EQ(s.RW[k][1], i) << i;
+    ASSERT_EQ(s.table.RO[k][1], 1000000 + i) << i;
+    ASSERT_EQ(s.table.RW[k][1], i) << i;
     std::int32_t l = 0;
     for (int j = 1; j <= kColumns; ++j) {
       if (j == 3) continue;
       ++l;
-      ASSERT_EQ(s.A[k][l], value(i, j)) << i << " " << j;
+      ASSERT_EQ(s.table.A[k][l], value(i, j)) << i << " " << j;
     }
   }
-  EXPECT_EQ(k, s.N);
+  EXPECT_EQ(k, s.table.N);
   EXPECT_GT(s.workers.shared_loops(), 0);  // the parts were read side by side
 }
 
@@ -139,8 +138,8 @@ TEST_F(ParallelLoad, LeftOutRowsAreReadOnlyToTheirFirstNumber) {
   };
   qor_test::write_file("data.txt", data_text(spoil));
   load_data_matrix(s);
-  EXPECT_EQ(s.N, kRows - 1 - 1001);
-  EXPECT_EQ(s.A[s.N][kColumns], value(22999, kColumns));
+  EXPECT_EQ(s.table.N, kRows - 1 - 1001);
+  EXPECT_EQ(s.table.A[s.table.N][kColumns], value(22999, kColumns));
 }
 
 }  // namespace

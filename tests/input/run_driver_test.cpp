@@ -23,29 +23,29 @@ struct Driver : qor_test::DataFileRun {
 // it move left with their titles and original numbers.
 TEST_F(Driver, ReferenceColumnBeforeOthers) {
   s.settings.CTOC = true;
-  s.OSC = 1;
+  s.settings.OSC = 1;
   prepare("10 20 30\r\n1 2 3\r\n4 6 8\r\n7 9 12\r\n");
-  EXPECT_EQ(std::pair(s.N, s.M), std::pair(3, 2));
-  EXPECT_EQ(row(s.A, 1, 1, 2), (Row{1, 2}));
-  EXPECT_EQ(row(s.A, 2, 1, 2), (Row{2, 4}));
-  EXPECT_EQ(row(s.A, 3, 1, 2), (Row{2, 5}));
-  EXPECT_EQ(row(s.CO, 1, 1, 2), (Row{20, 30}));
-  EXPECT_EQ(row(s.CW, 1, 1, 2), (Row{2, 3}));
+  EXPECT_EQ(std::pair(s.table.N, s.table.M), std::pair(3, 2));
+  EXPECT_EQ(row(s.table.A, 1, 1, 2), (Row{1, 2}));
+  EXPECT_EQ(row(s.table.A, 2, 1, 2), (Row{2, 4}));
+  EXPECT_EQ(row(s.table.A, 3, 1, 2), (Row{2, 5}));
+  EXPECT_EQ(row(s.table.CO, 1, 1, 2), (Row{20, 30}));
+  EXPECT_EQ(row(s.table.CW, 1, 1, 2), (Row{2, 3}));
 }
 
 // A reference row or column that the selection leaves out is no reference:
 // nothing is subtracted and nothing removed.
 TEST_F(Driver, ReferenceLeftOutBySelection) {
   s.settings.DCS = "[2]";
-  s.OSC = 2;
+  s.settings.OSC = 2;
   s.settings.ERS = "[1]";
-  s.OSR = 1;
+  s.settings.OSR = 1;
   prepare("1 2 3\r\n4 6 8\r\n7 9 12\r\n");
-  EXPECT_EQ(std::pair(s.OSR, s.OSC), std::pair(0, 0));
-  EXPECT_EQ(std::pair(s.N, s.M), std::pair(2, 2));
-  EXPECT_EQ(row(s.A, 1, 1, 2), (Row{4, 8}));
-  EXPECT_EQ(row(s.A, 2, 1, 2), (Row{7, 12}));
-  EXPECT_EQ(row(s.CO, 1, 1, 2), (Row{1, 3}));
+  EXPECT_EQ(std::pair(s.table.OSR, s.table.OSC), std::pair(0, 0));
+  EXPECT_EQ(std::pair(s.table.N, s.table.M), std::pair(2, 2));
+  EXPECT_EQ(row(s.table.A, 1, 1, 2), (Row{4, 8}));
+  EXPECT_EQ(row(s.table.A, 2, 1, 2), (Row{7, 12}));
+  EXPECT_EQ(row(s.table.CO, 1, 1, 2), (Row{1, 3}));
 }
 
 // A reference the run cannot subtract is named on standard error, with the
@@ -66,13 +66,12 @@ TEST_F(Driver, UnusedReferenceIsTold) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.warnings);
     qor_test::CapturedConsole console;
-    RunState run(console.console());
+    ProgramRun run(console.console());
     set_default_settings(run.settings);
     run.settings.AFNI = "data.txt";
     run.settings.OSR = c.OSR;
     run.settings.OSC = c.OSC;
     run.settings.ERS = c.ERS;
-    take_run_copies(run);
     qor_test::write_file("data.txt", "1 2 3\r\n4 6 8\r\n7 9 12\r\n");
     load_data_matrix(run);
     prepare_run(run);

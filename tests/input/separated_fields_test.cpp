@@ -7,7 +7,7 @@
 #include "common/run_error.h"
 #include "input/data_file_fixture.h"
 #include "input/loader.h"
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ struct SeparatedFields : qor_test::DataFileRun {
     ADD_FAILURE() << "expected the load to fail: " << bytes;
     return {};
   }
-  Row row(int k) const { return {s.RO[k][1], s.A[k][1], s.A[k][2]}; }
-  Row titles() const { return {s.CO[1][1], s.CO[1][2]}; }
+  Row row(int k) const { return {s.table.RO[k][1], s.table.A[k][1], s.table.A[k][2]}; }
+  Row titles() const { return {s.table.CO[1][1], s.table.CO[1][2]}; }
   static Row grid_of(const MATRIX& rows) { return {rows[1][1], rows[2][1]}; }
 };
 
@@ -55,8 +55,8 @@ TEST_F(SeparatedFields, EachSeparatorWithTitles) {
     rules(c.separator, c.decimal_comma);
     s.settings.BTOR = s.settings.CTOC = true;
     load(c.text);
-    EXPECT_EQ(s.N0, 2);
-    EXPECT_EQ(s.M0, 2);
+    EXPECT_EQ(s.table.N0, 2);
+    EXPECT_EQ(s.table.M0, 2);
     EXPECT_EQ(row(1), (Row{7, 0.25L, -1e-3L}));
     EXPECT_EQ(row(2), (Row{8, 2, 3.5L}));
     EXPECT_EQ(titles(), (Row{400, 450.5L}));
@@ -120,8 +120,8 @@ TEST_F(SeparatedFields, OneSeparatorAtTheEndOfALine) {
     rules(c.separator, false);
     s.settings.BTOR = s.settings.CTOC = c.titles;
     load(c.text);
-    EXPECT_EQ(s.N0, 2);
-    EXPECT_EQ(s.M0, 2);
+    EXPECT_EQ(s.table.N0, 2);
+    EXPECT_EQ(s.table.M0, 2);
     EXPECT_EQ(row(2), c.row2);
   }
 }
@@ -258,11 +258,11 @@ TEST_F(SeparatedFields, TextTitles) {
     s.settings.DCS = c.dcs;
     load(c.text);
     Row labels;
-    for (int k = 1; k <= s.N; ++k) labels.push_back(s.RO[k][1]);
-    for (int l = 1; l <= s.M; ++l) labels.push_back(s.CO[1][l]);
+    for (int k = 1; k <= s.table.N; ++k) labels.push_back(s.table.RO[k][1]);
+    for (int l = 1; l <= s.table.M; ++l) labels.push_back(s.table.CO[1][l]);
     EXPECT_EQ(labels, c.labels);
-    EXPECT_EQ(s.row_title_texts, c.row_texts);
-    EXPECT_EQ(s.column_title_texts, c.column_texts);
+    EXPECT_EQ(s.table.row_title_texts, c.row_texts);
+    EXPECT_EQ(s.table.column_title_texts, c.column_texts);
   }
 }
 
@@ -275,13 +275,13 @@ TEST_F(SeparatedFields, ASpreadsheetTable) {
   EXPECT_EQ(row(1), (Row{1, 0.25L, 1}));
   EXPECT_EQ(row(2), (Row{2, -0.15L, 2}));
   EXPECT_EQ(titles(), (Row{1, 2}));
-  EXPECT_EQ(grid_of(s.RW), (Row{1, 2}));
-  EXPECT_EQ(s.row_title_texts, (Texts{"", "S01", "S02"}));
-  EXPECT_EQ(s.column_title_texts, (Texts{"", "W 400", "W 450"}));
+  EXPECT_EQ(grid_of(s.table.RW), (Row{1, 2}));
+  EXPECT_EQ(s.table.row_title_texts, (Texts{"", "S01", "S02"}));
+  EXPECT_EQ(s.table.column_title_texts, (Texts{"", "W 400", "W 450"}));
   // The mark before a first value, as it stands before a table without titles.
   s.settings.BTOR = s.settings.CTOC = false;
   load("\xef\xbb\xbf\"7\";8\r\n9;10\r\n");
-  EXPECT_EQ((Row{s.A[1][1], s.A[1][2], s.A[2][1], s.A[2][2]}), (Row{7, 8, 9, 10}));
+  EXPECT_EQ((Row{s.table.A[1][1], s.table.A[1][2], s.table.A[2][1], s.table.A[2][2]}), (Row{7, 8, 9, 10}));
 }
 
 // Without a separator the reading stays as it was: titles are numbers, and
@@ -303,7 +303,7 @@ TEST_F(SeparatedFields, WithoutASeparatorTitlesAreNumbers) {
     rules(0, c.decimal_comma);
     s.settings.BTOR = s.settings.CTOC = true;
     EXPECT_NE(load_error(c.text).find(c.words), std::string::npos) << load_error(c.text);
-    EXPECT_TRUE(s.row_title_texts.empty() && s.column_title_texts.empty());
+    EXPECT_TRUE(s.table.row_title_texts.empty() && s.table.column_title_texts.empty());
   }
 }
 
@@ -313,8 +313,8 @@ TEST_F(SeparatedFields, LeftOutRowsAndColumns) {
   s.settings.ERS = "[2]";
   s.settings.DCS = "[1]";
   load("1;2,5;3\n9;;x\n4;5;6,5\n");
-  EXPECT_EQ(s.N, 2);
-  EXPECT_EQ((Row{s.A[1][1], s.A[1][2], s.A[2][1], s.A[2][2]}), (Row{2.5L, 3, 5, 6.5L}));
+  EXPECT_EQ(s.table.N, 2);
+  EXPECT_EQ((Row{s.table.A[1][1], s.table.A[1][2], s.table.A[2][1], s.table.A[2][2]}), (Row{2.5L, 3, 5, 6.5L}));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "test_support.h"
 
 namespace {
@@ -23,19 +23,19 @@ class HeapSortTest : public ::testing::Test {
   // number now at each place, checking that every record held together.
   std::vector<int> sort(bool rows, const std::vector<REAL>& keys, std::int32_t ftw, std::int32_t count) {
     const auto n = static_cast<std::int32_t>(keys.size());
-    MATRIX& o = rows ? s_.RO : s_.CO;
-    MATRIX& w = rows ? s_.RW : s_.CW;
-    s_.FTW = ftw;
-    s_.A = rows ? MATRIX(n + 1, ftw + 2) : MATRIX(ftw + 2, n + 1);
+    MATRIX& o = rows ? s_.table.RO : s_.table.CO;
+    MATRIX& w = rows ? s_.table.RW : s_.table.CW;
+    s_.plan.FTW = ftw;
+    s_.table.A = rows ? MATRIX(n + 1, ftw + 2) : MATRIX(ftw + 2, n + 1);
     for (MATRIX* m : {&o, &w, &s_.TW}) *m = rows ? MATRIX(n + 1, 2) : MATRIX(2, n + 1);
     for (std::int32_t p = 1; p <= n; ++p) {
-      at(s_.A, rows, ftw, p) = keys[static_cast<std::size_t>(p - 1)];
-      at(s_.A, rows, ftw + 1, p) = -1;
+      at(s_.table.A, rows, ftw, p) = keys[static_cast<std::size_t>(p - 1)];
+      at(s_.table.A, rows, ftw + 1, p) = -1;
       at(o, rows, 1, p) = 10 * p;
       at(w, rows, 1, p) = 100 * p;
       at(s_.TW, rows, 1, p) = 1000 * p;
     }
-    const SortedTable table{s_.A, ftw, o, w, s_.TW};
+    const SortedTable table{s_.table.A, ftw, o, w, s_.TW};
     if (rows) {
       HEAPSORTR(table, count);
     } else {
@@ -46,15 +46,15 @@ class HeapSortTest : public ::testing::Test {
       const int from = static_cast<int>(at(o, rows, 1, p) / 10);
       EXPECT_EQ(at(w, rows, 1, p), 100 * from);
       EXPECT_EQ(at(s_.TW, rows, 1, p), 1000 * from);
-      EXPECT_EQ(at(s_.A, rows, ftw + 1, p), -1);
-      EXPECT_EQ(at(s_.A, rows, ftw, p), keys.at(static_cast<std::size_t>(from - 1)));
+      EXPECT_EQ(at(s_.table.A, rows, ftw + 1, p), -1);
+      EXPECT_EQ(at(s_.table.A, rows, ftw, p), keys.at(static_cast<std::size_t>(from - 1)));
       order.push_back(from);
     }
     return order;
   }
 
   qor_test::CapturedConsole console_;
-  RunState s_{console_.console()};
+  ProgramRun s_{console_.console()};
 };
 
 TEST_F(HeapSortTest, SmallTablesByDecreasingMagnitude) {
@@ -84,7 +84,7 @@ TEST_F(HeapSortTest, RandomTablesEndSortedAndPermuted) {
     std::vector<REAL> keys;
     for (std::int32_t p = 0; p < n; ++p) keys.push_back(key(gen));
     std::vector<int> order = sort(true, keys, 2, n);
-    for (std::int32_t p = 2; p <= n; ++p) EXPECT_GE(std::fabs(s_.A[p - 1][2]), std::fabs(s_.A[p][2]));
+    for (std::int32_t p = 2; p <= n; ++p) EXPECT_GE(std::fabs(s_.table.A[p - 1][2]), std::fabs(s_.table.A[p][2]));
     std::vector<int> all(static_cast<std::size_t>(n));
     std::iota(all.begin(), all.end(), 1);
     std::sort(order.begin(), order.end());

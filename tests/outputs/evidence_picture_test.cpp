@@ -29,7 +29,7 @@ TEST(EvidencePicture, NothingToDrawGivesNoPicture) {
   AnalysisResults nothing;  // a table run of one step: no analysis, no histogram
   EXPECT_EQ(evidence_picture(given, nothing, nullptr), "");
   qor_test::CapturedConsole console;
-  RunState s(console.console());
+  ProgramRun s(console.console());
   RunOutcome outcome;
   outcome.results = nothing;
   write_evidence_picture(s, outcome);

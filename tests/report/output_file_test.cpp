@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "common/run_error.h"
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "test_support.h"
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 struct Outputs : ::testing::Test {
   qor_test::TempDir dir;
   qor_test::CapturedConsole console;
-  RunState s{console.console()};
+  ProgramRun s{console.console()};
 
   // The run-time error of creating the file, or 0 when it was created.
   int refusal(const std::string& path, OutputName name = OutputName::given) {

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/run_state.h"
+#include "common/program_run.h"
 #include "test_support.h"
 
 namespace {
@@ -59,12 +59,12 @@ TEST(OutputNames, ANoteWhenTheReportIsNotNamedAsGiven) {
 
 struct Named : ::testing::Test {
   qor_test::CapturedConsole console;
-  RunState s{console.console()};
+  ProgramRun s{console.console()};
   void run(const char* H, const char* GFNO, std::int32_t FTW, std::int32_t NU) {
     s.H = H;
     s.settings.GFNO = GFNO;
-    s.FTW = FTW;
-    s.NU = NU;
+    s.plan.FTW = FTW;
+    s.plan.NU = NU;
   }
 };
 

@@ -17,16 +17,15 @@ namespace {
 std::uintmax_t report_bytes(std::int32_t n, std::int32_t m, bool listing, bool eigenvalues, REAL error) {
   qor_test::TempDir dir;
   qor_test::CapturedConsole captured;
-  RunState s(captured.console());
+  ProgramRun s(captured.console());
   set_default_settings(s.settings);
   s.settings.GFNO = "r.txt";
   s.settings.HDR = listing;
   s.settings.MER = error;
   s.settings.JEV = eigenvalues;
-  take_run_copies(s);
   qor_test::hold_matrix(s, n, m);
   for (int i = 1; i <= n; ++i)
-    for (int j = 1; j <= m; ++j) s.A[i][j] = ((i * 7 + j * 3) % 11) / 10.0L + (i == j ? 1 : 0);
+    for (int j = 1; j <= m; ++j) s.table.A[i][j] = ((i * 7 + j * 3) % 11) / 10.0L + (i == j ? 1 : 0);
   prepare_run(s);
   qor_test::run_qor_with_report(s);
   return std::filesystem::file_size("R.TXT");

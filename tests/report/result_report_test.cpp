@@ -13,23 +13,22 @@ using qor_test::crlf;
 // Results of a run of MIN steps laid out as the analysis leaves them.
 struct ResultReport : ::testing::Test {
   CapturedConsole captured;
-  RunState s{captured.console()};
+  ProgramRun s{captured.console()};
 
   ResultReport() {
     set_default_settings(s.settings);
-    take_run_copies(s);
-    s.N = 3;
-    s.M = 4;
-    s.MIN = 2;
-    s.A = MATRIX(4, 5);
-    s.RO = MATRIX(4, 2);
-    s.CO = MATRIX(2, 5);
-    s.A[0][1] = 1.234L;
-    s.A[0][2] = 0.056L;
-    s.RO[1][1] = 3;
-    s.RO[2][1] = 1;
-    s.CO[1][1] = 2;
-    s.CO[1][2] = 4;
+    s.table.N = 3;
+    s.table.M = 4;
+    s.work.MIN = 2;
+    s.table.A = MATRIX(4, 5);
+    s.table.RO = MATRIX(4, 2);
+    s.table.CO = MATRIX(2, 5);
+    s.table.A[0][1] = 1.234L;
+    s.table.A[0][2] = 0.056L;
+    s.table.RO[1][1] = 3;
+    s.table.RO[2][1] = 1;
+    s.table.CO[1][1] = 2;
+    s.table.CO[1][2] = 4;
   }
   std::string report(std::int16_t width) {
     PRINTRES(s, s.console.out(), width);
@@ -43,23 +42,23 @@ TEST_F(ResultReport, PlainReport) {
 }
 
 TEST_F(ResultReport, NoStepsLeavesOnlyTheLabels) {
-  s.MIN = 0;
+  s.work.MIN = 0;
   EXPECT_EQ(report(7), crlf({"", "D,R,C: Diagonal elements, their original row/column numbers.",
                              " D: ", " R: ", " C: "}));
 }
 
 TEST_F(ResultReport, TitlesErrorsAndScientificNumbers) {
   s.settings.BTOR = true;
-  s.MER = 0.1L;
+  s.plan.MER = 0.1L;
   s.settings.KD = -1;
-  s.RW = MATRIX(4, 2);
-  s.SD = MATRIX(4, 5);
-  s.RW[1][1] = 7;
-  s.RW[2][1] = 9;
-  s.RO[1][1] = 450.5L;
-  s.RO[2][1] = 450.0004L;
-  s.SD[1][1] = 0.01L;
-  s.SD[2][2] = 0.0004L;
+  s.table.RW = MATRIX(4, 2);
+  s.work.SD = MATRIX(4, 5);
+  s.table.RW[1][1] = 7;
+  s.table.RW[2][1] = 9;
+  s.table.RO[1][1] = 450.5L;
+  s.table.RO[2][1] = 450.0004L;
+  s.work.SD[1][1] = 0.01L;
+  s.work.SD[2][2] = 0.0004L;
   EXPECT_EQ(report(11), crlf({"", "D,R,C,t: Diagonal elements, their original row/column numbers/titles.",
                               " D:  1.23E+0000 5.60E-0002", "   \xF1 1.00E-0001 2.00E-0002",
                               " R:           7          9", " t      450.500        450",
@@ -67,7 +66,7 @@ TEST_F(ResultReport, TitlesErrorsAndScientificNumbers) {
 }
 
 TEST_F(ResultReport, ContributionRunWithoutTitlesStillNamesThem) {
-  s.FTW = 2;
+  s.plan.FTW = 2;
   const std::string text = report(7);
   EXPECT_NE(text.find("D,R,C,t: Diagonal elements, their original row/column numbers/titles."),
             std::string::npos);
@@ -75,11 +74,11 @@ TEST_F(ResultReport, ContributionRunWithoutTitlesStillNamesThem) {
 }
 
 TEST_F(ResultReport, StatisticsLinesStandOneColumnFurtherLeft) {
-  s.LSD = true;
-  s.AR = MATRIX(9, 3);
+  s.plan.LSD = true;
+  s.work.AR = MATRIX(9, 3);
   for (int j = 1; j <= 8; ++j) {
-    s.AR[j][1] = j;
-    s.AR[j][2] = -j;
+    s.work.AR[j][1] = j;
+    s.work.AR[j][2] = -j;
   }
   EXPECT_EQ(report(7),
             crlf({"", "    D,R,C: Diagonal elements, their original row/column numbers.",
@@ -92,8 +91,8 @@ TEST_F(ResultReport, StatisticsLinesStandOneColumnFurtherLeft) {
 }
 
 TEST_F(ResultReport, HeaderListsTheParametersAsTyped) {
-  s.N = 12;
-  s.M = 30;
+  s.table.N = 12;
+  s.table.M = 30;
   s.params = {"qor", "data.txt", "out.txt"};
   HELP3(s, s.console.out());
   EXPECT_EQ(captured.text(), crlf({"N_row: 12. N_column: 30.", "Input parameters: data.txt out.txt"}));

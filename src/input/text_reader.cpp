@@ -1,4 +1,4 @@
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "common/run_error.h"
-#include "report/text_reader_characters.h"
+#include "input/text_reader_characters.h"
 
 using text_characters::glued_at;
 using text_characters::is_digit;

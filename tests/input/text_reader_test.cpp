@@ -1,4 +1,4 @@
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 
 #include <gtest/gtest.h>
 

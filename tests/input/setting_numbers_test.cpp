@@ -1,5 +1,5 @@
 // The number rules of the settings, on texts whose values are plain to see.
-#include "report/setting_numbers.h"
+#include "input/setting_numbers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "report/setting_numbers.h"
+#include "input/setting_numbers.h"
 
 #include <limits>
 
-#include "report/text_reader.h"
+#include "input/text_reader.h"
 
 namespace {
 

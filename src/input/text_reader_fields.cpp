@@ -4,8 +4,8 @@
 #include <string>
 
 #include "common/run_error.h"
-#include "report/text_reader.h"
-#include "report/text_reader_characters.h"
+#include "input/text_reader.h"
+#include "input/text_reader_characters.h"
 
 using text_characters::glued_at;
 using text_characters::is_blank;
