@@ -11,7 +11,7 @@
 #include "common/program_run.h"
 #include "common/console.h"
 #include "control/settings.h"
-#include "input/run_driver.h"
+#include "control/run_driver.h"
 #include "bench_support.h"
 #include "test_data.h"
 

@@ -14,7 +14,7 @@
 #include "verdict/rank_verdict.h"
 #include "common/program_run.h"
 #include "control/settings.h"
-#include "input/run_driver.h"
+#include "control/run_driver.h"
 #include "bench_support.h"
 #include "test_data.h"
 

@@ -10,7 +10,7 @@
 #include "common/console.h"
 #include "control/settings.h"
 #include "input/contribution_tables.h"
-#include "input/run_driver.h"
+#include "control/run_driver.h"
 #include "bench_support.h"
 
 namespace {

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -22,9 +23,9 @@ using Folders = std::set<std::string>;
 const std::map<std::string, Folders> kAllowed = {
     {"main.cpp", {"common", "control"}},
     {"library", {"common", "report", "analysis", "verdict", "input", "outputs"}},
-    {"control", {"common", "report", "analysis", "input", "outputs"}},
+    {"control", {"common", "report", "analysis", "verdict", "input", "outputs"}},
     {"outputs", {"common", "report", "analysis", "verdict"}},
-    {"input", {"common", "report", "numeric", "analysis", "verdict"}},
+    {"input", {"common", "report", "numeric", "analysis"}},
     {"verdict", {"common", "numeric", "analysis"}},
     {"analysis", {"common", "numeric"}},
     {"numeric", {"common"}},
@@ -65,6 +66,45 @@ TEST(Layering, EveryIncludeFollowsTheGraphOfFolders) {
     }
   }
   EXPECT_GT(files, 30);
+}
+
+// The headers a source file includes from src/, as paths such as "common/console.h".
+std::vector<std::string> src_includes(const std::filesystem::path& file) {
+  std::vector<std::string> found;
+  std::ifstream in(file);
+  std::string line;
+  const std::string key = "#include \"";
+  while (std::getline(in, line)) {
+    const std::size_t at = line.find(key);
+    if (at == std::string::npos || included_folder(line).empty()) continue;
+    const std::size_t begin = at + key.size();
+    found.push_back(line.substr(begin, line.find('"', begin) - begin));
+  }
+  return found;
+}
+
+// The analyses see their data, plan and workspace, never what the user
+// typed: no file of these folders includes the settings as given or the
+// program's run, directly or through the headers it includes.
+TEST(Layering, NoSettingsAsGivenReachTheAnalyses) {
+  const std::filesystem::path src = std::filesystem::path(QOR_SOURCE_DIR) / "src";
+  const Folders forbidden = {"common/run_settings.h", "common/program_run.h"};
+  int files = 0;
+  for (const char* folder : {"analysis", "verdict", "numeric"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(src / folder)) {
+      ++files;
+      std::set<std::string> seen;
+      std::vector<std::string> open = src_includes(entry.path());
+      while (!open.empty()) {
+        const std::string header = open.back();
+        open.pop_back();
+        if (!seen.insert(header).second) continue;
+        EXPECT_FALSE(forbidden.count(header)) << entry.path().filename() << " reaches " << header;
+        for (const std::string& next : src_includes(src / header)) open.push_back(next);
+      }
+    }
+  }
+  EXPECT_GT(files, 20);
 }
 
 // Folders only point down: a depth-first walk from each meets no folder twice on its path.

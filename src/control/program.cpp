@@ -23,7 +23,7 @@
 #include "control/usage.h"
 #include "input/contribution_tables.h"
 #include "input/loader.h"
-#include "input/run_driver.h"
+#include "control/run_driver.h"
 #include "common/number_text.h"
 #include "report/output_names.h"
 #include "report/report_observer.h"

@@ -9,7 +9,7 @@
 #include "analysis/qor.h"
 #include "control/settings.h"
 #include "e2e/run_support.h"
-#include "input/run_driver.h"
+#include "control/run_driver.h"
 #include "test_data.h"
 #include "test_support.h"
 

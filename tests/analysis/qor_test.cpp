@@ -9,7 +9,7 @@
 #include "analysis/histogram.h"
 #include "analysis/remainder_stats.h"
 #include "control/settings.h"
-#include "input/run_driver.h"
+#include "control/run_driver.h"
 #include "test_data.h"
 #include "test_support.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "control/settings.h"
-#include "input/run_driver.h"
+#include "control/run_driver.h"
 #include "test_data.h"
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "input/run_driver.h"
+#include "control/run_driver.h"
 
 #include <cmath>
 #include <string>
