@@ -81,7 +81,7 @@ void run_analysis_with_report(ProgramRun& s, ReportObserver& report) {
   s.console.write("Time:");
   s.console.write(fixed_text(elapsed_seconds(T1, time_of_day_seconds()), 7, 2));
   s.console.write_line("s");
-  if (!s.plan.JEV) PRINTRES(s, s.console.out(), s.settings.KW1);
+  if (!s.plan.JEV) PRINTRES(s.analysis(), s.console.out(), s.settings.KW1, s.settings.KD);
 }
 
 // The stages of an analysis run in their fixed order. The report, once the

@@ -77,7 +77,7 @@ void write_table_line(TextWriter& out, int KW1, REAL label, REAL rac, REAL row, 
 }
 
 void write_table(ProgramRun& s, TextWriter& out) {
-  HELP3(s, out);
+  HELP3(s.table.N, s.table.M, s.params, out);
   const int KW1 = s.settings.KW1;
   if (s.settings.PCRC) {
     find_column_contributions(s);

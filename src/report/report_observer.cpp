@@ -119,7 +119,7 @@ Pause& ReportObserver::pause() { return console_; }
 void ReportObserver::analysis_begins(const AnalysisRun& s) {
   if (file_name_.empty()) return;
   report_.emplace(create_output_file(s_, file_name_, "report file"));
-  HELP3(s_, *report_);
+  HELP3(s.table.N, s.table.M, s_.params, *report_);
 }
 
 void ReportObserver::product_matrix_begins() { console_.show_progress("Product matrix"); }
@@ -135,7 +135,7 @@ void ReportObserver::step_listing(const AnalysisRun& s, bool errors) {
 
 void ReportObserver::elimination_done(const AnalysisRun& s) {
   done_ = s.work.MIN;
-  if (report_) PRINTRES(s_, *report_, W_);
+  if (report_) PRINTRES(s, *report_, W_, D_);
 }
 
 void ReportObserver::eigenvalues_begin(const AnalysisRun&, bool errors) {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "common/program_run.h"
+#include "common/analysis_workspace.h"
 #include "common/text_writer.h"
 #include "report/code_page.h"
 #include "common/number_text.h"
@@ -12,11 +12,11 @@ namespace {
 // LF: a label as a whole number when it nearly is one, else with 3 decimals.
 void write_label(TextWriter& out, REAL v, int w) { write_fixed(out, v, w, is_whole_label(v, kRowLabelWholeWithin) ? 0 : 3); }
 
-// The legend names titles whenever original numbers are kept beside the labels.
-// The legend names titles beside the original numbers when a table run or titles keep the numbers apart.
-bool titles_in_legend(const ProgramRun& s) { return s.plan.FTW > 0 || s.settings.BTOR || s.settings.CTOC; }
+// The legend names titles whenever original numbers are kept beside the
+// labels: with titles, and in a table run that goes ahead.
+bool titles_in_legend(const AnalysisRun& s) { return s.plan.FTW > 0 || s.table.row_titles || s.table.column_titles; }
 
-void write_legend(const ProgramRun& s, TextWriter& T) {
+void write_legend(const AnalysisRun& s, TextWriter& T) {
   if (s.plan.LSD) T.write("    ");
   T.write("D,R,C");
   if (titles_in_legend(s)) T.write(",t");
@@ -33,7 +33,7 @@ void write_legend(const ProgramRun& s, TextWriter& T) {
 
 // The R or C lines: original numbers (when titles were read) and labels.
 template <typename Original, typename Label>
-void write_label_lines(const ProgramRun& s, TextWriter& T, const char* head, bool titled, int w,
+void write_label_lines(const AnalysisRun& s, TextWriter& T, const char* head, bool titled, int w,
                        Original original, Label label) {
   T.write(head);
   if (titled) {
@@ -45,7 +45,7 @@ void write_label_lines(const ProgramRun& s, TextWriter& T, const char* head, boo
   T.line_end();
 }
 
-void write_statistics(const ProgramRun& s, TextWriter& T, int w) {
+void write_statistics(const AnalysisRun& s, TextWriter& T, int w, std::int16_t KD) {
   static constexpr const char* kLabels[] = {" M:", "Sd:", "Sk:", " K:"};
   for (int j = 1; j <= 8; ++j) {
     if (j == 1 || j == 5) {
@@ -55,43 +55,43 @@ void write_statistics(const ProgramRun& s, TextWriter& T, int w) {
       T.line_end();
     }
     T.write(kLabels[(j - 1) % 4]);
-    for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, s.work.AR[j][i], w, s.settings.KD);
+    for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, s.work.AR[j][i], w, KD);
     T.line_end();
   }
 }
 
 }  // namespace
 
-void HELP3(const ProgramRun& s, TextWriter& WAY) {
-  WAY.write("N_row: " + std::to_string(s.table.N) + ". N_column: " + std::to_string(s.table.M) + ".");
+void HELP3(std::int32_t N, std::int32_t M, const std::vector<std::string>& params, TextWriter& WAY) {
+  WAY.write("N_row: " + std::to_string(N) + ". N_column: " + std::to_string(M) + ".");
   WAY.line_end();
   WAY.write("Input parameters:");
-  for (std::size_t i = 1; i < s.params.size() && i <= 6; ++i) {
-    if (s.params[i].empty()) continue;
+  for (std::size_t i = 1; i < params.size() && i <= 6; ++i) {
+    if (params[i].empty()) continue;
     WAY.write(" ");
-    WAY.write(s.params[i]);
+    WAY.write(params[i]);
   }
   WAY.line_end();
 }
 
-void PRINTRES(const ProgramRun& s, TextWriter& T, std::int16_t W1) {
+void PRINTRES(const AnalysisRun& s, TextWriter& T, std::int16_t W1, std::int16_t KD) {
   const int w = W1;
   T.line_end();
   write_legend(s, T);
   T.write(" D: ");
-  for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, s.table.A[0][i], w, s.settings.KD);
+  for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, s.table.A[0][i], w, KD);
   T.line_end();
   if (errors_known(s.plan.MER, s.plan.MERPR)) {
     T.write("   ");
     T.write(cp437::kPlusMinus);
-    for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, std::sqrt(s.work.SD[i][i]), w, s.settings.KD);
+    for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, std::sqrt(s.work.SD[i][i]), w, KD);
     T.line_end();
   }
   write_label_lines(
-      s, T, " R: ", s.settings.BTOR, w, [&](std::int32_t i) { return s.table.RW[i][1]; },
+      s, T, " R: ", s.table.row_titles, w, [&](std::int32_t i) { return s.table.RW[i][1]; },
       [&](std::int32_t i) { return s.table.RO[i][1]; });
   write_label_lines(
-      s, T, " C: ", s.settings.CTOC, w, [&](std::int32_t i) { return s.table.CW[1][i]; },
+      s, T, " C: ", s.table.column_titles, w, [&](std::int32_t i) { return s.table.CW[1][i]; },
       [&](std::int32_t i) { return s.table.CO[1][i]; });
-  if (s.plan.LSD) write_statistics(s, T, w);
+  if (s.plan.LSD) write_statistics(s, T, w, KD);
 }

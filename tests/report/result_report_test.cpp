@@ -31,7 +31,7 @@ struct ResultReport : ::testing::Test {
     s.table.CO[1][2] = 4;
   }
   std::string report(std::int16_t width) {
-    PRINTRES(s, s.console.out(), width);
+    PRINTRES(s.analysis(), s.console.out(), width, s.settings.KD);
     return captured.text();
   }
 };
@@ -48,7 +48,7 @@ TEST_F(ResultReport, NoStepsLeavesOnlyTheLabels) {
 }
 
 TEST_F(ResultReport, TitlesErrorsAndScientificNumbers) {
-  s.settings.BTOR = true;
+  s.settings.BTOR = s.table.row_titles = true;
   s.plan.MER = 0.1L;
   s.settings.KD = -1;
   s.table.RW = MATRIX(4, 2);
@@ -94,13 +94,13 @@ TEST_F(ResultReport, HeaderListsTheParametersAsTyped) {
   s.table.N = 12;
   s.table.M = 30;
   s.params = {"qor", "data.txt", "out.txt"};
-  HELP3(s, s.console.out());
+  HELP3(s.table.N, s.table.M, s.params, s.console.out());
   EXPECT_EQ(captured.text(), crlf({"N_row: 12. N_column: 30.", "Input parameters: data.txt out.txt"}));
 }
 
 TEST_F(ResultReport, HeaderSkipsEmptyParameters) {
   s.params = {"qor", "d,TOR", "o", "", "0.1", "", "R2"};
-  HELP3(s, s.console.out());
+  HELP3(s.table.N, s.table.M, s.params, s.console.out());
   EXPECT_EQ(captured.text(), crlf({"N_row: 3. N_column: 4.", "Input parameters: d,TOR o 0.1 R2"}));
 }
 
