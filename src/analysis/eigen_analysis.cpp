@@ -238,29 +238,30 @@ void ResidualTester::project_columns(std::int32_t t0, std::int32_t count, std::i
 }
 
 // Projections of the rows first..last of the chunk that begins with row S0
-// on the eigenvectors of terms 0..terms-1, each summed over K = 1..MIN in
-// increasing order, four per pass over the row.
-void ResidualTester::project_rows(std::int32_t S0, std::int32_t terms, std::int32_t first, std::int32_t last) {
+// on the eigenvectors of terms t0..t1-1, each summed over K = 1..MIN in
+// increasing order, four per pass over the row; into projections (the
+// chunk's rows side by side for each term).
+void ResidualTester::project_rows(REAL* projections, std::int32_t S0, std::int32_t t0, std::int32_t t1,
+                                  std::int32_t first, std::int32_t last) const {
   const std::int32_t n = in_.MIN;
   const auto rows = static_cast<std::size_t>(chunk_rows_);
   for (std::int32_t S = first; S <= last; ++S) {
     const REAL* row = in_.A[S];
-    REAL* out = row_projections_.data() + (S - S0);
-    for (std::int32_t t = 0; t < terms; t += 4) {
+    REAL* out = projections + (S - S0);
+    for (std::int32_t t = t0; t < t1; t += 4) {
       const REAL* x[4];
       for (std::int32_t g = 0; g < 4; ++g)
-        x[g] = components_.data() + static_cast<std::size_t>(std::min(t + g, terms - 1)) * component_length_;
+        x[g] = components_.data() + static_cast<std::size_t>(std::min(t + g, t1 - 1)) * component_length_;
       REAL s[4];
       four_dots_of_row(row, n, x, s);
-      for (std::int32_t g = 0; g < 4 && t + g < terms; ++g) out[static_cast<std::size_t>(t + g) * rows] = s[g];
+      for (std::int32_t g = 0; g < 4 && t + g < t1; ++g) out[static_cast<std::size_t>(t + g) * rows] = s[g];
     }
   }
 }
 
-ResidualTester::TermFactors ResidualTester::factors(std::int32_t S0, std::int32_t S) const {
+ResidualTester::TermFactors ResidualTester::factors(const REAL* projections, std::int32_t S0, std::int32_t S) const {
   if (rows_projected_)
-    return {row_projections_.data() + (S - S0), static_cast<std::size_t>(chunk_rows_), components_.data(),
-            component_length_};
+    return {projections + (S - S0), static_cast<std::size_t>(chunk_rows_), components_.data(), component_length_};
   return {components_.data() + S, component_length_, column_projections_.data(), cols_};
 }
 
@@ -298,6 +299,10 @@ inline void test_row(const REAL* a, const REAL* e, REAL row_factor, const REAL* 
 // an addition to rebuild it, a division and a few more for its deviation.
 constexpr std::int64_t kWorkPerResidual = 8;
 
+// The pipeline of the first pass runs only where its filling and draining
+// (a step per run at either end, with threads idle) are a small share.
+constexpr std::int32_t kPipelineChunksPerRun = 8;
+
 }  // namespace
 
 // Elements e0..e1-1 of the chunk that begins with row S0 (row-major, from
@@ -311,7 +316,7 @@ void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::
     const auto S = static_cast<std::int32_t>(S0 + e / M);
     const auto R0 = static_cast<std::int32_t>(e % M + 1);
     const auto R1 = static_cast<std::int32_t>(std::min<std::int64_t>(M, R0 + (e1 - e) - 1));
-    const TermFactors f = factors(S0, S);
+    const TermFactors f = factors(row_projections_.data(), S0, S);
     const REAL* sd = in_.SD[S];
     for (std::int32_t R = R0; R <= R1; ++R) deviations_[static_cast<std::size_t>(e + R - R0)] = std::sqrt(sd[R]);
     // Column R of row S is element e + R - R0 of the chunk.
@@ -350,14 +355,15 @@ void ResidualTester::carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::
 // The tests of terms t0..t1-1 over rows S0..S1 of the chunk, row by row, as
 // on one thread, carrying the run's rebuilt values on in place. totals is
 // indexed by term.
-void ResidualTester::test_run(std::int32_t S0, std::int32_t S1, std::int32_t t0, std::int32_t t1, REAL* rebuilt,
+void ResidualTester::test_run(std::int32_t S0, std::int32_t S1, std::int32_t t0, std::int32_t t1,
+                              const REAL* deviations, const REAL* projections, REAL* rebuilt,
                               ResidualTest* totals) const {
   const std::int32_t M = in_.M;
   for (std::int32_t S = S0; S <= S1; ++S) {
     const std::int64_t offset = static_cast<std::int64_t>(S - S0) * M;
-    const TermFactors f = factors(S0, S);
+    const TermFactors f = factors(projections, S0, S);
     for (std::int32_t t = t0; t < t1; ++t) {
-      test_row(in_.A[S], deviations_.data() + offset, f.row[static_cast<std::size_t>(t) * f.row_step],
+      test_row(in_.A[S], deviations + offset, f.row[static_cast<std::size_t>(t) * f.row_step],
                f.column + static_cast<std::size_t>(t) * f.column_step, rebuilt + offset, M, totals[t]);
       if (!std::isfinite(totals[t].G)) break;
     }
@@ -396,6 +402,12 @@ void ResidualTester::compute_pass(std::int32_t first, std::int32_t last) {
   if (rows_projected_) row_projections_.assign(static_cast<std::size_t>(terms) * chunk_rows_, 0);
   // Indexed by term; each run adds to the sums of its own terms only.
   std::vector<ResidualTest> totals(static_cast<std::size_t>(terms));
+  const std::int32_t chunks = (in_.N + chunk_rows_ - 1) / chunk_rows_;
+  if (replayed == 0 && most_runs > 1 && chunks >= kPipelineChunksPerRun * most_runs) {
+    pipelined_pass(count, most_runs, totals);
+    results_.assign(totals.begin(), totals.end());
+    return;
+  }
   std::vector<std::int32_t> starts(static_cast<std::size_t>(most_runs) + 1);
   for (std::int32_t S0 = 1; S0 <= in_.N && count > 0; S0 += chunk_rows_) {
     const std::int32_t S1 = std::min(in_.N, S0 + chunk_rows_ - 1);
@@ -404,7 +416,7 @@ void ResidualTester::compute_pass(std::int32_t first, std::int32_t last) {
     const std::int32_t used = replayed + count;
     if (rows_projected_)
       share_range(workers, S0, S1, static_cast<std::int64_t>(S1 - S0 + 1) * used * in_.MIN,
-                  [&](std::int32_t from, std::int32_t to) { project_rows(S0, used, from, to); });
+                  [&](std::int32_t from, std::int32_t to) { project_rows(row_projections_.data(), S0, 0, used, from, to); });
     const std::int32_t runs = std::min(count, most_runs);
     for (std::int32_t r = 0; r <= runs; ++r)
       starts[static_cast<std::size_t>(r)] = replayed + even_split(0, count - 1, runs, r);
@@ -416,7 +428,8 @@ void ResidualTester::compute_pass(std::int32_t first, std::int32_t last) {
     });
     workers.run(runs, [&](int r) {
       const auto at = static_cast<std::size_t>(r);
-      test_run(S0, S1, starts[at], starts[at + 1], carried_.data() + r * stride, totals.data());
+      test_run(S0, S1, starts[at], starts[at + 1], deviations_.data(), row_projections_.data(),
+               carried_.data() + r * stride, totals.data());
     });
     for (std::int32_t b = 0; b < count; ++b)
       if (!std::isfinite(totals[static_cast<std::size_t>(replayed + b)].G)) {
@@ -425,6 +438,58 @@ void ResidualTester::compute_pass(std::int32_t first, std::int32_t last) {
       }
   }
   results_.assign(totals.begin() + replayed, totals.end());
+}
+
+// The first pass on several threads, as a pipeline over the chunks: the
+// eigenvalues are cut into runs of consecutive terms, one per thread, and
+// at step k run r takes chunk k - r on from the rebuilt values run r - 1
+// left in that chunk's slot a step before. So every element is carried
+// through the terms once, in order, and each term's sums still add the
+// elements in row-major order, as on one thread; runs meet once per step.
+// Each run projects the chunk's rows on its own terms; the first also forms
+// the chunk's standard deviations. A sum that is no longer finite ends the
+// terms at it for the chunks that follow, as in the other passes.
+void ResidualTester::pipelined_pass(std::int32_t count, std::int32_t runs, std::vector<ResidualTest>& totals) {
+  const std::int32_t M = in_.M;
+  const std::int64_t stride = static_cast<std::int64_t>(chunk_rows_) * M;
+  const std::int64_t projection_stride = static_cast<std::int64_t>(count) * chunk_rows_;
+  const std::int32_t chunks = (in_.N + chunk_rows_ - 1) / chunk_rows_;
+  // A chunk stays in its slot from the step its first run takes it until its last run is done.
+  deviations_.assign(static_cast<std::size_t>(stride * runs), 0);
+  carried_.assign(static_cast<std::size_t>(stride * runs), 0);
+  if (rows_projected_) row_projections_.assign(static_cast<std::size_t>(projection_stride * runs), 0);
+  std::vector<std::int32_t> starts(static_cast<std::size_t>(runs) + 1);
+  for (std::int32_t r = 0; r <= runs; ++r) starts[static_cast<std::size_t>(r)] = even_split(0, count - 1, runs, r);
+  std::int32_t limit = count;
+  for (std::int32_t step = 0; step < chunks + runs - 1 && limit > 0; ++step) {
+    in_.workers.run(runs, [&](int r) {
+      const std::int32_t chunk = step - r;
+      const auto at = static_cast<std::size_t>(r);
+      const std::int32_t t0 = starts[at], t1 = std::min(starts[at + 1], limit);
+      if (chunk < 0 || chunk >= chunks || t0 >= t1) return;
+      const std::int32_t slot = chunk % runs;
+      const std::int32_t S0 = 1 + chunk * chunk_rows_;
+      const std::int32_t S1 = std::min(in_.N, S0 + chunk_rows_ - 1);
+      REAL* deviations = deviations_.data() + slot * stride;
+      REAL* rebuilt = carried_.data() + slot * stride;
+      REAL* projections = rows_projected_ ? row_projections_.data() + slot * projection_stride : nullptr;
+      if (r == 0) {
+        for (std::int32_t S = S0; S <= S1; ++S) {
+          const REAL* sd = in_.SD[S];
+          REAL* d = deviations + static_cast<std::int64_t>(S - S0) * M;
+          for (std::int32_t R = 1; R <= M; ++R) d[R - 1] = std::sqrt(sd[R]);
+        }
+        std::fill(rebuilt, rebuilt + stride, REAL(0));
+      }
+      if (rows_projected_) project_rows(projections, S0, t0, t1, S0, S1);
+      test_run(S0, S1, t0, t1, deviations, projections, rebuilt, totals.data());
+    });
+    for (std::int32_t b = 0; b < limit; ++b)
+      if (!std::isfinite(totals[static_cast<std::size_t>(b)].G)) {
+        limit = b;
+        break;
+      }
+  }
 }
 
 ResidualTest ResidualTester::test(std::int32_t I) {

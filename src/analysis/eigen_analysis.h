@@ -87,13 +87,15 @@ class ResidualTester {
     std::size_t column_step;
   };
   void compute_pass(std::int32_t first, std::int32_t last);
+  void pipelined_pass(std::int32_t count, std::int32_t runs, std::vector<ResidualTest>& totals);
   void project_columns(std::int32_t t0, std::int32_t count, std::int32_t first, std::int32_t last);
-  void project_rows(std::int32_t S0, std::int32_t terms, std::int32_t first, std::int32_t last);
-  TermFactors factors(std::int32_t S0, std::int32_t S) const;
+  void project_rows(REAL* projections, std::int32_t S0, std::int32_t t0, std::int32_t t1, std::int32_t first,
+                    std::int32_t last) const;
+  TermFactors factors(const REAL* projections, std::int32_t S0, std::int32_t S) const;
   void carry_to_run_starts(std::int32_t S0, std::int64_t e0, std::int64_t e1, const std::int32_t* starts,
                            std::int32_t runs, std::int64_t stride);
-  void test_run(std::int32_t S0, std::int32_t S1, std::int32_t t0, std::int32_t t1, REAL* rebuilt,
-                ResidualTest* totals) const;
+  void test_run(std::int32_t S0, std::int32_t S1, std::int32_t t0, std::int32_t t1, const REAL* deviations,
+                const REAL* projections, REAL* rebuilt, ResidualTest* totals) const;
 
   ResidualInputs in_;
   std::int32_t U_;

@@ -88,14 +88,16 @@ ResidualTest literal_residual_test(const ProgramRun& s, std::int32_t I) {
   return r;
 }
 
-// On one thread, and on three with the data in chunks of rows (1400 x 6 and
-// 6 x 1400 take more than one), all eigenvalues in one pass and from 0 on in
-// short ones. The decomposition is the same on both, so
-// the literal sums are worked out once.
+// On one thread, and on two and three with the data in chunks of rows
+// (1400 x 6 and 6 x 1400 take more than one; 40000 x 6 and 24 x 800 enough
+// for the first pass to run as a pipeline of the threads' runs over the
+// chunks), all eigenvalues in one pass and from 0 on in short ones. The
+// decomposition is the same on all, so the literal sums are worked out once.
 TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
-  const std::pair<int, int> shapes[] = {{7, 5}, {5, 7}, {6, 6}, {1, 3}, {40, 37}, {1400, 6}, {6, 1400}};
+  const std::pair<int, int> shapes[] = {{7, 5},    {5, 7},    {6, 6},   {1, 3},
+                                        {40, 37},  {1400, 6}, {6, 1400}, {40000, 6}, {24, 800}};
   std::map<std::pair<int, int>, std::vector<ResidualTest>> literal_sums;
-  for (int threads : {1, 3}) {
+  for (int threads : {1, 2, 3}) {
     for (const auto& [rows, cols] : shapes) {
       qor_test::TempDir dir;
       qor_test::CapturedConsole captured;
@@ -132,6 +134,32 @@ TEST(ResidualTester, BitIdenticalToTheLiteralSums) {
       }
       EXPECT_EQ(s.workers.shared_loops() > 0, threads > 1);
     }
+  }
+}
+
+// An element whose error is all but 0 makes every chi-square sum overflow:
+// on any number of threads the first test says so, and the pass ends there.
+TEST(ResidualTester, AnOverflowingSumEndsThePassOnAnyNumberOfThreads) {
+  for (int threads : {1, 2, 3}) {
+    qor_test::CapturedConsole captured;
+    ProgramRun s(captured.console(), threads);
+    s.workers.set_work_per_part(0);
+    set_default_settings(s.settings);
+    qor_test::hold_matrix(s, 40000, 6);
+    s.settings.JEV = s.settings.ITRN = true;
+    s.settings.MER = 0.01L;
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> dist(-1.0, 1.0);
+    for (int i = 1; i <= 40000; ++i)
+      for (int j = 1; j <= 6; ++j) s.table.A[i][j] = dist(rng);
+    prepare_run(s);
+    qor_test::run_qor_silently(s, true, true, false, 0, 0, 0);  // the decomposition alone: no error, no tests
+    s.work.SD = MATRIX(40001, 7);
+    for (int i = 1; i <= 40000; ++i)
+      for (int j = 1; j <= 6; ++j) s.work.SD[i][j] = 1e-4L;
+    s.work.SD[35000][3] = 1e-4940L;  // its standard deviation 1E-2470: a residual of 0.1 squares past 1E+4932
+    ResidualTester tester(s.analysis(), s.work.MIN);
+    EXPECT_FALSE(std::isfinite(tester.test(1).G)) << threads;
   }
 }
 
