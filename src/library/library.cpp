@@ -44,9 +44,7 @@ void detail::check_table(const Table& t, std::int64_t first_row) {
     }
 }
 
-namespace {
-
-void check_labels(const Labels& l, std::int32_t count, const char* what) {
+void detail::check_labels(const Labels& l, std::int32_t count, const char* what) {
   const auto fits = [&](std::size_t size) { return size == 0 || size == static_cast<std::size_t>(count); };
   if (!fits(l.numbers.size()) || !fits(l.titles.size()) || !fits(l.texts.size()))
     refuse(std::string("the ") + what + " labels are not one for each " + what + ".");
@@ -54,6 +52,8 @@ void check_labels(const Labels& l, std::int32_t count, const char* what) {
   for (const REAL v : l.titles)
     if (!std::isfinite(v)) refuse(std::string("a ") + what + " title is not a finite number.");
 }
+
+namespace {
 
 std::string value_words(REAL v) {
   if (std::isnan(v)) return "NaN";
@@ -107,8 +107,10 @@ void hold_texts(const Labels& l, std::vector<std::string>& texts) {
   for (std::size_t k = 0; k < l.texts.size(); ++k) texts[static_cast<std::size_t>(original_number(l, k))] = l.texts[k];
 }
 
+}  // namespace
+
 // The table in the run state as the loader leaves a data file.
-void hold_table(RunState& s, const Table& t) {
+void detail::hold_table(RunState& s, const Table& t) {
   s.N0 = s.N = t.rows;
   s.M0 = s.M = t.columns;
   s.SIZE = 10;
@@ -138,8 +140,6 @@ void hold_table(RunState& s, const Table& t) {
   hold_texts(t.row_labels, s.row_title_texts);
   hold_texts(t.column_labels, s.column_title_texts);
 }
-
-}  // namespace
 
 RunSettings detail::settings_for(const Settings& x, bool row_titles, bool column_titles, bool eigenvalues) {
   RunSettings r;
@@ -200,8 +200,8 @@ enum class Kind { elimination, eigenvalues, verdict_only };
 Run call(const Table& table, const Settings& settings, Control& control, Kind kind) {
   control.stage = kPreparing;
   detail::check_table(table, 1);
-  check_labels(table.row_labels, table.rows, "row");
-  check_labels(table.column_labels, table.columns, "column");
+  detail::check_labels(table.row_labels, table.rows, "row");
+  detail::check_labels(table.column_labels, table.columns, "column");
   detail::check_settings(settings, table.rows, table.columns);
   Run run;
   Console console(run.warnings);
@@ -211,7 +211,7 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
                                     kind != Kind::elimination);
   if (kind == Kind::verdict_only) s.settings.VERDICT = true;
   take_run_copies(s);
-  hold_table(s, table);
+  detail::hold_table(s, table);
   RunOutcome outcome;
   const std::optional<RankSample> sample = prepare_run(s);
   if (kind != Kind::verdict_only) {
