@@ -266,22 +266,50 @@ void count_components(std::vector<WindowCount>& windows, std::int32_t M, const E
   }
 }
 
+namespace {
+
+// The row from which on every window of `windows` (taken from the last
+// one back, or from the first one on) has a count of at least k: the
+// count of a growing window can only grow with its rows, so a window of
+// noise alone that once reaches k before the component is there does not
+// place it. 0 when the last window (the first) falls short.
+template <typename Windows, typename Count, typename Row>
+std::int32_t from_which_on(const Windows& windows, std::int32_t k, Count count, Row row) {
+  std::int32_t found = 0;
+  for (const WindowCount& w : windows) {
+    if (count(w) < k) break;
+    found = row(w);
+  }
+  return found;
+}
+
+}  // namespace
+
 std::vector<ComponentRows> component_rows(const std::vector<WindowCount>& forward,
                                           const std::vector<WindowCount>& backward, std::int32_t components) {
   std::vector<ComponentRows> rows(static_cast<std::size_t>(std::max(components, 0)));
+  const auto low = [](const WindowCount& w) { return w.low; };
+  const auto high = [](const WindowCount& w) { return w.high; };
+  const auto last = [](const WindowCount& w) { return w.last; };
+  const auto first = [](const WindowCount& w) { return w.first; };
+  struct Reversed {
+    const std::vector<WindowCount>& v;
+    auto begin() const { return v.rbegin(); }
+    auto end() const { return v.rend(); }
+  };
   for (std::int32_t k = 1; k <= components; ++k) {
     ComponentRows& c = rows[static_cast<std::size_t>(k - 1)];
+    // Forward windows from the last back: the earliest row from which the
+    // count may hold k, and the one from which it surely does.
+    c.appears_low = from_which_on(Reversed{forward}, k, high, last);
+    c.appears_high = from_which_on(Reversed{forward}, k, low, last);
     // The k-th to appear is the k-th to disappear: of the backward windows
-    // (rows i..N) the (components - k + 1)-th to be seen coming from the end.
+    // (rows i..N) the (components - k + 1)-th to be seen coming from the
+    // end; from the first window on, the last row to which the count may
+    // hold it and the last to which it surely does.
     const std::int32_t from_end = components - k + 1;
-    for (const WindowCount& w : forward) {
-      if (c.appears_low == 0 && w.high >= k) c.appears_low = w.last;
-      if (c.appears_high == 0 && w.low >= k) c.appears_high = w.last;
-    }
-    for (auto w = backward.rbegin(); w != backward.rend(); ++w) {
-      if (c.disappears_high == 0 && w->high >= from_end) c.disappears_high = w->first;
-      if (c.disappears_low == 0 && w->low >= from_end) c.disappears_low = w->first;
-    }
+    c.disappears_high = from_which_on(backward, from_end, high, first);
+    c.disappears_low = from_which_on(backward, from_end, low, first);
   }
   return rows;
 }

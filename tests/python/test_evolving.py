@@ -50,14 +50,19 @@ def test_components_appear_and_disappear_at_their_rows(error):
     e = qor.evolving(pd.DataFrame(a, index=titles), error=error)
     c = e.components
     assert list(c.index) == [1, 2]
-    assert list(c["appears_low"]) == [titles[3], titles[7]]
+    # The sure ends are the true rows; the ranges hold them (a window of a
+    # few rows of noise alone may pass the 95 % point of the noise's law).
     assert list(c["appears_high"]) == [titles[3], titles[7]]
     assert list(c["disappears_low"]) == [titles[11], titles[16]]
-    assert list(c["disappears_high"]) == [titles[11], titles[16]]
+    assert all(low <= high for low, high in zip(c["appears_low"], c["appears_high"]))
+    assert all(low <= high for low, high in zip(c["disappears_low"], c["disappears_high"]))
     assert e.forward.index.tolist() == titles
     assert e.backward.index.tolist() == titles
-    counts = e.forward["count"].tolist()
-    assert counts == [0] * 3 + [1] * 4 + [2] * 15
+    # The sure counts are the truth; a window of noise alone may now and
+    # then say "or one more" (the noise's 95 % or 90 % point), never more.
+    truth = [0] * 3 + [1] * 4 + [2] * 15
+    assert e.forward["low"].tolist() == truth
+    assert all(t <= h <= t + 1 for t, h in zip(truth, e.forward["high"]))
     assert e.error_given == (error is not None)
     if error is None:
         # The noise estimated from the whole matrix: near the level drawn.
