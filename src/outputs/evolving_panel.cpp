@@ -79,12 +79,10 @@ void draw_evolving_panel(SvgWriter& svg, double top, const EvolvingFactors& f, c
   }
   p.add_legend({"forward: rows 1 to the row", {kSeriesColours[0], 1.3, dashes::kSolid}});
   p.add_legend({"backward: the row to the last", {kSeriesColours[0], 1.1, dashes::kDashed}});
-  p.add_legend({"noise edge of the forward window", edge_stroke});
-  p.add_legend({"moving windows' count (band)", {okabe_ito::kBlue, 1, dashes::kSolid}, false, false, Marker::circle,
-                true});
+  p.add_legend({"forward noise edge", edge_stroke});
   p.add_note("Singular values 1 to " + std::to_string(drawn) + ", one colour each.");
-  p.add_note("Band: the count of the " + std::to_string(f.window) +
-             " rows from the row on, darker with more components; orange where it is a range.");
+  p.add_note("Band at the bottom: the count of the " + std::to_string(f.window) +
+             " rows from the row on, darker blue with more components; orange where it is a range.");
   for (std::size_t k = 0; k < f.components.size() && k < 4; ++k) {
     const ComponentRows& c = f.components[k];
     p.add_note("Component " + std::to_string(k + 1) + ": rows " +
