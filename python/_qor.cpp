@@ -22,6 +22,9 @@
 
 namespace py = pybind11;
 
+// The evolving factor analysis, bound in evolving_binding.cpp.
+void bind_evolving(py::module_& m);
+
 namespace {
 
 static_assert(sizeof(long double) == 16, "numpy.longdouble is the 80-bit type in 16 bytes on x86-64");
@@ -498,5 +501,6 @@ PYBIND11_MODULE(_qor, m) {
       .def_property_readonly("wanted", &BlockwiseRun::wanted)
       .def("finish", &BlockwiseRun::finish);
   m.def("load", &load);
+  bind_evolving(m);
   m.attr("STAGES") = py::make_tuple("", "preparing", "analysing", "judging", "writing", "done");
 }

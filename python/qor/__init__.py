@@ -582,3 +582,8 @@ def rank(a, error=None, relative_error=None, reference_row=None, reference_colum
     """
     return Rank(_run(_qor.Kind.rank, a, error, relative_error, None, False, True, reference_row, reference_column, True,
                      threads, progress))
+
+
+# Evolving factor analysis lives in a module of its own.
+from .evolving import evolving, Evolving  # noqa: E402
+__all__ += ["evolving", "Evolving"]

@@ -187,3 +187,8 @@ def rank(x, error=None, relative_error=None, client=None, threads=1, progress=Fa
     qor.Rank
     """
     return _qor_package.Rank(_analyse(x, error, relative_error, None, True, client, threads, progress))
+
+
+# The moving windows of evolving factor analysis live in a module of their own.
+from .dask_evolving import evolving_windows  # noqa: E402
+__all__ += ["evolving_windows"]

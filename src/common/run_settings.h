@@ -65,6 +65,10 @@ struct RunSettings {
   // verdict and the histogram beside the report (",PLOT"). Off: no byte of
   // any output changes.
   bool YPLOT = false;
+  // W: after the run, an evolving factor analysis of the rows at the end of
+  // the report (",EFA", ",EFAw"): -1 off, 0 with the default moving window,
+  // else its rows. Off: no byte of any output changes.
+  std::int32_t EFA = -1;
   // S: the character between the values of a data row, ',' ';' or tab
   // (",SEPC", ",SEPS", ",SEPT"); 0: blanks, as without it.
   char SEP = 0;

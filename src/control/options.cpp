@@ -52,6 +52,21 @@ void keyword_table_steps(RunSettings& s, const KeywordAt& at) {
                     "made; write it as \",TW3\" (tables after 2 steps).");
 }
 
+// ",EFA": the moving window's rows in the digits after it, if any.
+void keyword_evolving(RunSettings& s, const KeywordAt& at) {
+  const std::size_t end = run_end<is_digit>(at.upper, at.after);
+  const std::string_view run = at.upper.substr(at.after, end - at.after);
+  s.EFA = 0;
+  if (run.empty()) return;
+  const std::optional<std::int32_t> rows = read_whole_number32(run);
+  if (rows && *rows >= 1) {
+    s.EFA = *rows;
+  } else {
+    warn_setting(s, "\",EFA" + std::string(run) + "\" in parameter 1 gives no window of at least one row, so the "
+                    "default window is taken; write it as \",EFA9\" (windows of 9 rows).");
+  }
+}
+
 // ",C[" and ",R[": the list from the keyword's "[" on, taken only when a "]"
 // closes its run of list characters.
 template <String255 RunSettings::*list, char letter>
@@ -130,6 +145,14 @@ void line_steps(RunSettings& s, std::string_view value) { read_steps_text(s, fir
 void line_reference(RunSettings& s, std::string_view value) {
   read_reference_text(s, first_word(value), "the O line");
 }
+// W: a switch (+, yes, ...), or the moving window's rows, which switch it on.
+void line_evolving(RunSettings& s, std::string_view value) {
+  if (const std::optional<bool> on = read_switch_value(value)) {
+    s.EFA = *on ? 0 : -1;
+  } else if (const std::optional<std::int32_t> rows = read_whole_number32(first_word(value)); rows && *rows >= 1) {
+    s.EFA = *rows;
+  }
+}
 void line_class_width(RunSettings& s, std::string_view value) {
   s.RGAUSS = read_real_number(value).value_or(-1.0L);
 }
@@ -164,6 +187,10 @@ constexpr std::array kOptions = {
     Option{",PLOT", 'Y', "", "Y +",
            "an SVG picture of the pivots or eigenvalues, the verdict and\nthe histogram, beside the report",
            keyword_switch<&RunSettings::YPLOT, true>, line_switch<&RunSettings::YPLOT>, nothing_after},
+    Option{",EFA", 'W', ",EFA ,EFAw", "W +, W w",
+           "evolving factor analysis of the rows at the end of the\nreport: components by window and where each appears and\n"
+           "disappears; w: rows of the moving window",
+           keyword_evolving, line_evolving, run_end<is_digit>},
     Option{",SEP", 'S', ",SEPC ,SEPS ,SEPT", "S C, S S, S T",
            "values separated by commas, semicolons or tabs, with\nblanks beside them allowed; quoted fields, a byte-order\n"
            "mark and text titles (S01) are read as spreadsheets write\nthem",

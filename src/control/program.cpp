@@ -22,6 +22,7 @@
 #include "control/settings.h"
 #include "control/usage.h"
 #include "input/contribution_tables.h"
+#include "control/evolving_stage.h"
 #include "input/loader.h"
 #include "control/run_driver.h"
 #include "common/number_text.h"
@@ -89,6 +90,7 @@ void run_analysis_with_report(ProgramRun& s, ReportObserver& report) {
 void run_stages(ProgramRun& s, RunOutcome& outcome) {
   load_data_matrix(s);
   const std::optional<RankSample> sample = prepare_run(s);
+  const std::optional<EvolvingSample> evolving = take_evolving_sample(s);
   ReportObserver report(s, s.console, report_file_name(s.H.view()), s.settings.HDR, s.settings.KW1, s.settings.KD);
   try {
     run_analysis_with_report(s, report);
@@ -99,6 +101,7 @@ void run_stages(ProgramRun& s, RunOutcome& outcome) {
     }
     if (s.plan.FTW != 0) write_contribution_tables(s);
     if (sample) outcome.verdict = report_rank_verdict(s, *sample, report.report());
+    if (evolving) outcome.evolving = report_evolving_factors(s, *evolving, report.report());
   } catch (const RunError& e) {
     if (e.number() != kStoppedByCaller) throw;
     report.mark_interrupted();

@@ -47,9 +47,7 @@ void detail::check_table(const Table& t, std::int64_t first_row) {
     }
 }
 
-namespace {
-
-void check_labels(const Labels& l, std::int32_t count, const char* what) {
+void detail::check_labels(const Labels& l, std::int32_t count, const char* what) {
   const auto fits = [&](std::size_t size) { return size == 0 || size == static_cast<std::size_t>(count); };
   if (!fits(l.numbers.size()) || !fits(l.titles.size()) || !fits(l.texts.size()))
     refuse(std::string("the ") + what + " labels are not one for each " + what + ".");
@@ -57,6 +55,8 @@ void check_labels(const Labels& l, std::int32_t count, const char* what) {
   for (const REAL v : l.titles)
     if (!std::isfinite(v)) refuse(std::string("a ") + what + " title is not a finite number.");
 }
+
+namespace {
 
 std::string value_words(REAL v) {
   if (std::isnan(v)) return "NaN";
@@ -110,9 +110,10 @@ void hold_texts(const Labels& l, std::vector<std::string>& texts) {
   for (std::size_t k = 0; k < l.texts.size(); ++k) texts[static_cast<std::size_t>(original_number(l, k))] = l.texts[k];
 }
 
-// The table as the loader leaves a data file: the values, the labels and
-// (beside titles) the original numbers.
-DataTable data_table_of(const Table& t, const RunSettings& given) {
+}  // namespace
+
+// The values, the labels and (beside titles) the original numbers.
+DataTable detail::data_table_of(const Table& t, const RunSettings& given) {
   DataTable d;
   d.N0 = d.N = t.rows;
   d.M0 = d.M = t.columns;
@@ -146,8 +147,6 @@ DataTable data_table_of(const Table& t, const RunSettings& given) {
   hold_texts(t.column_labels, d.column_title_texts);
   return d;
 }
-
-}  // namespace
 
 RunSettings detail::settings_for(const Settings& x, bool row_titles, bool column_titles, bool eigenvalues) {
   RunSettings r;
@@ -210,8 +209,8 @@ enum class Kind { elimination, eigenvalues, verdict_only };
 Run call(const Table& table, const Settings& settings, Control& control, Kind kind) {
   control.stage = kPreparing;
   detail::check_table(table, 1);
-  check_labels(table.row_labels, table.rows, "row");
-  check_labels(table.column_labels, table.columns, "column");
+  detail::check_labels(table.row_labels, table.rows, "row");
+  detail::check_labels(table.column_labels, table.columns, "column");
   detail::check_settings(settings, table.rows, table.columns);
   Run run;
   Console console(run.warnings);
@@ -220,7 +219,7 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
   RunSettings given = detail::settings_for(settings, table.row_labels.titled(), table.column_labels.titled(),
                                            kind != Kind::elimination);
   if (kind == Kind::verdict_only) given.VERDICT = true;
-  DataTable d = data_table_of(table, given);
+  DataTable d = detail::data_table_of(table, given);
   remove_reference_row(d);
   remove_reference_column(d);
   RunPlan plan = plan_run(given, d.N, d.M);

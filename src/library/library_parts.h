@@ -7,12 +7,20 @@
 #include "common/run_settings.h"
 #include "library/library.h"
 
+struct DataTable;
+
 // What the library's calls share.
 namespace qor::detail {
 
 // Refuses a table of no rows or columns (65), of values that do not fill it,
 // or with a value that is not finite (106, naming its row counted from first_row).
 void check_table(const Table& t, std::int64_t first_row);
+// Refuses labels that are not one for each row (or column), or titles
+// both numbers and texts, or not finite (64).
+void check_labels(const Labels& l, std::int32_t count, const char* what);
+// The table as the loader leaves a data file, with the reference row and
+// column the settings name (not yet removed).
+DataTable data_table_of(const Table& t, const RunSettings& given);
 // The one check of a call's settings, against the shape of its data; each
 // refusal (64) names the setting as the library and the Python module call it.
 void check_settings(const Settings& x, std::int64_t rows, std::int32_t columns);

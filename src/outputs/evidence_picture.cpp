@@ -20,6 +20,7 @@
 #include "common/number_text.h"
 #include "report/output_file.h"
 #include "report/output_names.h"
+#include "outputs/evolving_panel.h"
 #include "outputs/picture_layout.h"
 #include "outputs/svg_writer.h"
 
@@ -553,14 +554,16 @@ std::string error_text(const RunSettings& given) {
 
 }  // namespace
 
-std::string evidence_picture(const RunSettings& given, const AnalysisResults& results, const RankVerdict* verdict) {
+std::string evidence_picture(const RunSettings& given, const AnalysisResults& results, const RankVerdict* verdict,
+                             const EvolvingFactors* evolving) {
   const bool pivots = elimination_ran(results);
   const bool eigenvalues = eigenvalues_ran(results);
   const bool probabilities = eigenvalues && has_probabilities(results);
   const bool histogram = results.histogram.has_value();
   const std::vector<std::int32_t> steps =
       histogram && elimination_ran(results) ? remainder_steps(*results.histogram, verdict) : std::vector<std::int32_t>{};
-  const int panels = pivots + eigenvalues + probabilities + (verdict != nullptr) + histogram + !steps.empty();
+  const int panels =
+      pivots + eigenvalues + probabilities + (verdict != nullptr) + histogram + !steps.empty() + (evolving != nullptr);
   if (panels == 0) return {};
   Picture pic{given, results, SvgWriter(kWidth, kHeaderHeight + panels * kPanelHeight + 10), kHeaderHeight,
               data_name(given, results)};
@@ -575,6 +578,10 @@ std::string evidence_picture(const RunSettings& given, const AnalysisResults& re
   if (verdict != nullptr) draw_verdict_panel(pic, *verdict);
   if (histogram) draw_input_histogram_panel(pic);
   if (!steps.empty()) draw_remainder_histogram_panel(pic, steps, verdict);
+  if (evolving != nullptr) {
+    draw_evolving_panel(pic.svg, pic.top, *evolving, pic.data_file);
+    pic.top += kPanelHeight;
+  }
   return pic.svg.finish();
 }
 
@@ -585,7 +592,8 @@ void write_evidence_picture(ProgramRun& s, const RunOutcome& outcome) {
     s.console.flush();
     return;
   }
-  const std::string svg = evidence_picture(s.settings, *outcome.results, outcome.verdict ? &*outcome.verdict : nullptr);
+  const std::string svg = evidence_picture(s.settings, *outcome.results, outcome.verdict ? &*outcome.verdict : nullptr,
+                                          outcome.evolving ? &*outcome.evolving : nullptr);
   if (svg.empty()) {
     s.console.write_line("No picture: the run has no pivots, eigenvalues, verdict or histogram to show.");
     s.console.flush();

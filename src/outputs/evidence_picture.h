@@ -3,6 +3,7 @@
 #include <string>
 
 struct AnalysisResults;
+struct EvolvingFactors;
 struct RankVerdict;
 struct RunOutcome;
 struct RunSettings;
@@ -15,7 +16,9 @@ struct ProgramRun;
 
 // The whole SVG document, or an empty text when the run has nothing to draw:
 // from the settings as given, the results of the analysis and the verdict.
-std::string evidence_picture(const RunSettings& given, const AnalysisResults& results, const RankVerdict* verdict);
+// With the evolving factor analysis (",EFA"), its panel last.
+std::string evidence_picture(const RunSettings& given, const AnalysisResults& results, const RankVerdict* verdict,
+                             const EvolvingFactors* evolving = nullptr);
 
 // Writes the picture of the run's outcome beside the file the run wrote and
 // says so on the console, or says why there is none (the run stopped, or it

@@ -177,6 +177,65 @@ void write_verdict(JsonWriter& j, const RankVerdict& v) {
   j.end_object();
 }
 
+// Each window on a line of its own: its rows (counted among the rows
+// analysed), its count, its noise edge and its singular values.
+void write_windows(JsonWriter& j, const char* name, const std::vector<WindowCount>& windows) {
+  j.key(name);
+  j.begin_array();
+  for (const WindowCount& w : windows) {
+    j.begin_object(true);
+    j.key("first");
+    j.integer(w.first);
+    j.key("last");
+    j.integer(w.last);
+    j.key("low");
+    j.integer(w.low);
+    j.key("high");
+    j.integer(w.high);
+    j.key("edge");
+    j.number(w.edge);
+    j.key("singular_values");
+    j.begin_array(true);
+    for (std::size_t k = 1; k < w.singular.size(); ++k) j.number(w.singular[k]);
+    j.end_array();
+    j.end_object();
+  }
+  j.end_array();
+}
+
+void write_evolving(JsonWriter& j, const EvolvingFactors& f) {
+  j.begin_object();
+  j.key("error_given");
+  j.boolean(f.noise.error_given);
+  j.key("sigma");
+  j.number(f.noise.sigma);
+  j.key("window");
+  j.integer(f.window);
+  j.key("components");
+  j.begin_array();
+  for (const ComponentRows& c : f.components) {
+    j.begin_object(true);
+    const auto row = [&](const char* key, std::int32_t r) {
+      j.key(key);
+      if (r > 0) {
+        j.integer(r);
+      } else {
+        j.null();
+      }
+    };
+    row("appears_low", c.appears_low);
+    row("appears_high", c.appears_high);
+    row("disappears_low", c.disappears_low);
+    row("disappears_high", c.disappears_high);
+    j.end_object();
+  }
+  j.end_array();
+  write_windows(j, "forward", f.forward);
+  write_windows(j, "backward", f.backward);
+  write_windows(j, "moving", f.moving);
+  j.end_object();
+}
+
 }  // namespace
 
 std::string results_text(const RunSettings& given, const RunProgress& progress, const std::string& written,
@@ -223,6 +282,11 @@ std::string results_text(const RunSettings& given, const RunProgress& progress, 
     write_verdict(j, *outcome.verdict);
   } else {
     j.null();
+  }
+  // Only with ",EFA": without it the file stays as it was.
+  if (outcome.evolving) {
+    j.key("evolving_factors");
+    write_evolving(j, *outcome.evolving);
   }
   j.end_object();
   return j.text();
