@@ -92,6 +92,26 @@ FaberKowalski faber_kowalski_count(const std::vector<REAL>& eigenvalues, std::in
   return f;
 }
 
+double faber_kowalski_tail(const FaberKowalski& f, std::int32_t k) {
+  return k >= 1 && k < static_cast<std::int32_t>(f.P.size()) ? f.P[static_cast<std::size_t>(k)] : 1.0;
+}
+
+std::int32_t malinowski_count(const std::vector<REAL>& eigenvalues, std::int32_t N, std::int32_t M) {
+  const std::int32_t n = std::max(N, M), p = std::min(N, M);
+  if (p < 2 || !(eigenvalues[1] > 0)) return 0;
+  double rest = 0;  // the eigenvalues past k, in units of the largest, summed from the smallest
+  std::vector<double> indicator(static_cast<std::size_t>(p), 0);
+  for (std::int32_t k = p - 1; k >= 1; --k) {
+    rest += static_cast<double>(eigenvalues[k + 1] / eigenvalues[1]);
+    const double left = static_cast<double>(p - k);
+    indicator[static_cast<std::size_t>(k)] = std::sqrt(rest / (static_cast<double>(n) * left)) / (left * left);
+  }
+  std::int32_t best = 1;
+  for (std::int32_t k = 2; k <= p - 1; ++k)
+    if (indicator[static_cast<std::size_t>(k)] < indicator[static_cast<std::size_t>(best)]) best = k;
+  return best;
+}
+
 namespace {
 
 // The data in double, the longer side down the rows (n x p, row-major), in

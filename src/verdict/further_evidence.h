@@ -27,6 +27,26 @@ struct FaberKowalski {
 FaberKowalski faber_kowalski_count(const std::vector<REAL>& eigenvalues, std::int32_t N, std::int32_t M);
 inline constexpr double kFaberKowalskiLevel = 0.01;
 
+// Levels at which the F-test's count settles a range on its own
+// (rank_verdict.cpp): a component clear of the noise at 0.1 %, and the
+// component past a count that the noise left after it reaches in at least
+// one case of five.
+inline constexpr double kFaberKowalskiClear = 0.001;
+inline constexpr double kFaberKowalskiWithinNoise = 0.2;
+// Past a count whose values are not noise of one level, the next component
+// must lie further within the noise.
+inline constexpr double kFaberKowalskiWithinUnevenNoise = 0.35;
+// The tail probability of F for component k (1 when there is none).
+double faber_kowalski_tail(const FaberKowalski& f, std::int32_t k);
+
+// Malinowski's indicator function (E. R. Malinowski, "Determination of the
+// number of factors and the experimental error in a data matrix", Analytical
+// Chemistry 49, 1977): with the eigenvalues L_j of the product matrix of an
+// n x p matrix (n >= p), the real error RE(k) = sqrt(sum over j > k of L_j /
+// (n (p - k))) and IND(k) = RE(k) / (p - k)^2; the count is the k of least
+// IND among 1 .. p - 1 (ties to the smaller); 0 when p < 2 or the matrix is zero.
+std::int32_t malinowski_count(const std::vector<REAL>& eigenvalues, std::int32_t N, std::int32_t M);
+
 // P(F > x) for Snedecor's F law with d1 and d2 degrees of freedom (real
 // values allowed): the regularised incomplete beta function
 // I_{d2 / (d2 + d1 x)}(d2 / 2, d1 / 2).

@@ -77,6 +77,10 @@ enum class VerdictCase {
   evidence_differs,     // they name different counts: the range between them
   evidence_at_lower_end,  // they name the lower end of a range from the two levels: it stays
   evidence_above_uneven,  // they name a count above the lower end of noise not of one level: the upper end
+  hedge_shown,          // the F-test shows the component that stood out at the 90 % level only
+  hedge_within_noise,   // the F-test names the lower end, and the next component lies within the noise
+  evidence_agrees,      // the F-test and Malinowski's indicator function name the same count
+  clear_then_noise,     // the F-test clears its count, and the next component lies within the noise
   cross_validation_too_costly,  // the cross-validation would take too long
   too_few_to_cross_validate,    // no two counts of the range can be fitted to the elements a segment keeps
   cannot_tell,          // the range still spans every count
@@ -119,6 +123,7 @@ struct RankVerdict {
   // cross-validation over the counts of the range.
   bool further = false;
   FaberKowalski faber_kowalski;
+  std::int32_t malinowski = 0;  // the count of least indicator function
   CrossValidation cross_validation;
   // Below `unseen` (the signal's singular value without the noise) no
   // component shows at this size; 0 when not stated (the noise not of one level).

@@ -138,8 +138,26 @@ std::string cross_validation_text(const RankVerdict& v) {
          std::to_string(to) + " tried";
 }
 
+std::string malinowski_text(const RankVerdict& v) {
+  return "Malinowski's indicator function has its least value at " + std::to_string(v.malinowski);
+}
+
 std::string further_reason(const RankVerdict& v, VerdictCase c) {
   switch (c) {
+    case VerdictCase::hedge_shown:
+      return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
+             malinowski_text(v) + ".";
+    case VerdictCase::hedge_within_noise:
+    case VerdictCase::clear_then_noise: {
+      const std::int32_t next = v.low + 1;
+      return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and puts " +
+             "component " + std::to_string(next) + " where the noise left after " +
+             count_text(v.low, "component", "components") + " reaches in " +
+             share_text(static_cast<REAL>(faber_kowalski_tail(v.faber_kowalski, next))) + " of cases.";
+    }
+    case VerdictCase::evidence_agrees:
+      return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
+             malinowski_text(v) + " too.";
     case VerdictCase::evidence_decides:
       if (v.faber_kowalski.count != v.low)
         return "Further evidence gives " + std::to_string(v.low) + ": " + cross_validation_text(v) + ", and " +
@@ -357,6 +375,10 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::evidence_differs:
     case VerdictCase::evidence_at_lower_end:
     case VerdictCase::evidence_above_uneven:
+    case VerdictCase::hedge_shown:
+    case VerdictCase::hedge_within_noise:
+    case VerdictCase::evidence_agrees:
+    case VerdictCase::clear_then_noise:
     case VerdictCase::cross_validation_too_costly:
     case VerdictCase::too_few_to_cross_validate:
     case VerdictCase::cannot_tell:

@@ -93,6 +93,42 @@ TEST(FurtherEvidence, ElementWiseCrossValidation) {
   EXPECT_LE(poor.work, 500);
 }
 
+// Malinowski's count: the least of IND(k) = sqrt(sum over j > k of L_j /
+// (n (p - k))) / (p - k)^2, worked out with numpy (the IND values in the
+// comments); the short side may lie along either dimension.
+TEST(FurtherEvidence, MalinowskiIndicatorFunction) {
+  const struct {
+    std::vector<REAL> eigenvalues;
+    std::int32_t N, M, count;
+  } cases[] = {
+      // 0.0509, 0.0248, 0.0559, 0.2236
+      {{0, 100, 50, 1, 1, 1}, 20, 5, 2},
+      {{0, 100, 50, 1, 1, 1}, 5, 20, 2},
+      // 0.1494, 0.3780: the first, though the second eigenvalue is large
+      {{0, 9, 4, 1}, 3, 7, 1},
+      // 0.0061, 0.0092, ...: a slowly falling tail takes nothing past the first
+      {{0, 5, 0.9L, 0.8L, 0.7L, 0.6L, 0.5L}, 6, 30, 1},
+      // 0.809, 0.359, 0.0179, 0.0261, ...: three over decades
+      {{0, 1e6L, 1e5L, 1e4L, 3, 2.5L, 2, 1.5L, 1}, 8, 10, 3},
+      // one value to weigh: 1
+      {{0, 2, 1}, 2, 2, 1},
+      // nothing to weigh
+      {{0, 2}, 1, 5, 0},
+      {{0, 0, 0}, 4, 2, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(malinowski_count(c.eigenvalues, c.N, c.M), c.count) << c.N << " x " << c.M;
+}
+
+// The F-test's tail for a component past its last (the smaller dimension
+// and beyond) is 1: nothing is left to set it against.
+TEST(FurtherEvidence, FaberKowalskiTailPastTheLastComponent) {
+  const FaberKowalski f = faber_kowalski_count({0, 400, 30, 20, 10}, 10, 4);
+  EXPECT_NEAR(faber_kowalski_tail(f, 1), 2.11951e-05, 1e-9);
+  EXPECT_NEAR(faber_kowalski_tail(f, 3), 0.656218, 1e-6);
+  EXPECT_EQ(faber_kowalski_tail(f, 4), 1.0);
+  EXPECT_EQ(faber_kowalski_tail(f, 0), 1.0);
+}
+
 }  // namespace
 
 namespace {
