@@ -129,7 +129,33 @@ void size_working_matrices(RunState& s) {
   if (s.LSD) s.AR = MATRIX(9, order);
 }
 
+// The program keeps its run on such a matrix and says once what it reads.
+void warn_of_matrix_itself(RunState& s) {
+  const std::optional<Asymmetry> a = matrix_itself_asymmetry(s);
+  if (!a) return;
+  const std::string read = "mode E analyses the data matrix itself as a symmetric matrix, but ";
+  const std::string instead = " (mode B analyses the product of the matrix with its transpose).";
+  if (a->row == 0) {
+    s.console.warn(read + "it has " + std::to_string(s.N) + " rows and " + std::to_string(s.M) +
+                   " columns: its leading " + std::to_string(s.MIN) + " x " + std::to_string(s.MIN) +
+                   " block is analysed" + instead);
+  } else {
+    s.console.warn(read + "row " + std::to_string(a->row) + ", column " + std::to_string(a->column) +
+                   " differs from row " + std::to_string(a->column) + ", column " + std::to_string(a->row) +
+                   ": the results are not those of a symmetric matrix" + instead);
+  }
+}
+
 }  // namespace
+
+std::optional<Asymmetry> matrix_itself_asymmetry(const RunState& s) {
+  if (!s.JEV || s.settings.ITRN || s.NU == 0) return std::nullopt;
+  if (s.N != s.M) return Asymmetry{};
+  for (std::int32_t i = 1; i <= s.N; ++i)
+    for (std::int32_t j = i + 1; j <= s.M; ++j)
+      if (!(s.A[i][j] == s.A[j][i])) return Asymmetry{i, j};
+  return std::nullopt;
+}
 
 std::optional<RankSample> prepare_run(RunState& s) {
   // A table run clears the error for its elimination; the verdict still
@@ -139,6 +165,7 @@ std::optional<RankSample> prepare_run(RunState& s) {
   remove_reference_row(s);
   remove_reference_column(s);
   settle_run(s);
+  warn_of_matrix_itself(s);
   size_working_matrices(s);
   if (s.settings.RGAUSS > 0) prepare_histogram(s);
   if (!s.settings.VERDICT) return std::nullopt;

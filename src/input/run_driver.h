@@ -13,6 +13,15 @@ class TextWriter;
 // histogram prepared. With the rank verdict asked for, the matrix it judges
 // and the error the user gave, taken before the analysis changes them.
 std::optional<RankSample> prepare_run(RunState& s);
+// Mode E without the product reads the data matrix itself as a symmetric
+// one. Where it is not: not square (row and column 0), or the first element
+// in row order, (row, column) with row < column, that differs from its
+// mirror image (counted from 1). Nothing when the mode does not read it so.
+struct Asymmetry {
+  std::int32_t row = 0, column = 0;
+};
+std::optional<Asymmetry> matrix_itself_asymmetry(const RunState& s);
+
 // QOR, when NU is not 0, telling the observer what happens.
 void run_analysis_stage(RunState& s, AnalysisObserver& observer);
 

@@ -197,6 +197,44 @@ std::vector<StepStatistics> statistics_of(const RunState& s) {
 
 enum class Kind { elimination, eigenvalues, verdict_only };
 
+// The library refuses what the program only warns of: the matrix itself
+// analysed as symmetric when it is not. Positions counted from 0, as the
+// Python module counts them.
+void refuse_asymmetric_matrix(const RunState& s) {
+  const std::optional<Asymmetry> a = matrix_itself_asymmetry(s);
+  if (!a) return;
+  const std::string what = "product=False analyses the data matrix itself, which must be square and symmetric";
+  if (a->row == 0)
+    refuse(what + "; it is " + std::to_string(s.N) + " x " + std::to_string(s.M) + ".");
+  refuse(what + "; element [" + std::to_string(a->row - 1) + ", " + std::to_string(a->column - 1) +
+         "] differs from element [" + std::to_string(a->column - 1) + ", " + std::to_string(a->row - 1) + "].");
+}
+
+// The eigenvectors of the examined eigenvalues and the data projected on
+// them, each projection summed over k = 1..MIN in order, as the residual
+// test sums it.
+void keep_components(const RunState& s, std::int32_t examined, Run& run) {
+  const std::int32_t order = s.MIN;
+  const bool rows = s.N >= s.M;
+  const std::int32_t count = rows ? s.N : s.M;
+  const auto at = [examined](std::int32_t r, std::int32_t i) {
+    return static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(examined) + static_cast<std::size_t>(i - 1);
+  };
+  run.order = order;
+  run.components = examined;
+  run.projected = count;
+  run.eigenvectors.assign(static_cast<std::size_t>(order) * static_cast<std::size_t>(examined), 0);
+  run.projections.assign(static_cast<std::size_t>(count) * static_cast<std::size_t>(examined), 0);
+  for (std::int32_t k = 1; k <= order; ++k)
+    for (std::int32_t i = 1; i <= examined; ++i) run.eigenvectors[at(k, i)] = s.T[k][i];
+  for (std::int32_t r = 1; r <= count; ++r)
+    for (std::int32_t i = 1; i <= examined; ++i) {
+      REAL sum = 0;
+      for (std::int32_t k = 1; k <= order; ++k) sum += (rows ? s.A[r][k] : s.A[k][r]) * s.T[k][i];
+      run.projections[at(r, i)] = sum;
+    }
+}
+
 Run call(const Table& table, const Settings& settings, Control& control, Kind kind) {
   control.stage = kPreparing;
   detail::check_table(table, 1);
@@ -214,12 +252,15 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
   hold_table(s, table);
   RunOutcome outcome;
   const std::optional<RankSample> sample = prepare_run(s);
+  if (kind == Kind::eigenvalues && !settings.product_matrix) refuse_asymmetric_matrix(s);
   if (kind != Kind::verdict_only) {
     control.stage = kAnalysing;
     SilentObserver observer(console, true);
     run_analysis_stage(s, observer);
     outcome.results = collect_analysis_results(s);
     run.statistics = statistics_of(s);
+    if (outcome.results->eigenvalue_mode && outcome.results->ran)
+      keep_components(s, outcome.results->eigenvalues_examined, run);
   } else {
     s.NU = 0;  // nothing but the verdict ran
     outcome.results = collect_analysis_results(s);
