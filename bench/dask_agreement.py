@@ -32,15 +32,15 @@ def bound(a):
 
 def compare(name, a, error, chunkings):
     whole = qor.eigen(a, error=error, rank=True)
-    top = whole.eigenvalues[0]
+    top = whole.exact.eigenvalues[0]
     unit = last_place(top)
     print("%s: %d x %d, largest eigenvalue %.6g, its last place %.3g; the bound is %.0f of those"
           % (name, a.shape[0], a.shape[1], float(top), unit, bound(a) / unit))
     for chunks in chunkings:
         x = da.from_array(a, chunks=chunks)
         mine = qor.dask.eigen(x, error=error, rank=True, threads=2)
-        diff = np.abs((mine.eigenvalues - whole.eigenvalues).astype(float))
-        own = np.array([d / last_place(v) for d, v in zip(diff, whole.eigenvalues)])
+        diff = np.abs((mine.exact.eigenvalues - whole.exact.eigenvalues).astype(float))
+        own = np.array([d / last_place(v) for d, v in zip(diff, whole.exact.eigenvalues)])
         print("  chunks %-12s %3d blocks: largest difference %.1f last places of the largest eigenvalue, "
               "at most %.3g of each eigenvalue's own; verdict %s / %s"
               % (str(chunks), x.numblocks[0] * x.numblocks[1], diff.max() / unit, own.max(),

@@ -7,6 +7,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -98,81 +99,138 @@ py::object longdouble_scalar(REAL v) {
 // The kinds of analysis a call runs.
 enum class Kind { eliminate, eigen, rank };
 
-py::dict label_dict(const Label& l) {
-  py::dict d;
-  d["number"] = l.number;
-  if (l.text) {
-    d["title"] = text_of(*l.text);
-  } else if (l.titled) {
-    d["title"] = py::cast(static_cast<long double>(l.title));
-  } else {
-    d["title"] = py::none();
-  }
-  return d;
+py::array_t<std::int64_t> int_array(const std::vector<std::int64_t>& values) {
+  py::array_t<std::int64_t> a(static_cast<py::ssize_t>(values.size()));
+  std::copy(values.begin(), values.end(), a.mutable_data());
+  return a;
 }
 
-py::dict results_dict(const qor::Run& run) {
-  const AnalysisResults& r = run.results;
-  py::dict d;
-  d["ran"] = r.ran;
-  d["errors"] = r.errors;
-  d["rows"] = r.N;
-  d["columns"] = r.M;
-  std::vector<REAL> values, variances;
-  py::list rows, columns;
-  for (const PivotResult& p : r.pivots) {
-    values.push_back(p.value);
-    variances.push_back(p.variance);
-    rows.append(label_dict(p.row));
-    columns.append(label_dict(p.column));
-  }
-  d["pivots"] = real_array(values);
-  d["pivot_variances"] = real_array(variances);
-  d["pivot_rows"] = rows;
-  d["pivot_columns"] = columns;
-  std::vector<REAL> eigenvalues, eigen_variances, chi_square, q_all, q_rest;
-  std::vector<std::int64_t> positions;
-  std::vector<std::vector<std::int64_t>> beyond;
-  for (std::int32_t k = 0; k < r.eigenvalues_examined; ++k) {
-    const EigenvalueResult& e = r.eigenvalues[static_cast<std::size_t>(k)];
-    eigenvalues.push_back(e.value);
-    eigen_variances.push_back(e.variance);
-    positions.push_back(e.position);
-    chi_square.push_back(e.test.tested ? e.test.G : REAL(NAN));
-    q_all.push_back(e.test.probabilities ? e.test.Q_all : REAL(NAN));
-    q_rest.push_back(e.test.probabilities ? e.test.Q_rest : REAL(NAN));
-    beyond.push_back({e.test.NR[1], e.test.NR[2], e.test.NR[3]});
-  }
-  d["eigenvalues"] = real_array(eigenvalues);
-  d["eigenvalue_variances"] = real_array(eigen_variances);
-  d["positions"] = positions;
-  d["chi_square"] = real_array(chi_square);
-  d["q_all"] = real_array(q_all);
-  d["q_rest"] = real_array(q_rest);
-  d["beyond"] = beyond;
-  py::list statistics;
-  for (const qor::StepStatistics& st : run.statistics) {
-    std::vector<REAL> both(st.signed_values, st.signed_values + 4);
-    both.insert(both.end(), st.absolute_values, st.absolute_values + 4);
-    statistics.append(real_array(both));
-  }
-  d["statistics"] = statistics;
-  return d;
+// A rows x columns numpy.longdouble array of values held row after row.
+py::array_t<long double> real_matrix(const std::vector<REAL>& values, std::size_t rows, std::size_t columns) {
+  py::array_t<long double> a({static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(columns)});
+  std::copy(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(rows * columns), a.mutable_data());
+  return a;
 }
 
-py::object verdict_dict(const qor::Run& run) {
-  if (!run.verdict) return py::none();
-  const RankVerdict& v = *run.verdict;
-  py::dict d;
-  d["low"] = v.low;
-  d["high"] = v.high;
-  d["error_given"] = v.error_given;
-  d["sigma"] = py::cast(static_cast<long double>(v.sigma));
-  d["edge"] = py::cast(static_cast<long double>(v.edge));
-  d["singular_values"] = real_array(std::vector<REAL>(v.singular.begin() + (v.singular.empty() ? 0 : 1), v.singular.end()));
-  d["q_after"] = real_array(v.Q);
-  d["lines"] = texts_of(run.verdict_lines);
-  return d;
+// A label's title as the library holds it: a text, a number, or None.
+py::object title_of(const Label& l) {
+  if (l.text) return text_of(*l.text);
+  if (l.titled) return longdouble_scalar(l.title);
+  return py::none();
+}
+
+template <typename Field>
+py::array_t<long double> pivot_values(const qor::Run& run, Field field) {
+  std::vector<REAL> v;
+  for (const PivotResult& p : run.results.pivots) v.push_back(field(p));
+  return real_array(v);
+}
+
+template <typename Field>
+py::array_t<long double> eigen_values(const qor::Run& run, Field field) {
+  std::vector<REAL> v;
+  for (std::int32_t k = 0; k < run.results.eigenvalues_examined; ++k)
+    v.push_back(field(run.results.eigenvalues[static_cast<std::size_t>(k)]));
+  return real_array(v);
+}
+
+// The results of a call, read by the Python half's result classes: every
+// REAL as numpy.longdouble, so that nothing is rounded here.
+void bind_results(py::module_& m) {
+  using R = qor::Run;
+  py::class_<RankVerdict>(m, "Verdict", "The rank verdict's values.")
+      .def_readonly("low", &RankVerdict::low)
+      .def_readonly("high", &RankVerdict::high)
+      .def_readonly("error_given", &RankVerdict::error_given)
+      .def_property_readonly("sigma", [](const RankVerdict& v) { return longdouble_scalar(v.sigma); })
+      .def_property_readonly("edge", [](const RankVerdict& v) { return longdouble_scalar(v.edge); })
+      .def_property_readonly("singular_values", [](const RankVerdict& v) {
+        return real_array(std::vector<REAL>(v.singular.begin() + (v.singular.empty() ? 0 : 1), v.singular.end()));
+      })
+      .def_property_readonly("q_after", [](const RankVerdict& v) { return real_array(v.Q); });
+  py::class_<R>(m, "Run", "What a call found, as the library returns it.")
+      .def_property_readonly("ran", [](const R& r) { return r.results.ran; })
+      .def_property_readonly("errors", [](const R& r) { return r.results.errors; })
+      .def_property_readonly("rows", [](const R& r) { return r.results.N; })
+      .def_property_readonly("columns", [](const R& r) { return r.results.M; })
+      .def_property_readonly("pivots", [](const R& r) { return pivot_values(r, [](const PivotResult& p) { return p.value; }); })
+      .def_property_readonly("pivot_variances",
+                             [](const R& r) { return pivot_values(r, [](const PivotResult& p) { return p.variance; }); })
+      .def_property_readonly("pivot_row_numbers", [](const R& r) {
+        std::vector<std::int64_t> v;
+        for (const PivotResult& p : r.results.pivots) v.push_back(p.row.number);
+        return int_array(v);
+      })
+      .def_property_readonly("pivot_column_numbers", [](const R& r) {
+        std::vector<std::int64_t> v;
+        for (const PivotResult& p : r.results.pivots) v.push_back(p.column.number);
+        return int_array(v);
+      })
+      .def_property_readonly("pivot_row_titles", [](const R& r) {
+        py::list l;
+        for (const PivotResult& p : r.results.pivots) l.append(title_of(p.row));
+        return l;
+      })
+      .def_property_readonly("pivot_column_titles", [](const R& r) {
+        py::list l;
+        for (const PivotResult& p : r.results.pivots) l.append(title_of(p.column));
+        return l;
+      })
+      .def_property_readonly("statistics", [](const R& r) -> py::object {
+        if (r.statistics.empty()) return py::none();
+        std::vector<REAL> v;
+        for (const qor::StepStatistics& st : r.statistics) {
+          v.insert(v.end(), st.signed_values, st.signed_values + 4);
+          v.insert(v.end(), st.absolute_values, st.absolute_values + 4);
+        }
+        return real_matrix(v, r.statistics.size(), 8);
+      })
+      .def_property_readonly("eigenvalues", [](const R& r) { return eigen_values(r, [](const EigenvalueResult& e) { return e.value; }); })
+      .def_property_readonly("eigenvalue_variances",
+                             [](const R& r) { return eigen_values(r, [](const EigenvalueResult& e) { return e.variance; }); })
+      .def_property_readonly("chi_square", [](const R& r) {
+        return eigen_values(r, [](const EigenvalueResult& e) { return e.test.tested ? e.test.G : REAL(NAN); });
+      })
+      .def_property_readonly("q_all", [](const R& r) {
+        return eigen_values(r, [](const EigenvalueResult& e) { return e.test.probabilities ? e.test.Q_all : REAL(NAN); });
+      })
+      .def_property_readonly("q_rest", [](const R& r) {
+        return eigen_values(r, [](const EigenvalueResult& e) { return e.test.probabilities ? e.test.Q_rest : REAL(NAN); });
+      })
+      .def_property_readonly("positions", [](const R& r) {
+        std::vector<std::int64_t> v;
+        for (std::int32_t k = 0; k < r.results.eigenvalues_examined; ++k) v.push_back(r.results.eigenvalues[static_cast<std::size_t>(k)].position);
+        return int_array(v);
+      })
+      .def_property_readonly("beyond", [](const R& r) {
+        const auto n = static_cast<std::size_t>(r.results.eigenvalues_examined);
+        py::array_t<std::int64_t> a({static_cast<py::ssize_t>(n), py::ssize_t{3}});
+        auto out = a.mutable_unchecked<2>();
+        for (std::size_t k = 0; k < n; ++k)
+          for (int j = 0; j < 3; ++j)
+            out(static_cast<py::ssize_t>(k), j) = r.results.eigenvalues[k].test.NR[j + 1];
+        return a;
+      })
+      .def_property_readonly("eigenvectors", [](const R& r) -> py::object {
+        if (r.components == 0) return py::none();
+        return real_matrix(r.eigenvectors, static_cast<std::size_t>(r.order), static_cast<std::size_t>(r.components));
+      })
+      .def_property_readonly("projections", [](const R& r) -> py::object {
+        if (r.components == 0) return py::none();
+        return real_matrix(r.projections, static_cast<std::size_t>(r.projected), static_cast<std::size_t>(r.components));
+      })
+      .def_property_readonly("verdict", [](const R& r) -> py::object {
+        if (!r.verdict) return py::none();
+        return py::cast(*r.verdict);
+      })
+      .def_property_readonly("verdict_lines", [](const R& r) { return texts_of(r.verdict_lines); })
+      .def_property_readonly("warnings", [](const R& r) { return texts_of(r.warnings); })
+      .def_property_readonly("json", [](const R& r) { return text_of(r.results_json); })
+      // The picture declares ISO-8859-1: each byte is its character.
+      .def_property_readonly("svg", [](const R& r) {
+        return py::reinterpret_steal<py::str>(
+            PyUnicode_DecodeLatin1(r.picture.data(), static_cast<Py_ssize_t>(r.picture.size()), nullptr));
+      });
 }
 
 // Runs work in a thread of its own; meanwhile the interpreter checks for
@@ -232,43 +290,42 @@ qor::Run run_waiting(Work work, qor::Control& control, const py::object& progres
   return run;
 }
 
-// What a call returns to the Python half.
-py::dict run_dict(const qor::Run& run) {
-  py::dict d;
-  d["results"] = results_dict(run);
-  d["verdict"] = verdict_dict(run);
-  d["warnings"] = texts_of(run.warnings);
-  d["json"] = text_of(run.results_json);
-  // The picture declares ISO-8859-1: each byte is its character.
-  d["svg"] = py::reinterpret_steal<py::str>(
-      PyUnicode_DecodeLatin1(run.picture.data(), static_cast<Py_ssize_t>(run.picture.size()), nullptr));
-  return d;
+// The type of a caller's values, by kind and size rather than by identity:
+// an array that went through pickle (joblib, multiprocessing, a Dask
+// worker) carries a dtype object of its own that equals float64 without
+// being numpy's.
+qor::ValueType value_type_of(const py::dtype& type) {
+  if (type.kind() == 'f' && type.attr("isnative").cast<bool>()) {
+    switch (static_cast<std::size_t>(type.itemsize())) {
+      case sizeof(long double): return qor::ValueType::real;
+      case sizeof(double): return qor::ValueType::float64;
+      case sizeof(float): return qor::ValueType::float32;
+      default: break;
+    }
+  }
+  throw py::type_error("the data must be float32, float64 or numpy.longdouble in the machine's byte order, not " +
+                       type.attr("name").cast<std::string>());
 }
 
 qor::Table table_of(const py::array& values, const py::dict& rows, const py::dict& columns) {
   if (values.ndim() != 2) throw py::value_error("the data must be a 2-D array");
   qor::Table t;
+  t.view_type = value_type_of(values.dtype());
   t.rows = static_cast<std::int32_t>(values.shape(0));
   t.columns = static_cast<std::int32_t>(values.shape(1));
   t.view = values.data();
   t.row_stride = values.strides(0);
   t.column_stride = values.strides(1);
-  const py::dtype type = values.dtype();
-  if (type.is(py::dtype::of<long double>())) {
-    t.view_type = qor::ValueType::real;
-  } else if (type.is(py::dtype::of<double>())) {
-    t.view_type = qor::ValueType::float64;
-  } else if (type.is(py::dtype::of<float>())) {
-    t.view_type = qor::ValueType::float32;
-  } else {
-    throw py::value_error("the data must be float32, float64 or numpy.longdouble");
-  }
   t.row_labels = labels_of(rows);
   t.column_labels = labels_of(columns);
   return t;
 }
 
-py::dict call(Kind kind, const py::array& values, const py::dict& rows, const py::dict& columns,
+// Elements of a table whose run goes without a thread of its own (a
+// 64 x 64 elimination takes about a millisecond).
+constexpr std::int64_t kRunsInPlace = 4096;
+
+qor::Run call(Kind kind, const py::array& values, const py::dict& rows, const py::dict& columns,
               const qor::Settings& s, const py::object& progress) {
   const qor::Table table = table_of(values, rows, columns);
   qor::Control control;
@@ -280,7 +337,14 @@ py::dict call(Kind kind, const py::array& values, const py::dict& rows, const py
     }
     return qor::rank(table, s, control);
   };
-  return run_dict(run_waiting(work, control, progress));
+  // A small table's run ends long before Ctrl-C could be pressed or a stage
+  // shown: it runs in the caller's thread, without the GIL, sparing the
+  // thread of its own that a long run needs.
+  if (progress.is_none() && static_cast<std::int64_t>(table.rows) * table.columns <= kRunsInPlace) {
+    py::gil_scoped_release release;
+    return work();
+  }
+  return run_waiting(work, control, progress);
 }
 
 py::dict load(const std::string& path, bool row_titles, bool column_titles, const std::string& separator,
@@ -412,10 +476,10 @@ class BlockwiseRun {
   BlockwiseRun(const py::dict& total, const qor::Settings& settings) : run_(sums_of(total), settings) {}
   py::array_t<long double> eigenvectors() const { return real_array(run_.eigenvectors()); }
   std::int32_t wanted() const { return run_.tests_wanted(); }
-  py::dict finish(const py::dict& tests, const py::object& progress) {
+  qor::Run finish(const py::dict& tests, const py::object& progress) {
     const qor::BlockTests totals = tests_of(tests);
     qor::Control control;
-    return run_dict(run_waiting([&] { return run_.finish(totals, control); }, control, progress));
+    return run_waiting([&] { return run_.finish(totals, control); }, control, progress);
   }
 
  private:
@@ -488,6 +552,7 @@ PYBIND11_MODULE(_qor, m) {
       .value("eigen", Kind::eigen)
       .value("rank", Kind::rank);
   bind_settings(m);
+  bind_results(m);
   m.def("call", &call);
   m.def("check_settings", &qor::detail::check_settings,
         "Refuses settings that do not fit data of rows x columns (qor.Error naming the setting).");

@@ -4,17 +4,29 @@ measurement error.
 The analyses of the program ``qor`` on numpy arrays, pandas DataFrames and
 data files: Gaussian elimination with complete pivoting and error
 propagation (:func:`eliminate`), the eigenvalue analysis with its residual
-chi-square tests (:func:`eigen`) and the rank verdict with its confidence
-(:func:`rank`). The numbers are those of the program to the last bit: the
-work is done in 80-bit extended precision (``numpy.longdouble`` on x86-64
-Linux), and every array of a result is a ``numpy.longdouble`` array, with
-float64 copies under ``.float64``.
+chi-square tests, eigenvectors and scores (:func:`eigen`) and the rank
+verdict with its confidence (:func:`rank`).
 
-Refusals raise :class:`qor.Error` (a ``ValueError``) with the program's
-run-time error number as ``status`` and its line as ``message``; what the
-program would pause for, or warn of, comes as a :class:`QorWarning`. The
-work runs without the GIL, and Ctrl-C stops it within a loop of the
-analysis (KeyboardInterrupt).
+The work is done in 80-bit extended precision (``numpy.longdouble`` on
+x86-64 Linux), and the numbers are those of the program to the last bit.
+A result's arrays are plain float64 numpy arrays, rounded once from those
+values; the values themselves are one attribute away, under ``.exact``
+(``result.exact.pivots``), and ``to_dict(exact=True)`` gives them with the
+keys of the program's results file.
+
+Positions count from 0, as in numpy and pandas: ``result.rows[0] == 3``
+means the first pivot stood in ``X[3]``. The program's report and results
+file count from 1; those numbers are under ``row_numbers`` and
+``column_numbers``. Titles keep their type: a DataFrame's index and columns
+come back as the labels they were.
+
+Refusals raise Python's exceptions, naming the parameter: ``TypeError`` for
+a value of the wrong type, ``ValueError`` for one out of range,
+``FileNotFoundError`` for a missing file, and :class:`qor.Error` (a
+``ValueError``) where the program has a run-time error number, as
+``status``, with its line as ``message``. What the program would pause for,
+or warn of, comes as a :class:`QorWarning`. The work runs without the GIL,
+and Ctrl-C stops it within a loop of the analysis (KeyboardInterrupt).
 
 Examples
 --------
@@ -24,22 +36,37 @@ Examples
 1
 """
 
+import errno as _errno
 import json as _json
 import math as _math
+import numbers as _numbers
+import operator as _operator
 import os as _os
+import re as _re
 import warnings as _warnings
 
 import numpy as _np
 
 from ._qor import Error  # noqa: F401  (qor.Error)
 from . import _qor
+from ._version import __version__  # noqa: F401
 
-__all__ = ["Error", "QorWarning", "Table", "Elimination", "Eigen", "Rank", "load", "eliminate", "eigen", "rank"]
+__all__ = ["Error", "QorWarning", "Table", "Elimination", "Eigen", "Rank", "load", "eliminate", "eigen", "rank",
+           "__version__"]
 
 
 class QorWarning(UserWarning):
     """What the program would pause for or warn of (a series that needed
     more terms than usual, a setting read otherwise than meant)."""
+
+
+def _error_of(status, text):
+    """A qor.Error as the C++ half raises it: the run-time error number as
+    ``status``, the program's line as ``message``."""
+    e = Error(text)
+    e.status = status
+    e.message = text
+    return e
 
 
 # ---- Labels and tables
@@ -63,7 +90,8 @@ class Table:
     row_titles, column_titles : numpy.ndarray, list of str, or None
         The titles when the file has them (texts from a spreadsheet table).
     row_numbers, column_numbers : numpy.ndarray of int
-        The original numbers of the rows and columns in the file.
+        The numbers of the rows and columns in the file, counted from 1 as
+        the program counts them (rows left out leave gaps).
     """
 
     def __init__(self, values, row_titles=None, column_titles=None, row_numbers=None, column_numbers=None):
@@ -79,7 +107,7 @@ class Table:
         return "Table(%d x %d)" % self.values.shape
 
 
-def _selection(left_out):
+def _selection(left_out, name):
     """A selection list of the program ("[2,5..7]") from numbers and ranges."""
     if isinstance(left_out, str):
         return left_out
@@ -87,17 +115,42 @@ def _selection(left_out):
     for item in left_out:
         if isinstance(item, range):
             if item.step != 1 or len(item) == 0:
-                raise ValueError("a range of rows or columns left out must count up by 1: %r" % (item,))
+                raise ValueError("%s: a range must count up by 1, not %r" % (name, item))
             parts.append("%d..%d" % (item.start, item.stop - 1))
         else:
-            number = int(item)
-            if number != item or number < 1:
-                raise ValueError("rows and columns are numbered from 1: %r" % (item,))
+            number = _whole(item, name)
+            if number < 1:
+                raise ValueError("%s: the file's rows and columns are numbered from 1, not %r" % (name, item))
             parts.append(str(number))
     return "[" + ",".join(parts) + "]"
 
 
+# The run-time error numbers of the program's own, which are not a system's
+# errno although some share its values.
+_PROGRAM_NUMBERS = {64, 65, 67, 106, 130, 203}
+
 _SEPARATORS = {None: "", ",": ",", ";": ";", "\t": "\t", "comma": ",", "semicolon": ";", "tab": "\t"}
+
+# The program's hints name its keywords; a Python caller sets parameters.
+_KEYWORD_HINTS = [
+    (r" \(in a parameter file the line[^)]*\)", ""),
+    (r" \((?:S [CST]|U \+)\)", ""),
+    (r"add ,SEPC to the data file's name", "pass separator=','"),
+    (r",SEPS,DEC", "separator=';', decimal_comma=True"),
+    (r",SEPC", "separator=','"),
+    (r",SEPS", "separator=';'"),
+    (r",SEPT", "separator='\\\\t'"),
+    (r",DEC", "decimal_comma=True"),
+    (r",TOC", "column_titles=True"),
+    (r",TOR", "row_titles=True"),
+    (r"add (\w+=)", r"pass \1"),
+]
+
+
+def _python_words(message):
+    for pattern, replacement in _KEYWORD_HINTS:
+        message = _re.sub(pattern, replacement, message)
+    return message
 
 
 def load(path, row_titles=False, column_titles=False, separator=None, decimal_comma=False, rows_left_out=(),
@@ -109,15 +162,16 @@ def load(path, row_titles=False, column_titles=False, separator=None, decimal_co
     path : str or os.PathLike
         The data file: a table of numbers.
     row_titles, column_titles : bool
-        Every row begins with a title (,TOR); a line of column titles comes
-        first (,TOC).
+        Every row begins with a title (the program's ,TOR); a line of column
+        titles comes first (,TOC).
     separator : None, ',', ';' or '\\t' (or 'comma', 'semicolon', 'tab')
         The character between the values (,SEPC, ,SEPS, ,SEPT); None: blanks.
     decimal_comma : bool
         Decimal commas instead of points (,DEC).
     rows_left_out, columns_left_out : iterable of int and range, or str
-        Rows or columns of the file left out, numbered from 1, e.g.
-        ``(2, range(5, 8))`` or ``"[2,5..7]"``.
+        Rows or columns of the file left out, numbered from 1 as the program
+        numbers the file's rows and columns, e.g. ``(2, range(5, 8))`` or
+        ``"[2,5..7]"``.
 
     Returns
     -------
@@ -125,20 +179,71 @@ def load(path, row_titles=False, column_titles=False, separator=None, decimal_co
 
     Raises
     ------
+    FileNotFoundError, PermissionError, OSError
+        The file cannot be opened or read.
+    TypeError
+        A parameter of the wrong type.
     qor.Error
-        As the program stops: 2 for a missing file, 106 for a token that is
-        not a number or a row of another length, 65 for nothing to analyse.
+        As the program stops: 106 for a token that is not a number or a row
+        of another length, 65 for nothing to analyse; the hints name this
+        function's parameters.
     """
     if separator not in _SEPARATORS:
         raise ValueError("separator must be None, ',', ';' or '\\t', not %r" % (separator,))
-    d = _qor.load(_os.fspath(path), bool(row_titles), bool(column_titles), _SEPARATORS[separator],
-                  bool(decimal_comma), _selection(rows_left_out), _selection(columns_left_out))
+    path = _os.fspath(path)
+    if not isinstance(path, str):
+        path = _os.fsdecode(path)
+    try:
+        d = _qor.load(path, bool(row_titles), bool(column_titles), _SEPARATORS[separator], bool(decimal_comma),
+                      _selection(rows_left_out, "rows_left_out"), _selection(columns_left_out, "columns_left_out"))
+    except Error as e:
+        if e.status not in _PROGRAM_NUMBERS and e.status in _errno.errorcode:
+            # A failed file operation carries the system's number: OSError
+            # picks its subclass (FileNotFoundError for 2).
+            raise OSError(e.status, _os.strerror(e.status), path) from None
+        raise _error_of(e.status, _python_words(e.message)) from None
     return Table(d["values"], _labels(d["rows"]), _labels(d["columns"]), d["rows"]["numbers"],
                  d["columns"]["numbers"])
 
 
+class _Data:
+    """The data as the C++ half reads them, with the caller's labels.
+
+    values: a 2-D float32, float64 or longdouble array (a view where it can);
+    rows, columns: the labels for the C++ half (titles, original numbers);
+    row_labels, column_labels: the caller's labels (None: positions);
+    row_numbers, column_numbers: the program's numbers of the rows and
+    columns (from 1; a loaded table's numbers in its file)."""
+
+    def __init__(self, values, rows, columns, row_labels, column_labels, row_numbers, column_numbers):
+        self.values = values
+        self.rows, self.columns = rows, columns
+        self.row_labels, self.column_labels = row_labels, column_labels
+        self.row_numbers, self.column_numbers = row_numbers, column_numbers
+
+    def positions(self, numbers, axis):
+        """0-based positions in the data of the program's numbers."""
+        known = self.row_numbers if axis == 0 else self.column_numbers
+        return _np.searchsorted(known, _np.asarray(numbers, dtype=_np.int64)).astype(_np.int64)
+
+    def labels_at(self, positions, axis):
+        labels = self.row_labels if axis == 0 else self.column_labels
+        return None if labels is None else [labels[p] for p in positions]
+
+    def label_words(self, i, j):
+        """ "[3, 7]", with the labels when the data have them."""
+        words = "[%d, %d]" % (i, j)
+        named = []
+        if self.row_labels is not None:
+            named.append("row %r" % (self.row_labels[i],))
+        if self.column_labels is not None:
+            named.append("column %r" % (self.column_labels[j],))
+        return words + (" (%s)" % ", ".join(named) if named else "")
+
+
 def _title_labels(titles, count, what):
-    """Titles given with the data: numbers or texts, one for each row or column."""
+    """Titles given with the data for the C++ half: numbers or texts, one for
+    each row or column."""
     if titles is None:
         return {}
     titles = list(titles)
@@ -146,9 +251,8 @@ def _title_labels(titles, count, what):
         raise ValueError("%d %s titles for %d %ss" % (len(titles), what, count, what))
     if all(isinstance(t, (int, float, _np.integer, _np.floating)) and not isinstance(t, bool) for t in titles):
         numbers = _np.array(titles, dtype=_np.longdouble)
-        if not _np.all(_np.isfinite(numbers)):
-            raise ValueError("a %s title is not a finite number" % what)
-        return {"titles": numbers}
+        if _np.all(_np.isfinite(numbers)):
+            return {"titles": numbers}
     return {"texts": [str(t) for t in titles]}
 
 
@@ -161,41 +265,106 @@ def _frame_titles(index):
     return list(index)
 
 
-def _matrix(a):
-    """The data as a 2-D array the C++ half reads without a copy where it
-    can (float32, float64, longdouble), its row and column labels."""
-    rows = columns = {}
-    if type(a).__name__ == "DataFrame" and hasattr(a, "dtypes"):
-        for name, dtype in a.dtypes.items():
-            if dtype.kind not in "biuf":
-                raise ValueError("column %r of the DataFrame holds %s, not numbers" % (name, dtype))
-        rows = _title_labels(_frame_titles(a.index), a.shape[0], "row")
-        columns = _title_labels(_frame_titles(a.columns), a.shape[1], "column")
-        a = a.to_numpy()
-    elif isinstance(a, Table):
-        rows = _title_labels(a.row_titles, a.values.shape[0], "row") if a.row_titles is not None else {}
-        columns = _title_labels(a.column_titles, a.values.shape[1], "column") if a.column_titles is not None else {}
-        rows["numbers"] = list(map(int, a.row_numbers))
-        columns["numbers"] = list(map(int, a.column_numbers))
-        a = a.values
-    try:
-        values = _np.asarray(a)
-    except (TypeError, ValueError) as e:
-        raise ValueError("the data cannot be read as an array of numbers: %s" % e) from None
+_NATIVE = tuple(_np.dtype(t) for t in (_np.float32, _np.float64, _np.longdouble))
+
+
+def _native(values):
+    """The values as the C++ half reads them in place: float32, float64 or
+    longdouble in the machine's byte order; anything else widened exactly
+    to longdouble (whole numbers and half floats fit its 64-bit
+    significand)."""
+    if values.dtype in _NATIVE and values.dtype.isnative:
+        return values
+    return values.astype(_np.longdouble)
+
+
+def _numbers_of(values):
+    """The data as an array of real numbers, or the reason they are not."""
     kind = values.dtype.kind
     if kind == "O":
-        raise ValueError("the data is an array of Python objects, not of numbers; convert it with .astype(float)")
+        raise TypeError("the data is an array of Python objects, not of numbers; convert it with .astype(float)")
     if kind == "c":
-        raise ValueError("the data is complex; qor analyses real matrices")
-    if kind in "biu" or (kind == "f" and values.dtype not in (_np.float32, _np.float64, _np.longdouble)):
-        values = values.astype(_np.longdouble)  # exact: whole numbers and half floats fit the 64-bit significand
-    elif kind != "f":
-        raise ValueError("the data holds %s, not numbers" % values.dtype)
+        raise TypeError("the data is complex; qor analyses real matrices")
+    if kind not in "biuf":
+        raise TypeError("the data holds %s, not numbers" % values.dtype)
     if values.ndim != 2:
         raise ValueError("the data must be a 2-D array (rows x columns), not %d-D" % values.ndim)
     if values.size == 0:
         raise ValueError("the data is empty (%d x %d)" % values.shape)
-    return values, rows, columns
+    return _native(values)
+
+
+def _matrix(a):
+    """The data, their labels and the program's numbers of their rows and
+    columns."""
+    rows = columns = {}
+    row_labels = column_labels = None
+    row_numbers = column_numbers = None
+    if type(a).__name__ == "DataFrame" and hasattr(a, "dtypes"):
+        for name, dtype in a.dtypes.items():
+            if dtype.kind not in "biuf":
+                raise TypeError("column %r of the DataFrame holds %s, not numbers" % (name, dtype))
+        row_labels = _frame_titles(a.index)
+        column_labels = _frame_titles(a.columns)
+        rows = _title_labels(row_labels, a.shape[0], "row")
+        columns = _title_labels(column_labels, a.shape[1], "column")
+        a = a.to_numpy()
+    elif isinstance(a, Table):
+        if a.row_titles is not None:
+            row_labels = list(a.row_titles)
+            rows = _title_labels(a.row_titles, a.values.shape[0], "row")
+        if a.column_titles is not None:
+            column_labels = list(a.column_titles)
+            columns = _title_labels(a.column_titles, a.values.shape[1], "column")
+        row_numbers = _np.asarray(a.row_numbers, dtype=_np.int64)
+        column_numbers = _np.asarray(a.column_numbers, dtype=_np.int64)
+        rows["numbers"] = row_numbers.tolist()
+        columns["numbers"] = column_numbers.tolist()
+        a = a.values
+    elif isinstance(a, _np.ma.MaskedArray):
+        masked = int(_np.count_nonzero(_np.ma.getmaskarray(a)))
+        if masked:
+            raise ValueError("the data is a masked array with %d masked element%s; qor analyses every element: fill "
+                             "them (a.filled(value)) or leave their rows or columns out" %
+                             (masked, "" if masked == 1 else "s"))
+        a = a.data
+    try:
+        values = _np.asarray(a)
+    except (TypeError, ValueError) as e:
+        raise TypeError("the data cannot be read as an array of numbers: %s" % e) from None
+    values = _numbers_of(values)
+    n, m = values.shape
+    if row_numbers is None:
+        row_numbers = _np.arange(1, n + 1, dtype=_np.int64)
+    if column_numbers is None:
+        column_numbers = _np.arange(1, m + 1, dtype=_np.int64)
+    return _Data(values, rows, columns, row_labels, column_labels, row_numbers, column_numbers)
+
+
+def _refuse_non_finite(data):
+    """Run-time error 106, as the program's, for the first value in row order
+    that is not finite: its position from 0 and its labels."""
+    finite = _np.isfinite(data.values)
+    if finite.all():
+        return
+    i, j = (int(k) for k in _np.argwhere(~finite)[0])
+    v = data.values[i, j]
+    what = "not a number (NaN)" if _np.isnan(v) else "infinite"
+    raise _error_of(106, "Runtime error 106: the data's element %s is %s; every value must be a finite number."
+                    % (data.label_words(i, j), what))
+
+
+# ---- Parameters
+
+
+def _whole(value, name):
+    """A whole number (int or numpy integer, not bool) or TypeError."""
+    if isinstance(value, (bool, _np.bool_)):
+        raise TypeError("%s must be a whole number, not %r" % (name, value))
+    try:
+        return _operator.index(value)
+    except TypeError:
+        raise TypeError("%s must be a whole number, not %r" % (name, value)) from None
 
 
 def _error(value, name):
@@ -206,26 +375,34 @@ def _error(value, name):
         return "0"
     if isinstance(value, _np.longdouble):
         return value
-    if isinstance(value, str):
-        return value.strip()
-    try:
-        v = float(value)
-    except (TypeError, ValueError):
-        raise ValueError("%s must be a number, not %r" % (name, value)) from None
+    if isinstance(value, (bool, _np.bool_)) or not isinstance(value, (_numbers.Real, _np.integer, _np.floating)):
+        raise TypeError("%s must be a number, not %r" % (name, value))
+    v = float(value)
     return repr(v) if _math.isfinite(v) else _np.longdouble(v)
-
-
-def _whole(value, name):
-    """A whole number for the library, which checks its range."""
-    if isinstance(value, bool) or int(value) != value:
-        raise ValueError("%s must be a whole number, not %r" % (name, value))
-    return int(value)
 
 
 def _threads(threads):
     if threads is None:
         return max(1, min(256, len(_os.sched_getaffinity(0))))
     return _whole(threads, "threads")
+
+
+def _position(value, data, axis, name):
+    """A row or column named by its position from 0 (negative from the end)
+    or by its label: the program's number of it (from 1); 0 for None."""
+    if value is None:
+        return 0
+    count = data.values.shape[axis]
+    labels = data.row_labels if axis == 0 else data.column_labels
+    if labels is not None and not isinstance(value, (int, _np.integer)) and value in labels:
+        position = labels.index(value)
+    else:
+        position = _whole(value, name)
+        if not -count <= position < count:
+            raise ValueError("%s must be a position from 0 to %d (or from -%d), not %d"
+                             % (name, count - 1, count, position))
+        position %= count
+    return position + 1
 
 
 def _progress_bar(progress):
@@ -246,18 +423,19 @@ def _progress_bar(progress):
     return bar, show
 
 
-def _settings(error, relative_error, steps=None, statistics=False, product=True, reference_row=None,
-              reference_column=None, verdict=False, threads=None):
-    """The library's settings; the library checks them against the data
-    when the call starts (qor.Error, a ValueError, naming the parameter)."""
+def _settings(error, relative_error, steps=None, statistics=False, product=True, reference_row=0,
+              reference_column=0, verdict=False, threads=None):
+    """The library's settings (references as the program numbers them, 0:
+    none); the library checks them against the data when the call starts
+    (qor.Error, a ValueError, naming the parameter)."""
     s = _qor.Settings()
     s.absolute_error = _error(error, "error")
     s.relative_error_percent = _error(relative_error, "relative_error")
     s.steps = -1 if steps is None else _whole(steps, "steps")
     s.statistics = bool(statistics)
     s.product_matrix = bool(product)
-    s.reference_row = 0 if reference_row is None else _whole(reference_row, "reference_row")
-    s.reference_column = 0 if reference_column is None else _whole(reference_column, "reference_column")
+    s.reference_row = reference_row
+    s.reference_column = reference_column
     s.verdict = bool(verdict)
     s.threads = _threads(threads)
     return s
@@ -273,45 +451,70 @@ def _with_progress(progress, work):
             bar.close()
 
 
+def _warn_all(lines, stacklevel):
+    for line in lines:
+        _warnings.warn(line, QorWarning, stacklevel=stacklevel + 1)
+
+
 def _run(kind, a, error, relative_error, steps=None, statistics=False, product=True, reference_row=None,
          reference_column=None, verdict=False, threads=None, progress=False):
-    values, rows, columns = _matrix(a)
-    settings = _settings(error, relative_error, steps, statistics, product, reference_row, reference_column, verdict,
-                         threads)
-    d = _with_progress(progress, lambda show: _qor.call(kind, values, rows, columns, settings, show))
-    for line in d["warnings"]:
-        _warnings.warn(line, QorWarning, stacklevel=3)
-    return d
+    data = _matrix(a)
+    settings = _settings(error, relative_error, steps, statistics, product,
+                         _position(reference_row, data, 0, "reference_row"),
+                         _position(reference_column, data, 1, "reference_column"), verdict, threads)
+    _refuse_non_finite(data)
+    run = _with_progress(progress, lambda show: _qor.call(kind, data.values, data.rows, data.columns, settings, show))
+    _warn_all(run.warnings, 3)
+    return run, data
 
 
 # ---- Results
 
 
-class _Float64:
-    """float64 copies of a result's arrays, for plotting and the rest of numpy."""
+def _float64(values):
+    return None if values is None else _np.asarray(values, dtype=_np.float64)
 
-    def __init__(self, arrays):
-        for name, value in arrays.items():
-            setattr(self, name, None if value is None else _np.asarray(value, dtype=_np.float64))
+
+class Exact:
+    """A result's numbers as the analysis computed them: numpy.longdouble
+    (80-bit) arrays and scalars with the names of the result's float64
+    ones."""
+
+    def __init__(self, **values):
+        self.__dict__.update(values)
+
+    def __repr__(self):
+        return "Exact(%s)" % ", ".join(sorted(self.__dict__))
 
 
 class _Result:
-    _arrays = ()
+    """What every result has: the program's results file as a dict, the
+    picture, the warnings."""
 
-    def __init__(self, d):
-        self._json = d["json"]
-        self._svg = d["svg"]
-        self.warnings = list(d["warnings"])
+    def __init__(self, run, data):
+        # Plain Python values only, so that a result pickles: the data's
+        # labels and shape, not the data.
+        self._labels = None if data is None else (data.row_labels, data.column_labels)
+        self._shape = None if data is None else data.values.shape
+        self._json = run.json
+        self._svg = run.svg
+        self.warnings = list(run.warnings)
 
-    def to_dict(self):
+    def _set_exact(self, **values):
+        self.exact = Exact(**values)
+        for name, value in values.items():
+            setattr(self, name, _float64(value) if isinstance(value, _np.ndarray) or value is None else float(value))
+
+    def to_dict(self, exact=False):
         """The results with the keys and meaning of the program's JSON
-        results file (,JSON), numbers as numpy.longdouble."""
-        return _json.loads(self._json, parse_float=_np.longdouble)
-
-    @property
-    def float64(self):
-        """The result's arrays as float64 (the work was done in 80 bits)."""
-        return _Float64({name: getattr(self, name) for name in self._arrays})
+        results file (,JSON): positions and numbers as the program counts
+        them, from 1. Numbers are Python floats, ready for ``json.dumps``;
+        with ``exact=True`` numpy.longdouble, the program's values to the
+        last bit."""
+        if exact:
+            return _json.loads(self._json, parse_float=_np.longdouble)
+        # Rounded once from the 80-bit value, as the float64 arrays are.
+        return _json.loads(self._json, parse_float=lambda text: float(_np.longdouble(text)))
 
     def _repr_svg_(self):
         return self._svg or None
@@ -323,10 +526,12 @@ class _Result:
         return self._svg
 
 
-def _labels_of(entries):
-    numbers = _np.array([e["number"] for e in entries], dtype=_np.int64)
-    titles = [e["title"] for e in entries]
-    return numbers, (None if all(t is None for t in titles) else titles)
+def _frame():
+    try:
+        import pandas as pd
+    except ImportError:
+        raise ImportError("to_frame() needs pandas (apt-get install python3-pandas)") from None
+    return pd
 
 
 class Rank(_Result):
@@ -341,34 +546,31 @@ class Rank(_Result):
     confident : bool
     error_given : bool
         Judged with the measurement error; else the noise was estimated.
-    sigma, edge : numpy.longdouble
+    sigma, edge : float
         The noise level (given or estimated) and the noise edge.
-    singular_values, q_after : numpy.ndarray of numpy.longdouble
-        The data's singular values; the residual test's Q after r = 0, 1, ...
-        components.
+    singular_values, q_after : numpy.ndarray of float64
+        The data's singular values, largest first; the residual test's Q
+        after r = 0, 1, ... components.
     reasons : list of str
         The verdict block as the report prints it, line by line.
+    exact : Exact
+        sigma, edge, singular_values and q_after as numpy.longdouble.
     """
 
-    _arrays = ("singular_values", "q_after")
-
-    def __init__(self, d):
-        super().__init__(d)
-        v = d["verdict"]
-        self.low, self.high = v["low"], v["high"]
+    def __init__(self, run, data=None):
+        super().__init__(run, data)
+        v = run.verdict
+        self.low, self.high = v.low, v.high
         self.confident = self.low == self.high
         self.rank = self.low if self.confident else None
-        self.error_given = v["error_given"]
-        self.sigma = v["sigma"]
-        self.edge = v["edge"]
-        self.singular_values = v["singular_values"]
-        self.q_after = v["q_after"]
-        self.reasons = list(v["lines"])
+        self.error_given = v.error_given
+        self._set_exact(sigma=v.sigma, edge=v.edge, singular_values=v.singular_values, q_after=v.q_after)
+        self.reasons = list(run.verdict_lines)
 
-    def to_dict(self):
+    def to_dict(self, exact=False):
         """The rank verdict with the keys of the JSON results file's
-        "rank_verdict", numbers as numpy.longdouble."""
-        return super().to_dict()["rank_verdict"]
+        "rank_verdict" (floats; numpy.longdouble with ``exact=True``)."""
+        return super().to_dict(exact)["rank_verdict"]
 
     def __str__(self):
         return "\n".join(self.reasons)
@@ -379,44 +581,85 @@ class Rank(_Result):
         return "Rank(%d to %d, uncertain)" % (self.low, self.high)
 
 
+def _verdict(run, data):
+    return Rank(run, data) if run.verdict is not None else None
+
+
 class Elimination(_Result):
     """Gaussian elimination with complete pivoting.
 
     Attributes
     ----------
-    pivots : numpy.ndarray of numpy.longdouble
+    pivots : numpy.ndarray of float64
         One pivot per step done.
-    pivot_sd : numpy.ndarray of numpy.longdouble or None
+    pivot_sd : numpy.ndarray of float64 or None
         Their standard deviations propagated from the error (None without one).
     rows, columns : numpy.ndarray of int
-        The original row and column numbers of the pivots (from 1).
+        Where the pivots stood: positions in the data given, from 0
+        (``data[rows[k], columns[k]]``).
+    row_numbers, column_numbers : numpy.ndarray of int
+        The same as the program's report numbers them, from 1 (a loaded
+        table's numbers in its file).
     row_titles, column_titles : list or None
-        Their titles (numbers or texts), when the data have titles.
+        Their labels (a DataFrame's index and columns as they were, a
+        table's titles), when the data have them.
     steps_done : int
-    statistics : numpy.ndarray of numpy.longdouble or None
+    statistics : numpy.ndarray of float64 or None
         With statistics=True: per step, the remainder's mean, standard
         deviation, normalised skewness and kurtosis of the signed, then the
         absolute values (steps x 8).
     verdict : Rank or None
         With rank=True.
+    exact : Exact
+        pivots, pivot_sd and statistics as numpy.longdouble.
     """
 
-    _arrays = ("pivots", "pivot_sd", "statistics")
-
-    def __init__(self, d):
-        super().__init__(d)
-        r = d["results"]
-        self.pivots = r["pivots"]
-        self.pivot_sd = _np.sqrt(r["pivot_variances"]) if r["errors"] else None
-        self.rows, self.row_titles = _labels_of(r["pivot_rows"])
-        self.columns, self.column_titles = _labels_of(r["pivot_columns"])
+    def __init__(self, run, data):
+        super().__init__(run, data)
+        sd = _np.sqrt(run.pivot_variances) if run.errors else None
+        self._set_exact(pivots=run.pivots, pivot_sd=sd, statistics=run.statistics)
+        self.row_numbers = run.pivot_row_numbers
+        self.column_numbers = run.pivot_column_numbers
+        self.rows = data.positions(self.row_numbers, 0)
+        self.columns = data.positions(self.column_numbers, 1)
+        self.row_titles = data.labels_at(self.rows, 0)
+        self.column_titles = data.labels_at(self.columns, 1)
         self.steps_done = len(self.pivots)
-        self.statistics = _np.array(r["statistics"], dtype=_np.longdouble) if r["statistics"] else None
-        self.verdict = Rank(d) if d["verdict"] is not None else None
+        self.verdict = _verdict(run, data)
+
+    def to_frame(self):
+        """The pivots as a pandas DataFrame, one row per step, indexed by
+        the pivots' row and column titles (their positions without titles):
+        the pivot, its sd and its row and column positions from 0."""
+        pd = _frame()
+        index = pd.MultiIndex.from_arrays(
+            [self.row_titles if self.row_titles is not None else self.rows,
+             self.column_titles if self.column_titles is not None else self.columns], names=["row", "column"])
+        sd = self.pivot_sd if self.pivot_sd is not None else _np.full(self.steps_done, _np.nan)
+        return pd.DataFrame({"pivot": self.pivots, "sd": sd, "row_position": self.rows,
+                             "column_position": self.columns}, index=index)
 
     def __repr__(self):
         shown = ", ".join("%.4g" % p for p in self.pivots[:4]) + (", ..." if self.steps_done > 4 else "")
         return "Elimination(%d steps, pivots [%s])" % (self.steps_done, shown)
+
+
+def _components(run, eigenvalues):
+    """Loadings (columns x k, unit columns) and scores (rows x k) of the
+    data, data ~ scores @ loadings.T, as scikit-learn's PCA gives them
+    without centring; None when the run kept no eigenvectors."""
+    vectors, projections = run.eigenvectors, run.projections
+    if vectors is None:
+        return None, None, None
+    if run.rows >= run.columns:
+        # The decomposed matrix is over the columns: its eigenvectors are
+        # the loadings, and the data projected on them the scores.
+        return vectors, vectors, projections
+    # Over the rows: the eigenvectors are the scores' directions; the
+    # columns projected on them, scaled by the singular values, the loadings.
+    with _np.errstate(divide="ignore", invalid="ignore"):
+        singular = _np.sqrt(_np.where(eigenvalues > 0, eigenvalues, _np.nan))
+        return vectors, projections / singular, vectors * singular
 
 
 class Eigen(_Result):
@@ -424,33 +667,89 @@ class Eigen(_Result):
 
     Attributes
     ----------
-    eigenvalues, eigenvalue_sd : numpy.ndarray of numpy.longdouble
+    eigenvalues, eigenvalue_sd : numpy.ndarray of float64
         The eigenvalues examined, by decreasing magnitude, and their standard
         deviations (None without an error).
     positions : numpy.ndarray of int
-        Where each stood before sorting.
+        Where each stood before sorting, from 0 (the report shows these + 1).
     beyond : numpy.ndarray of int, n x 3
-        Residuals beyond 1, 2 and 3 standard deviations after i components.
-    chi_square, q_all, q_rest : numpy.ndarray of numpy.longdouble
+        Residuals beyond 1, 2 and 3 standard deviations after 1, 2, ... n
+        components (row k: after k + 1).
+    chi_square, q_all, q_rest : numpy.ndarray of float64
         The chi-square sum and its tail probabilities Q(nm-i) and
         Q((n-i)(m-i)) (NaN without an error).
+    eigenvectors : numpy.ndarray of float64, order x n
+        The eigenvectors of the examined eigenvalues as columns, of the
+        matrix decomposed: the product over the columns (columns x columns)
+        when the data have at least as many rows as columns, else over the
+        rows, or the matrix itself (product=False).
+    loadings, scores : numpy.ndarray of float64, columns x n and rows x n
+        The data as scores @ loadings.T summed over all components, with
+        unit loadings, as scikit-learn's PCA (without centring) gives
+        components_.T and transform(): the rows' coordinates on each
+        component. Rows of the scores are the rows analysed (a reference
+        row left out). None from qor.dask on several blocks (scores need
+        another pass).
     verdict : Rank or None
         With rank=True.
+    exact : Exact
+        The arrays above as numpy.longdouble.
     """
 
-    _arrays = ("eigenvalues", "eigenvalue_sd", "chi_square", "q_all", "q_rest")
+    _reference = (-1, -1)  # the positions of the reference row and column left out; -1: none
 
-    def __init__(self, d):
-        super().__init__(d)
-        r = d["results"]
-        self.eigenvalues = r["eigenvalues"]
-        self.eigenvalue_sd = _np.sqrt(r["eigenvalue_variances"]) if r["errors"] else None
-        self.positions = _np.array(r["positions"], dtype=_np.int64)
-        self.beyond = _np.array(r["beyond"], dtype=_np.int64).reshape(-1, 3)
-        self.chi_square = r["chi_square"]
-        self.q_all = r["q_all"]
-        self.q_rest = r["q_rest"]
-        self.verdict = Rank(d) if d["verdict"] is not None else None
+    def __init__(self, run, data=None, eigenvectors=None):
+        super().__init__(run, data)
+        values = run.eigenvalues
+        sd = _np.sqrt(run.eigenvalue_variances) if run.errors else None
+        if eigenvectors is not None:
+            vectors, loadings, scores = eigenvectors, eigenvectors, None
+        else:
+            vectors, loadings, scores = _components(run, values)
+        self._set_exact(eigenvalues=values, eigenvalue_sd=sd, chi_square=run.chi_square, q_all=run.q_all,
+                        q_rest=run.q_rest, eigenvectors=vectors, loadings=loadings, scores=scores)
+        self._variances = _float64(run.eigenvalue_variances) if run.errors else None
+        self.positions = run.positions - 1
+        self.beyond = run.beyond
+        self.verdict = _verdict(run, data)
+
+    def to_frame(self, what="eigenvalues"):
+        """A pandas DataFrame of the results.
+
+        what="eigenvalues" (default): one row per eigenvalue examined,
+        indexed by the number of components 1, 2, ... its tests are after:
+        the eigenvalue, its sd and variance, its position before sorting
+        (from 0), the residuals beyond 1, 2, 3 sd, chi-square, Q(nm-i) and
+        Q((n-i)(m-i)). "scores": rows x components, indexed by the data's
+        row titles (positions without titles); "loadings": columns x
+        components, indexed by the column titles."""
+        pd = _frame()
+        if what == "eigenvalues":
+            n = len(self.eigenvalues)
+            sd = self.eigenvalue_sd if self.eigenvalue_sd is not None else _np.full(n, _np.nan)
+            variance = self._variances if self._variances is not None else _np.full(n, _np.nan)
+            return pd.DataFrame({
+                "eigenvalue": self.eigenvalues, "sd": sd, "variance": variance, "position": self.positions,
+                "beyond_1sd": self.beyond[:, 0], "beyond_2sd": self.beyond[:, 1], "beyond_3sd": self.beyond[:, 2],
+                "chi_square": self.chi_square, "q_all": self.q_all, "q_rest": self.q_rest,
+            }, index=pd.RangeIndex(1, n + 1, name="components"))
+        if what not in ("scores", "loadings"):
+            raise ValueError("what must be 'eigenvalues', 'scores' or 'loadings', not %r" % (what,))
+        values = getattr(self, what)
+        if values is None:
+            raise ValueError("this result has no %s" % what)
+        return pd.DataFrame(values, index=self._index(0 if what == "scores" else 1, values.shape[0]),
+                            columns=pd.RangeIndex(1, values.shape[1] + 1, name="component"))
+
+    def _index(self, axis, count):
+        """The labels of the rows (columns) analysed: without the reference
+        one the call left out."""
+        labels = None if self._labels is None else self._labels[axis]
+        positions = _np.arange(count if self._shape is None else self._shape[axis])
+        if len(positions) != count:
+            left_out = self._reference[axis]
+            positions = positions[positions != left_out]
+        return [labels[p] for p in positions] if labels is not None else positions
 
     def __repr__(self):
         shown = ", ".join("%.4g" % e for e in self.eigenvalues[:4]) + (", ..." if len(self.eigenvalues) > 4 else "")
@@ -469,7 +768,8 @@ def eliminate(a, error=None, relative_error=None, steps=None, statistics=False, 
     a : array-like, pandas.DataFrame or Table
         The data matrix (rows x columns). float64, float32 and
         numpy.longdouble are taken as they are, whole numbers exactly; a
-        DataFrame gives its index and columns as titles.
+        DataFrame gives its index and columns as titles. A masked array is
+        taken only without masked elements.
     error : float, optional
         The absolute measurement error: the standard deviation of every element.
     relative_error : float, optional
@@ -480,8 +780,9 @@ def eliminate(a, error=None, relative_error=None, steps=None, statistics=False, 
     statistics : bool
         Mean, standard deviation, skewness and kurtosis of the remainder at
         every step.
-    reference_row, reference_column : int, optional
-        A row (column), numbered from 1, subtracted from the others and removed.
+    reference_row, reference_column : int or label, optional
+        A row (column) subtracted from the others and removed: its position
+        from 0 (negative from the end) or its label in a DataFrame or table.
     rank : bool
         Add the rank verdict (``.verdict``).
     threads : int, optional
@@ -497,26 +798,34 @@ def eliminate(a, error=None, relative_error=None, steps=None, statistics=False, 
 
     Raises
     ------
+    TypeError
+        For data that are not numbers, or a parameter of the wrong type
+        (``error="0.1"``, ``steps=2.5``).
     ValueError
-        For data that are not a 2-D array of numbers, empty, or settings out of range.
+        For data that are not 2-D or empty, a masked element, or a position
+        out of range.
     qor.Error
-        For a value that is NaN or infinite (status 106), numbers beyond the
-        80-bit range (67), and every other refusal of the program.
+        A ValueError with the program's run-time error number: 106 for a
+        value that is NaN or infinite (naming its position from 0 and its
+        labels), 64 for a setting out of range (naming the parameter), 67
+        for numbers beyond the 80-bit range.
 
     Examples
     --------
     >>> import qor
     >>> qor.eliminate([[2, 1], [1, 3]]).pivots
-    array([3.0, 1.6666666666666666667], dtype=float128)
+    array([3.        , 1.66666667])
     """
-    return Elimination(_run(_qor.Kind.eliminate, a, error, relative_error, steps, statistics, True, reference_row,
-                            reference_column, rank, threads, progress))
+    run, data = _run(_qor.Kind.eliminate, a, error, relative_error, steps, statistics, True, reference_row,
+                     reference_column, rank, threads, progress)
+    return Elimination(run, data)
 
 
 def eigen(a, error=None, relative_error=None, product=True, steps=None, reference_row=None, reference_column=None,
           rank=False, threads=None, progress=False):
-    """The eigenvalue analysis with eigenvalue variances and the residual
-    chi-square tests of the data rebuilt from the first eigenvectors.
+    """The eigenvalue analysis with eigenvalue variances, the residual
+    chi-square tests of the data rebuilt from the first eigenvectors, and
+    the eigenvectors, loadings and scores.
 
     Parameters
     ----------
@@ -526,7 +835,7 @@ def eigen(a, error=None, relative_error=None, product=True, steps=None, referenc
         As for :func:`eliminate`; the residual tests need one of them.
     product : bool
         Analyse the product of the matrix with its transpose (default), or
-        the matrix itself (square and symmetric).
+        the matrix itself, which must then be square and symmetric.
     steps : int, optional
         Eigenvalues examined (default: all).
     reference_row, reference_column, rank, threads, progress
@@ -538,11 +847,16 @@ def eigen(a, error=None, relative_error=None, product=True, steps=None, referenc
 
     Raises
     ------
-    ValueError, qor.Error
-        As for :func:`eliminate`.
+    TypeError, ValueError, qor.Error
+        As for :func:`eliminate`; with product=False a matrix that is not
+        square and symmetric is refused (qor.Error naming ``product``).
     """
-    return Eigen(_run(_qor.Kind.eigen, a, error, relative_error, steps, False, product, reference_row, reference_column,
-                      rank, threads, progress))
+    run, data = _run(_qor.Kind.eigen, a, error, relative_error, steps, False, product, reference_row,
+                     reference_column, rank, threads, progress)
+    result = Eigen(run, data)
+    result._reference = (_position(reference_row, data, 0, "reference_row") - 1,
+                         _position(reference_column, data, 1, "reference_column") - 1)
+    return result
 
 
 def rank(a, error=None, relative_error=None, reference_row=None, reference_column=None, threads=None,
@@ -569,7 +883,7 @@ def rank(a, error=None, relative_error=None, reference_row=None, reference_colum
 
     Raises
     ------
-    ValueError, qor.Error
+    TypeError, ValueError, qor.Error
         As for :func:`eliminate`.
 
     Examples
@@ -580,8 +894,9 @@ def rank(a, error=None, relative_error=None, reference_row=None, reference_colum
     (3, 3, 3)
     >>> print(v)                            # the verdict block  # doctest: +SKIP
     """
-    return Rank(_run(_qor.Kind.rank, a, error, relative_error, None, False, True, reference_row, reference_column, True,
-                     threads, progress))
+    run, data = _run(_qor.Kind.rank, a, error, relative_error, None, False, True, reference_row, reference_column,
+                     True, threads, progress)
+    return Rank(run, data)
 
 
 # Evolving factor analysis lives in a module of its own.

@@ -16,6 +16,11 @@ once more per block: the results agree with the program's within the bound
 stated in the README, and are the same bits for the same chunking whatever
 the number of workers or threads, or the order in which blocks finish.
 
+A failing block does not fail its task on the worker: the failure travels
+back as a value, so that the cluster logs no block's contents, and is raised
+on the client. Ctrl-C cancels what is still running on the cluster and
+raises KeyboardInterrupt alone.
+
 Examples
 --------
 >>> import dask.array as da, qor.dask        # doctest: +SKIP
@@ -23,6 +28,8 @@ Examples
 >>> qor.dask.eigen(x, error=0.01).eigenvalues[:5]   # doctest: +SKIP
 >>> qor.dask.rank(x, error=0.01)              # doctest: +SKIP
 """
+
+import logging as _logging
 
 import numpy as _np
 
@@ -32,53 +39,231 @@ from . import _qor
 __all__ = ["eigen", "rank"]
 
 
-def _block_sums(block, settings, first_row):
-    return _qor.block_sums(_np.asarray(block), settings, first_row)
+class _Failure:
+    """An exception of a block's task, carried back as its result."""
+
+    def __init__(self, error):
+        self.kind = type(error).__name__
+        self.text = str(error)
+        self.status = getattr(error, "status", None)
+        self.message = getattr(error, "message", None)
+
+    def exception(self):
+        if self.status is not None:
+            return _qor_package._error_of(self.status, self.message if self.message is not None else self.text)
+        kind = {"TypeError": TypeError, "MemoryError": MemoryError}.get(self.kind, ValueError)
+        return kind(self.text)
 
 
-def _block_tests(block, settings, eigenvectors, wanted, first_row):
-    return _qor.block_tests(_np.asarray(block), settings, eigenvectors, wanted, first_row)
+def _block_values(block, first_row):
+    """A block as the C++ half reads it; a value that is not finite is
+    refused with its position from 0 in the whole array."""
+    values = _qor_package._native(_np.asarray(block))
+    finite = _np.isfinite(values)
+    if not finite.all():
+        i, j = (int(k) for k in _np.argwhere(~finite)[0])
+        what = "not a number (NaN)" if _np.isnan(values[i, j]) else "infinite"
+        first = first_row - 1
+        raise _qor_package._error_of(
+            106, "Runtime error 106: the data's element [%d, %d] is %s (in the block of rows %d to %d, from 0); "
+                 "every value must be a finite number." % (first + i, j, what, first, first + values.shape[0] - 1))
+    return values
 
 
 # The tasks are functions of this module, which a worker imports by name
 # (the C++ half's functions cannot be sent as they are).
+def _block_sums(block, settings, first_row):
+    try:
+        return _qor.block_sums(_block_values(block, first_row), settings, first_row)
+    except Exception as e:
+        return _Failure(e)
+
+
+def _block_tests(block, settings, eigenvectors, wanted, first_row):
+    try:
+        return _qor.block_tests(_qor_package._native(_np.asarray(block)), settings, eigenvectors, wanted, first_row)
+    except Exception as e:
+        return _Failure(e)
+
+
+def _added(add):
+    def add_or_fail(a, b):
+        for x in (a, b):
+            if isinstance(x, _Failure):
+                return x
+        try:
+            return add(a, b)
+        except Exception as e:
+            return _Failure(e)
+
+    return add_or_fail
+
+
 def _add_sums(a, b):
-    return _qor.add_sums(a, b)
+    return _added(_qor.add_sums)(a, b)
 
 
 def _add_tests(a, b):
-    return _qor.add_tests(a, b)
+    return _added(_qor.add_tests)(a, b)
 
 
-def _whole(block, settings):
-    return _qor.call(_qor.Kind.eigen, _np.asarray(block), {}, {}, settings, None)
-
-
-def _tree(items, add):
-    """Adds delayed items pairwise in their order, level by level: the same
-    shape for the same number of items."""
-    import dask
-
+def _tree(items, add, submit):
+    """Adds items pairwise in their order, level by level: the same shape
+    for the same number of items."""
     level = list(items)
     while len(level) > 1:
-        nxt = [dask.delayed(add)(level[k], level[k + 1], pure=True) for k in range(0, len(level) - 1, 2)]
+        nxt = [submit(add, level[k], level[k + 1]) for k in range(0, len(level) - 1, 2)]
         if len(level) % 2:
             nxt.append(level[-1])
         level = nxt
     return level[0]
 
 
-def _compute(value, client):
-    """The value of one delayed object: on the client's cluster, cancelled
-    there on a failure or Ctrl-C; else on Dask's own scheduler."""
-    if client is None:
-        return value.compute()
-    future = client.compute(value)
+def _value(total):
+    if isinstance(total, _Failure):
+        raise total.exception()
+    return total
+
+
+class _Quiet:
+    """Distributed's loggers silenced while a cancelled run winds down: the
+    user pressed Ctrl-C and wants the prompt, not the cluster's account."""
+
+    def __enter__(self):
+        self._levels = {}
+        for name in ("distributed", "distributed.client", "distributed.scheduler", "distributed.worker", "asyncio",
+                     "tornado"):
+            logger = _logging.getLogger(name)
+            self._levels[name] = logger.level
+            logger.setLevel(_logging.CRITICAL + 1)
+        return self
+
+    def __exit__(self, *exc):
+        for name, level in self._levels.items():
+            _logging.getLogger(name).setLevel(level)
+        return False
+
+
+class _CtrlCStaysWithTheClient:
+    """A worker plugin: a worker process that shares the client's terminal
+    (a LocalCluster's, in the client's process group on the same machine)
+    leaves Ctrl-C to the client, which cancels the run; else the key would
+    also kill the workers, each with its traceback. Workers elsewhere, or
+    started in a terminal of their own, keep Ctrl-C."""
+
+    name = "qor-ctrl-c-stays-with-the-client"
+
+    def __init__(self):
+        import os
+        import socket
+
+        self.host, self.group = socket.gethostname(), os.getpgrp()
+
+    def setup(self, worker):
+        import os
+        import signal
+        import socket
+
+        if (socket.gethostname(), os.getpgrp()) == (self.host, self.group):
+            try:
+                signal.signal(signal.SIGINT, signal.SIG_IGN)
+            except ValueError:  # not the process's main thread: nothing to change
+                pass
+
+
+_quieted = set()
+
+
+def _leave_ctrl_c_to_the_client(client):
+    """Once per client: its workers on this terminal ignore Ctrl-C."""
+    if client.id in _quieted:
+        return
+    client.register_worker_plugin(_CtrlCStaysWithTheClient(), name=_CtrlCStaysWithTheClient.name)
+    _quieted.add(client.id)
+
+
+def _on_cluster(client, tasks, add, show):
+    """One pass on the client's cluster: the blocks' tasks, then the tree of
+    their sums; show(k) after the k-th block done. A failure or Ctrl-C
+    cancels everything still running there."""
+    import distributed
+
+    futures = client.compute(tasks)
+    made = list(futures)
+
+    def submit(f, a, b):
+        made.append(client.submit(f, a, b, pure=True))
+        return made[-1]
+
     try:
-        return future.result()
+        total = _tree(futures, add, submit)
+        for done, _ in enumerate(distributed.as_completed(futures), start=1):
+            show(done)
+        return _value(total.result())
+    except KeyboardInterrupt:
+        with _Quiet():
+            client.cancel(made, force=True)
+        raise KeyboardInterrupt from None
     except BaseException:
-        client.cancel(future)
+        client.cancel(made, force=True)
         raise
+
+
+def _on_dask(tasks, add, show):
+    """One pass on Dask's own scheduler; show(k) after the k-th block done."""
+    import dask
+    from dask.callbacks import Callback
+
+    keys = {t.key for t in tasks}
+    done = [0]
+
+    def finished(key, *_):
+        if key in keys:
+            done[0] += 1
+            show(done[0])
+
+    total = _tree(tasks, add, lambda f, a, b: dask.delayed(f)(a, b, pure=True))
+    with Callback(posttask=finished):
+        return _value(total.compute())
+
+
+class _BlockProgress:
+    """The blocks of both passes on one bar (tqdm when installed), or each
+    block's count given to a callable as "pass 1 3/8"; then the stages of
+    the client's finish."""
+
+    def __init__(self, progress, blocks):
+        self.blocks = blocks
+        self.call = progress if callable(progress) else None
+        self.bar = None
+        if progress and self.call is None:
+            try:
+                from tqdm import tqdm
+            except ImportError:
+                return
+            self.bar = tqdm(total=2 * blocks, desc="qor.dask", unit="block")
+
+    def shower(self, which):
+        def show(done):
+            if self.bar is not None:
+                self.bar.set_postfix_str("pass %d" % which, refresh=False)
+                self.bar.update(1)
+            elif self.call is not None:
+                self.call("pass %d %d/%d" % (which, done, self.blocks))
+
+        return show
+
+    def stages(self):
+        """What the client's finish reports, as for qor.eigen."""
+        if self.call is not None:
+            return lambda stage: self.call(_qor.STAGES[stage])
+        if self.bar is not None:
+            return lambda stage: self.bar.set_postfix_str(_qor.STAGES[stage])
+        return None
+
+    def close(self):
+        if self.bar is not None:
+            self.bar.close()
 
 
 def _tall(x):
@@ -88,14 +273,14 @@ def _tall(x):
         x = da.asarray(x)
     if x.ndim != 2:
         raise ValueError("the data must be a 2-D array (rows x columns), not %d-D" % x.ndim)
-    if x.size == 0:
-        raise ValueError("the data is empty (%d x %d)" % x.shape)
     if _np.isnan(x.shape[0]) or _np.isnan(x.shape[1]):
         raise ValueError("the array's chunk sizes are unknown: compute them first (e.g. to_dask_array(lengths=True))")
+    if x.size == 0:
+        raise ValueError("the data is empty (%d x %d)" % x.shape)
     kind = x.dtype.kind
     if kind not in "biuf":
-        raise ValueError("the data holds %s, not numbers" % x.dtype)
-    if kind in "biu" or x.dtype not in (_np.float32, _np.float64, _np.longdouble):
+        raise TypeError("the data holds %s, not numbers" % x.dtype)
+    if x.dtype not in _qor_package._NATIVE or not x.dtype.isnative:
         x = x.astype(_np.longdouble)
     if x.shape[0] < x.shape[1]:
         x = x.T  # blocks of columns of a wide array are blocks of rows of its transpose
@@ -104,29 +289,74 @@ def _tall(x):
     return x
 
 
+def _one_block(x, settings, client, progress):
+    """One block: the program's own run of it, on the client."""
+    block = client.compute(x).result() if client is not None else x.compute()
+    data = _qor_package._matrix(_np.asarray(block))
+    _qor_package._refuse_non_finite(data)
+    return _qor_package._with_progress(
+        progress, lambda show: _qor.call(_qor.Kind.eigen, data.values, {}, {}, settings, show)), None
+
+
+def _default_client():
+    """The distributed client Dask would compute on now (the last one made,
+    unless dask.config names another scheduler), or None for Dask's own
+    schedulers."""
+    import dask
+
+    try:
+        import distributed
+    except ImportError:
+        return None
+    owner = getattr(dask.base.get_scheduler(), "__self__", None)
+    return owner if isinstance(owner, distributed.Client) else None
+
+
 def _analyse(x, error, relative_error, steps, verdict, client, threads, progress):
     import dask
 
+    if client is None:
+        client = _default_client()
     x = _tall(x)
     settings = _qor_package._settings(error, relative_error, steps, verdict=verdict, threads=threads)
     _qor.check_settings(settings, x.shape[0], x.shape[1])
+    if client is not None:
+        _leave_ctrl_c_to_the_client(client)
     if x.numblocks[0] == 1:
-        # One block: the program's own run of it, on a worker.
-        call = dask.delayed(_whole)(x.to_delayed()[0, 0], settings)
-        return _compute(call, client)
+        return _one_block(x, settings, client, progress)
     blocks = x.to_delayed()[:, 0]
     starts = _np.concatenate([[1], 1 + _np.cumsum(x.chunks[0])[:-1]]).tolist()
-    sums = [dask.delayed(_block_sums)(b, settings, int(first), pure=True) for b, first in zip(blocks, starts)]
-    total = _compute(_tree(sums, _add_sums), client)
-    core = _qor.Blockwise(total, settings)
-    eigenvectors = core.eigenvectors
-    wanted = core.wanted
-    if client is not None:
-        [eigenvectors] = client.scatter([eigenvectors], broadcast=True)
-    tests = [dask.delayed(_block_tests)(b, settings, eigenvectors, wanted, int(first), pure=True)
-             for b, first in zip(blocks, starts)]
-    totals = _compute(_tree(tests, _add_tests), client)
-    return _qor_package._with_progress(progress, lambda show: core.finish(totals, show))
+    bar = _BlockProgress(progress, len(blocks))
+    try:
+        def run_pass(tasks, add, which):
+            if client is not None:
+                return _on_cluster(client, tasks, add, bar.shower(which))
+            return _on_dask(tasks, add, bar.shower(which))
+
+        sums = [dask.delayed(_block_sums)(b, settings, int(first), pure=True) for b, first in zip(blocks, starts)]
+        core = _qor.Blockwise(run_pass(sums, _add_sums, 1), settings)
+        eigenvectors = core.eigenvectors
+        wanted = core.wanted
+        if client is not None:
+            [eigenvectors] = client.scatter([eigenvectors], broadcast=True)
+        tests = [dask.delayed(_block_tests)(b, settings, eigenvectors, wanted, int(first), pure=True)
+                 for b, first in zip(blocks, starts)]
+        run = core.finish(run_pass(tests, _add_tests, 2), bar.stages())
+    finally:
+        bar.close()
+    columns = x.shape[1]
+    vectors = _np.asarray(core.eigenvectors).reshape(columns, columns)[:, :len(run.eigenvalues)]
+    return run, vectors
+
+
+def _result(kind, run_and_vectors):
+    run, vectors = run_and_vectors
+    _qor_package._warn_all(run.warnings, 3)
+    if kind is _qor_package.Rank:
+        return _qor_package.Rank(run)
+    if vectors is None:
+        return _qor_package.Eigen(run)
+    return _qor_package.Eigen(run, eigenvectors=vectors)
 
 
 def eigen(x, error=None, relative_error=None, steps=None, rank=False, client=None, threads=1, progress=False):
@@ -137,10 +367,12 @@ def eigen(x, error=None, relative_error=None, steps=None, rank=False, client=Non
     ----------
     x : dask.array.Array or array-like
         The data, tall (many more rows than columns) or wide (analysed as its
-        transpose); blocks of float32, float64 or numpy.longdouble, any
-        chunking (blocks are made to span all columns). From Zarr
+        transpose); blocks of any real type (float32, float64 and
+        numpy.longdouble as they are, others widened exactly), any chunking
+        (blocks are made to span all columns). From Zarr
         (``da.from_zarr``), HDF5 (``da.from_array(h5py_dataset)``), a numpy
-        memmap or ``dask.dataframe.read_csv(...).to_dask_array(lengths=True)``.
+        memmap, ``dask.dataframe.from_pandas(...).to_dask_array(lengths=True)``
+        or ``dask.dataframe.read_csv(...).to_dask_array(lengths=True)``.
     error, relative_error : float, optional
         The absolute error and the relative one in per cent.
     steps : int, optional
@@ -148,25 +380,36 @@ def eigen(x, error=None, relative_error=None, steps=None, rank=False, client=Non
     rank : bool
         The rank verdict too, from the same passes.
     client : distributed.Client, optional
-        The cluster to run on; without one, Dask's default scheduler.
+        The cluster to run on; without one, the client Dask computes on by
+        default when there is one, else Dask's own scheduler.
     threads : int
         Threads of each block's work on its worker, and of the client's core.
     progress : bool or callable
-        As for :func:`qor.eigen`, for the client's last stage.
+        True: a tqdm bar (when installed) over the blocks of both passes,
+        then the client's stages. A callable is called with "pass 1 3/8"
+        after each block of pass 1 (and "pass 2 ..." of pass 2), then with
+        the stages of :func:`qor.eigen` ("analysing", ..., "done").
 
     Returns
     -------
     qor.Eigen
+        Its eigenvectors and loadings are those of the product of the
+        (tall) array's columns; with several blocks its scores are None
+        (they would need a third pass).
 
     Raises
     ------
+    TypeError
+        For data that are not numbers, or a parameter of the wrong type.
     ValueError
-        For data that are not a 2-D array of numbers, or unknown chunk sizes.
+        For data that are not a 2-D array, or unknown chunk sizes.
     qor.Error
-        As the program: 106 for a value that is not finite, naming its row
-        and the rows of its block.
+        As the program: 106 for a value that is not finite, naming its
+        position from 0 and the rows of its block.
+    KeyboardInterrupt
+        Ctrl-C: what runs on the cluster is cancelled, quietly.
     """
-    return _qor_package.Eigen(_analyse(x, error, relative_error, steps, rank, client, threads, progress))
+    return _result(_qor_package.Eigen, _analyse(x, error, relative_error, steps, rank, client, threads, progress))
 
 
 def rank(x, error=None, relative_error=None, client=None, threads=1, progress=False):
@@ -186,7 +429,7 @@ def rank(x, error=None, relative_error=None, client=None, threads=1, progress=Fa
     -------
     qor.Rank
     """
-    return _qor_package.Rank(_analyse(x, error, relative_error, None, True, client, threads, progress))
+    return _result(_qor_package.Rank, _analyse(x, error, relative_error, None, True, client, threads, progress))
 
 
 # The moving windows of evolving factor analysis live in a module of their own.

@@ -14,6 +14,19 @@ def _block_windows(block, tail, settings, window, starts):
     return _qor.evolving_moving(_np.ascontiguousarray(values, dtype=_np.longdouble), settings, window, starts)
 
 
+def _compute(value, client):
+    """The value of one delayed object: on the client's cluster, cancelled
+    there on a failure or Ctrl-C; else on Dask's own scheduler."""
+    if client is None:
+        return value.compute()
+    future = client.compute(value)
+    try:
+        return future.result()
+    except BaseException:
+        client.cancel(future)
+        raise
+
+
 def _joined(parts, offsets):
     d = {}
     for key in ("first", "last", "low", "high", "edge"):
@@ -56,8 +69,6 @@ def evolving_windows(x, window, error=None, relative_error=None, client=None, th
     """
     import dask
     import dask.array as da
-
-    from .dask import _compute
 
     if not isinstance(x, da.Array):
         x = da.asarray(x)

@@ -124,8 +124,9 @@ def evolving(a, error=None, relative_error=None, window=None, reference_row=None
     window : int, optional
         Rows of a moving window (1 to the rows analysed). By default twice
         the components of the whole matrix plus one, at least 3.
-    reference_row, reference_column : int, optional
-        Subtracted from the other rows (columns) and removed, counted from 1.
+    reference_row, reference_column : int or label, optional
+        Subtracted from the other rows (columns) and removed: a position
+        from 0 (negative from the end), or a DataFrame's or Table's label.
     threads : int, optional
         Threads sharing the larger loops; the results are the same on any
         number.
@@ -140,10 +141,12 @@ def evolving(a, error=None, relative_error=None, window=None, reference_row=None
     >>> e.components                                    # doctest: +SKIP
     >>> e.forward[["count", "low", "high", "s1", "s2"]]  # doctest: +SKIP
     """
-    from . import _matrix, _settings, QorWarning
+    from . import _matrix, _position, _settings, QorWarning
 
-    values, _, _ = _matrix(a)
-    settings = _settings(error, relative_error, None, False, True, reference_row, reference_column, False, threads)
+    data = _matrix(a)
+    values = data.values
+    settings = _settings(error, relative_error, None, False, True, _position(reference_row, data, 0, "reference_row"),
+                         _position(reference_column, data, 1, "reference_column"), False, threads)
     if window is None:
         w = 0
     else:

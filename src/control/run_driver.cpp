@@ -5,6 +5,7 @@
 
 #include "analysis/histogram.h"
 #include "input/histogram_file.h"
+#include "analysis/matrix_itself.h"
 #include "analysis/qor.h"
 #include "analysis/reference_removal.h"
 #include "verdict/rank_verdict.h"
@@ -47,6 +48,24 @@ void settle_run(ProgramRun& s) {
   s.H = s.plan.FTW != 0 ? std::string_view() : s.settings.GFNO.view();
 }
 
+// The program keeps its run on a matrix the eigenvalue mode cannot read as
+// symmetric, and says once what it reads.
+void warn_of_matrix_itself(ProgramRun& s) {
+  const std::optional<Asymmetry> a = matrix_itself_asymmetry(s.table, s.plan);
+  if (!a) return;
+  const std::string read = "mode E analyses the data matrix itself as a symmetric matrix, but ";
+  const std::string instead = " (mode B analyses the product of the matrix with its transpose).";
+  if (a->row == 0) {
+    s.console.warn(read + "it has " + std::to_string(s.table.N) + " rows and " + std::to_string(s.table.M) +
+                   " columns: its leading " + std::to_string(s.plan.MIN) + " x " + std::to_string(s.plan.MIN) +
+                   " block is analysed" + instead);
+  } else {
+    s.console.warn(read + "row " + std::to_string(a->row) + ", column " + std::to_string(a->column) +
+                   " differs from row " + std::to_string(a->column) + ", column " + std::to_string(a->row) +
+                   ": the results are not those of a symmetric matrix" + instead);
+  }
+}
+
 }  // namespace
 
 std::optional<RankSample> prepare_run(ProgramRun& s) {
@@ -57,6 +76,7 @@ std::optional<RankSample> prepare_run(ProgramRun& s) {
   remove_reference_row(s.table);
   remove_reference_column(s.table);
   settle_run(s);
+  warn_of_matrix_itself(s);
   size_working_matrices(s.work, s.table, s.plan);
   if (s.plan.RGAUSS > 0) prepare_histogram(s);
   if (!s.settings.VERDICT) return std::nullopt;

@@ -13,6 +13,7 @@
 #include "common/text_writer.h"
 #include "common/workers.h"
 #include "analysis/analysis_results.h"
+#include "analysis/matrix_itself.h"
 #include "analysis/qor.h"
 #include "analysis/reference_removal.h"
 #include "input/loader.h"
@@ -204,6 +205,43 @@ std::vector<StepStatistics> statistics_of(const AnalysisRun& s) {
 
 enum class Kind { elimination, eigenvalues, verdict_only };
 
+// The library refuses what the program only warns of: the matrix itself
+// analysed as symmetric when it is not. Positions counted from 0, as the
+// Python module counts them.
+void refuse_asymmetric_matrix(const DataTable& d, const RunPlan& plan) {
+  const std::optional<Asymmetry> a = matrix_itself_asymmetry(d, plan);
+  if (!a) return;
+  const std::string what = "product=False analyses the data matrix itself, which must be square and symmetric";
+  if (a->row == 0) refuse(what + "; it is " + std::to_string(d.N) + " x " + std::to_string(d.M) + ".");
+  refuse(what + "; element [" + std::to_string(a->row - 1) + ", " + std::to_string(a->column - 1) +
+         "] differs from element [" + std::to_string(a->column - 1) + ", " + std::to_string(a->row - 1) + "].");
+}
+
+// The eigenvectors of the examined eigenvalues and the data projected on
+// them, each projection summed over k = 1..MIN in order, as the residual
+// test sums it.
+void keep_components(const AnalysisRun& s, std::int32_t examined, Run& run) {
+  const std::int32_t order = s.work.MIN;
+  const bool rows = s.table.N >= s.table.M;
+  const std::int32_t count = rows ? s.table.N : s.table.M;
+  const auto at = [examined](std::int32_t r, std::int32_t i) {
+    return static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(examined) + static_cast<std::size_t>(i - 1);
+  };
+  run.order = order;
+  run.components = examined;
+  run.projected = count;
+  run.eigenvectors.assign(static_cast<std::size_t>(order) * static_cast<std::size_t>(examined), 0);
+  run.projections.assign(static_cast<std::size_t>(count) * static_cast<std::size_t>(examined), 0);
+  for (std::int32_t k = 1; k <= order; ++k)
+    for (std::int32_t i = 1; i <= examined; ++i) run.eigenvectors[at(k, i)] = s.work.T[k][i];
+  for (std::int32_t r = 1; r <= count; ++r)
+    for (std::int32_t i = 1; i <= examined; ++i) {
+      REAL sum = 0;
+      for (std::int32_t k = 1; k <= order; ++k) sum += (rows ? s.table.A[r][k] : s.table.A[k][r]) * s.work.T[k][i];
+      run.projections[at(r, i)] = sum;
+    }
+}
+
 // The analysis in memory: the table, the plan derived from the settings, a
 // workspace, then the analysis, the verdict and the outputs as values.
 Run call(const Table& table, const Settings& settings, Control& control, Kind kind) {
@@ -224,6 +262,7 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
   remove_reference_column(d);
   RunPlan plan = plan_run(given, d.N, d.M);
   if (kind == Kind::verdict_only) plan.NU = 0;  // nothing but the verdict runs
+  if (kind == Kind::eigenvalues && !settings.product_matrix) refuse_asymmetric_matrix(d, plan);
   AnalysisWorkspace work;
   work.MIN = plan.MIN;
   size_working_matrices(work, d, plan);
@@ -238,6 +277,8 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
     run.statistics = statistics_of(analysis);
   }
   outcome.results = collect_analysis_results(analysis);
+  if (outcome.results->eigenvalue_mode && outcome.results->ran)
+    keep_components(analysis, outcome.results->eigenvalues_examined, run);
   if (sample) {
     control.stage = kJudging;
     outcome.verdict = judge_rank(*sample, console, workers, nullptr);

@@ -105,6 +105,13 @@ struct Run {
   std::string results_json;                // the results file's text
   std::string picture;                     // the SVG picture; empty when there is nothing to draw
   std::vector<std::string> verdict_lines;  // the verdict block as the report prints it
+  // The eigenvalue mode: the eigenvectors of the examined eigenvalues, as
+  // the columns of an order x components matrix (row after row; order is
+  // the decomposed matrix's), and the data projected on them, count x
+  // components: the rows (A v) where the matrix decomposed is over the
+  // columns (N >= M, or the matrix itself), else the columns (A' v).
+  std::int32_t order = 0, components = 0, projected = 0;
+  std::vector<REAL> eigenvectors, projections;
 };
 
 // Gaussian elimination with complete pivoting (the error propagated when given).

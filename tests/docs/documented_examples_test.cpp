@@ -47,11 +47,14 @@ class ScratchFolder {
   qor_test::TempDir dir_;
 };
 
-// Standard error joins the output, as on a screen.
+// Standard error joins the output, as on a screen. A Python block runs as a
+// script saved from the text (example.py), as a reader would run it: a
+// cluster's worker processes import that file again.
 qor_test::RunResult run(const Example& e, const std::vector<std::string>& environment) {
   if (e.language == Language::python)
-    return qor_test::run_program("/bin/sh", {"-c", "exec 2>&1; exec /usr/bin/python3 -c \"$1\"", "sh", e.code},
-                                 environment);
+    return qor_test::run_program(
+        "/bin/sh", {"-c", "exec 2>&1; printf '%s\\n' \"$1\" > example.py && exec /usr/bin/python3 example.py", "sh", e.code},
+        environment);
   return qor_test::run_program("/bin/sh", {"-c", "exec 2>&1\n" + e.code}, environment);
 }
 

@@ -43,9 +43,10 @@ CASES = {
     "product matrix with the error":
         (["JSON,RANK", "out.txt", "B", "0.01"], lambda a, t: qor.eigen(a, error=0.01, rank=True, threads=t)),
     "product matrix, verdict estimated": (["JSON,RANK", "out.txt", "B"], lambda a, t: qor.eigen(a, rank=True, threads=t)),
+    # R2, the program's row 2, is position 1.
     "steps, reference row, statistics": (["JSON", "out.txt", "S", "0.01", "3", "R2"],
                                          lambda a, t: qor.eliminate(a, error=0.01, statistics=True, steps=3,
-                                                                    reference_row=2, threads=t)),
+                                                                    reference_row=1, threads=t)),
 }
 
 
@@ -54,7 +55,7 @@ CASES = {
 def test_the_module_gives_the_programs_numbers(tmp_path, matrix, name, threads):
     parameters, call = CASES[name]
     program = program_results(tmp_path, matrix, parameters, threads)
-    module = call(matrix, threads).to_dict()
+    module = call(matrix, threads).to_dict(exact=True)
     assert module["results"] == program["results"]
     assert module["rank_verdict"] == program["rank_verdict"]
     for key in ("absolute_error", "relative_error", "steps", "rows", "columns", "mode", "product_matrix"):
@@ -66,24 +67,31 @@ def test_the_square_matrix_itself(tmp_path):
     b = rng.normal(size=(6, 6))
     square = ((b + b.T) / 2).astype(np.longdouble)
     program = program_results(tmp_path, square, ["JSON", "out.txt", "E", "0.01"], 1)
-    assert qor.eigen(square, error=0.01, product=False).to_dict()["results"] == program["results"]
+    assert qor.eigen(square, error=0.01, product=False).to_dict(exact=True)["results"] == program["results"]
 
 
 def test_arrays_hold_the_values_of_to_dict(matrix):
     e = qor.eliminate(matrix, error=0.01, rank=True)
-    d = e.to_dict()
-    assert e.pivots.dtype == np.longdouble
-    assert list(e.pivots) == [p["value"] for p in d["results"]["pivots"]]
-    assert list(e.pivot_sd) == [p["sd"] for p in d["results"]["pivots"]]
-    assert list(e.rows) == [p["row"] for p in d["results"]["pivots"]]
-    assert list(e.verdict.singular_values) == d["rank_verdict"]["singular_values"]
-    assert e.float64.pivots.dtype == np.float64
+    d = e.to_dict(exact=True)
+    assert e.exact.pivots.dtype == np.longdouble
+    assert list(e.exact.pivots) == [p["value"] for p in d["results"]["pivots"]]
+    assert list(e.exact.pivot_sd) == [p["sd"] for p in d["results"]["pivots"]]
+    assert list(e.row_numbers) == [p["row"] for p in d["results"]["pivots"]]
+    assert list(e.rows + 1) == list(e.row_numbers)
+    assert list(e.verdict.exact.singular_values) == d["rank_verdict"]["singular_values"]
+    # The float64 arrays are the 80-bit values rounded once; to_dict() likewise.
+    assert e.pivots.dtype == np.float64
+    assert list(e.pivots) == list(e.exact.pivots.astype(np.float64))
+    assert [p["value"] for p in e.to_dict()["results"]["pivots"]] == list(e.pivots)
 
 
 def test_float64_widens_exactly_and_views_read_as_copies(matrix):
     as_float64 = matrix.astype(np.float64)
-    assert list(qor.eliminate(as_float64).pivots) == list(qor.eliminate(as_float64.astype(np.longdouble)).pivots)
-    assert list(qor.eliminate(matrix.T).pivots) == list(qor.eliminate(np.ascontiguousarray(matrix.T)).pivots)
-    assert list(qor.eliminate(matrix[::2, 1:]).pivots) == list(qor.eliminate(matrix[::2, 1:].copy()).pivots)
+    def pivots(a):
+        return list(qor.eliminate(a).exact.pivots)
+
+    assert pivots(as_float64) == pivots(as_float64.astype(np.longdouble))
+    assert pivots(matrix.T) == pivots(np.ascontiguousarray(matrix.T))
+    assert pivots(matrix[::2, 1:]) == pivots(matrix[::2, 1:].copy())
     whole = np.array([[2, 1], [1, 3]])
-    assert list(qor.eliminate(whole).pivots) == [3, 2 - np.longdouble(1) / 3]
+    assert pivots(whole) == [3, 2 - np.longdouble(1) / 3]
