@@ -63,7 +63,7 @@ def evolving_windows(x, window, error=None, relative_error=None, client=None, th
     Returns
     -------
     pandas.DataFrame
-        Indexed by each window's first row (from 1): ``count`` (missing
+        Indexed by each window's first row (its position from 0): ``count`` (missing
         where a range), ``low``, ``high``, ``edge``, ``last`` and the
         singular values ``s1``, ``s2``, ...
     """
@@ -109,4 +109,4 @@ def evolving_windows(x, window, error=None, relative_error=None, client=None, th
         first += size
     parts = _compute(dask.delayed(list)(tasks), client)
     d = _joined(parts, offsets)
-    return _frame(d, list(range(1, rows + 1)), "first", last=True)
+    return _frame(d, list(range(rows)), "first", last=True)

@@ -116,7 +116,8 @@ def evolving(a, error=None, relative_error=None, window=None, reference_row=None
     ----------
     a : array-like, pandas.DataFrame or Table
         The data matrix; a DataFrame's index (or a Table's row titles) gives
-        the row titles, else the rows are numbered from 1.
+        the row titles, else the rows are named by their positions from 0,
+        as numpy counts them.
     error, relative_error : float, optional
         The measurement error (absolute; relative in per cent). Without it
         the noise level is estimated once from the whole matrix, whose
@@ -165,11 +166,11 @@ def evolving(a, error=None, relative_error=None, window=None, reference_row=None
 
 def _row_titles(a, count):
     """The titles of the data's rows: a DataFrame's index, a Table's titles
-    (else its rows' numbers in the file), else 1, 2, ..."""
+    (else its rows' numbers in the file), else the positions 0, 1, ..."""
     from . import Table
 
     if type(a).__name__ == "DataFrame" and hasattr(a, "index"):
         return list(a.index)
     if isinstance(a, Table):
         return list(a.row_titles) if a.row_titles is not None else [int(n) for n in a.row_numbers]
-    return list(range(1, count + 1))
+    return list(range(count))

@@ -26,20 +26,22 @@ def boxes():
 def test_singular_values_agree_with_numpy():
     a = np.random.default_rng(7).standard_normal((12, 5))
     e = qor.evolving(a, error=0.1, window=4)
-    for i in range(1, 13):
-        expected = np.linalg.svd(a[:i], compute_uv=False)
+    # Rows are named by their positions from 0: forward window i ends at
+    # row i, backward window i begins there.
+    for i in range(12):
+        expected = np.linalg.svd(a[:i + 1], compute_uv=False)
         got = e.forward.loc[i, ["s%d" % (k + 1) for k in range(len(expected))]].to_numpy(dtype=float)
         np.testing.assert_allclose(got, expected, rtol=1e-12, atol=1e-13)
-        expected = np.linalg.svd(a[i - 1:], compute_uv=False)
+        expected = np.linalg.svd(a[i:], compute_uv=False)
         got = e.backward.loc[i, ["s%d" % (k + 1) for k in range(len(expected))]].to_numpy(dtype=float)
         np.testing.assert_allclose(got, expected, rtol=1e-12, atol=1e-13)
-    for i in range(1, 10):
-        expected = np.linalg.svd(a[i - 1:i + 3], compute_uv=False)
+    for i in range(9):
+        expected = np.linalg.svd(a[i:i + 4], compute_uv=False)
         got = e.windows.loc[i, ["s1", "s2", "s3", "s4"]].to_numpy(dtype=float)
         np.testing.assert_allclose(got, expected, rtol=1e-12, atol=1e-13)
         assert e.windows.loc[i, "last"] == i + 3
     # Past a window's own values: missing.
-    assert np.isnan(float(e.forward.loc[2, "s3"]))
+    assert np.isnan(float(e.forward.loc[1, "s3"]))
     assert len(e.windows) == 9 and e.window == 4
 
 
@@ -85,7 +87,7 @@ def test_reference_row_is_subtracted_and_removed():
     a = np.random.default_rng(5).standard_normal((9, 4))
     e = qor.evolving(a, error=0.01, reference_row=2, window=3)  # the third row, from 0 as numpy counts
     b = np.delete(a - a[2], 2, axis=0)
-    assert e.forward.index.tolist() == [1, 2, 4, 5, 6, 7, 8, 9]
+    assert e.forward.index.tolist() == [0, 1, 3, 4, 5, 6, 7, 8]
     expected = np.linalg.svd(b, compute_uv=False)
     np.testing.assert_allclose(e.forward.iloc[-1][["s1", "s2", "s3", "s4"]].to_numpy(dtype=float), expected,
                                rtol=1e-12)
