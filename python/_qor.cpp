@@ -15,6 +15,7 @@
 #include <optional>
 #include <thread>
 
+#include "array_copies.h"
 #include "common/run_error.h"
 #include "input/setting_numbers.h"
 #include "library/blockwise.h"
@@ -44,13 +45,7 @@ py::list texts_of(const std::vector<std::string>& lines) {
   return list;
 }
 
-// numpy.longdouble arrays of REAL, copied so that Python owns them.
-py::array_t<long double> real_array(const std::vector<REAL>& values) {
-  py::array_t<long double> a(static_cast<py::ssize_t>(values.size()));
-  auto out = a.mutable_unchecked<1>();
-  for (std::size_t k = 0; k < values.size(); ++k) out(static_cast<py::ssize_t>(k)) = values[k];
-  return a;
-}
+using qor_python::real_array;
 
 qor::Labels labels_of(const py::dict& d) {
   qor::Labels l;

@@ -7,25 +7,15 @@
 #include <cmath>
 #include <limits>
 
+#include "array_copies.h"
 #include "library/evolving_call.h"
 
 namespace py = pybind11;
 
 namespace {
 
-py::array_t<std::int32_t> int_array(const std::vector<std::int32_t>& values) {
-  py::array_t<std::int32_t> a(static_cast<py::ssize_t>(values.size()));
-  auto out = a.mutable_unchecked<1>();
-  for (std::size_t k = 0; k < values.size(); ++k) out(static_cast<py::ssize_t>(k)) = values[k];
-  return a;
-}
-
-py::array_t<long double> real_array(const std::vector<REAL>& values) {
-  py::array_t<long double> a(static_cast<py::ssize_t>(values.size()));
-  auto out = a.mutable_unchecked<1>();
-  for (std::size_t k = 0; k < values.size(); ++k) out(static_cast<py::ssize_t>(k)) = values[k];
-  return a;
-}
+using qor_python::int_array;
+using qor_python::real_array;
 
 // One series of windows: their rows, counts and edges, and the singular
 // values in a rows x (most values) array, NaN past a window's own.
