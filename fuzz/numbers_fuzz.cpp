@@ -25,6 +25,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/real.h"
 #include "common/run_error.h"
@@ -327,8 +328,10 @@ void check_quoted_and_long(std::string_view t, std::uint8_t extra) {
   REAL bare = 0;
   if (token_rules(t) && TextReader::parse_number(t.data(), t.data() + t.size(), bare)) {
     const std::string token(t);
-    for (const REAL v : {read_one("\"" + token + "\",1\n", {',', false}), read_one("\xef\xbb\xbf" + token + ";1", {';', false}),
-                         read_one(" \" " + token + " \"\t", {'\t', false})})
+    std::vector<REAL> read{read_one("\"" + token + "\",1\n", {',', false}), read_one("\xef\xbb\xbf" + token + ";1", {';', false})};
+    // The blanks inside the quotes are part of the field and count towards its 255 characters.
+    if (token.size() + 2 <= TextReader::kMaxToken) read.push_back(read_one(" \" " + token + " \"\t", {'\t', false}));
+    for (const REAL v : read)
       if (!(v == bare) || std::signbit(v) != std::signbit(bare)) fail("a quoted number reads otherwise", t, v);
   }
   // Digits in front make any token longer than 255 characters.
