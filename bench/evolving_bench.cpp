@@ -14,6 +14,7 @@
 #include <random>
 
 #include "analysis/qor.h"
+#include "common/element_errors.h"
 #include "common/matrix.h"
 #include "common/workers.h"
 #include "evolving/evolving_factors.h"
@@ -66,7 +67,7 @@ void EvolvingSeparateAnalyses(benchmark::State& state) {
   Workers workers(1);
   for (auto _ : state) {
     MATRIX SD(N + 1, M + 1), T(M + 1, M + 1), ST(M + 1, M + 1), D(M + 1, 2), E(M + 1, 2);
-    element_variances(A, SD, N, M, 0.01L, 0, workers);
+    element_variances(A, SD, N, M, ElementErrors{0.01L, 0}, workers);
     for (std::int32_t i = 1; i <= N; ++i) {
       for (std::int32_t a = 0; a <= M; ++a)
         for (std::int32_t b = 0; b <= M; ++b) T[a][b] = ST[a][b] = 0;

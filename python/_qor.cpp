@@ -137,6 +137,7 @@ void bind_results(py::module_& m) {
       .def_readonly("low", &RankVerdict::low)
       .def_readonly("high", &RankVerdict::high)
       .def_readonly("error_given", &RankVerdict::error_given)
+      .def_readonly("equal_errors", &RankVerdict::equal_errors)
       .def_property_readonly("sigma", [](const RankVerdict& v) { return longdouble_scalar(v.sigma); })
       .def_property_readonly("edge", [](const RankVerdict& v) { return longdouble_scalar(v.edge); })
       .def_property_readonly("singular_values", [](const RankVerdict& v) {
@@ -285,32 +286,8 @@ qor::Run run_waiting(Work work, qor::Control& control, const py::object& progres
   return run;
 }
 
-// The type of a caller's values, by kind and size rather than by identity:
-// an array that went through pickle (joblib, multiprocessing, a Dask
-// worker) carries a dtype object of its own that equals float64 without
-// being numpy's.
-qor::ValueType value_type_of(const py::dtype& type) {
-  if (type.kind() == 'f' && type.attr("isnative").cast<bool>()) {
-    switch (static_cast<std::size_t>(type.itemsize())) {
-      case sizeof(long double): return qor::ValueType::real;
-      case sizeof(double): return qor::ValueType::float64;
-      case sizeof(float): return qor::ValueType::float32;
-      default: break;
-    }
-  }
-  throw py::type_error("the data must be float32, float64 or numpy.longdouble in the machine's byte order, not " +
-                       type.attr("name").cast<std::string>());
-}
-
 qor::Table table_of(const py::array& values, const py::dict& rows, const py::dict& columns) {
-  if (values.ndim() != 2) throw py::value_error("the data must be a 2-D array");
-  qor::Table t;
-  t.view_type = value_type_of(values.dtype());
-  t.rows = static_cast<std::int32_t>(values.shape(0));
-  t.columns = static_cast<std::int32_t>(values.shape(1));
-  t.view = values.data();
-  t.row_stride = values.strides(0);
-  t.column_stride = values.strides(1);
+  qor::Table t = qor_python::view_table_of(values);
   t.row_labels = labels_of(rows);
   t.column_labels = labels_of(columns);
   return t;
@@ -321,8 +298,10 @@ qor::Table table_of(const py::array& values, const py::dict& rows, const py::dic
 constexpr std::int64_t kRunsInPlace = 4096;
 
 qor::Run call(Kind kind, const py::array& values, const py::dict& rows, const py::dict& columns,
-              const qor::Settings& s, const py::object& progress) {
+              const qor::Settings& given, const py::object& progress, const py::object& errors,
+              const py::object& relative_errors) {
   const qor::Table table = table_of(values, rows, columns);
+  const qor::Settings s = qor_python::with_element_errors(given, errors, relative_errors);
   qor::Control control;
   const auto work = [&] {
     switch (kind) {
@@ -548,7 +527,8 @@ PYBIND11_MODULE(_qor, m) {
       .value("rank", Kind::rank);
   bind_settings(m);
   bind_results(m);
-  m.def("call", &call);
+  m.def("call", &call, py::arg("kind"), py::arg("values"), py::arg("rows"), py::arg("columns"), py::arg("settings"),
+        py::arg("progress"), py::arg("errors") = py::none(), py::arg("relative_errors") = py::none());
   m.def("check_settings", &qor::detail::check_settings,
         "Refuses settings that do not fit data of rows x columns (qor.Error naming the setting).");
   m.def("block_sums", &block_sums);

@@ -72,8 +72,10 @@ py::dict moving(const RealArray& values, const qor::Settings& settings, std::int
   return windows_dict(windows);
 }
 
-py::dict evolving(const RealArray& values, const qor::Settings& settings, std::int32_t window) {
+py::dict evolving(const RealArray& values, const qor::Settings& given, std::int32_t window, const py::object& errors,
+                  const py::object& relative_errors) {
   const qor::Table t = table_of(values);
+  const qor::Settings settings = qor_python::with_element_errors(given, errors, relative_errors);
   qor::Control control;
   qor::Evolving e;
   {
@@ -115,6 +117,7 @@ py::dict evolving(const RealArray& values, const qor::Settings& settings, std::i
 }  // namespace
 
 void bind_evolving(py::module_& m) {
-  m.def("evolving", &evolving, "Evolving factor analysis of the rows (use qor.evolving).");
+  m.def("evolving", &evolving, "Evolving factor analysis of the rows (use qor.evolving).", py::arg("values"),
+        py::arg("settings"), py::arg("window"), py::arg("errors") = py::none(), py::arg("relative_errors") = py::none());
   m.def("evolving_moving", &moving, "Moving windows of a block of rows (use qor.dask.evolving_windows).");
 }

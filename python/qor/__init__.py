@@ -367,6 +367,10 @@ def _whole(value, name):
         raise TypeError("%s must be a whole number, not %r" % (name, value)) from None
 
 
+def _is_error_array(value):
+    return isinstance(value, _np.ndarray) or (type(value).__name__ == "DataFrame" and hasattr(value, "to_numpy"))
+
+
 def _error(value, name):
     """An error as the decimal text the program reads: a Python float by its
     shortest text (0.01 is "0.01", as typed on the command line), a
@@ -375,8 +379,11 @@ def _error(value, name):
         return "0"
     if isinstance(value, _np.longdouble):
         return value
+    if _is_error_array(value):
+        raise TypeError("%s must be one number here; errors element by element (an array) are taken by "
+                        "qor.eliminate, qor.eigen, qor.rank and qor.evolving" % name)
     if isinstance(value, (bool, _np.bool_)) or not isinstance(value, (_numbers.Real, _np.integer, _np.floating)):
-        raise TypeError("%s must be a number, not %r" % (name, value))
+        raise TypeError("%s must be a number, not %r (or an array of the data's shape)" % (name, value))
     v = float(value)
     return repr(v) if _math.isfinite(v) else _np.longdouble(v)
 
@@ -456,14 +463,51 @@ def _warn_all(lines, stacklevel):
         _warnings.warn(line, QorWarning, stacklevel=stacklevel + 1)
 
 
+def _element_errors(value, data, name):
+    """An error given element by element (an array or DataFrame of the
+    data's shape) as the C++ half reads it, or None for one number. The
+    C++ half reads a float64 or float32 error as its shortest decimal text,
+    as it reads one number, so an array of one repeated error gives that
+    error's results to the last bit."""
+    if not _is_error_array(value):
+        return None
+    if type(value).__name__ == "DataFrame":
+        if data.row_labels is not None and (list(value.index) != data.row_labels
+                                            or list(value.columns) != data.column_labels):
+            raise ValueError("%s's index and columns must be the data's" % name)
+        value = value.to_numpy()
+    if isinstance(value, _np.ma.MaskedArray):
+        if _np.ma.getmaskarray(value).any():
+            raise ValueError("%s is a masked array with masked elements; give every element its error" % name)
+        value = value.data
+    if value.dtype.kind not in "biuf":
+        raise TypeError("%s holds %s, not numbers" % (name, value.dtype))
+    if value.shape != data.values.shape:
+        raise ValueError("%s must have the data's shape %d x %d, not %s" % (
+            (name,) + data.values.shape + (" x ".join(str(k) for k in value.shape) or "a scalar",)))
+    if value.dtype.kind == "f" and not value.dtype.isnative and value.dtype.itemsize in (4, 8):
+        value = value.astype(value.dtype.newbyteorder("="))  # still read as its shortest text
+    values = _native(value)
+    bad = ~(_np.isfinite(values) & (values >= 0))
+    if bad.any():
+        i, j = (int(k) for k in _np.argwhere(bad)[0])
+        raise ValueError("%s%s is %r; an error is a standard deviation, a finite number of at least 0"
+                         % (name, data.label_words(i, j), values[i, j]))
+    return values
+
+
 def _run(kind, a, error, relative_error, steps=None, statistics=False, product=True, reference_row=None,
          reference_column=None, verdict=False, threads=None, progress=False):
     data = _matrix(a)
-    settings = _settings(error, relative_error, steps, statistics, product,
+    errors = _element_errors(error, data, "error")
+    relative = _element_errors(relative_error, data, "relative_error")
+    settings = _settings(None if errors is not None else error, None if relative is not None else relative_error,
+                         steps, statistics, product,
                          _position(reference_row, data, 0, "reference_row"),
                          _position(reference_column, data, 1, "reference_column"), verdict, threads)
     _refuse_non_finite(data)
-    run = _with_progress(progress, lambda show: _qor.call(kind, data.values, data.rows, data.columns, settings, show))
+    run = _with_progress(progress, lambda show: _qor.call(kind, data.values, data.rows, data.columns, settings, show,
+                                                          errors, relative))
     _warn_all(run.warnings, 3)
     return run, data
 
@@ -488,11 +532,17 @@ def eliminate(a, error=None, relative_error=None, steps=None, statistics=False, 
         numpy.longdouble are taken as they are, whole numbers exactly; a
         DataFrame gives its index and columns as titles. A masked array is
         taken only without masked elements.
-    error : float, optional
-        The absolute measurement error: the standard deviation of every element.
-    relative_error : float, optional
-        The relative error in per cent of each element's value; with both,
-        each element takes the larger.
+    error : float or array, optional
+        The absolute measurement error: the standard deviation of every
+        element, or an array (or DataFrame) of the data's shape giving each
+        element its own, as ``scipy.optimize.curve_fit(sigma=...)`` takes
+        them. A reference row or column leaves its errors out; an array of
+        zeros is no error given; an array of one repeated value gives the
+        results of that value given once, to the last bit.
+    relative_error : float or array, optional
+        The relative error in per cent of each element's value, one for all
+        or an array of the data's shape; with both errors, each element
+        takes the larger.
     steps : int, optional
         Elimination steps (default: all).
     statistics : bool
@@ -549,8 +599,9 @@ def eigen(a, error=None, relative_error=None, product=True, steps=None, referenc
     ----------
     a : array-like, pandas.DataFrame or Table
         The data matrix (see :func:`eliminate`).
-    error, relative_error : float, optional
-        As for :func:`eliminate`; the residual tests need one of them.
+    error, relative_error : float or array, optional
+        As for :func:`eliminate` (one for all, or element by element); the
+        residual tests need one of them.
     product : bool
         Analyse the product of the matrix with its transpose (default), or
         the matrix itself, which must then be square and symmetric.
@@ -590,8 +641,10 @@ def rank(a, error=None, relative_error=None, reference_row=None, reference_colum
     ----------
     a : array-like, pandas.DataFrame or Table
         The data matrix (see :func:`eliminate`).
-    error, relative_error : float, optional
-        The measurement error; without it the noise is estimated.
+    error, relative_error : float or array, optional
+        The measurement error, one for all or element by element as for
+        :func:`eliminate` (unequal errors take the verdict's path for
+        unequal errors); without it the noise is estimated.
     reference_row, reference_column, threads, progress
         As for :func:`eliminate`.
 

@@ -374,7 +374,9 @@ def eigen(x, error=None, relative_error=None, steps=None, rank=False, client=Non
         memmap, ``dask.dataframe.from_pandas(...).to_dask_array(lengths=True)``
         or ``dask.dataframe.read_csv(...).to_dask_array(lengths=True)``.
     error, relative_error : float, optional
-        The absolute error and the relative one in per cent.
+        The absolute error and the relative one in per cent, one number
+        each: errors element by element are taken by the in-memory
+        analyses (qor.eigen, qor.rank), not by blocks.
     steps : int, optional
         Eigenvalues examined (default: all).
     rank : bool

@@ -118,8 +118,9 @@ def evolving(a, error=None, relative_error=None, window=None, reference_row=None
         The data matrix; a DataFrame's index (or a Table's row titles) gives
         the row titles, else the rows are named by their positions from 0,
         as numpy counts them.
-    error, relative_error : float, optional
-        The measurement error (absolute; relative in per cent). Without it
+    error, relative_error : float or array, optional
+        The measurement error (absolute; relative in per cent), one for all
+        or element by element as for :func:`qor.eliminate`. Without it
         the noise level is estimated once from the whole matrix, whose
         noise is taken to be one level in every row.
     window : int, optional
@@ -142,11 +143,14 @@ def evolving(a, error=None, relative_error=None, window=None, reference_row=None
     >>> e.components                                    # doctest: +SKIP
     >>> e.forward[["count", "low", "high", "s1", "s2"]]  # doctest: +SKIP
     """
-    from . import _matrix, _position, _settings, QorWarning
+    from . import _element_errors, _matrix, _position, _settings, QorWarning
 
     data = _matrix(a)
     values = data.values
-    settings = _settings(error, relative_error, None, False, True, _position(reference_row, data, 0, "reference_row"),
+    errors = _element_errors(error, data, "error")
+    relative = _element_errors(relative_error, data, "relative_error")
+    settings = _settings(None if errors is not None else error, None if relative is not None else relative_error,
+                         None, False, True, _position(reference_row, data, 0, "reference_row"),
                          _position(reference_column, data, 1, "reference_column"), False, threads)
     if window is None:
         w = 0
@@ -156,7 +160,7 @@ def evolving(a, error=None, relative_error=None, window=None, reference_row=None
         w = int(window)
         if w < 1:
             raise ValueError("window must be at least 1, not %d" % w)
-    d = _qor.evolving(_np.ascontiguousarray(values, dtype=_np.longdouble), settings, w)
+    d = _qor.evolving(_np.ascontiguousarray(values, dtype=_np.longdouble), settings, w, errors, relative)
     for line in d["warnings"]:
         _warnings.warn(line, QorWarning, stacklevel=2)
     titles = _row_titles(a, values.shape[0])

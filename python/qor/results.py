@@ -83,6 +83,10 @@ class Rank(_Result):
     confident : bool
     error_given : bool
         Judged with the measurement error; else the noise was estimated.
+    equal_errors : bool
+        Every element carries the same error (always True without one);
+        unequal errors, given element by element or relative, take the
+        verdict's path for them.
     sigma, edge : float
         The noise level (given or estimated) and the noise edge.
     singular_values, q_after : numpy.ndarray of float64
@@ -101,6 +105,7 @@ class Rank(_Result):
         self.confident = self.low == self.high
         self.rank = self.low if self.confident else None
         self.error_given = v.error_given
+        self.equal_errors = v.equal_errors
         self._set_exact(sigma=v.sigma, edge=v.edge, singular_values=v.singular_values, q_after=v.q_after)
         self.reasons = list(run.verdict_lines)
 

@@ -66,7 +66,7 @@ AnalysisResults collect_analysis_results(const AnalysisRun& s) {
   r.product_matrix = s.plan.ITRN;
   // A run of a tall matrix's sums holds no element variances, yet its
   // eigenvalues have theirs and its tests were made with the error.
-  r.errors = errors_known(s.plan.MER, s.plan.MERPR) && (s.work.SD.allocated() || s.work.given_tests != nullptr);
+  r.errors = errors_known(s.plan) && (s.work.SD.allocated() || s.work.given_tests != nullptr);
   r.table_steps = s.plan.FTW;
   r.N = s.table.N;
   r.M = s.table.M;

@@ -13,6 +13,7 @@
 #include "common/run_error.h"
 #include "common/analysis_observer.h"
 #include "common/analysis_workspace.h"
+#include "common/element_errors.h"
 #include "common/workers.h"
 #include "numeric/product_sums.h"
 
@@ -341,9 +342,8 @@ REAL elapsed_seconds(REAL start, REAL now) {
   return elapsed;
 }
 
-void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t M, REAL ER, REAL ERPR,
+void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t M, const ElementErrors& errors,
                        Workers& workers) {
-  const REAL v = ER * ER;
   const int parts = workers.parts_for(static_cast<std::int64_t>(N) * M, N);
   std::vector<char> finite(static_cast<std::size_t>(parts), 1);
   workers.run(parts, [&](int part) {
@@ -353,22 +353,31 @@ void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t
       const REAL* a = A[i];
       REAL* sd = SD[i];
       for (std::int32_t j = 1; j <= M; ++j) {
-        const REAL x = ERPR * a[j];
-        const REAL b = x * x;
-        sd[j] = b > v ? b : v;
+        sd[j] = element_variance(a[j], errors.absolute_at(i, j), errors.relative_at(i, j));
         ok = ok && sd[j] <= kLargestReal;
       }
     }
     finite[static_cast<std::size_t>(part)] = ok;
   });
-  if (!(v <= kLargestReal) || std::find(finite.begin(), finite.end(), 0) != finite.end())
+  if (!(errors.ER * errors.ER <= kLargestReal) || std::find(finite.begin(), finite.end(), 0) != finite.end())
     throw_overflow("the element variances overflow",
                    beyond_real("the square of an element's error"),
                    "give a smaller error or scale the data down");
 }
 
+namespace {
+
+ElementErrors errors_of_analysis(const AnalysisRun& s, REAL ER, REAL ERPR) {
+  ElementErrors e = errors_of_run(s.plan, s.table);
+  e.ER = ER;
+  e.ERPR = ERPR;
+  return e;
+}
+
+}  // namespace
+
 void compute_element_variances(AnalysisRun& s, REAL ER, REAL ERPR) {
-  element_variances(s.table.A, s.work.SD, s.table.N, s.table.M, ER, ERPR, s.workers);
+  element_variances(s.table.A, s.work.SD, s.table.N, s.table.M, errors_of_analysis(s, ER, ERPR), s.workers);
 }
 
 namespace {
@@ -480,7 +489,7 @@ void run_elimination(AnalysisContext& q) {
 }
 
 void QOR(AnalysisRun& s, AnalysisObserver& observer, bool TP, bool ES, bool SM, REAL ER, REAL ERPR, std::int32_t U) {
-  AnalysisContext q{s, observer, TP, ES, SM, ER, ERPR, U, errors_known(ER, ERPR)};
+  AnalysisContext q{s, observer, TP, ES, SM, ER, ERPR, U, errors_of_analysis(s, ER, ERPR).known()};
   if (q.ERB) compute_element_variances(s, ER, ERPR);
   observer.analysis_begins(s);
   if (TP) {

@@ -6,6 +6,7 @@
 #include "common/real.h"
 
 struct AnalysisRun;
+struct ElementErrors;
 class AnalysisObserver;
 class Workers;
 
@@ -27,16 +28,18 @@ struct AnalysisContext {
 // results stay in the run state.
 void QOR(AnalysisRun& s, AnalysisObserver& observer, bool TP, bool ES, bool SM, REAL ER, REAL ERPR, std::int32_t U);
 
-// Stages of QOR, exposed for tests.
+// Stages of QOR, exposed for tests. The errors are ER and ERPR for every
+// element, or the table's element by element where the plan takes them.
 void compute_element_variances(AnalysisRun& s, REAL ER, REAL ERPR);
 void compute_product_matrix(AnalysisRun& s, bool ERB);
 
 // The same two stages on matrices of the caller's (rows 1..N, columns 1..M):
-// each element's variance is the larger of (ERPR x element)^2 and ER^2; the
-// product matrix (order min(N, M)) goes to T and, when ST is given, the
-// variances of its elements to ST. Overflow stops the run (status 67). The
-// workers share the rows out; the results are those of one thread.
-void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t M, REAL ER, REAL ERPR,
+// each element's variance is the larger of (relative error x element)^2 and
+// (absolute error)^2 (element_errors.h); the product matrix (order
+// min(N, M)) goes to T and, when ST is given, the variances of its elements
+// to ST. Overflow stops the run (status 67). The workers share the rows out;
+// the results are those of one thread.
+void element_variances(const MATRIX& A, MATRIX& SD, std::int32_t N, std::int32_t M, const ElementErrors& errors,
                        Workers& workers);
 struct ProductInputs {
   const MATRIX& A;

@@ -13,6 +13,21 @@ namespace {
                  beyond_real("a difference"), "scale the data down");
 }
 
+// The errors given element by element follow the data's rows (columns) as
+// they close up; the reference's own errors go with it, unused: an element's
+// error stays its own, as a single error given for all stays one.
+void drop_row(MATRIX& m, std::int32_t r, std::int32_t N, std::int32_t M) {
+  if (!m.allocated()) return;
+  for (std::int32_t i = r; i <= N; ++i)
+    for (std::int32_t j = 1; j <= M; ++j) m[i][j] = m[i + 1][j];
+}
+
+void drop_column(MATRIX& m, std::int32_t c, std::int32_t N, std::int32_t M) {
+  if (!m.allocated()) return;
+  for (std::int32_t i = 1; i <= N; ++i)
+    for (std::int32_t j = c; j <= M; ++j) m[i][j] = m[i][j + 1];
+}
+
 }  // namespace
 
 void remove_reference_row(DataTable& d) {
@@ -36,6 +51,8 @@ void remove_reference_row(DataTable& d) {
     if (copies) d.RW[i][1] = d.RW[i + 1][1];
     for (std::int32_t j = 1; j <= d.M; ++j) d.A[i][j] = d.A[i + 1][j];
   }
+  drop_row(d.element_errors, r, d.N, d.M);
+  drop_row(d.element_relative_errors, r, d.N, d.M);
 }
 
 void remove_reference_column(DataTable& d) {
@@ -63,5 +80,7 @@ void remove_reference_column(DataTable& d) {
     REAL* row = d.A[i];
     for (std::int32_t j = c; j <= d.M; ++j) row[j] = row[j + 1];
   }
+  drop_column(d.element_errors, c, d.N, d.M);
+  drop_column(d.element_relative_errors, c, d.N, d.M);
 }
 

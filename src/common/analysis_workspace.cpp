@@ -2,7 +2,7 @@
 
 void size_working_matrices(AnalysisWorkspace& work, const DataTable& table, const RunPlan& plan) {
   const std::int32_t order = plan.MIN + 1;
-  const bool errors = errors_known(plan.MER, plan.MERPR);
+  const bool errors = errors_known(plan);
   if (plan.ITRN) {
     work.T = MATRIX(order, order);
     work.ST = MATRIX(order, order);

@@ -42,6 +42,14 @@ struct DataTable {
   // labelled by their original numbers in RO (CO), and the results file
   // gives the texts.
   std::vector<std::string> row_title_texts, column_title_texts;
+  // Errors given element by element; not allocated where the run's one
+  // absolute and one relative error hold for every element. The absolute
+  // error (a standard deviation) and the relative error (a fraction of the
+  // value) of element (i, j), rows 1..N, columns 1..M, in the data's
+  // order: a reference row (column) leaves them as it leaves A, without
+  // being subtracted. The elimination reorders the variances formed from
+  // them, never these.
+  MATRIX element_errors, element_relative_errors;
   // The reference row (column) as a position among the selected rows
   // (columns), 0 for none or when the selection leaves it out.
   std::int32_t OSR = 0, OSC = 0;
@@ -51,3 +59,6 @@ struct DataTable {
 // the labels or the contribution tables need the numbers.
 inline bool keeps_original_row_numbers(const DataTable& d) { return d.RW.allocated(); }
 inline bool keeps_original_column_numbers(const DataTable& d) { return d.CW.allocated(); }
+inline bool has_element_errors(const DataTable& d) {
+  return d.element_errors.allocated() || d.element_relative_errors.allocated();
+}

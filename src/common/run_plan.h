@@ -22,6 +22,9 @@ struct RunPlan {
   // The errors the elimination takes (absolute; relative as a fraction), 0
   // for the tables.
   REAL MER = 0, MERPR = 0;
+  // The data table's errors element by element replace MER (MERPR) where it
+  // has them; false for the tables.
+  bool element_errors = false;
   bool ITRN = false;  // analyse the product matrix
   // The histogram's class width (not positive: no histogram).
   REAL RGAUSS = -1.0L;
@@ -32,3 +35,5 @@ struct RunPlan {
 
 // A measurement error is known when either the absolute or the relative one is given.
 inline bool errors_known(REAL absolute, REAL relative) { return absolute != 0 || relative != 0; }
+// The run knows the errors: given once for all, or element by element.
+inline bool errors_known(const RunPlan& p) { return errors_known(p.MER, p.MERPR) || p.element_errors; }

@@ -12,6 +12,9 @@ void refuse_conflicting_settings(const RunSettings& s) {
   if (why.empty() && s.XJSON && s.GFNO.empty())
     why = "the results for scripts (,JSON) go to a file named after the report file, so the "
           "second parameter must name one.";
+  if (why.empty() && !s.ERRF.empty() && s.MER != 0)
+    why = "the error file (,ERR=) gives every element's absolute error, so the error parameter (or the M line) "
+          "may give only a relative one, such as \"@2\" for 2 %.";
   if (!why.empty()) throw RunError(kSettingOutOfRange, why, RunError::Kind::data);
 }
 
@@ -29,15 +32,17 @@ RunPlan plan_before_loading(const RunSettings& given) {
   return p;
 }
 
-RunPlan plan_run(const RunSettings& given, std::int32_t N, std::int32_t M) {
+RunPlan plan_run(const RunSettings& given, std::int32_t N, std::int32_t M, bool element_errors) {
   RunPlan p = plan_before_loading(given);
   p.MIN = N > M ? M : N;
+  p.element_errors = element_errors;
   if (p.FTW > p.MIN) p.FTW = 0;
   if (p.FTW != 0) {
     p.LSD = false;
     p.JEV = false;
     p.MER = 0;
     p.MERPR = 0;
+    p.element_errors = false;
     p.NU = p.FTW - 1;
   } else if (p.NU < 1 || p.NU > p.MIN) {
     p.NU = p.MIN;

@@ -16,7 +16,7 @@
 //
 // Every setting is named after its parameter-file key, its first letter
 // (AFNI is set by the key A, GFNO by G, ..., RGAUSS by R, VERDICT by V,
-// YPLOT by Y; KW1 and KD share K, MER and MERPR share M, OSR and OSC share O).
+// YPLOT by Y, ERRF by Z; KW1 and KD share K, MER and MERPR share M, OSR and OSC share O).
 struct RunSettings {
   // A: name of the data file; parameter 1 up to its first comma, blank or control character.
   String255 AFNI;
@@ -76,6 +76,10 @@ struct RunSettings {
   bool UCOMMA = false;
   // X: the run's results for scripts, as JSON beside the report (",JSON").
   bool XJSON = false;
+  // Z: the error file (",ERR=name"): a matrix of the data file's shape,
+  // read by the same rules and selections, of each element's absolute
+  // error, in place of the absolute error of parameter 4. Empty: none.
+  String255 ERRF;
   // The first setting read that names no separator; reading goes on, and the
   // run stops on it once the settings are read.
   std::string setting_refusal;
@@ -94,8 +98,9 @@ void refuse_conflicting_settings(const RunSettings& s);
 // (after the reference row and column are removed): a contribution-table
 // run clears the remainder statistics, the eigenvalue mode and the errors
 // and examines FTW - 1 steps; NU is settled to the smaller dimension, FTW to
-// 0 when it is larger.
-RunPlan plan_run(const RunSettings& given, std::int32_t N, std::int32_t M);
+// 0 when it is larger. element_errors: the data table holds errors element
+// by element, which the plan takes unless it clears the errors.
+RunPlan plan_run(const RunSettings& given, std::int32_t N, std::int32_t M, bool element_errors = false);
 // The plan as far as the settings alone tell it, before the data's shape is
 // known: what the outputs of a run stopped while loading state.
 RunPlan plan_before_loading(const RunSettings& given);

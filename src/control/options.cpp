@@ -22,6 +22,11 @@ void keyword_switch(RunSettings& s, const KeywordAt&) {
 
 std::size_t nothing_after(std::string_view, std::size_t after) { return after; }
 
+std::size_t name_end(std::string_view upper, std::size_t after) {
+  const std::size_t comma = upper.find(',', after);
+  return comma == std::string_view::npos ? upper.size() : comma;
+}
+
 bool is_class_width_character(char c) { return std::string_view("+-.0123456789E").find(c) != std::string_view::npos; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_list_character(char c) { return c == ',' || c == '.' || c == '[' || is_digit(c); }
@@ -65,6 +70,16 @@ void keyword_evolving(RunSettings& s, const KeywordAt& at) {
     warn_setting(s, "\",EFA" + std::string(run) + "\" in parameter 1 gives no window of at least one row, so the "
                     "default window is taken; write it as \",EFA9\" (windows of 9 rows).");
   }
+}
+
+// ",ERR=": the error file's name, up to the next comma (a blank or control
+// character ends it when the settings are finished, as the data file's).
+void keyword_error_file(RunSettings& s, const KeywordAt& at) {
+  const std::size_t end = name_end(at.upper, at.after);
+  s.ERRF = at.original.substr(at.after, end - at.after);
+  if (end == at.after)
+    warn_setting(s, "\",ERR=\" in parameter 1 names no error file, so the errors are those of parameter 4; write "
+                    "the file's name after it, e.g. \",ERR=errors.txt\".");
 }
 
 // ",C[" and ",R[": the list from the keyword's "[" on, taken only when a "]"
@@ -196,6 +211,10 @@ constexpr std::array kOptions = {
            "mark and text titles (S01) are read as spreadsheets write\nthem",
            keyword_separator,
            line_separator, separator_end},
+    Option{",ERR=", 'Z', ",ERR=file", "Z file",
+           "each element's absolute error (its standard deviation) from\nthis file, a matrix of the data file's shape read by the\n"
+           "same rules and selections; parameter 4 may still give a\nrelative error",
+           keyword_error_file, line_name<&RunSettings::ERRF>, name_end},
     Option{",DEC", 'U', "", "U +", "decimal commas instead of points", keyword_switch<&RunSettings::UCOMMA, true>,
            line_switch<&RunSettings::UCOMMA>, nothing_after},
     Option{",JSON", 'X', "", "X +", "the results as JSON beside the report, OUT.TXT -> OUT.json",

@@ -64,7 +64,7 @@ void warn_of_a_long_listing(ProgramRun& s) {
   const std::int64_t columns = s.settings.ITRN ? s.work.MIN : s.table.M;
   const int W = s.plan.JEV ? std::max<int>(s.settings.KW1, 10) : s.settings.KW1;
   const std::int64_t bytes =
-      step_listing_bytes(rows, columns, s.plan.NU, errors_known(s.plan.MER, s.plan.MERPR), s.plan.JEV, W, s.settings.KD);
+      step_listing_bytes(rows, columns, s.plan.NU, errors_known(s.plan), s.plan.JEV, W, s.settings.KD);
   if (bytes <= kLongListing) return;
   s.console.warn("the step listing will write about " + byte_size_text(bytes) + " into the report \"" +
                  report_file_name(s.H.view()) + "\"; a '*' at the end of the report name (parameter 2), or the " +
@@ -89,6 +89,7 @@ void run_analysis_with_report(ProgramRun& s, ReportObserver& report) {
 // analysis has created it, stays open until the verdict has followed.
 void run_stages(ProgramRun& s, RunOutcome& outcome) {
   load_data_matrix(s);
+  load_error_matrix(s);
   const std::optional<RankSample> sample = prepare_run(s);
   const std::optional<EvolvingSample> evolving = take_evolving_sample(s);
   ReportObserver report(s, s.console, report_file_name(s.H.view()), s.settings.HDR, s.settings.KW1, s.settings.KD);

@@ -43,7 +43,7 @@ void warn_of_unused_reference(ProgramRun& s) {
 // The plan, once the reference row and column are gone: the report-file
 // name follows it (a table run writes none).
 void settle_run(ProgramRun& s) {
-  s.plan = plan_run(s.settings, s.table.N, s.table.M);
+  s.plan = plan_run(s.settings, s.table.N, s.table.M, has_element_errors(s.table));
   s.work.MIN = s.plan.MIN;
   s.H = s.plan.FTW != 0 ? std::string_view() : s.settings.GFNO.view();
 }
@@ -69,9 +69,6 @@ void warn_of_matrix_itself(ProgramRun& s) {
 }  // namespace
 
 std::optional<RankSample> prepare_run(ProgramRun& s) {
-  // A table run clears the error for its elimination; the verdict still
-  // judges with the error the user gave.
-  const REAL given_absolute = s.settings.MER, given_relative = s.settings.MERPR;
   warn_of_unused_reference(s);
   remove_reference_row(s.table);
   remove_reference_column(s.table);
@@ -80,7 +77,9 @@ std::optional<RankSample> prepare_run(ProgramRun& s) {
   size_working_matrices(s.work, s.table, s.plan);
   if (s.plan.RGAUSS > 0) prepare_histogram(s);
   if (!s.settings.VERDICT) return std::nullopt;
-  return take_rank_sample(s.table, s.plan.JEV, given_absolute, given_relative);
+  // A table run clears the error for its elimination; the verdict still
+  // judges with the error the user gave.
+  return take_rank_sample(s.table, s.plan.JEV, errors_as_given(s.settings.MER, s.settings.MERPR, s.table));
 }
 
 void run_analysis_stage(ProgramRun& s, AnalysisObserver& observer) {
@@ -91,7 +90,7 @@ void run_analysis_stage(ProgramRun& s, AnalysisObserver& observer) {
 
 RankVerdict report_rank_verdict(ProgramRun& s, const RankSample& sample, TextWriter* report) {
   // The eigenvalue mode formed the variances of the same matrix with the same error.
-  const bool variances_formed = sample.shared != nullptr && s.plan.NU != 0 && errors_known(sample.ER, sample.ERPR) &&
+  const bool variances_formed = sample.shared != nullptr && s.plan.NU != 0 && sample.errors().known() &&
                                 s.work.SD.allocated();
   RankVerdict verdict = judge_rank(sample, s.console, s.workers, variances_formed ? &s.work.SD : nullptr);
   if (report != nullptr) {

@@ -101,6 +101,7 @@ void read_parameter_file(RunSettings& s, TextReader& file) {
 void finish_settings(RunSettings& s) {
   s.AFNI = s.AFNI.view().substr(0, first_control_or_blank(s.AFNI.view(), true));
   s.GFNO = s.GFNO.view().substr(0, first_control_or_blank(s.GFNO.view(), false));
+  s.ERRF = s.ERRF.view().substr(0, first_control_or_blank(s.ERRF.view(), true));
   s.MERPR = s.MERPR / 100;
   if (s.FTW < 0) s.FTW = 0;
 }

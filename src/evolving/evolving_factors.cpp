@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analysis/noise_edge.h"
+#include "common/element_errors.h"
 #include "common/run_error.h"
 #include "numeric/eigen.h"
 #include "numeric/product_sums.h"
@@ -54,18 +55,16 @@ class WindowDecomposition {
   std::int64_t decompositions_ = 0;
 };
 
-// The element variances of one row, summed as noise_edge.h sums a matrix's:
-// each element's variance is the larger of (ERPR x element)^2 and ER^2, as
-// the analysis forms them.
-VarianceSums row_variance_sums(const REAL* a, std::int32_t M, REAL ER, REAL ERPR) {
+// The element variances of row i, summed as noise_edge.h sums a matrix's,
+// each as the analysis forms it (element_errors.h).
+VarianceSums row_variance_sums(const MATRIX& A, std::int32_t i, std::int32_t M, const EvolvingSettings& x) {
+  const ElementErrors errors{x.ER, x.ERPR, x.absolute, x.relative};
+  const REAL* a = A[i];
   VarianceSums s;
   s.column_sums.assign(static_cast<std::size_t>(M), 0);
-  const REAL v = ER * ER;
   REAL row = 0;
   for (std::int32_t j = 1; j <= M; ++j) {
-    const REAL x = ERPR * a[j];
-    const REAL b = x * x;
-    const REAL e = b > v ? b : v;
+    const REAL e = element_variance(a[j], errors.absolute_at(i, j), errors.relative_at(i, j));
     if (j == 1) s.first = e;
     s.column_sums[static_cast<std::size_t>(j - 1)] = e;
     row = row + e;
@@ -77,7 +76,7 @@ VarianceSums row_variance_sums(const REAL* a, std::int32_t M, REAL ER, REAL ERPR
   return s;
 }
 
-bool error_given(const EvolvingSettings& x) { return x.ER > 0 || x.ERPR > 0; }
+bool error_given(const EvolvingSettings& x) { return x.ER > 0 || x.ERPR > 0 || x.absolute != nullptr || x.relative != nullptr; }
 
 // A window's noise edge from the sums of its element variances.
 void take_edge(WindowCount& w, const VarianceSums& sums, std::int32_t M) {
@@ -131,7 +130,7 @@ std::vector<WindowCount> growing_windows(const MATRIX& A, std::int32_t N, std::i
     w.last = backward ? N : k;
     w.singular = decomposition.singular_values(T, M, std::min(step, M), pause, workers);
     if (with_error) {
-      const VarianceSums row = row_variance_sums(A[k], M, settings.ER, settings.ERPR);
+      const VarianceSums row = row_variance_sums(A, k, M, settings);
       sums = step == 1 ? row : added_variance_sums(sums, row);
       take_edge(w, sums, M);
     }
@@ -213,9 +212,9 @@ std::vector<WindowCount> moving_windows(const MATRIX& A, std::int32_t N, std::in
     c.first = i;
     c.last = i + w - 1;
     if (!error_given(settings)) continue;
-    VarianceSums sums = row_variance_sums(A[i], M, settings.ER, settings.ERPR);
+    VarianceSums sums = row_variance_sums(A, i, M, settings);
     for (std::int32_t r = i + 1; r <= c.last; ++r)
-      sums = added_variance_sums(sums, row_variance_sums(A[r], M, settings.ER, settings.ERPR));
+      sums = added_variance_sums(sums, row_variance_sums(A, r, M, settings));
     take_edge(c, sums, M);
   }
   if (w < M) {
@@ -332,8 +331,8 @@ EvolvingFactors evolving_factors(const MATRIX& A, std::int32_t N, std::int32_t M
   f.noise.error_given = error_given(settings);
   if (f.noise.error_given) {
     // The whole matrix's error, as the rank verdict states it.
-    VarianceSums sums = row_variance_sums(A[1], M, settings.ER, settings.ERPR);
-    for (std::int32_t i = 2; i <= N; ++i) sums = added_variance_sums(sums, row_variance_sums(A[i], M, settings.ER, settings.ERPR));
+    VarianceSums sums = row_variance_sums(A, 1, M, settings);
+    for (std::int32_t i = 2; i <= N; ++i) sums = added_variance_sums(sums, row_variance_sums(A, i, M, settings));
     const NoiseEdge whole = noise_edge_of_sums(sums, N, M);
     f.noise.sigma = whole.rms;
     f.noise.equal_errors = whole.equal;

@@ -34,6 +34,10 @@ class Workers;
 struct EvolvingSettings {
   REAL ER = 0;    // absolute error of every element
   REAL ERPR = 0;  // relative error, as a fraction of the element
+  // Errors element by element of the matrix's rows 1..N, columns 1..M, in
+  // place of ER (ERPR).
+  const MATRIX* absolute = nullptr;
+  const MATRIX* relative = nullptr;
   // Rows of a moving window; 0: the default, twice the components of the
   // whole matrix plus one, at least 3, at most N.
   std::int32_t window = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -33,7 +34,7 @@ struct RowStart {
   std::int64_t offset, line;
 };
 
-std::string quoted(const TextReader& file) { return "data file \"" + file.name() + "\""; }
+std::string quoted(const TextReader& file) { return file.role() + " \"" + file.name() + "\""; }
 
 [[noreturn]] void fail_nothing_to_analyse(const std::string& why) {
   throw RunError(kNothingToAnalyse, why, RunError::Kind::data);
@@ -339,7 +340,7 @@ void read_values_in_parts(ProgramRun& s, TextReader& file, LoadProgress& progres
           read_rows(s, file, selected, first, last_row(p), k, nullptr);
         } else {
           const RowStart& at = starts[static_cast<std::size_t>(p) - 1];
-          TextReader part(s.settings.AFNI.str(), "data file");
+          TextReader part(file.name(), file.role());
           part.start_at(at.offset, at.line);
           read_rows(s, part, selected, first, last_row(p), k, nullptr);
         }
@@ -446,23 +447,20 @@ void read_column_titles(ProgramRun& s, TextReader& file) {
   }
 }
 
-}  // namespace
-
-void load_data_matrix(ProgramRun& s) {
-  if (s.settings.AFNI.empty())
-    throw RunError(kFileNotFound, "no data file is named: the first parameter (or the A line of a parameter "
-                      "file) must begin with the data file's name; \"qor '?'\" opens the help.");
+// The matrix of the file at path (the data file or the error file) into
+// the run's table, by the data file's rules and selections.
+void load_matrix_file(ProgramRun& s, const std::string& path, const std::string& role) {
   s.table.row_title_texts.clear();
   s.table.column_title_texts.clear();
   s.table.row_titles = s.settings.BTOR;
   s.table.column_titles = s.settings.CTOC;
   s.table.OSR = s.settings.OSR;
   s.table.OSC = s.settings.OSC;
-  TextReader file(s.settings.AFNI.str(), "data file");
+  TextReader file(path, role);
   file.set_field_rules({s.settings.SEP, s.settings.UCOMMA});
-  s.inputs.emplace_back("data file", s.settings.AFNI.str());
+  s.inputs.emplace_back(role, path);
   std::error_code unknown_size;
-  const auto bytes = std::filesystem::file_size(s.settings.AFNI.str(), unknown_size);
+  const auto bytes = std::filesystem::file_size(path, unknown_size);
   LoadProgress progress(s.console, unknown_size ? 0 : static_cast<std::int64_t>(bytes));
   std::int64_t first_line = 0;
   std::vector<RowStart> starts;
@@ -483,4 +481,47 @@ void load_data_matrix(ProgramRun& s) {
     if (hint.empty()) throw;
     throw RunError(e.number(), e.what() + hint, e.kind());
   }
+}
+
+// The error file's matrix as the table's element errors: the same shape in
+// the file and after the selections, every error finite and not negative;
+// errors of 0 throughout are no error given, as the number 0 is.
+void take_errors_of(ProgramRun& s, DataTable&& errors) {
+  const std::string file = "the error file \"" + s.settings.ERRF.str() + "\"";
+  if (errors.N0 != s.table.N0 || errors.M0 != s.table.M0)
+    throw RunError(kBadNumber, file + " holds " + std::to_string(errors.N0) + " rows of " + std::to_string(errors.M0) +
+                                   " values, the data file " + std::to_string(s.table.N0) + " rows of " +
+                                   std::to_string(s.table.M0) + "; it must give one error for each value.");
+  bool any = false;
+  for (std::int32_t i = 1; i <= errors.N; ++i)
+    for (std::int32_t j = 1; j <= errors.M; ++j) {
+      const REAL e = errors.A[i][j];
+      if (!(e >= 0) || !std::isfinite(e)) {
+        char value[48];
+        std::snprintf(value, sizeof value, "%.10Lg", e);
+        throw RunError(kBadNumber, file + " gives " + value + " as the error of the value in row " + std::to_string(i) +
+                                       ", column " + std::to_string(j) + " of those selected; an error is a standard "
+                                       "deviation, a finite number of at least 0.");
+      }
+      any = any || e != 0;
+    }
+  if (any) s.table.element_errors = std::move(errors.A);
+}
+
+}  // namespace
+
+void load_data_matrix(ProgramRun& s) {
+  if (s.settings.AFNI.empty())
+    throw RunError(kFileNotFound, "no data file is named: the first parameter (or the A line of a parameter "
+                      "file) must begin with the data file's name; \"qor '?'\" opens the help.");
+  load_matrix_file(s, s.settings.AFNI.str(), "data file");
+}
+
+void load_error_matrix(ProgramRun& s) {
+  if (s.settings.ERRF.empty()) return;
+  ProgramRun errors(s.console, s.workers.threads());
+  errors.settings = s.settings;
+  load_matrix_file(errors, s.settings.ERRF.str(), "error file");
+  s.inputs.emplace_back("error file", s.settings.ERRF.str());
+  take_errors_of(s, std::move(errors.table));
 }

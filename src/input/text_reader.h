@@ -108,6 +108,7 @@ class TextReader {
   // Line number (from 1) of the next unread character.
   std::int64_t line() const { return line_; }
   const std::string& name() const { return name_; }
+  const std::string& role() const { return role_; }
   // Bytes of the text read so far (the offset of the next unread character);
   // the loader's progress line follows it.
   std::int64_t offset() const { return buffer_offset_ + static_cast<std::int64_t>(pos_); }

@@ -9,6 +9,7 @@
 #include "analysis/qor.h"
 #include "common/analysis_observer.h"
 #include "common/console.h"
+#include "common/element_errors.h"
 #include "common/run_error.h"
 #include "common/analysis_workspace.h"
 #include "common/run_settings.h"
@@ -24,6 +25,14 @@ namespace {
 
 REAL fraction(const Settings& s) { return s.relative_error_percent / 100; }
 bool errors_of(const Settings& s) { return errors_known(s.absolute_error, s.relative_error_percent); }
+
+// A block's errors would come with the block; the blockwise analysis takes
+// one error for all elements.
+void refuse_element_errors(const Settings& s) {
+  if (s.absolute_errors.rows != 0 || s.relative_errors_percent.rows != 0)
+    throw RunError(kSettingOutOfRange, "the analysis by blocks takes one error for every element, not errors element "
+                                       "by element.", RunError::Kind::data);
+}
 
 MATRIX block_matrix(const Table& b) {
   MATRIX A(b.rows + 1, b.columns + 1);
@@ -41,7 +50,7 @@ MATRIX block_variances(const MATRIX& A, const Table& b, const Settings& s, Worke
       for (std::int32_t j = 1; j <= b.columns; ++j) SD[i][j] = 1;
     return SD;
   }
-  element_variances(A, SD, b.rows, b.columns, s.absolute_error, fraction(s), workers);
+  element_variances(A, SD, b.rows, b.columns, ElementErrors{s.absolute_error, fraction(s)}, workers);
   return SD;
 }
 
@@ -87,6 +96,7 @@ BlockSums block_sums(const Table& block, const Settings& settings, std::int64_t 
   of_block.steps = -1;
   of_block.reference_row = of_block.reference_column = 0;
   detail::check_settings(of_block, block.rows, block.columns);
+  refuse_element_errors(settings);
   Workers workers(settings.threads);
   const MATRIX A = block_matrix(block);
   BlockSums b;

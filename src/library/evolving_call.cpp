@@ -18,6 +18,7 @@ Evolving evolving(const Table& table, const Settings& settings, std::int32_t win
   detail::check_labels(table.row_labels, table.rows, "row");
   detail::check_labels(table.column_labels, table.columns, "column");
   detail::check_settings(settings, table.rows, table.columns);
+  detail::check_element_errors(settings, table.rows, table.columns);
   const std::int32_t rows = table.rows - (settings.reference_row > 0 ? 1 : 0);
   if (window < 0 || window > rows)
     throw RunError(kSettingOutOfRange,
@@ -34,12 +35,15 @@ Evolving evolving(const Table& table, const Settings& settings, std::int32_t win
     const RunSettings given =
         detail::settings_for(plain, table.row_labels.titled(), table.column_labels.titled(), false);
     DataTable d = detail::data_table_of(table, given);
+    detail::take_element_errors(settings, d);
     remove_reference_row(d);
     remove_reference_column(d);
     control.stage = kAnalysing;
     EvolvingSettings x;
     x.ER = given.MER;
     x.ERPR = given.MERPR;
+    if (d.element_errors.allocated()) x.absolute = &d.element_errors;
+    if (d.element_relative_errors.allocated()) x.relative = &d.element_relative_errors;
     x.window = window;
     e.factors = evolving_factors(d.A, d.N, d.M, x, console, workers);
     for (std::int32_t i = 1; i <= table.rows; ++i)
@@ -57,6 +61,8 @@ std::vector<WindowCount> evolving_moving_windows(const Table& table, const Setti
   detail::check_table(table, 1);
   detail::check_settings(settings, table.rows, table.columns);
   const auto refuse = [](const std::string& why) { throw RunError(kSettingOutOfRange, why, RunError::Kind::data); };
+  if (settings.absolute_errors.rows != 0 || settings.relative_errors_percent.rows != 0)
+    refuse("the moving windows of a tall array take one error for every element, not errors element by element.");
   if (settings.absolute_error == 0 && settings.relative_error_percent == 0)
     refuse("the moving windows of a tall array need the error: the noise level of the whole array would have to be "
            "estimated first (give error or relative_error).");

@@ -8,6 +8,7 @@
 
 #include "common/analysis_observer.h"
 #include "common/console.h"
+#include "common/element_errors.h"
 #include "common/run_error.h"
 #include "common/program_run.h"
 #include "common/text_writer.h"
@@ -250,6 +251,7 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
   detail::check_labels(table.row_labels, table.rows, "row");
   detail::check_labels(table.column_labels, table.columns, "column");
   detail::check_settings(settings, table.rows, table.columns);
+  detail::check_element_errors(settings, table.rows, table.columns);
   Run run;
   Console console(run.warnings);
   Workers workers(settings.threads);
@@ -258,16 +260,17 @@ Run call(const Table& table, const Settings& settings, Control& control, Kind ki
                                            kind != Kind::elimination);
   if (kind == Kind::verdict_only) given.VERDICT = true;
   DataTable d = detail::data_table_of(table, given);
+  detail::take_element_errors(settings, d);
   remove_reference_row(d);
   remove_reference_column(d);
-  RunPlan plan = plan_run(given, d.N, d.M);
+  RunPlan plan = plan_run(given, d.N, d.M, has_element_errors(d));
   if (kind == Kind::verdict_only) plan.NU = 0;  // nothing but the verdict runs
   if (kind == Kind::eigenvalues && !settings.product_matrix) refuse_asymmetric_matrix(d, plan);
   AnalysisWorkspace work;
   work.MIN = plan.MIN;
   size_working_matrices(work, d, plan);
   std::optional<RankSample> sample;
-  if (given.VERDICT) sample = take_rank_sample(d, plan.JEV, given.MER, given.MERPR);
+  if (given.VERDICT) sample = take_rank_sample(d, plan.JEV, errors_of_run(plan, d));
   AnalysisRun analysis{d, plan, work, workers};
   RunOutcome outcome;
   if (kind != Kind::verdict_only) {

@@ -70,6 +70,12 @@ Table load_table(const std::string& path, const LoadOptions& options);
 struct Settings {
   REAL absolute_error = 0;          // the standard deviation of every element
   REAL relative_error_percent = 0;  // in per cent of each element's value
+  // The same element by element, tables of the data's shape (0 x 0: none),
+  // each in place of its single value above; the reference row and column
+  // leave theirs out. A value stored as float64 or float32 counts as its
+  // shortest decimal text, as the Python module passes a single error, so
+  // a table of one repeated error gives the results of that error given once.
+  Table absolute_errors, relative_errors_percent;
   std::int32_t steps = -1;          // elimination steps or eigenvalues; -1: all
   bool statistics = false;          // remainder statistics at every elimination step
   bool product_matrix = true;       // the eigenvalue mode's matrix: the product with the transpose, or the matrix itself

@@ -24,6 +24,13 @@ DataTable data_table_of(const Table& t, const RunSettings& given);
 // The one check of a call's settings, against the shape of its data; each
 // refusal (64) names the setting as the library and the Python module call it.
 void check_settings(const Settings& x, std::int64_t rows, std::int32_t columns);
+// Refuses (64) error tables not of the data's shape, with an error that is
+// negative or not finite, or given beside the single value they replace.
+void check_element_errors(const Settings& x, std::int32_t rows, std::int32_t columns);
+// The settings' error tables into the data table (before its reference row
+// and column are removed), the relative ones as fractions; a table of
+// zeros gives none.
+void take_element_errors(const Settings& x, DataTable& d);
 // The run settings of the program for a call's settings.
 RunSettings settings_for(const Settings& x, bool row_titles, bool column_titles, bool eigenvalues);
 // The verdict block as the report prints it, line by line.

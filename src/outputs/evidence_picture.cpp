@@ -544,11 +544,14 @@ std::string method_text(const AnalysisResults& r) {
   return m;
 }
 
-std::string error_text(const RunSettings& given) {
-  if (!errors_known(given.MER, given.MERPR)) return "no error given";
+// by_element: the errors came element by element (an error file, or a
+// library call's table), which the analysis or the verdict took.
+std::string error_text(const RunSettings& given, bool by_element) {
+  if (!errors_known(given.MER, given.MERPR) && !by_element) return "no error given";
   std::string e = "error";
+  if (by_element) e += !given.ERRF.empty() ? " of each element from " + given.ERRF.str() : " of each element";
   if (given.MER != 0) e += RS(given.MER, 10).str();
-  if (given.MERPR != 0) e += (given.MER != 0 ? " and" : "") + RS(given.MERPR * 100, 10).str() + " %";
+  if (given.MERPR != 0) e += (given.MER != 0 || by_element ? " and" : "") + RS(given.MERPR * 100, 10).str() + " %";
   return e;
 }
 
@@ -570,7 +573,8 @@ std::string evidence_picture(const RunSettings& given, const AnalysisResults& re
   pic.svg.text({16, 22}, "qor: " + pic.data_file, {15, Anchor::start, true});
   pic.svg.text({16, 38},
                std::to_string(results.N) + " x " + std::to_string(results.M) + ", " + method_text(results) + ", " +
-                   error_text(given),
+                   error_text(given, !given.ERRF.empty() || (!errors_known(given.MER, given.MERPR) &&
+                                                             (results.errors || (verdict != nullptr && verdict->error_given)))),
                {11.5});
   if (pivots) draw_pivot_panel(pic);
   if (eigenvalues) draw_eigenvalue_panel(pic, verdict);

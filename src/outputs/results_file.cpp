@@ -41,6 +41,10 @@ void write_settings(JsonWriter& j, const RunSettings& given, const RunProgress& 
   j.number(given.MER);
   j.key("relative_error");
   j.number(given.MERPR);
+  if (!given.ERRF.empty()) {
+    j.key("error_file");
+    j.string(given.ERRF.str());
+  }
   j.key("steps");
   j.integer(progress.steps);
   j.key("row_titles");

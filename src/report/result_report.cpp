@@ -81,7 +81,7 @@ void PRINTRES(const AnalysisRun& s, TextWriter& T, std::int16_t W1, std::int16_t
   T.write(" D: ");
   for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, s.table.A[0][i], w, KD);
   T.line_end();
-  if (errors_known(s.plan.MER, s.plan.MERPR)) {
+  if (errors_known(s.plan)) {
     T.write("   ");
     T.write(cp437::kPlusMinus);
     for (std::int32_t i = 1; i <= s.work.MIN; ++i) write_number(T, std::sqrt(s.work.SD[i][i]), w, KD);

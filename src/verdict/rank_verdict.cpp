@@ -147,7 +147,7 @@ class WithErrorSeries {
         continue;
       }
       ResidualTest t;
-      t.G = weighted_fit_chi_square(WeightedFitInputs{x_.A(), SD_, T_, x_.N, x_.M, x_.ER, x_.ERPR}, k, workers_);
+      t.G = weighted_fit_chi_square(WeightedFitInputs{x_.A(), SD_, T_, x_.N, x_.M, x_.errors()}, k, workers_);
       if (!std::isfinite(t.G))
         verdict_overflow("the chi-square sum of the weighted fit of " + std::to_string(k) + " components overflows",
                          "the error is far too small for these data: give a larger one");
@@ -425,7 +425,7 @@ void judge_with_error(RankVerdict& v, const RankSample& x, const MATRIX& T, Paus
   MATRIX own;
   if (formed == nullptr) {
     own = MATRIX(x.N + 1, x.M + 1);
-    as_verdict_step([&] { element_variances(x.A(), own, x.N, x.M, x.ER, x.ERPR, workers); });
+    as_verdict_step([&] { element_variances(x.A(), own, x.N, x.M, x.errors(), workers); });
   }
   const MATRIX& SD = formed != nullptr ? *formed : own;
   const NoiseEdge variances = verdict_noise_edge(SD, x.N, x.M);
@@ -464,10 +464,10 @@ void judge_without_error(RankVerdict& v, const RankSample& x, const std::vector<
 
 // A verdict on N x M begun: true when the matrix has no element, and then
 // the verdict says so and is complete.
-bool begin_verdict(RankVerdict& v, std::int32_t N, std::int32_t M, REAL ER, REAL ERPR) {
+bool begin_verdict(RankVerdict& v, std::int32_t N, std::int32_t M, bool error_given) {
   v.N = N;
   v.M = M;
-  v.error_given = errors_known(ER, ERPR);
+  v.error_given = error_given;
   if (std::min(N, M) >= 1) return false;
   v.Q.push_back(1);
   v.cases.push_back(VerdictCase::no_matrix);
@@ -504,12 +504,14 @@ REAL residual_edge(const RankVerdict& v, std::int32_t k) {
   return v.edge / edge_per_sigma(v.N, v.M) * residual_edge_per_sigma(v.N, v.M, k);
 }
 
-RankSample take_rank_sample(const DataTable& d, bool unchanged, REAL ER, REAL ERPR) {
+RankSample take_rank_sample(const DataTable& d, bool unchanged, const ElementErrors& errors) {
   RankSample x;
   x.N = d.N;
   x.M = d.M;
-  x.ER = ER;
-  x.ERPR = ERPR;
+  x.ER = errors.ER;
+  x.ERPR = errors.ERPR;
+  x.absolute = errors.absolute;
+  x.relative = errors.relative;
   if (unchanged) {
     x.shared = &d.A;
     return x;
@@ -522,7 +524,7 @@ RankSample take_rank_sample(const DataTable& d, bool unchanged, REAL ER, REAL ER
 
 RankVerdict judge_rank(const RankSample& x, Pause& pause, Workers& workers, const MATRIX* variances) {
   RankVerdict v;
-  if (begin_verdict(v, x.N, x.M, x.ER, x.ERPR)) return v;
+  if (begin_verdict(v, x.N, x.M, x.errors().known())) return v;
   const std::int32_t p = std::min(x.N, x.M);
   MATRIX T(p + 1, p + 1);
   const std::vector<REAL> eigenvalues = decompose_product(x, T, pause, workers);
@@ -560,7 +562,7 @@ void reach_from_sums(const RankSums& x, std::int32_t r, std::vector<REAL>& Q, RE
 
 RankVerdict judge_rank_from_sums(const RankSums& x, Pause& pause) {
   RankVerdict v;
-  if (begin_verdict(v, x.N, x.M, x.ER, x.ERPR)) return v;
+  if (begin_verdict(v, x.N, x.M, errors_known(x.ER, x.ERPR))) return v;
   const std::int32_t p = std::min(x.N, x.M);
   v.singular = singular_values(x.eigenvalues);
   const std::int64_t all = static_cast<std::int64_t>(x.N) * x.M;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/data_table.h"
+#include "common/element_errors.h"
 #include "common/matrix.h"
 #include "common/real.h"
 #include "analysis/eigen_analysis.h"
@@ -31,6 +32,10 @@ struct RankSample {
   const MATRIX* shared = nullptr; // otherwise the run's matrix
   std::int32_t N = 0, M = 0;
   REAL ER = 0, ERPR = 0;  // absolute error, relative error as a fraction
+  // Errors given element by element in the data's order (the table's), in
+  // place of ER (ERPR).
+  const MATRIX* absolute = nullptr;
+  const MATRIX* relative = nullptr;
   // Multiply-adds of the fits weighted by unequal errors at most; the
   // residual tests beyond are of the plain components.
   std::int64_t weighted_fit_budget = kWeightedFitBudget;
@@ -39,12 +44,17 @@ struct RankSample {
   // Multiply-adds of the cross-validation at most (further_evidence.h).
   std::int64_t cross_validation_budget = kCrossValidationBudget;
   const MATRIX& A() const { return shared != nullptr ? *shared : copy; }
+  ElementErrors errors() const { return ElementErrors{ER, ERPR, absolute, relative}; }
 };
 
 // The matrix the verdict judges, with the error the user gave: shared with
 // an analysis that leaves it unchanged (the eigenvalue mode), else copied
 // before an elimination reduces it.
-RankSample take_rank_sample(const DataTable& d, bool unchanged, REAL ER, REAL ERPR);
+RankSample take_rank_sample(const DataTable& d, bool unchanged, const ElementErrors& errors);
+// The same with one error for every element.
+inline RankSample take_rank_sample(const DataTable& d, bool unchanged, REAL ER, REAL ERPR) {
+  return take_rank_sample(d, unchanged, ElementErrors{ER, ERPR});
+}
 
 // Confidence levels. With the error given, the residual test fits at
 // Q >= 0.05; a component below the noise edge may still be real when it

@@ -33,8 +33,8 @@ struct Sides {
   REAL variance(std::int32_t a, std::int32_t b) const {
     const REAL data = rows_long ? in.SD[a][b] : in.SD[b][a];
     if (data == 0 || !from_fit) return data;
-    const REAL relative = in.ERPR * fitted(a, b);
-    const REAL model = std::max(in.ER * in.ER, relative * relative);
+    const std::int32_t i = rows_long ? a : b, j = rows_long ? b : a;
+    const REAL model = element_variance(fitted(a, b), in.errors.absolute_at(i, j), in.errors.relative_at(i, j));
     return model > 0 ? model : data;
   }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "common/element_errors.h"
 #include "common/matrix.h"
 #include "common/real.h"
 
@@ -21,7 +22,8 @@ class Workers;
 // the other way round, kWeightedFitRounds times.
 //
 // The first step weighs each element by its variance as the analysis forms
-// it, from the data value: max(ER^2, (ERPR x value)^2). A relative error
+// it, from the data value: the larger of its absolute error squared and its
+// relative error times the value, squared. A relative error
 // taken from the noisy value itself makes the chi-square sum biased high
 // (Neyman's chi-square: an element that noise drew towards zero gets too
 // small a variance), which on a large matrix fails the test at any rank.
@@ -30,13 +32,13 @@ class Workers;
 // Baker and R. D. Cousins, "Clarification of the use of chi-square and
 // likelihood functions in fits to histograms", Nuclear Instruments and
 // Methods 221, 1984). An element of variance 0 in SD stays out throughout;
-// with ER = ERPR = 0 the variances of SD hold throughout.
+// where no error is given the variances of SD hold throughout.
 struct WeightedFitInputs {
   const MATRIX& A;   // data, rows 1..N, columns 1..M
   const MATRIX& SD;  // variance of each element; 0 leaves the element out
   const MATRIX& T;   // eigenvectors of the product matrix, one per column, order min(N, M)
   std::int32_t N, M;
-  REAL ER, ERPR;     // absolute error, relative error as a fraction
+  ElementErrors errors;  // the absolute and relative error of each element
 };
 
 inline constexpr int kWeightedFitRounds = 3;

@@ -112,6 +112,7 @@ TEST_F(Warnings, ParameterFileLinesOfOurOwnKeysActOnlyOnValuesTheyKnow) {
 
 TEST(Options, UnknownWordsAndTheNearestKeyword) {
   EXPECT_EQ(unknown_keywords(",TOR,C[1,5..8],XX,TG0.01,RNAK,SEPS,TW3,R[2]"), (Lines{"XX", "RNAK"}));
+  EXPECT_EQ(unknown_keywords(",ERR=MY.TOR,TOR,ER=E.TXT"), (Lines{"ER=E.TXT"}));  // a file name is no keyword
   EXPECT_EQ(unknown_keywords("D.TXT"), Lines{});
   EXPECT_EQ(unknown_keywords("D.TXT,,TOR,"), Lines{});  // a lone comma names nothing
   const struct {
@@ -147,6 +148,10 @@ TEST(Options, HelpListsTheKeywordsOfTheTable) {
             "                blanks beside them allowed; quoted fields, a byte-order\n"
             "                mark and text titles (S01) are read as spreadsheets write\n"
             "                them (parameter file: S C, S S, S T)\n"
+            "   ,ERR=file    each element's absolute error (its standard deviation) from\n"
+            "                this file, a matrix of the data file's shape read by the\n"
+            "                same rules and selections; parameter 4 may still give a\n"
+            "                relative error (parameter file: Z file)\n"
             "   ,DEC         decimal commas instead of points (parameter file: U +)\n"
             "   ,JSON        the results as JSON beside the report, OUT.TXT -> OUT.json\n"
             "                (parameter file: X +)\n");

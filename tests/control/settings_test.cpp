@@ -119,6 +119,28 @@ TEST_F(Settings, SeparatorRefusals) {
   }
 }
 
+// The error file's name keeps its case and ends at the next keyword; the
+// error parameter may then give only a relative error.
+TEST_F(Settings, ErrorFileKeywordAndKey) {
+  for (const auto& [param, file, verdict] :
+       {std::tuple{"d,ERR=Sd.txt", "Sd.txt", false}, {"d,err=e.csv,RANK", "e.csv", true},
+        {"d,RANK,ERR=dir/E", "dir/E", true}, {"d,TOR", "", false}}) {
+    command_line({param, "o", "7:3", "@2"});
+    EXPECT_EQ(s.settings.ERRF.str(), file) << param;
+    EXPECT_EQ(s.settings.VERDICT, verdict) << param;
+    EXPECT_EQ(s.settings.AFNI.str(), "d") << param;
+  }
+  parameter_file("A d\nZ errors.txt \nM @1\n");
+  EXPECT_EQ(s.settings.ERRF.str(), "errors.txt");
+  try {
+    command_line({"d,ERR=e.txt", "o", "7:3", "0.1"});
+    ADD_FAILURE() << "an absolute error beside the error file";
+  } catch (const RunError& e) {
+    EXPECT_EQ(e.number(), kSettingOutOfRange);
+    EXPECT_NE(std::string(e.what()).find("only a relative one"), std::string::npos) << e.what();
+  }
+}
+
 TEST_F(Settings, SelectionListsNeedTheirClosingBracket) {
   for (const auto& [param, list] :
        {std::pair{"d,C[2,5..7]", "[2,5..7]"}, {"d,C[5-7]", "[]"}, {"d,C[2,5", "[]"}}) {
