@@ -67,6 +67,20 @@ TEST(ElementErrors, EliminationPropagatesEachElementsOwnError) {
   }
 }
 
+// The matrix itself, diagonal: its eigenvectors are the unit vectors, so
+// eigenvalue i's variance is the variance of diagonal element i alone.
+TEST(ElementErrors, EigenvaluesOfTheMatrixItselfTakeTheirElementsErrors) {
+  qor::Settings s;
+  s.product_matrix = false;
+  s.absolute_errors = table_of(2, 2, {0.1L, 0.2L, 0.2L, 0.3L});
+  qor::Control control;
+  const qor::Run run = qor::eigen(table_of(2, 2, {2, 0, 0, 1}), s, control);
+  ASSERT_EQ(run.results.eigenvalues.size(), 2u);
+  EXPECT_EQ(run.results.eigenvalues[0].value, 2);
+  EXPECT_EQ(run.results.eigenvalues[0].variance, 0.1L * 0.1L);
+  EXPECT_EQ(run.results.eigenvalues[1].variance, 0.3L * 0.3L);
+}
+
 // The relative error takes each element's value: 10 % of 4 and 20 % of 2 ...
 // where it exceeds the absolute error given for all.
 TEST(ElementErrors, RelativeErrorsElementByElementBesideOneAbsoluteError) {
