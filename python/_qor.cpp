@@ -8,14 +8,11 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
-#include <chrono>
-#include <condition_variable>
 #include <exception>
-#include <mutex>
 #include <optional>
-#include <thread>
 
 #include "array_copies.h"
+#include "run_waiting.h"
 #include "common/run_error.h"
 #include "input/setting_numbers.h"
 #include "library/blockwise.h"
@@ -229,63 +226,6 @@ void bind_results(py::module_& m) {
       });
 }
 
-// Runs work in a thread of its own; meanwhile the interpreter checks for
-// Ctrl-C every 50 ms without holding the GIL and shows the stages through
-// `progress` (called with the stage number when it changes; None: none).
-// A Ctrl-C asks the run to stop, waits for it (one loop at most) and
-// raises KeyboardInterrupt; nothing of the run is left.
-template <typename Work>
-qor::Run run_waiting(Work work, qor::Control& control, const py::object& progress) {
-  qor::Run run;
-  std::exception_ptr failure;
-  std::mutex mutex;
-  std::condition_variable done_changed;
-  bool done = false;
-  std::thread worker([&] {
-    try {
-      run = work();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    std::lock_guard<std::mutex> lock(mutex);
-    done = true;
-    done_changed.notify_one();
-  });
-  // Whatever leaves the loop (Ctrl-C, an exception of the progress
-  // callable) first stops the run and waits for it, so that no thread of it
-  // outlives the call.
-  const auto stop_and_wait = [&] {
-    control.stop = true;
-    py::gil_scoped_release release;
-    worker.join();
-  };
-  int shown = 0;
-  try {
-    for (;;) {
-      bool finished = false;
-      {
-        py::gil_scoped_release release;
-        std::unique_lock<std::mutex> lock(mutex);
-        finished = done_changed.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; });
-      }
-      if (finished) break;
-      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-      const int stage = control.stage.load();
-      if (!progress.is_none() && stage != shown) {
-        shown = stage;
-        progress(stage);
-      }
-    }
-  } catch (...) {
-    stop_and_wait();
-    throw;
-  }
-  worker.join();
-  if (failure) std::rethrow_exception(failure);
-  if (!progress.is_none()) progress(static_cast<int>(qor::kDone));
-  return run;
-}
-
 qor::Table table_of(const py::array& values, const py::dict& rows, const py::dict& columns) {
   qor::Table t = qor_python::view_table_of(values);
   t.row_labels = labels_of(rows);
@@ -318,7 +258,7 @@ qor::Run call(Kind kind, const py::array& values, const py::dict& rows, const py
     py::gil_scoped_release release;
     return work();
   }
-  return run_waiting(work, control, progress);
+  return qor_python::run_waiting(work, control, progress);
 }
 
 py::dict load(const std::string& path, bool row_titles, bool column_titles, const std::string& separator,
@@ -453,7 +393,7 @@ class BlockwiseRun {
   qor::Run finish(const py::dict& tests, const py::object& progress) {
     const qor::BlockTests totals = tests_of(tests);
     qor::Control control;
-    return run_waiting([&] { return run_.finish(totals, control); }, control, progress);
+    return qor_python::run_waiting([&] { return run_.finish(totals, control); }, control, progress);
   }
 
  private:

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "array_copies.h"
+#include "run_waiting.h"
 #include "library/evolving_call.h"
 
 namespace py = pybind11;
@@ -77,11 +78,8 @@ py::dict evolving(const RealArray& values, const qor::Settings& given, std::int3
   const qor::Table t = table_of(values);
   const qor::Settings settings = qor_python::with_element_errors(given, errors, relative_errors);
   qor::Control control;
-  qor::Evolving e;
-  {
-    py::gil_scoped_release release;
-    e = qor::evolving(t, settings, window, control);
-  }
+  const qor::Evolving e = qor_python::run_waiting([&] { return qor::evolving(t, settings, window, control); }, control,
+                                                  py::none());
   const EvolvingFactors& f = e.factors;
   std::vector<std::int32_t> appears_low, appears_high, disappears_low, disappears_high;
   for (const ComponentRows& c : f.components) {

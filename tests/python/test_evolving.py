@@ -98,3 +98,23 @@ def test_bad_window_is_refused(window, says):
     with pytest.raises(ValueError) as caught:
         qor.evolving(np.ones((9, 3)), window=window)
     assert says in str(caught.value)
+
+
+def test_ctrl_c_stops_the_analysis_and_leaves_nothing_behind():
+    import signal
+    import threading
+
+    # Some three thousand windows: longer than the moment Ctrl-C comes after.
+    big = np.random.default_rng(5).normal(size=(1500, 60))
+    threads_before = threading.active_count()
+    main = threading.main_thread().ident
+    timer = threading.Timer(0.3, lambda: signal.pthread_kill(main, signal.SIGINT))
+    timer.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            qor.evolving(big, error=0.01, threads=2)
+    finally:
+        timer.cancel()
+        timer.join()
+    assert threading.active_count() == threads_before
+    assert qor.evolving(np.eye(4) + 0.1, error=0.01).window >= 1  # the module works on
