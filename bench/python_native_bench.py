@@ -10,6 +10,7 @@ times measured in this one run.
   - to_frame() of a 1000 x 1000 elimination (1000 pivots) and
     to_frame("scores") of a 1000 x 1000 eigenvalue analysis, against the
     analysis itself;
+  - a 300 x 300 elimination with an array of errors against one error;
   - qor.dask on 200,000 x 50 in 10 blocks on Dask's own scheduler, with a
     progress callable against without;
   - with --pip: pip install . into a fresh venv --system-site-packages,
@@ -55,6 +56,16 @@ print("1000 x 1000 elimination %.2f s, to_frame() %.4f s: ratio %.5f" % (analysi
 analysis, g = once(lambda: qor.eigen(big, threads=2))
 frame, _ = once(lambda: g.to_frame("scores"))
 print("1000 x 1000 eigenvalues %.2f s, to_frame('scores') %.4f s: ratio %.5f" % (analysis, frame, frame / analysis))
+
+# Errors element by element: each float64 error is read from its shortest
+# text, as one error is; against the same analysis with one error.
+m = 300
+square = np.random.default_rng(8).uniform(-1, 1, (m, m))
+errors = np.full(square.shape, 0.002)
+one = min(once(lambda: qor.eliminate(square, error=0.002, threads=1))[0] for _ in range(3))
+each = min(once(lambda: qor.eliminate(square, error=errors, threads=1))[0] for _ in range(3))
+print("300 x 300 elimination: %.3f s with one error, %.3f s with an error per element: ratio %.3f"
+      % (one, each, each / one))
 
 try:
     import dask.array as da
