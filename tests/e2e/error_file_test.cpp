@@ -64,4 +64,14 @@ TEST(ErrorFile, AFileThatDoesNotFitStopsTheRun) {
   }
 }
 
+// The error file is an input: no output may replace it.
+TEST(ErrorFile, NoOutputReplacesTheErrorFile) {
+  qor_test::TempDir dir;
+  qor_test::write_file("d.txt", "2 1\n1 5\n");
+  qor_test::write_file("E.TXT", "0.1 0.2\n0.1 0.3\n");
+  const qor_test::RunResult run = qor_test::run_qor({"d.txt,ERR=E.TXT", "e.txt", "7:3", "0"});
+  EXPECT_EQ(run.status, 17) << run.out;
+  EXPECT_EQ(qor_test::read_file("E.TXT"), "0.1 0.2\n0.1 0.3\n");
+}
+
 }  // namespace
