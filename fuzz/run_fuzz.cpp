@@ -1,7 +1,7 @@
 // A whole run on a fuzzed data file. The first eight bytes choose the command
 // line from fixed tables (every mode, titles, selections, reference row or
-// column, histogram, contribution tables, error settings, widths, the rank
-// verdict); the rest, at most 4 KB so that matrices stay small, is written as
+// column, histogram, contribution tables, error settings, the data file as
+// its own error file, widths, the rank verdict); the rest, at most 4 KB so that matrices stay small, is written as
 // the data file. The run happens in a private temporary directory, with the
 // console writing to /dev/null and reading from an input that is already at
 // its end, so every pause passes at once. RunError and bad_alloc are the orderly stops (main
@@ -81,6 +81,8 @@ std::vector<std::string> command_line(const std::uint8_t* h) {
   if (keys & 0x80) p1 += std::string(",C") + pick(kLists, h[2] >> 4);
   // The reference table uses the low bits of h[7]; its top bit asks for the rank verdict.
   if (h[7] & 0x80) p1 += ",RANK";
+  // The steps use the low bits of h[6]; its top bit reads the data file as its own error file.
+  if (h[6] & 0x80) p1 += ",ERR=data.txt";
   std::vector<std::string> params{"qor", p1, pick(kReport, h[3]), pick(kMode, h[4]), pick(kErrors, h[5]),
                                   pick(kSteps, h[6]), pick(kReference, h[7])};
   // Two to six parameters: the trailing ones may be missing.
