@@ -357,8 +357,10 @@ qor::BlockTests tests_of(const py::dict& d) {
   return t;
 }
 
-py::dict block_sums(const py::array& values, const qor::Settings& s, std::int64_t first_row) {
+py::dict block_sums(const py::array& values, const qor::Settings& given, std::int64_t first_row, const py::object& errors,
+                    const py::object& relative_errors) {
   const qor::Table block = table_of(values, py::dict(), py::dict());
+  const qor::Settings s = qor_python::with_element_errors(given, errors, relative_errors);
   qor::BlockSums b;
   {
     py::gil_scoped_release release;
@@ -369,9 +371,10 @@ py::dict block_sums(const py::array& values, const qor::Settings& s, std::int64_
 
 py::dict add_sums(const py::dict& a, const py::dict& b) { return sums_dict(qor::add_sums(sums_of(a), sums_of(b))); }
 
-py::dict block_tests(const py::array& values, const qor::Settings& s, const py::handle& eigenvectors,
-                     std::int32_t U, std::int64_t first_row) {
+py::dict block_tests(const py::array& values, const qor::Settings& given, const py::handle& eigenvectors,
+                     std::int32_t U, std::int64_t first_row, const py::object& errors, const py::object& relative_errors) {
   const qor::Table block = table_of(values, py::dict(), py::dict());
+  const qor::Settings s = qor_python::with_element_errors(given, errors, relative_errors);
   const std::vector<REAL> v = reals_of(eigenvectors);
   qor::BlockTests t;
   {
@@ -471,9 +474,11 @@ PYBIND11_MODULE(_qor, m) {
         py::arg("progress"), py::arg("errors") = py::none(), py::arg("relative_errors") = py::none());
   m.def("check_settings", &qor::detail::check_settings,
         "Refuses settings that do not fit data of rows x columns (qor.Error naming the setting).");
-  m.def("block_sums", &block_sums);
+  m.def("block_sums", &block_sums, py::arg("values"), py::arg("settings"), py::arg("first_row"),
+        py::arg("errors") = py::none(), py::arg("relative_errors") = py::none());
   m.def("add_sums", &add_sums);
-  m.def("block_tests", &block_tests);
+  m.def("block_tests", &block_tests, py::arg("values"), py::arg("settings"), py::arg("eigenvectors"), py::arg("U"),
+        py::arg("first_row"), py::arg("errors") = py::none(), py::arg("relative_errors") = py::none());
   m.def("add_tests", &add_tests);
   py::class_<BlockwiseRun>(m, "Blockwise")
       .def(py::init<const py::dict&, const qor::Settings&>())

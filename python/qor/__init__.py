@@ -381,7 +381,7 @@ def _error(value, name):
         return value
     if _is_error_array(value):
         raise TypeError("%s must be one number here; errors element by element (an array) are taken by "
-                        "qor.eliminate, qor.eigen, qor.rank and qor.evolving" % name)
+                        "qor.eliminate, qor.eigen, qor.rank, qor.evolving, qor.dask.eigen and qor.dask.rank" % name)
     if isinstance(value, (bool, _np.bool_)) or not isinstance(value, (_numbers.Real, _np.integer, _np.floating)):
         raise TypeError("%s must be a number, not %r (or an array of the data's shape)" % (name, value))
     v = float(value)

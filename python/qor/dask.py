@@ -72,16 +72,35 @@ def _block_values(block, first_row):
 
 # The tasks are functions of this module, which a worker imports by name
 # (the C++ half's functions cannot be sent as they are).
-def _block_sums(block, settings, first_row):
+def _block_errors(block, first_row, name):
+    """A block of errors given element by element as the C++ half reads it
+    (None: one number for all); an error that is negative or not finite is
+    refused with its position from 0 in the whole array."""
+    if block is None:
+        return None
+    values = _qor_package._native(_np.asarray(block))
+    bad = ~(_np.isfinite(values) & (values >= 0))
+    if bad.any():
+        i, j = (int(k) for k in _np.argwhere(bad)[0])
+        raise ValueError("%s[%d, %d] is %r; an error is a standard deviation, a finite number of at least 0"
+                         % (name, first_row - 1 + i, j, values[i, j]))
+    return values
+
+
+def _block_sums(block, settings, first_row, errors=None, relative=None):
     try:
-        return _qor.block_sums(_block_values(block, first_row), settings, first_row)
+        return _qor.block_sums(_block_values(block, first_row), settings, first_row,
+                               _block_errors(errors, first_row, "error"),
+                               _block_errors(relative, first_row, "relative_error"))
     except Exception as e:
         return _Failure(e)
 
 
-def _block_tests(block, settings, eigenvectors, wanted, first_row):
+def _block_tests(block, settings, eigenvectors, wanted, first_row, errors=None, relative=None):
     try:
-        return _qor.block_tests(_qor_package._native(_np.asarray(block)), settings, eigenvectors, wanted, first_row)
+        return _qor.block_tests(_qor_package._native(_np.asarray(block)), settings, eigenvectors, wanted, first_row,
+                                _block_errors(errors, first_row, "error"),
+                                _block_errors(relative, first_row, "relative_error"))
     except Exception as e:
         return _Failure(e)
 
@@ -289,13 +308,62 @@ def _tall(x):
     return x
 
 
-def _one_block(x, settings, client, progress):
+def _computed(client, x):
+    if x is None:
+        return None
+    return client.compute(x).result() if client is not None else x.compute()
+
+
+def _one_block(x, errors, settings, client, progress):
     """One block: the program's own run of it, on the client."""
-    block = client.compute(x).result() if client is not None else x.compute()
-    data = _qor_package._matrix(_np.asarray(block))
+    data = _qor_package._matrix(_np.asarray(_computed(client, x)))
+    absolute, relative = (_qor_package._element_errors(_np.asarray(_computed(client, e)), data, name)
+                          if e is not None else None for e, name in zip(errors, ("error", "relative_error")))
     _qor_package._refuse_non_finite(data)
     return _qor_package._with_progress(
-        progress, lambda show: _qor.call(_qor.Kind.eigen, data.values, {}, {}, settings, show)), None
+        progress, lambda show: _qor.call(_qor.Kind.eigen, data.values, {}, {}, settings, show, absolute, relative)), None
+
+
+def _error_array(value, shape, name):
+    """An error given element by element (a numpy or Dask array, or a
+    DataFrame, of the data's shape) as a Dask array of a type the C++ half
+    reads, or None for one number."""
+    import dask.array as da
+
+    if type(value).__name__ == "DataFrame" and hasattr(value, "to_numpy"):
+        value = value.to_numpy()
+    if not isinstance(value, (_np.ndarray, da.Array)):
+        return None
+    e = value if isinstance(value, da.Array) else da.from_array(value, chunks=-1)
+    if e.dtype.kind not in "biuf":
+        raise TypeError("%s holds %s, not numbers" % (name, e.dtype))
+    if e.shape != shape:
+        raise ValueError("%s must have the data's shape %s, not %s"
+                         % (name, " x ".join(str(k) for k in shape), " x ".join(str(k) for k in e.shape)))
+    if e.dtype.kind == "f" and not e.dtype.isnative and e.dtype.itemsize in (4, 8):
+        e = e.astype(e.dtype.newbyteorder("="))  # still read as its shortest text
+    elif e.dtype not in _qor_package._NATIVE or not e.dtype.isnative:
+        e = e.astype(_np.longdouble)
+    return e
+
+
+def _errors_like(shape, tall, error, relative_error, client):
+    """The errors given element by element, oriented and chunked as the tall
+    array's blocks (None where one number is given), and the numbers given;
+    an array of zeros is no error given, as the number 0 is."""
+    errors, single = [], []
+    for value, name in ((error, "error"), (relative_error, "relative_error")):
+        e = _error_array(value, shape, name)
+        if e is None:
+            errors.append(None)
+            single.append(value)
+            continue
+        if tuple(tall.shape) != shape:
+            e = e.T
+        e = e.rechunk(tall.chunks)
+        errors.append(e if bool(_computed(client, (e != 0).any())) else None)
+        single.append(None)
+    return errors, single[0], single[1]
 
 
 def _default_client():
@@ -317,14 +385,17 @@ def _analyse(x, error, relative_error, steps, verdict, client, threads, progress
 
     if client is None:
         client = _default_client()
+    shape = tuple(x.shape) if hasattr(x, "shape") else _np.shape(x)
     x = _tall(x)
+    errors, error, relative_error = _errors_like(shape, x, error, relative_error, client)
     settings = _qor_package._settings(error, relative_error, steps, verdict=verdict, threads=threads)
     _qor.check_settings(settings, x.shape[0], x.shape[1])
     if client is not None:
         _leave_ctrl_c_to_the_client(client)
     if x.numblocks[0] == 1:
-        return _one_block(x, settings, client, progress)
+        return _one_block(x, errors, settings, client, progress)
     blocks = x.to_delayed()[:, 0]
+    absolute, relative = (e.to_delayed()[:, 0] if e is not None else [None] * len(blocks) for e in errors)
     starts = _np.concatenate([[1], 1 + _np.cumsum(x.chunks[0])[:-1]]).tolist()
     bar = _BlockProgress(progress, len(blocks))
     try:
@@ -333,14 +404,15 @@ def _analyse(x, error, relative_error, steps, verdict, client, threads, progress
                 return _on_cluster(client, tasks, add, bar.shower(which))
             return _on_dask(tasks, add, bar.shower(which))
 
-        sums = [dask.delayed(_block_sums)(b, settings, int(first), pure=True) for b, first in zip(blocks, starts)]
+        sums = [dask.delayed(_block_sums)(b, settings, int(first), e, r, pure=True)
+                for b, first, e, r in zip(blocks, starts, absolute, relative)]
         core = _qor.Blockwise(run_pass(sums, _add_sums, 1), settings)
         eigenvectors = core.eigenvectors
         wanted = core.wanted
         if client is not None:
             [eigenvectors] = client.scatter([eigenvectors], broadcast=True)
-        tests = [dask.delayed(_block_tests)(b, settings, eigenvectors, wanted, int(first), pure=True)
-                 for b, first in zip(blocks, starts)]
+        tests = [dask.delayed(_block_tests)(b, settings, eigenvectors, wanted, int(first), e, r, pure=True)
+                 for b, first, e, r in zip(blocks, starts, absolute, relative)]
         run = core.finish(run_pass(tests, _add_tests, 2), bar.stages())
     finally:
         bar.close()
@@ -373,10 +445,11 @@ def eigen(x, error=None, relative_error=None, steps=None, rank=False, client=Non
         (``da.from_zarr``), HDF5 (``da.from_array(h5py_dataset)``), a numpy
         memmap, ``dask.dataframe.from_pandas(...).to_dask_array(lengths=True)``
         or ``dask.dataframe.read_csv(...).to_dask_array(lengths=True)``.
-    error, relative_error : float, optional
-        The absolute error and the relative one in per cent, one number
-        each: errors element by element are taken by the in-memory
-        analyses (qor.eigen, qor.rank), not by blocks.
+    error, relative_error : float or array, optional
+        The absolute error and the relative one in per cent: one number
+        each, or an array (Dask or numpy) of the data's shape giving each
+        element its own, as for :func:`qor.eliminate`; a Dask array is
+        rechunked to the data's blocks of rows.
     steps : int, optional
         Eigenvalues examined (default: all).
     rank : bool

@@ -24,14 +24,9 @@ namespace qor {
 namespace {
 
 REAL fraction(const Settings& s) { return s.relative_error_percent / 100; }
-bool errors_of(const Settings& s) { return errors_known(s.absolute_error, s.relative_error_percent); }
-
-// A block's errors would come with the block; the blockwise analysis takes
-// one error for all elements.
-void refuse_element_errors(const Settings& s) {
-  if (s.absolute_errors.rows != 0 || s.relative_errors_percent.rows != 0)
-    throw RunError(kSettingOutOfRange, "the analysis by blocks takes one error for every element, not errors element "
-                                       "by element.", RunError::Kind::data);
+// Errors given once for all, or element by element with each block.
+bool errors_of(const Settings& s) {
+  return errors_known(s.absolute_error, s.relative_error_percent) || detail::has_error_tables(s);
 }
 
 MATRIX block_matrix(const Table& b) {
@@ -50,7 +45,11 @@ MATRIX block_variances(const MATRIX& A, const Table& b, const Settings& s, Worke
       for (std::int32_t j = 1; j <= b.columns; ++j) SD[i][j] = 1;
     return SD;
   }
-  element_variances(A, SD, b.rows, b.columns, ElementErrors{s.absolute_error, fraction(s)}, workers);
+  DataTable own;
+  own.N = b.rows;
+  own.M = b.columns;
+  detail::take_block_errors(s, own);
+  element_variances(A, SD, b.rows, b.columns, errors_as_given(s.absolute_error, fraction(s), own), workers);
   return SD;
 }
 
@@ -96,7 +95,7 @@ BlockSums block_sums(const Table& block, const Settings& settings, std::int64_t 
   of_block.steps = -1;
   of_block.reference_row = of_block.reference_column = 0;
   detail::check_settings(of_block, block.rows, block.columns);
-  refuse_element_errors(settings);
+  detail::check_element_errors(of_block, block.rows, block.columns);
   Workers workers(settings.threads);
   const MATRIX A = block_matrix(block);
   BlockSums b;
@@ -141,6 +140,7 @@ BlockTests block_tests(const Table& block, const Settings& settings, const std::
   const std::int32_t M = block.columns;
   if (eigenvectors.size() != static_cast<std::size_t>(M) * static_cast<std::size_t>(M))
     throw RunError(kSettingOutOfRange, "the eigenvectors do not fit the block's columns.", RunError::Kind::data);
+  detail::check_element_errors(settings, block.rows, block.columns);
   const MATRIX A = block_matrix(block);
   const MATRIX SD = block_variances(A, block, settings, workers);
   MATRIX T(M + 1, M + 1);
@@ -176,7 +176,8 @@ struct Blockwise::State {
     table.M0 = table.M = M;
     table.RO = MATRIX(order, 2);
     table.CO = MATRIX(2, order);
-    plan = plan_run(given, M, M);
+    // Errors element by element stay with the blocks; the sums tell they were given.
+    plan = plan_run(given, M, M, total.errors && !errors_known(given.MER, given.MERPR));
     work.MIN = M;
     work.T = MATRIX(order, order);
     work.CC = MATRIX(order, order);
@@ -190,8 +191,7 @@ struct Blockwise::State {
     }
   }
   AnalysisContext eigenvalues_of_sums() {
-    return AnalysisContext{analysis_, observer, true, true, false, plan.MER, plan.MERPR, plan.NU,
-                           errors_known(plan.MER, plan.MERPR)};
+    return AnalysisContext{analysis_, observer, true, true, false, plan.MER, plan.MERPR, plan.NU, total.errors};
   }
 
   std::vector<std::string> log;
@@ -254,6 +254,7 @@ Run Blockwise::finish(const BlockTests& totals, Control& control) {
     sums.M = st.table.M;
     sums.ER = st.settings.absolute_error;
     sums.ERPR = fraction(st.settings);
+    sums.errors_by_element = st.plan.element_errors;
     sums.eigenvalues.assign(static_cast<std::size_t>(st.table.M) + 1, 0);
     for (std::int32_t i = 1; i <= st.table.M; ++i) sums.eigenvalues[static_cast<std::size_t>(i)] = std::max(st.work.DE[i][1], REAL(0));
     sums.variances = run.results.noise;

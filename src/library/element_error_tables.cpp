@@ -45,9 +45,11 @@ void check_error_table(const Table& t, std::int32_t rows, std::int32_t columns, 
 }
 
 // The table's errors into `into` (rows 1..N, columns 1..M), divided by
-// `scale`; left unallocated where every one is 0: errors of 0 are no error
-// given, as a single error of 0 is.
-void take_table(const Table& t, REAL scale, std::int32_t rows, std::int32_t columns, MATRIX& into) {
+// `scale`; left unallocated where every one is 0 (errors of 0 are no error
+// given, as a single error of 0 is), unless a block of a larger table
+// keeps them.
+void take_table(const Table& t, REAL scale, std::int32_t rows, std::int32_t columns, MATRIX& into,
+                bool keep_zeros = false) {
   if (!given(t)) return;
   MATRIX m(rows + 1, columns + 1);
   bool any = false;
@@ -57,7 +59,7 @@ void take_table(const Table& t, REAL scale, std::int32_t rows, std::int32_t colu
       m[i][j] = scale == 1 ? v : v / scale;
       any = any || v != 0;
     }
-  if (any) into = std::move(m);
+  if (any || keep_zeros) into = std::move(m);
 }
 
 }  // namespace
@@ -75,5 +77,12 @@ void detail::take_element_errors(const Settings& x, DataTable& d) {
   take_table(x.absolute_errors, 1, d.N, d.M, d.element_errors);
   take_table(x.relative_errors_percent, 100, d.N, d.M, d.element_relative_errors);
 }
+
+void detail::take_block_errors(const Settings& x, DataTable& d) {
+  take_table(x.absolute_errors, 1, d.N, d.M, d.element_errors, true);
+  take_table(x.relative_errors_percent, 100, d.N, d.M, d.element_relative_errors, true);
+}
+
+bool detail::has_error_tables(const Settings& x) { return given(x.absolute_errors) || given(x.relative_errors_percent); }
 
 }  // namespace qor

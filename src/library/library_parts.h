@@ -31,6 +31,11 @@ void check_element_errors(const Settings& x, std::int32_t rows, std::int32_t col
 // and column are removed), the relative ones as fractions; a table of
 // zeros gives none.
 void take_element_errors(const Settings& x, DataTable& d);
+// The same for a block of rows of a larger table: its errors kept even
+// where all are 0, since the other blocks may have theirs.
+void take_block_errors(const Settings& x, DataTable& d);
+// The settings hold error tables.
+bool has_error_tables(const Settings& x);
 // The run settings of the program for a call's settings.
 RunSettings settings_for(const Settings& x, bool row_titles, bool column_titles, bool eigenvalues);
 // The verdict block as the report prints it, line by line.

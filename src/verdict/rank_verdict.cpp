@@ -544,7 +544,7 @@ namespace {
 // without it the squares over the estimated variance.
 REAL sums_probability(const RankSums& x, std::int32_t r, REAL variance, std::int64_t included, Pause& pause) {
   ResidualTest t = x.tests[static_cast<std::size_t>(r)];
-  if (!errors_known(x.ER, x.ERPR)) t.G = variance > 0 ? x.squares[static_cast<std::size_t>(r)] / variance : 0;
+  if (!x.errors_given()) t.G = variance > 0 ? x.squares[static_cast<std::size_t>(r)] / variance : 0;
   if (!std::isfinite(t.G))
     verdict_overflow("the chi-square sum after " + std::to_string(r) + " components overflows",
                      "the error is far too small for these data: give a larger one");
@@ -562,7 +562,7 @@ void reach_from_sums(const RankSums& x, std::int32_t r, std::vector<REAL>& Q, RE
 
 RankVerdict judge_rank_from_sums(const RankSums& x, Pause& pause) {
   RankVerdict v;
-  if (begin_verdict(v, x.N, x.M, errors_known(x.ER, x.ERPR))) return v;
+  if (begin_verdict(v, x.N, x.M, x.errors_given())) return v;
   const std::int32_t p = std::min(x.N, x.M);
   v.singular = singular_values(x.eigenvalues);
   const std::int64_t all = static_cast<std::int64_t>(x.N) * x.M;

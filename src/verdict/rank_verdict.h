@@ -159,6 +159,8 @@ struct RankVerdict {
 struct RankSums {
   std::int32_t N = 0, M = 0;
   REAL ER = 0, ERPR = 0;
+  bool errors_by_element = false;  // the blocks' errors came element by element
+  bool errors_given() const { return errors_known(ER, ERPR) || errors_by_element; }
   std::vector<REAL> eigenvalues;  // [1..min(N, M)], decreasing; [0] unused
   NoiseEdge variances;            // with the error
   std::vector<ResidualTest> tests;  // [r], r = 0..

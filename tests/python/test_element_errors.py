@@ -80,9 +80,46 @@ def test_arrays_that_cannot_be_errors_are_refused(data, error, kind, words):
         qor.eliminate(data, error=error)
 
 
-def test_the_blockwise_analysis_takes_one_error():
+@pytest.fixture(scope="module")
+def tall():
+    rng = np.random.default_rng(16)
+    signal = rng.uniform(0.5, 2, (400, 3)) @ rng.uniform(0.5, 2, (3, 8))
+    errors = 0.002 + 0.01 * rng.uniform(size=signal.shape)
+    return signal + rng.normal(0, 1, signal.shape) * errors, errors
+
+
+def test_blocks_take_errors_element_by_element(tall):
+    """One block is the program's run to the bit; several blocks with one
+    error repeated are those blocks with that error given once; unequal
+    errors agree with the run in memory within the blocks' rounding."""
     da = pytest.importorskip("dask.array")
     import qor.dask
-    x = da.from_array(np.eye(4) + 0.01, chunks=(2, 4))
+
+    values, errors = tall
+    one = da.from_array(values, chunks=(400, 8))
+    assert exact(qor.dask.eigen(one, error=errors, rank=True)) == exact(qor.eigen(values, error=errors, rank=True))
+    blocks = da.from_array(values, chunks=(90, 8))
+    repeated = np.full(values.shape, 0.004)
+    assert (exact(qor.dask.eigen(blocks, error=da.from_array(repeated, chunks=(50, 8)), rank=True))
+            == exact(qor.dask.eigen(blocks, error=0.004, rank=True)))
+    apart, whole = qor.dask.eigen(blocks, error=errors, rank=True), qor.eigen(values, error=errors, rank=True)
+    assert apart.eigenvalue_sd == pytest.approx(whole.eigenvalue_sd, rel=1e-12)
+    assert apart.chi_square == pytest.approx(whole.chi_square, rel=1e-12)
+    v = qor.dask.rank(blocks, relative_error=np.full(values.shape, 0.5))
+    assert v.error_given and not v.equal_errors
+
+
+def test_blocks_refuse_errors_that_cannot_be(tall):
+    da = pytest.importorskip("dask.array")
+    import qor.dask
+
+    values, errors = tall
+    blocks = da.from_array(values, chunks=(90, 8))
+    bad = errors.copy()
+    bad[250, 3] = -1
+    with pytest.raises(ValueError, match=r"error\[250, 3\] is -1.0"):
+        qor.dask.eigen(blocks, error=bad)
+    with pytest.raises(ValueError, match="error must have the data's shape 400 x 8, not 400 x 7"):
+        qor.dask.eigen(blocks, error=errors[:, :7])
     with pytest.raises(TypeError, match="error must be one number here"):
-        qor.dask.eigen(x, error=np.full((4, 4), 0.01))
+        qor.dask.evolving_windows(blocks, 5, error=errors)
