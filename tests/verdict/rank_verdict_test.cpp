@@ -834,7 +834,11 @@ TEST_F(RankRuns, RandomSignDrawsWithinTheirBudget) {
   ASSERT_TRUE(drawn.estimate.not_noise);
   EXPECT_EQ(drawn.low, 3);
   EXPECT_GT(bounded.low, 3);
-  EXPECT_EQ(bounded.high, drawn.high);
+  // The upper end comes from the further evidence: from the drawn lower end
+  // the cross-validation names 3 and the F-test 14; from the higher one it
+  // would take too long.
+  EXPECT_EQ(drawn.high, 14);
+  EXPECT_EQ(bounded.high, 30);
   EXPECT_PRED_FORMAT2(IsSubstring, "The lower end holds under uneven noise: components 1 to 3 each stand above",
                       block_of(drawn));
   EXPECT_PRED_FORMAT2(IsSubstring, "The lower end is the count at the 99 % level, which assumes noise of one level",
