@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -175,48 +176,61 @@ struct FoldFit {
   std::int32_t n, p, r0;
 };
 
-// The scores W = Y L^T (n x r). Each W[a][c] sums its products over b in
-// order, as a dot product would; four such sums advance side by side.
-void fit_scores(const std::vector<double>& Y, const std::vector<double>& L, std::vector<double>& W, std::int32_t n,
+// Two doubles side by side: each lane's product and sum round as a lone
+// double's would, so the fits' values keep their operations and their order.
+typedef double Pair __attribute__((vector_size(16)));
+
+Pair load_pair(const double* x) {
+  Pair v;
+  std::memcpy(&v, x, sizeof v);
+  return v;
+}
+
+void store_pair(double* x, Pair v) { std::memcpy(x, &v, sizeof v); }
+
+// The loadings by loading, K[b r + c] = L[c p + b], for the loops over c.
+void loadings_by_loading(const std::vector<double>& L, std::vector<double>& K, std::int32_t p, std::int32_t r) {
+  for (std::int32_t c = 0; c < r; ++c)
+    for (std::int32_t b = 0; b < p; ++b) K[static_cast<std::size_t>(b) * r + c] = L[static_cast<std::size_t>(c) * p + b];
+}
+
+// The scores W = Y L^T (n x r) from K. Each W[a][c] sums its products over
+// b in order, as a dot product would; four such sums advance side by side.
+void fit_scores(const std::vector<double>& Y, const std::vector<double>& K, std::vector<double>& W, std::int32_t n,
                 std::int32_t p, std::int32_t r) {
   for (std::int32_t a = 0; a < n; ++a) {
     const double* y = &Y[static_cast<std::size_t>(a) * p];
     double* w = &W[static_cast<std::size_t>(a) * r];
     std::int32_t c = 0;
     for (; c + 4 <= r; c += 4) {
-      const double* l0 = &L[static_cast<std::size_t>(c) * p];
-      const double *l1 = l0 + p, *l2 = l1 + p, *l3 = l2 + p;
-      double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+      Pair s01 = {0, 0}, s23 = {0, 0};
       for (std::int32_t b = 0; b < p; ++b) {
-        s0 += y[b] * l0[b];
-        s1 += y[b] * l1[b];
-        s2 += y[b] * l2[b];
-        s3 += y[b] * l3[b];
+        const double* k = &K[static_cast<std::size_t>(b) * r + c];
+        const Pair yb = {y[b], y[b]};
+        s01 += yb * load_pair(k);
+        s23 += yb * load_pair(k + 2);
       }
-      w[c] = s0;
-      w[c + 1] = s1;
-      w[c + 2] = s2;
-      w[c + 3] = s3;
+      store_pair(w + c, s01);
+      store_pair(w + c + 2, s23);
     }
     for (; c < r; ++c) {
-      const double* l0 = &L[static_cast<std::size_t>(c) * p];
       double s0 = 0;
-      for (std::int32_t b = 0; b < p; ++b) s0 += y[b] * l0[b];
+      for (std::int32_t b = 0; b < p; ++b) s0 += y[b] * K[static_cast<std::size_t>(b) * r + c];
       w[c] = s0;
     }
   }
 }
 
-// The left-out elements take the model's values W L; returns false when
+// The left-out elements take the model's values W L (L from K); returns false when
 // they have settled (never in the first round).
-bool refill_left_out(std::vector<double>& Y, const std::vector<double>& W, const std::vector<double>& L,
+bool refill_left_out(std::vector<double>& Y, const std::vector<double>& W, const std::vector<double>& K,
                      const std::vector<std::size_t>& left_out, std::int32_t p, std::int32_t r, bool first) {
   double change = 0, size = 0;
   for (const std::size_t e : left_out) {
     const double* w = &W[e / static_cast<std::size_t>(p) * r];
-    const std::size_t b = e % static_cast<std::size_t>(p);
+    const double* k = &K[e % static_cast<std::size_t>(p) * r];
     double z = 0;
-    for (std::int32_t c = 0; c < r; ++c) z += w[c] * L[static_cast<std::size_t>(c) * p + b];
+    for (std::int32_t c = 0; c < r; ++c) z += w[c] * k[c];
     change += (z - Y[e]) * (z - Y[e]);
     size += z * z;
     Y[e] = z;
@@ -232,8 +246,11 @@ void fit_loadings(const std::vector<double>& Y, const std::vector<double>& W, st
     const double* y = &Y[static_cast<std::size_t>(a) * p];
     for (std::int32_t c = 0; c < r; ++c) {
       const double w = W[static_cast<std::size_t>(a) * r + c];
+      const Pair ww = {w, w};
       double* l = &L[static_cast<std::size_t>(c) * p];
-      for (std::int32_t b = 0; b < p; ++b) l[b] += y[b] * w;
+      std::int32_t b = 0;
+      for (; b + 2 <= p; b += 2) store_pair(l + b, load_pair(l + b) + load_pair(y + b) * ww);
+      for (; b < p; ++b) l[b] += y[b] * w;
     }
   }
   orthonormalise(L, p, r);
@@ -246,7 +263,8 @@ bool fold_press(const FoldFit& f, std::int32_t fold, std::int32_t r, double& pre
                 std::int64_t budget) {
   const std::int32_t n = f.n, p = f.p;
   const std::vector<std::size_t>& left_out = f.segments[static_cast<std::size_t>(fold)];
-  std::vector<double> Y = f.X, L(static_cast<std::size_t>(p) * std::max(r, 1)), W(static_cast<std::size_t>(n) * std::max(r, 1));
+  std::vector<double> Y = f.X, L(static_cast<std::size_t>(p) * std::max(r, 1)), K(L.size()),
+      W(static_cast<std::size_t>(n) * std::max(r, 1));
   for (std::int32_t c = 0; c < r; ++c)
     for (std::int32_t b = 0; b < p; ++b) L[static_cast<std::size_t>(c) * p + b] = f.start[static_cast<std::size_t>(b) * f.r0 + c];
   // The left-out elements start at the fit of the whole data.
@@ -254,8 +272,9 @@ bool fold_press(const FoldFit& f, std::int32_t fold, std::int32_t r, double& pre
   for (int round = 0; r > 0 && round < kMostRounds; ++round) {
     if (work + round_work > budget) return false;
     work += round_work;
-    fit_scores(Y, L, W, n, p, r);
-    if (!refill_left_out(Y, W, L, left_out, p, r, round == 0)) break;
+    loadings_by_loading(L, K, p, r);
+    fit_scores(Y, K, W, n, p, r);
+    if (!refill_left_out(Y, W, K, left_out, p, r, round == 0)) break;
     fit_loadings(Y, W, L, n, p, r);
   }
   press = 0;

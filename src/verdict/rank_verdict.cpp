@@ -312,6 +312,16 @@ bool decide_by_tests_alone(RankVerdict& v, const NoiseEstimate& e) {
   return true;
 }
 
+// The F-test and the cross-validation differ over values past the count that
+// are not noise of one level: as where they agree, neither decides above
+// the lower end, which holds whatever each element's variance (in our study,
+// taking the smaller of the two as the lower end missed the rank of uneven
+// noise), and the larger becomes the upper end.
+void keep_uneven_lower_end(RankVerdict& v, std::int32_t larger) {
+  v.high = larger;
+  v.cases.push_back(VerdictCase::evidence_differs_uneven);
+}
+
 // Without the error, a range of counts is weighed by two further counts
 // where the F-test does not settle it alone:
 // the F-test of Faber and Kowalski with the noise estimated, and the
@@ -370,6 +380,10 @@ void weigh_further_evidence(RankVerdict& v, const NoiseEstimate& e, const RankSa
   }
   // The F-test's count outside the range stands for the range's end.
   const std::int32_t inside = std::clamp(f, v.low, v.high);
+  if (e.not_noise && std::max(inside, c) > v.low) {
+    keep_uneven_lower_end(v, std::max(inside, c));
+    return;
+  }
   v.low = std::min(inside, c);
   v.high = std::max(inside, c);
   v.cases.push_back(v.low == v.high ? VerdictCase::evidence_decides : VerdictCase::evidence_differs);

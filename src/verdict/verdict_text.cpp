@@ -177,6 +177,10 @@ std::string further_reason(const RankVerdict& v, VerdictCase c) {
              "; element-wise cross-validation cannot weigh the range, as a fit of more than " +
              count_text(most_components_to_cross_validate(v.N, v.M), "component", "components") +
              " has as many parameters as the elements it keeps.";
+    case VerdictCase::evidence_differs_uneven:
+      return "Uncertain: the further evidence differs: " + faber_kowalski_text(v) + ", while " +
+             cross_validation_text(v) + "; where the noise is not of one level both may take noisy rows or " +
+             "columns for components, and the range keeps its lower end.";
     case VerdictCase::evidence_above_uneven:
       return "Further evidence gives " + std::to_string(v.high) + ": " + faber_kowalski_text(v) + ", and " +
              cross_validation_text(v) + "; but where the noise is not of one level both may take noisy rows or " +
@@ -375,6 +379,7 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::evidence_differs:
     case VerdictCase::evidence_at_lower_end:
     case VerdictCase::evidence_above_uneven:
+    case VerdictCase::evidence_differs_uneven:
     case VerdictCase::hedge_shown:
     case VerdictCase::hedge_within_noise:
     case VerdictCase::evidence_agrees:
