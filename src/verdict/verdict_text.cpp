@@ -177,6 +177,9 @@ std::string further_reason(const RankVerdict& v, VerdictCase c) {
              "; element-wise cross-validation cannot weigh the range, as a fit of more than " +
              count_text(most_components_to_cross_validate(v.N, v.M), "component", "components") +
              " has as many parameters as the elements it keeps.";
+    case VerdictCase::fewer_by_cross_validation:
+      return "Further evidence gives " + std::to_string(v.low) + ": " + cross_validation_text(v) + ", while " +
+             faber_kowalski_text(v) + ", but not at the 0.1 % level, which noise of uneven level reaches.";
     case VerdictCase::evidence_differs_uneven:
       return "Uncertain: the further evidence differs: " + faber_kowalski_text(v) + ", while " +
              cross_validation_text(v) + "; where the noise is not of one level both may take noisy rows or " +
@@ -380,6 +383,7 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::evidence_at_lower_end:
     case VerdictCase::evidence_above_uneven:
     case VerdictCase::evidence_differs_uneven:
+    case VerdictCase::fewer_by_cross_validation:
     case VerdictCase::hedge_shown:
     case VerdictCase::hedge_within_noise:
     case VerdictCase::evidence_agrees:
