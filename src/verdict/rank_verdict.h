@@ -84,6 +84,7 @@ enum class VerdictCase {
   evidence_agrees,      // the F-test and Malinowski's indicator function name the same count
   clear_then_noise,     // the F-test clears its count, and the next component lies within the noise
   cross_validation_too_costly,  // the cross-validation would take too long
+  clear_without_cross_validation,  // it would, and the F-test clears its count with the next within the noise
   too_few_to_cross_validate,    // no two counts of the range can be fitted to the elements a segment keeps
   cannot_tell,          // the range still spans every count
 };

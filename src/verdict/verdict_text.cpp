@@ -148,12 +148,16 @@ std::string further_reason(const RankVerdict& v, VerdictCase c) {
       return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
              malinowski_text(v) + ".";
     case VerdictCase::hedge_within_noise:
-    case VerdictCase::clear_then_noise: {
+    case VerdictCase::clear_then_noise:
+    case VerdictCase::clear_without_cross_validation: {
       const std::int32_t next = v.low + 1;
       return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and puts " +
              "component " + std::to_string(next) + " where the noise left after " +
              count_text(v.low, "component", "components") + " reaches in " +
-             share_text(static_cast<REAL>(faber_kowalski_tail(v.faber_kowalski, next))) + " of cases.";
+             share_text(static_cast<REAL>(faber_kowalski_tail(v.faber_kowalski, next))) + " of cases" +
+             (c == VerdictCase::clear_without_cross_validation
+                  ? "; element-wise cross-validation of the range would take too long for this matrix."
+                  : ".");
     }
     case VerdictCase::evidence_agrees:
       return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
@@ -389,6 +393,7 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::evidence_agrees:
     case VerdictCase::clear_then_noise:
     case VerdictCase::cross_validation_too_costly:
+    case VerdictCase::clear_without_cross_validation:
     case VerdictCase::too_few_to_cross_validate:
     case VerdictCase::cannot_tell:
       return further_reason(v, c);
