@@ -322,19 +322,6 @@ void keep_uneven_lower_end(RankVerdict& v, std::int32_t larger) {
   v.cases.push_back(VerdictCase::evidence_differs_uneven);
 }
 
-// Too few elements past the count to estimate the noise, where the F-test
-// clears a count at 0.1 % that the cross-validation could not try (its fits
-// of so many components would have as many parameters as the elements a
-// segment keeps): the smaller count of the fits it could try says nothing
-// against it. Chosen on the rank study's matrices (seeds 21, 22, 505 and
-// 606): the F-test's count was the rank in 30 of 34 such ranges.
-bool beyond_the_fits(const RankVerdict& v, const NoiseEstimate& e, std::int32_t f) {
-  const CrossValidation& cv = v.cross_validation;
-  const auto last_tried = cv.from + static_cast<std::int32_t>(cv.press.size()) - 1;
-  return e.too_small && f > last_tried && f <= v.high &&
-         faber_kowalski_tail(v.faber_kowalski, f) < kFaberKowalskiClear;
-}
-
 // Over values past the count that look like noise of one level, where the
 // F-test names more components than the cross-validation without clearing
 // its count at 0.1 %: noise whose level grows with the value or differs
@@ -431,11 +418,6 @@ void weigh_further_evidence(RankVerdict& v, const NoiseEstimate& e, const RankSa
   const std::int32_t inside = std::clamp(f, v.low, v.high);
   if (e.not_noise && std::max(inside, c) > v.low) {
     keep_uneven_lower_end(v, std::max(inside, c));
-    return;
-  }
-  if (beyond_the_fits(v, e, f)) {
-    v.low = v.high = f;
-    v.cases.push_back(VerdictCase::clear_beyond_the_fits);
     return;
   }
   if (cross_validation_outweighs(v, e, f, c)) {

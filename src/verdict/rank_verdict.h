@@ -79,7 +79,6 @@ enum class VerdictCase {
   evidence_above_uneven,  // they name a count above the lower end of noise not of one level: the upper end
   evidence_differs_uneven,  // they differ above the lower end of noise not of one level: the larger, the upper end
   fewer_by_cross_validation,  // the F-test names more without clearing them at 0.1 %: the cross-validation's count
-  clear_beyond_the_fits,  // too few elements: the F-test clears a count the cross-validation could not try
   hedge_shown,          // the F-test shows the component that stood out at the 90 % level only
   hedge_within_noise,   // the F-test names the lower end, and the next component lies within the noise
   evidence_agrees,      // the F-test and Malinowski's indicator function name the same count

@@ -181,10 +181,6 @@ std::string further_reason(const RankVerdict& v, VerdictCase c) {
              "; element-wise cross-validation cannot weigh the range, as a fit of more than " +
              count_text(most_components_to_cross_validate(v.N, v.M), "component", "components") +
              " has as many parameters as the elements it keeps.";
-    case VerdictCase::clear_beyond_the_fits:
-      return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", which clears " +
-             "it at the 0.1 % level; " + cross_validation_text(v) + ", but a fit of more has as many parameters " +
-             "as the elements it keeps.";
     case VerdictCase::fewer_by_cross_validation:
       return "Further evidence gives " + std::to_string(v.low) + ": " + cross_validation_text(v) + ", while " +
              faber_kowalski_text(v) + ", but not at the 0.1 % level, which noise of uneven level reaches.";
@@ -392,7 +388,6 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::evidence_above_uneven:
     case VerdictCase::evidence_differs_uneven:
     case VerdictCase::fewer_by_cross_validation:
-    case VerdictCase::clear_beyond_the_fits:
     case VerdictCase::hedge_shown:
     case VerdictCase::hedge_within_noise:
     case VerdictCase::evidence_agrees:
