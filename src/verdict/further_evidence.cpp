@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -131,85 +132,181 @@ std::vector<double> data_in_double(const MATRIX& A, std::int32_t N, std::int32_t
   return X;
 }
 
-// Modified Gram-Schmidt on the r columns of V (p x r, row-major); a column
-// that vanishes stays zero.
-void orthonormalise(std::vector<double>& V, std::int32_t p, std::int32_t r) {
+// The loadings are kept by component: L[c p + b] is loading b of component
+// c, so that every loop over b runs along memory. The fits below keep every
+// value's operations and their order; only the loops are nested to suit
+// that layout.
+
+// Modified Gram-Schmidt on the r components of L; a component that
+// vanishes stays zero.
+void orthonormalise(std::vector<double>& L, std::int32_t p, std::int32_t r) {
   for (std::int32_t c = 0; c < r; ++c) {
+    double* l = &L[static_cast<std::size_t>(c) * p];
     for (std::int32_t d = 0; d < c; ++d) {
+      const double* k = &L[static_cast<std::size_t>(d) * p];
       double dot = 0;
-      for (std::int32_t b = 0; b < p; ++b) dot += V[static_cast<std::size_t>(b) * r + c] * V[static_cast<std::size_t>(b) * r + d];
-      for (std::int32_t b = 0; b < p; ++b) V[static_cast<std::size_t>(b) * r + c] -= dot * V[static_cast<std::size_t>(b) * r + d];
+      for (std::int32_t b = 0; b < p; ++b) dot += l[b] * k[b];
+      for (std::int32_t b = 0; b < p; ++b) l[b] -= dot * k[b];
     }
     double norm = 0;
-    for (std::int32_t b = 0; b < p; ++b) norm += V[static_cast<std::size_t>(b) * r + c] * V[static_cast<std::size_t>(b) * r + c];
+    for (std::int32_t b = 0; b < p; ++b) norm += l[b] * l[b];
     norm = std::sqrt(norm);
-    for (std::int32_t b = 0; b < p; ++b) {
-      double& e = V[static_cast<std::size_t>(b) * r + c];
-      e = norm > 0 ? e / norm : 0;
-    }
+    for (std::int32_t b = 0; b < p; ++b) l[b] = norm > 0 ? l[b] / norm : 0;
   }
 }
 
 constexpr int kMostRounds = 300;
 constexpr double kSettled = 1e-16;
 
+// The elements of each segment, row by row.
+using Segments = std::vector<std::vector<std::size_t>>;
+
+Segments diagonal_segments(std::int32_t n, std::int32_t p) {
+  Segments s(kFolds);
+  for (std::int32_t a = 0; a < n; ++a)
+    for (std::int32_t b = 0; b < p; ++b)
+      s[static_cast<std::size_t>(((a - b) % kFolds + kFolds) % kFolds)].push_back(static_cast<std::size_t>(a) * p + b);
+  return s;
+}
+
 struct FoldFit {
   const std::vector<double>& X;
   const std::vector<double>& start;  // p x r0 of the short side's vectors
+  const Segments& segments;
   std::int32_t n, p, r0;
 };
 
+// Two doubles side by side: each lane's product and sum round as a lone
+// double's would, so the fits' values keep their operations and their order.
+typedef double Pair __attribute__((vector_size(16)));
+
+Pair load_pair(const double* x) {
+  Pair v;
+  std::memcpy(&v, x, sizeof v);
+  return v;
+}
+
+void store_pair(double* x, Pair v) { std::memcpy(x, &v, sizeof v); }
+
+// The loadings by loading, K[b r + c] = L[c p + b], for the loops over c.
+void loadings_by_loading(const std::vector<double>& L, std::vector<double>& K, std::int32_t p, std::int32_t r) {
+  for (std::int32_t c = 0; c < r; ++c)
+    for (std::int32_t b = 0; b < p; ++b) K[static_cast<std::size_t>(b) * r + c] = L[static_cast<std::size_t>(c) * p + b];
+}
+
+// The scores W = Y L^T (n x r) from K. Each W[a][c] sums its products over
+// b in order, as a dot product would; four such sums advance side by side.
+void fit_scores(const std::vector<double>& Y, const std::vector<double>& K, std::vector<double>& W, std::int32_t n,
+                std::int32_t p, std::int32_t r) {
+  for (std::int32_t a = 0; a < n; ++a) {
+    const double* y = &Y[static_cast<std::size_t>(a) * p];
+    double* w = &W[static_cast<std::size_t>(a) * r];
+    std::int32_t c = 0;
+    for (; c + 4 <= r; c += 4) {
+      Pair s01 = {0, 0}, s23 = {0, 0};
+      for (std::int32_t b = 0; b < p; ++b) {
+        const double* k = &K[static_cast<std::size_t>(b) * r + c];
+        const Pair yb = {y[b], y[b]};
+        s01 += yb * load_pair(k);
+        s23 += yb * load_pair(k + 2);
+      }
+      store_pair(w + c, s01);
+      store_pair(w + c + 2, s23);
+    }
+    for (; c < r; ++c) {
+      double s0 = 0;
+      for (std::int32_t b = 0; b < p; ++b) s0 += y[b] * K[static_cast<std::size_t>(b) * r + c];
+      w[c] = s0;
+    }
+  }
+}
+
+// The left-out elements take the model's values W L (L from K); returns false when
+// they have settled (never in the first round).
+bool refill_left_out(std::vector<double>& Y, const std::vector<double>& W, const std::vector<double>& K,
+                     const std::vector<std::size_t>& left_out, std::int32_t p, std::int32_t r, bool first) {
+  double change = 0, size = 0;
+  for (const std::size_t e : left_out) {
+    const double* w = &W[e / static_cast<std::size_t>(p) * r];
+    const double* k = &K[e % static_cast<std::size_t>(p) * r];
+    double z = 0;
+    for (std::int32_t c = 0; c < r; ++c) z += w[c] * k[c];
+    change += (z - Y[e]) * (z - Y[e]);
+    size += z * z;
+    Y[e] = z;
+  }
+  return first || !(change <= kSettled * size);
+}
+
+// The loadings L = W^T Y, orthonormalised; each sums over a in order.
+void fit_loadings(const std::vector<double>& Y, const std::vector<double>& W, std::vector<double>& L, std::int32_t n,
+                  std::int32_t p, std::int32_t r) {
+  std::fill(L.begin(), L.end(), 0.0);
+  for (std::int32_t a = 0; a < n; ++a) {
+    const double* y = &Y[static_cast<std::size_t>(a) * p];
+    for (std::int32_t c = 0; c < r; ++c) {
+      const double w = W[static_cast<std::size_t>(a) * r + c];
+      const Pair ww = {w, w};
+      double* l = &L[static_cast<std::size_t>(c) * p];
+      std::int32_t b = 0;
+      for (; b + 2 <= p; b += 2) store_pair(l + b, load_pair(l + b) + load_pair(y + b) * ww);
+      for (; b < p; ++b) l[b] += y[b] * w;
+    }
+  }
+  orthonormalise(L, p, r);
+}
+
 // PRESS of r components for one segment: the fit's rounds alternate the
-// scores W = Y V, the left-out elements' values from W V^T, and the
-// loadings from Y^T W. False when the budget runs out.
+// scores, the left-out elements' values from the scores and loadings, and
+// the loadings. False when the budget runs out.
 bool fold_press(const FoldFit& f, std::int32_t fold, std::int32_t r, double& press, std::int64_t& work,
                 std::int64_t budget) {
   const std::int32_t n = f.n, p = f.p;
-  std::vector<double> Y = f.X, V(static_cast<std::size_t>(p) * std::max(r, 1)), W(static_cast<std::size_t>(n) * std::max(r, 1));
-  const auto left_out = [&](std::int32_t a, std::int32_t b) { return ((a - b) % kFolds + kFolds) % kFolds == fold; };
-  for (std::int32_t b = 0; b < p; ++b)
-    for (std::int32_t c = 0; c < r; ++c) V[static_cast<std::size_t>(b) * r + c] = f.start[static_cast<std::size_t>(b) * f.r0 + c];
+  const std::vector<std::size_t>& left_out = f.segments[static_cast<std::size_t>(fold)];
+  std::vector<double> Y = f.X, L(static_cast<std::size_t>(p) * std::max(r, 1)), K(L.size()),
+      W(static_cast<std::size_t>(n) * std::max(r, 1));
+  for (std::int32_t c = 0; c < r; ++c)
+    for (std::int32_t b = 0; b < p; ++b) L[static_cast<std::size_t>(c) * p + b] = f.start[static_cast<std::size_t>(b) * f.r0 + c];
   // The left-out elements start at the fit of the whole data.
-  std::vector<char> missing(Y.size(), 0);
-  for (std::int32_t a = 0; a < n; ++a)
-    for (std::int32_t b = 0; b < p; ++b)
-      if (left_out(a, b)) missing[static_cast<std::size_t>(a) * p + b] = 1;
   const std::int64_t round_work = 2 * static_cast<std::int64_t>(n) * p * std::max(r, 1);
   for (int round = 0; r > 0 && round < kMostRounds; ++round) {
     if (work + round_work > budget) return false;
     work += round_work;
-    for (std::int32_t a = 0; a < n; ++a)
-      for (std::int32_t c = 0; c < r; ++c) {
-        double s = 0;
-        for (std::int32_t b = 0; b < p; ++b) s += Y[static_cast<std::size_t>(a) * p + b] * V[static_cast<std::size_t>(b) * r + c];
-        W[static_cast<std::size_t>(a) * r + c] = s;
-      }
-    double change = 0, size = 0;
-    for (std::int32_t a = 0; a < n; ++a)
-      for (std::int32_t b = 0; b < p; ++b) {
-        const std::size_t e = static_cast<std::size_t>(a) * p + b;
-        if (!missing[e]) continue;
-        double z = 0;
-        for (std::int32_t c = 0; c < r; ++c) z += W[static_cast<std::size_t>(a) * r + c] * V[static_cast<std::size_t>(b) * r + c];
-        change += (z - Y[e]) * (z - Y[e]);
-        size += z * z;
-        Y[e] = z;
-      }
-    if (round > 0 && change <= kSettled * size) break;
-    std::fill(V.begin(), V.end(), 0.0);
-    for (std::int32_t a = 0; a < n; ++a)
-      for (std::int32_t b = 0; b < p; ++b) {
-        const double y = Y[static_cast<std::size_t>(a) * p + b];
-        for (std::int32_t c = 0; c < r; ++c) V[static_cast<std::size_t>(b) * r + c] += y * W[static_cast<std::size_t>(a) * r + c];
-      }
-    orthonormalise(V, p, r);
+    loadings_by_loading(L, K, p, r);
+    fit_scores(Y, K, W, n, p, r);
+    if (!refill_left_out(Y, W, K, left_out, p, r, round == 0)) break;
+    fit_loadings(Y, W, L, n, p, r);
   }
   press = 0;
-  for (std::size_t e = 0; e < Y.size(); ++e)
-    if (missing[e]) {
-      const double predicted = r > 0 ? Y[e] : 0;
-      press += (f.X[e] - predicted) * (f.X[e] - predicted);
+  for (const std::size_t e : left_out) {
+    const double predicted = r > 0 ? Y[e] : 0;
+    press += (f.X[e] - predicted) * (f.X[e] - predicted);
+  }
+  return true;
+}
+
+// PRESS of r components summed over the segments, appended to cv. The
+// segments' PRESS values are at least 0, so their sum only grows: once it
+// reaches the least PRESS of a count before r, r cannot be the count of
+// least PRESS (ties go to the smaller), and its remaining segments are not
+// fitted. False when the budget runs out.
+bool add_count_press(const FoldFit& fit, std::int32_t r, CrossValidation& cv, std::int64_t budget) {
+  const bool bound = cv.best >= 0;
+  const double least = bound ? cv.press[static_cast<std::size_t>(cv.best - cv.from)] : 0;
+  double total = 0;
+  bool whole = true;
+  for (std::int32_t fold = 0; fold < kFolds; ++fold) {
+    if (bound && total >= least) {
+      whole = false;
+      break;
     }
+    double press = 0;
+    if (!fold_press(fit, fold, r, press, cv.work, budget)) return false;
+    total += press;
+  }
+  cv.press.push_back(total);
+  cv.whole.push_back(whole);
+  if (!bound || total < least) cv.best = r;
   return true;
 }
 
@@ -234,17 +331,13 @@ CrossValidation cross_validate(const MATRIX& A, const MATRIX& T, std::int32_t N,
   std::vector<double> start(static_cast<std::size_t>(p) * r0, 0);
   for (std::int32_t b = 0; b < p; ++b)
     for (std::int32_t c = 0; c < to; ++c) start[static_cast<std::size_t>(b) * r0 + c] = static_cast<double>(T[b + 1][c + 1]);
-  const FoldFit fit{X, start, n, p, r0};
-  for (std::int32_t r = from; r <= to; ++r) {
-    double total = 0;
-    for (std::int32_t fold = 0; fold < kFolds; ++fold) {
-      double press = 0;
-      if (!fold_press(fit, fold, r, press, cv.work, budget)) return cv;
-      total += press;
+  const Segments segments = diagonal_segments(n, p);
+  const FoldFit fit{X, start, segments, n, p, r0};
+  for (std::int32_t r = from; r <= to; ++r)
+    if (!add_count_press(fit, r, cv, budget)) {
+      cv.best = -1;
+      return cv;
     }
-    cv.press.push_back(total);
-  }
   cv.complete = true;
-  cv.best = from + static_cast<std::int32_t>(std::min_element(cv.press.begin(), cv.press.end()) - cv.press.begin());
   return cv;
 }

@@ -60,7 +60,8 @@ double f_tail(double x, double d1, double d2);
 // rest with the left-out elements as missing values (expectation
 // maximisation: they take the model's values until these settle), and the
 // squared errors of their prediction add up to PRESS(r). The count is the r
-// of least PRESS among from..to (ties to the smaller).
+// of least PRESS among from..to (ties to the smaller). The counts are tried
+// from the smallest up.
 inline constexpr std::int32_t kFolds = 7;
 // Multiply-adds of the cross-validation at most (about a second); past
 // them it gives no count.
@@ -70,6 +71,10 @@ struct CrossValidation {
   bool complete = false;    // every fold of every count within the budget
   std::int32_t from = 0;    // the counts tried
   std::vector<double> press;  // press[r - from]
+  // whole[r - from]: press holds every segment's share. A count whose sum
+  // reached the least PRESS of a count before it is given up there (it
+  // cannot be the least), and press holds that part of the sum.
+  std::vector<bool> whole;
   std::int32_t best = -1;
   std::int64_t work = 0;    // multiply-adds spent
 };

@@ -87,11 +87,14 @@ enum class VerdictCase {
   evidence_differs,     // they name different counts: the range between them
   evidence_at_lower_end,  // they name the lower end of a range from the two levels: it stays
   evidence_above_uneven,  // they name a count above the lower end of noise not of one level: the upper end
+  evidence_differs_uneven,  // they differ above the lower end of noise not of one level: the larger, the upper end
+  fewer_by_cross_validation,  // the F-test names more without clearing them at 0.1 %: the cross-validation's count
   hedge_shown,          // the F-test shows the component that stood out at the 90 % level only
   hedge_within_noise,   // the F-test names the lower end, and the next component lies within the noise
   evidence_agrees,      // the F-test and Malinowski's indicator function name the same count
   clear_then_noise,     // the F-test clears its count, and the next component lies within the noise
   cross_validation_too_costly,  // the cross-validation would take too long
+  clear_without_cross_validation,  // it would, and the F-test clears its count with the next within the noise
   too_few_to_cross_validate,    // no two counts of the range can be fitted to the elements a segment keeps
   cannot_tell,          // the range still spans every count
 };

@@ -148,12 +148,16 @@ std::string further_reason(const RankVerdict& v, VerdictCase c) {
       return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
              malinowski_text(v) + ".";
     case VerdictCase::hedge_within_noise:
-    case VerdictCase::clear_then_noise: {
+    case VerdictCase::clear_then_noise:
+    case VerdictCase::clear_without_cross_validation: {
       const std::int32_t next = v.low + 1;
       return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and puts " +
              "component " + std::to_string(next) + " where the noise left after " +
              count_text(v.low, "component", "components") + " reaches in " +
-             share_text(static_cast<REAL>(faber_kowalski_tail(v.faber_kowalski, next))) + " of cases.";
+             share_text(static_cast<REAL>(faber_kowalski_tail(v.faber_kowalski, next))) + " of cases" +
+             (c == VerdictCase::clear_without_cross_validation
+                  ? "; element-wise cross-validation of the range would take too long for this matrix."
+                  : ".");
     }
     case VerdictCase::evidence_agrees:
       return "Further evidence gives " + std::to_string(v.low) + ": " + faber_kowalski_text(v) + ", and " +
@@ -177,6 +181,13 @@ std::string further_reason(const RankVerdict& v, VerdictCase c) {
              "; element-wise cross-validation cannot weigh the range, as a fit of more than " +
              count_text(most_components_to_cross_validate(v.N, v.M), "component", "components") +
              " has as many parameters as the elements it keeps.";
+    case VerdictCase::fewer_by_cross_validation:
+      return "Further evidence gives " + std::to_string(v.low) + ": " + cross_validation_text(v) + ", while " +
+             faber_kowalski_text(v) + ", but not at the 0.1 % level, which noise of uneven level reaches.";
+    case VerdictCase::evidence_differs_uneven:
+      return "Uncertain: the further evidence differs: " + faber_kowalski_text(v) + ", while " +
+             cross_validation_text(v) + "; where the noise is not of one level both may take noisy rows or " +
+             "columns for components, and the range keeps its lower end.";
     case VerdictCase::evidence_above_uneven:
       return "Further evidence gives " + std::to_string(v.high) + ": " + faber_kowalski_text(v) + ", and " +
              cross_validation_text(v) + "; but where the noise is not of one level both may take noisy rows or " +
@@ -375,11 +386,14 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::evidence_differs:
     case VerdictCase::evidence_at_lower_end:
     case VerdictCase::evidence_above_uneven:
+    case VerdictCase::evidence_differs_uneven:
+    case VerdictCase::fewer_by_cross_validation:
     case VerdictCase::hedge_shown:
     case VerdictCase::hedge_within_noise:
     case VerdictCase::evidence_agrees:
     case VerdictCase::clear_then_noise:
     case VerdictCase::cross_validation_too_costly:
+    case VerdictCase::clear_without_cross_validation:
     case VerdictCase::too_few_to_cross_validate:
     case VerdictCase::cannot_tell:
       return further_reason(v, c);

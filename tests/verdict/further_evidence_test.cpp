@@ -80,8 +80,21 @@ TEST(FurtherEvidence, ElementWiseCrossValidation) {
     for (int j = 1; j <= 6; ++j) largest = std::max(largest, std::fabs(A[i][j]));
   const double unit = static_cast<double>(largest * largest);
   const double expected[] = {205.71510671471, 103.427308693985, 0.105202700805112, 0.340997846816174};
-  for (int r = 0; r <= 2; ++r) EXPECT_NEAR(cv.press[r] * unit, expected[r], 1e-6 * expected[r]) << r;
-  EXPECT_NEAR(cv.press[3] * unit, expected[3], 0.05 * expected[3]);
+  for (int r = 0; r <= 2; ++r) {
+    EXPECT_TRUE(cv.whole[r]) << r;
+    EXPECT_NEAR(cv.press[r] * unit, expected[r], 1e-6 * expected[r]) << r;
+  }
+  // Three components pass the least PRESS before all seven segments are
+  // fitted: they are given up there, with a part of their sum.
+  EXPECT_FALSE(cv.whole[3]);
+  EXPECT_GE(cv.press[3], cv.press[2]);
+  EXPECT_LT(cv.press[3] * unit, expected[3]);
+  // Tried alone, three components are fitted in every segment.
+  const CrossValidation three = cross_validate(A, T, 9, 6, 3, 3);
+  ASSERT_TRUE(three.complete);
+  EXPECT_TRUE(three.whole[0]);
+  EXPECT_EQ(three.best, 3);
+  EXPECT_NEAR(three.press[0] * unit, expected[3], 0.05 * expected[3]);
   // The same data transposed give the same counts.
   MATRIX B(7, 10);
   for (int i = 1; i <= 9; ++i)
