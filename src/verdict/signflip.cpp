@@ -143,6 +143,12 @@ void flip_into(MATRIX& X, const MATRIX* base, const MATRIX& flipped_part, std::u
   });
 }
 
+// Singular value k + 1 of draw t of the test after k components.
+REAL draw_value(const FlipData& d, const Split& s, MATRIX& X, std::int32_t k, int t, Pause& pause, Workers& workers) {
+  flip_into(X, &s.fitted, s.residual, draw_seed(static_cast<std::uint64_t>(k) + 1, t), d.N, d.M, workers);
+  return std::sqrt(product_eigenvalues(X, d.N, d.M, pause, workers)[k + 1]);
+}
+
 }  // namespace
 
 std::int64_t sign_draw_work(std::int32_t N, std::int32_t M) {
@@ -161,16 +167,23 @@ REAL signflip_null(const FlipData& d, std::int32_t k, ResidualScale scale, Pause
   const Split s = split_data(d, k, scale, workers);
   MATRIX X(d.N + 1, d.M + 1);
   REAL largest = 0;
-  for (int t = 0; t < kSignflipDraws; ++t) {
-    flip_into(X, &s.fitted, s.residual, draw_seed(static_cast<std::uint64_t>(k) + 1, t), d.N, d.M, workers);
-    const REAL value = std::sqrt(product_eigenvalues(X, d.N, d.M, pause, workers)[k + 1]);
-    largest = std::max(largest, value);
-  }
+  for (int t = 0; t < kSignflipDraws; ++t) largest = std::max(largest, draw_value(d, s, X, k, t, pause, workers));
   return largest;
 }
 
+// Component k + 1 stands out when its singular value exceeds 0 and the
+// value of every draw. The first draw that reaches it settles the test, so
+// the draws after it are not made: the answer is the one all of them give
+// (a draw that is not a number never reaches it, as it never became the
+// largest). The budget still counts every draw.
 bool stands_above_signflips(const FlipData& d, std::int32_t k, ResidualScale scale, Pause& pause, Workers& workers) {
-  return d.singular[k + 1] > signflip_null(d, k, scale, pause, workers);
+  const REAL data_value = d.singular[k + 1];
+  if (!(data_value > 0)) return false;
+  const Split s = split_data(d, k, scale, workers);
+  MATRIX X(d.N + 1, d.M + 1);
+  for (int t = 0; t < kSignflipDraws; ++t)
+    if (draw_value(d, s, X, k, t, pause, workers) >= data_value) return false;
+  return true;
 }
 
 SignflipCount signflip_count(const FlipData& d, std::int32_t limit, std::int64_t& budget, Pause& pause,
