@@ -79,11 +79,10 @@ def _block_errors(block, first_row, name):
     if block is None:
         return None
     values = _qor_package._native(_np.asarray(block))
-    bad = ~(_np.isfinite(values) & (values >= 0))
-    if bad.any():
-        i, j = (int(k) for k in _np.argwhere(bad)[0])
-        raise ValueError("%s[%d, %d] is %r; an error is a standard deviation, a finite number of at least 0"
-                         % (name, first_row - 1 + i, j, values[i, j]))
+    bad = _qor_package._first_bad_error(values)
+    if bad is not None:
+        place = "[%d, %d]" % (first_row - 1 + bad[0], bad[1])
+        raise ValueError(_qor_package._NOT_AN_ERROR % (name, place, values[bad]))
     return values
 
 
@@ -340,11 +339,8 @@ def _error_array(value, shape, name):
     if e.shape != shape:
         raise ValueError("%s must have the data's shape %s, not %s"
                          % (name, " x ".join(str(k) for k in shape), " x ".join(str(k) for k in e.shape)))
-    if e.dtype.kind == "f" and not e.dtype.isnative and e.dtype.itemsize in (4, 8):
-        e = e.astype(e.dtype.newbyteorder("="))  # still read as its shortest text
-    elif e.dtype not in _qor_package._NATIVE or not e.dtype.isnative:
-        e = e.astype(_np.longdouble)
-    return e
+    read_as = _qor_package._error_type(e.dtype)
+    return e if e.dtype == read_as else e.astype(read_as)
 
 
 def _errors_like(shape, tall, error, relative_error, client):

@@ -33,11 +33,7 @@ std::optional<EvolvingSample> take_evolving_sample(const ProgramRun& s) {
   for (std::int32_t i = 1; i <= s.table.N; ++i)
     for (std::int32_t j = 1; j <= s.table.M; ++j) x.A[i][j] = s.table.A[i][j];
   // The error as given: a table run clears the run's own.
-  x.settings.ER = s.settings.MER;
-  x.settings.ERPR = s.settings.MERPR;
-  const ElementErrors given = errors_as_given(s.settings.MER, s.settings.MERPR, s.table);
-  x.settings.absolute = given.absolute;
-  x.settings.relative = given.relative;
+  x.settings.take_errors(errors_as_given(s.settings.MER, s.settings.MERPR, s.table));
   x.settings.window = s.settings.EFA;
   x.row_names.assign(static_cast<std::size_t>(s.table.N) + 1, std::string());
   for (std::int32_t i = 1; i <= s.table.N; ++i) x.row_names[static_cast<std::size_t>(i)] = row_name(s, i);

@@ -58,7 +58,7 @@ class WindowDecomposition {
 // The element variances of row i, summed as noise_edge.h sums a matrix's,
 // each as the analysis forms it (element_errors.h).
 VarianceSums row_variance_sums(const MATRIX& A, std::int32_t i, std::int32_t M, const EvolvingSettings& x) {
-  const ElementErrors errors{x.ER, x.ERPR, x.absolute, x.relative};
+  const ElementErrors errors = x.errors();
   const REAL* a = A[i];
   VarianceSums s;
   s.column_sums.assign(static_cast<std::size_t>(M), 0);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/element_errors.h"
 #include "common/matrix.h"
 #include "common/real.h"
 
@@ -38,6 +39,13 @@ struct EvolvingSettings {
   // place of ER (ERPR).
   const MATRIX* absolute = nullptr;
   const MATRIX* relative = nullptr;
+  ElementErrors errors() const { return ElementErrors{ER, ERPR, absolute, relative}; }
+  void take_errors(const ElementErrors& e) {
+    ER = e.ER;
+    ERPR = e.ERPR;
+    absolute = e.absolute;
+    relative = e.relative;
+  }
   // Rows of a moving window; 0: the default, twice the components of the
   // whole matrix plus one, at least 3, at most N.
   std::int32_t window = 0;

@@ -36,12 +36,8 @@ void check_error_table(const Table& t, std::int32_t rows, std::int32_t columns, 
   if (t.view == nullptr && t.values.size() != static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns))
     refuse(std::string(name) + " holds " + std::to_string(t.values.size()) + " values, not rows x columns.");
   for (std::int32_t i = 0; i < rows; ++i)
-    for (std::int32_t j = 0; j < columns; ++j) {
-      const REAL v = t.at(i, j);
-      if (!(v >= 0) || !std::isfinite(v))
-        refuse(std::string(name) + "[" + std::to_string(i) + ", " + std::to_string(j) +
-               "] must be a finite number of at least 0, not " + (std::isnan(v) ? std::string("NaN") : std::to_string(static_cast<double>(v))) + ".");
-    }
+    for (std::int32_t j = 0; j < columns; ++j)
+      detail::check_error(t.at(i, j), std::string(name) + "[" + std::to_string(i) + ", " + std::to_string(j) + "]");
 }
 
 // The table's errors into `into` (rows 1..N, columns 1..M), divided by

@@ -6,6 +6,7 @@
 #include "common/console.h"
 #include "common/run_error.h"
 #include "common/data_table.h"
+#include "common/element_errors.h"
 #include "common/workers.h"
 #include "evolving/evolving_factors.h"
 #include "library/library_parts.h"
@@ -40,10 +41,7 @@ Evolving evolving(const Table& table, const Settings& settings, std::int32_t win
     remove_reference_column(d);
     control.stage = kAnalysing;
     EvolvingSettings x;
-    x.ER = given.MER;
-    x.ERPR = given.MERPR;
-    if (d.element_errors.allocated()) x.absolute = &d.element_errors;
-    if (d.element_relative_errors.allocated()) x.relative = &d.element_relative_errors;
+    x.take_errors(errors_as_given(given.MER, given.MERPR, d));
     x.window = window;
     e.factors = evolving_factors(d.A, d.N, d.M, x, console, workers);
     for (std::int32_t i = 1; i <= table.rows; ++i)

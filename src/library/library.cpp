@@ -68,10 +68,14 @@ std::string value_words(REAL v) {
   return text;
 }
 
-void check_error(REAL value, const char* name) {
+}  // namespace
+
+void detail::check_error(REAL value, const std::string& name) {
   if (!(value >= 0) || !std::isfinite(value))
-    refuse(std::string(name) + " must be a finite number of at least 0, not " + value_words(value) + ".");
+    refuse(name + " must be a finite number of at least 0, not " + value_words(value) + ".");
 }
+
+namespace {
 
 void check_place(std::int32_t number, std::int32_t count, const char* name) {
   if (number < 0 || number > count)
@@ -82,8 +86,8 @@ void check_place(std::int32_t number, std::int32_t count, const char* name) {
 }  // namespace
 
 void detail::check_settings(const Settings& x, std::int64_t rows, std::int32_t columns) {
-  check_error(x.absolute_error, "error");
-  check_error(x.relative_error_percent, "relative_error");
+  detail::check_error(x.absolute_error, "error");
+  detail::check_error(x.relative_error_percent, "relative_error");
   const auto smaller = static_cast<std::int32_t>(std::min<std::int64_t>(rows, columns));
   if (x.steps == 0 || x.steps < -1 || x.steps > smaller)
     refuse("steps must lie from 1 to " + std::to_string(smaller) + ", the data's smaller dimension (-1: all), not " +

@@ -21,6 +21,8 @@ void check_labels(const Labels& l, std::int32_t count, const char* what);
 // The table as the loader leaves a data file, with the reference row and
 // column the settings name (not yet removed).
 DataTable data_table_of(const Table& t, const RunSettings& given);
+// Refuses (64) an error that is negative or not finite, naming it.
+void check_error(REAL value, const std::string& name);
 // The one check of a call's settings, against the shape of its data; each
 // refusal (64) names the setting as the library and the Python module call it.
 void check_settings(const Settings& x, std::int64_t rows, std::int32_t columns);

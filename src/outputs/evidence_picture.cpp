@@ -544,6 +544,13 @@ std::string method_text(const AnalysisResults& r) {
   return m;
 }
 
+// An error file, or (a library call's tables) errors the analysis or the
+// verdict took where no single error was given.
+bool errors_came_by_element(const RunSettings& given, const AnalysisResults& results, const RankVerdict* verdict) {
+  if (!given.ERRF.empty()) return true;
+  return !errors_known(given.MER, given.MERPR) && (results.errors || (verdict != nullptr && verdict->error_given));
+}
+
 // by_element: the errors came element by element (an error file, or a
 // library call's table), which the analysis or the verdict took.
 std::string error_text(const RunSettings& given, bool by_element) {
@@ -573,8 +580,7 @@ std::string evidence_picture(const RunSettings& given, const AnalysisResults& re
   pic.svg.text({16, 22}, "qor: " + pic.data_file, {15, Anchor::start, true});
   pic.svg.text({16, 38},
                std::to_string(results.N) + " x " + std::to_string(results.M) + ", " + method_text(results) + ", " +
-                   error_text(given, !given.ERRF.empty() || (!errors_known(given.MER, given.MERPR) &&
-                                                             (results.errors || (verdict != nullptr && verdict->error_given)))),
+                   error_text(given, errors_came_by_element(given, results, verdict)),
                {11.5});
   if (pivots) draw_pivot_panel(pic);
   if (eigenvalues) draw_eigenvalue_panel(pic, verdict);
