@@ -3,7 +3,9 @@
 // windows (each window's product matrix formed from its rows with its
 // variances, then decomposed with its vectors, as a run of the program on
 // that window would); and the moving windows of 20 rows on 100,000 x 50.
-// Each runs once: the separate analyses take half a minute or more.
+// The windows on one thread and on two (the last argument): runs of windows
+// go to the threads. Each runs once: the separate analyses take half a
+// minute or more.
 //
 //   build/qor_bench --benchmark_filter=Evolving
 
@@ -44,7 +46,7 @@ MATRIX chromatogram(std::int32_t N, std::int32_t M) {
 void EvolvingForwardBackward(benchmark::State& state) {
   const auto N = static_cast<std::int32_t>(state.range(0)), M = static_cast<std::int32_t>(state.range(1));
   const MATRIX A = chromatogram(N, M);
-  Workers workers(1);
+  Workers workers(static_cast<int>(state.range(2)));
   EvolvingSettings x;
   x.ER = 0.01L;
   std::int64_t decompositions = 0;
@@ -58,7 +60,7 @@ void EvolvingForwardBackward(benchmark::State& state) {
   }
   state.counters["decompositions"] = static_cast<double>(decompositions);
 }
-BENCHMARK(EvolvingForwardBackward)->Args({2000, 100})->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(EvolvingForwardBackward)->Args({2000, 100, 1})->Args({2000, 100, 2})->Iterations(1)->Unit(benchmark::kSecond);
 
 // The same forward windows, each analysed on its own.
 void EvolvingSeparateAnalyses(benchmark::State& state) {
@@ -85,7 +87,7 @@ void EvolvingMovingWindows(benchmark::State& state) {
   const auto N = static_cast<std::int32_t>(state.range(0)), M = static_cast<std::int32_t>(state.range(1));
   const auto w = static_cast<std::int32_t>(state.range(2));
   const MATRIX A = chromatogram(N, M);
-  Workers workers(1);
+  Workers workers(static_cast<int>(state.range(3)));
   EvolvingSettings x;
   x.ER = 0.01L;
   std::int64_t rows = 0;
@@ -97,6 +99,6 @@ void EvolvingMovingWindows(benchmark::State& state) {
   }
   state.counters["row_products"] = static_cast<double>(rows);
 }
-BENCHMARK(EvolvingMovingWindows)->Args({100000, 50, 20})->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(EvolvingMovingWindows)->Args({100000, 50, 20, 1})->Args({100000, 50, 20, 2})->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -201,7 +201,7 @@ bool Console::wait_for_enter() {
   }
 }
 
-void Console::show_and_wait(std::initializer_list<std::string_view> lines) {
+void Console::show_lines_and_wait(std::span<const std::string_view> lines) {
   if (log_ != nullptr) {
     for (std::string_view line : lines) log_->emplace_back(line);
     return;

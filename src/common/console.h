@@ -90,7 +90,8 @@ class Console final : public Pause {
   bool wait_for_enter();
 
   // The pause of the numerical routines: each line, then a wait for Enter.
-  void show_and_wait(std::initializer_list<std::string_view> lines) override;
+  void show_lines_and_wait(std::span<const std::string_view> lines) override;
+  using Pause::show_and_wait;
 
  private:
   // The process's streams, knowing whether standard output is a terminal.

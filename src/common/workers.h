@@ -57,6 +57,7 @@ class Workers {
   // any part starts. Every stage of the analysis shares its loops out
   // through here, so a stop comes within one loop's time.
   void stop_when(const std::atomic<bool>* flag) { stop_ = flag; }
+  const std::atomic<bool>* stop_flag() const { return stop_; }
 
   // Runs part(p) for p = 0..parts-1 and returns when all have finished;
   // parts = 1 runs part(0) on the calling thread only.

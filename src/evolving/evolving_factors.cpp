@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <functional>
 #include <limits>
 #include <string>
 
 #include "analysis/noise_edge.h"
 #include "common/element_errors.h"
+#include "common/pause.h"
 #include "common/run_error.h"
+#include "common/workers.h"
 #include "numeric/eigen.h"
 #include "numeric/product_sums.h"
 #include "verdict/noise_estimate.h"
@@ -110,32 +113,96 @@ std::int32_t nonzero(const std::vector<REAL>& s) {
 
 }  // namespace
 
-std::vector<WindowCount> growing_windows(const MATRIX& A, std::int32_t N, std::int32_t M, bool backward,
-                                         const EvolvingSettings& settings, EvolvingFactors& work, Pause& pause,
-                                         Workers& workers) {
+namespace {
+
+// Work counted by one run of windows.
+struct WindowWork {
+  std::int64_t row_updates = 0, decompositions = 0;
+};
+
+// Windows 0..count - 1, each costing about `per_window` multiply-adds (its
+// products and its decomposition). Once its rows are summed a window depends on no
+// other, so runs of consecutive windows are shared among the threads, each
+// run with a product matrix and a decomposition of its own and summing its
+// rows as one thread would: every value keeps its operations and their
+// order on any number of threads. A run may neither wait for the user nor
+// let an error out while others go on: its pauses are kept, and shown,
+// and its error raised, in window order once every run is done.
+template <typename Run>
+void windows_in_runs(std::int32_t count, std::int64_t per_window, Pause& pause, Workers& workers,
+                     EvolvingFactors& work, Run&& run) {
+  if (count < 1) return;
+  const int parts = workers.parts_for(per_window * count, count);
+  if (parts <= 1) {
+    WindowWork done;
+    run(0, count - 1, pause, workers, done);
+    work.row_updates += done.row_updates;
+    work.decompositions += done.decompositions;
+    return;
+  }
+  std::vector<KeptPauses> pauses(static_cast<std::size_t>(parts));
+  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(parts));
+  std::vector<WindowWork> done(static_cast<std::size_t>(parts));
+  workers.run(parts, [&](int p) {
+    const auto at = static_cast<std::size_t>(p);
+    Workers alone(1);
+    alone.stop_when(workers.stop_flag());
+    const PartRange r = part_range(0, count - 1, parts, p);
+    try {
+      run(r.from, r.to, pauses[at], alone, done[at]);
+    } catch (...) {
+      errors[at] = std::current_exception();
+    }
+  });
+  for (std::size_t p = 0; p < static_cast<std::size_t>(parts); ++p) {
+    pauses[p].show_kept(pause);
+    work.row_updates += done[p].row_updates;
+    work.decompositions += done[p].decompositions;
+    if (errors[p]) std::rethrow_exception(errors[p]);
+  }
+}
+
+// Growing windows from..to (0-based steps). The rows of the steps before
+// `from` are added to the product first, as the windows before would have
+// added them, without a decomposition.
+void growing_run(const MATRIX& A, std::int32_t N, std::int32_t M, bool backward, const EvolvingSettings& settings,
+                 std::int32_t from, std::int32_t to, std::vector<WindowCount>& windows, Pause& pause,
+                 Workers& workers, WindowWork& done) {
   MATRIX T(M + 1, M + 1);
   WindowDecomposition decomposition(M);
   const bool with_error = error_given(settings);
   VarianceSums sums;
-  std::vector<WindowCount> windows;
-  windows.reserve(static_cast<std::size_t>(N));
-  for (std::int32_t step = 1; step <= N; ++step) {
+  for (std::int32_t step = 1; step <= to + 1; ++step) {
     const std::int32_t k = backward ? N - step + 1 : step;
     // Each element of T is the sum of its terms in the order the rows are
     // added: rows 1..i for the forward window, N..i for the backward one.
     add_column_products(A, k, k, 1, M, M, T);
-    ++work.row_updates;
-    WindowCount& w = windows.emplace_back();
-    w.first = backward ? k : 1;
-    w.last = backward ? N : k;
-    w.singular = decomposition.singular_values(T, M, std::min(step, M), pause, workers);
+    ++done.row_updates;
     if (with_error) {
       const VarianceSums row = row_variance_sums(A, k, M, settings);
       sums = step == 1 ? row : added_variance_sums(sums, row);
-      take_edge(w, sums, M);
     }
+    if (step <= from) continue;
+    WindowCount& w = windows[static_cast<std::size_t>(step - 1)];
+    w.first = backward ? k : 1;
+    w.last = backward ? N : k;
+    w.singular = decomposition.singular_values(T, M, std::min(step, M), pause, workers);
+    if (with_error) take_edge(w, sums, M);
   }
-  work.decompositions += decomposition.decompositions();
+  done.decompositions += decomposition.decompositions();
+}
+
+}  // namespace
+
+std::vector<WindowCount> growing_windows(const MATRIX& A, std::int32_t N, std::int32_t M, bool backward,
+                                         const EvolvingSettings& settings, EvolvingFactors& work, Pause& pause,
+                                         Workers& workers) {
+  std::vector<WindowCount> windows(static_cast<std::size_t>(std::max(N, 0)));
+  const std::int64_t m = M;
+  windows_in_runs(N, m * m * (m + 1), pause, workers, work,
+                  [&](std::int32_t from, std::int32_t to, Pause& run_pause, Workers& run_workers, WindowWork& done) {
+                    growing_run(A, N, M, backward, settings, from, to, windows, run_pause, run_workers, done);
+                  });
   if (backward) std::reverse(windows.begin(), windows.end());
   return windows;
 }
@@ -149,9 +216,9 @@ namespace {
 // the same sum of the same terms in the same order, and only the products
 // with the new row are formed (O(w M) a window, besides the decomposition).
 // No product is taken out again: a window's values are those of its own
-// rows, whatever came before.
+// rows, whatever came before, so a run of windows may start anywhere.
 void narrow_moving_windows(const MATRIX& A, std::int32_t M, std::int32_t w, std::int32_t first, std::int32_t last,
-                           std::vector<WindowCount>& windows, EvolvingFactors& work, Pause& pause, Workers& workers) {
+                           WindowCount* windows, Pause& pause, Workers& workers, WindowWork& done) {
   MATRIX G(w + 1, w + 1);
   WindowDecomposition decomposition(w);
   const auto dot = [&](std::int32_t r, std::int32_t q) {
@@ -163,17 +230,16 @@ void narrow_moving_windows(const MATRIX& A, std::int32_t M, std::int32_t w, std:
     if (i == first) {
       for (std::int32_t a = 1; a <= w; ++a)
         for (std::int32_t b = a; b <= w; ++b) G[a][b] = dot(i + a - 1, i + b - 1);
-      work.row_updates += w;
+      done.row_updates += w;
     } else {
       for (std::int32_t a = 1; a < w; ++a)
         for (std::int32_t b = a; b < w; ++b) G[a][b] = G[a + 1][b + 1];
       for (std::int32_t a = 1; a <= w; ++a) G[a][w] = dot(i + a - 1, i + w - 1);
-      ++work.row_updates;
+      ++done.row_updates;
     }
-    WindowCount& c = windows[static_cast<std::size_t>(i - first)];
-    c.singular = decomposition.singular_values(G, w, w, pause, workers);
+    windows[i - first].singular = decomposition.singular_values(G, w, w, pause, workers);
   }
-  work.decompositions += decomposition.decompositions();
+  done.decompositions += decomposition.decompositions();
 }
 
 // Moving windows at least as tall as the matrix is wide: each window's
@@ -185,18 +251,17 @@ void narrow_moving_windows(const MATRIX& A, std::int32_t M, std::int32_t w, std:
 // windows of baseline noise, and a window's values would depend on where
 // the series began.
 void wide_moving_windows(const MATRIX& A, std::int32_t M, std::int32_t w, std::int32_t first, std::int32_t last,
-                         std::vector<WindowCount>& windows, EvolvingFactors& work, Pause& pause, Workers& workers) {
+                         WindowCount* windows, Pause& pause, Workers& workers, WindowWork& done) {
   MATRIX T(M + 1, M + 1);
   WindowDecomposition decomposition(M);
   for (std::int32_t i = first; i <= last; ++i) {
     for (std::int32_t a = 1; a <= M; ++a)
       for (std::int32_t b = a; b <= M; ++b) T[a][b] = 0;
     add_column_products(A, i, i + w - 1, 1, M, M, T);
-    work.row_updates += w;
-    WindowCount& c = windows[static_cast<std::size_t>(i - first)];
-    c.singular = decomposition.singular_values(T, M, M, pause, workers);
+    done.row_updates += w;
+    windows[i - first].singular = decomposition.singular_values(T, M, M, pause, workers);
   }
-  work.decompositions += decomposition.decompositions();
+  done.decompositions += decomposition.decompositions();
 }
 
 }  // namespace
@@ -217,11 +282,17 @@ std::vector<WindowCount> moving_windows(const MATRIX& A, std::int32_t N, std::in
       sums = added_variance_sums(sums, row_variance_sums(A, r, M, settings));
     take_edge(c, sums, M);
   }
-  if (w < M) {
-    narrow_moving_windows(A, M, w, first, last, windows, work, pause, workers);
-  } else {
-    wide_moving_windows(A, M, w, first, last, windows, work, pause, workers);
-  }
+  const bool narrow = w < M;
+  const std::int64_t order = narrow ? w : M, products = narrow ? std::int64_t{w} * M : std::int64_t{w} * M * M;
+  windows_in_runs(last - first + 1, order * order * order + products, pause, workers, work,
+                  [&](std::int32_t from, std::int32_t to, Pause& run_pause, Workers& run_workers, WindowWork& done) {
+                    WindowCount* const out = &windows[static_cast<std::size_t>(from)];
+                    if (narrow) {
+                      narrow_moving_windows(A, M, w, first + from, first + to, out, run_pause, run_workers, done);
+                    } else {
+                      wide_moving_windows(A, M, w, first + from, first + to, out, run_pause, run_workers, done);
+                    }
+                  });
   return windows;
 }
 

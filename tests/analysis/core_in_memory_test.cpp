@@ -15,7 +15,7 @@
 namespace {
 
 struct NoPause final : Pause {
-  void show_and_wait(std::initializer_list<std::string_view>) override { ++pauses; }
+  void show_lines_and_wait(std::span<const std::string_view>) override { ++pauses; }
   int pauses = 0;
 };
 

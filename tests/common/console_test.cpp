@@ -98,4 +98,21 @@ TEST(ConsoleProgress, APauseEndsTheProgressText) {
   EXPECT_EQ(captured.text(), "Eigenvalue 1/2       \x1b[1G" + std::string(21, ' ') + "\x1b[1G\r\nNo convergence.\r\n");
 }
 
+// Pauses kept while work ran are shown afterwards in the order they came,
+// each message whole, each waiting for its own Enter.
+TEST(ConsolePause, KeptPausesAreShownInOrderEachWithItsWait) {
+  KeptPauses kept;
+  kept.show_and_wait({"Pause in routine TQLI: more than 30 iterations!", "Press ENTER (RETURN) to continue..."});
+  kept.show_and_wait({"second"});
+  ASSERT_EQ(kept.count(), 2U);
+  qor_test::CapturedConsole captured("\nrest\n", false);
+  kept.show_kept(captured.console());
+  captured.console().write("after");
+  captured.console().flush();
+  EXPECT_EQ(captured.text(),
+            "Pause in routine TQLI: more than 30 iterations!\r\nPress ENTER (RETURN) to continue...\r\n"
+            "second\r\nafter");
+  EXPECT_FALSE(captured.console().wait_for_enter());
+}
+
 }  // namespace

@@ -19,7 +19,7 @@
 namespace {
 
 struct NoPause final : Pause {
-  void show_and_wait(std::initializer_list<std::string_view>) override {}
+  void show_lines_and_wait(std::span<const std::string_view>) override {}
 };
 
 // A(i, j) = ((3 i + 5 j^2) mod 11 - 5) / 4: quarters, exact in binary.
@@ -321,17 +321,36 @@ TEST(EvolvingFactors, SameResultsOnAnyNumberOfThreads) {
   }
 }
 
+// The overflow of one window stops the analysis with its status and message
+// on any number of threads: here the rows from 31 on overflow, so where the
+// windows are shared out the later runs of windows fail while the earlier
+// ones succeed.
 TEST(EvolvingFactors, OverflowStopsWithItsStatus) {
-  MATRIX A(3, 3);
-  A[1][1] = A[2][2] = 1e4000L;
-  A[1][2] = 1;
-  NoPause pause;
-  Workers workers(1);
-  try {
-    evolving_factors(A, 2, 2, EvolvingSettings{}, pause, workers);
-    FAIL() << "no overflow";
-  } catch (const RunError& e) {
-    EXPECT_EQ(e.number(), kOverflow);
+  MATRIX small(3, 3);
+  small[1][1] = small[2][2] = 1e4000L;
+  small[1][2] = 1;
+  MATRIX late = quarters(40, 30);
+  for (int j = 1; j <= 30; ++j) late[31][j] = 1e2500L * j;
+  struct Case {
+    const MATRIX* A;
+    int N, M, threads;
+  };
+  std::string first_message;
+  for (const Case c : {Case{&small, 2, 2, 1}, Case{&late, 40, 30, 1}, Case{&late, 40, 30, 3}}) {
+    NoPause pause;
+    Workers workers(c.threads);
+    workers.set_work_per_part(0);
+    try {
+      evolving_factors(*c.A, c.N, c.M, EvolvingSettings{}, pause, workers);
+      ADD_FAILURE() << "no overflow on " << c.N << " x " << c.M;
+    } catch (const RunError& e) {
+      EXPECT_EQ(e.number(), kOverflow);
+      if (c.A == &late && c.threads == 1) first_message = e.what();
+      if (c.threads == 3) {
+        EXPECT_EQ(e.what(), first_message);
+        EXPECT_GT(workers.shared_loops(), 0);
+      }
+    }
   }
 }
 

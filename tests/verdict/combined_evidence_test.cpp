@@ -18,7 +18,7 @@ constexpr double kGammaPrecision = 1e-6;
 // Counts the pauses: none may come from the tails the verdict asks for.
 struct CountingPause final : Pause {
   int pauses = 0;
-  void show_and_wait(std::initializer_list<std::string_view>) override { ++pauses; }
+  void show_lines_and_wait(std::span<const std::string_view>) override { ++pauses; }
 };
 
 TEST(CombinedEvidence, TracyWidomTail) {

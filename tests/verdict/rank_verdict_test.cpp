@@ -202,7 +202,7 @@ TEST(RankDecision, UpperEndAgainstTheNoiseLeftPastTheComponents) {
 }
 
 struct NoPause final : Pause {
-  void show_and_wait(std::initializer_list<std::string_view>) override {}
+  void show_lines_and_wait(std::span<const std::string_view>) override {}
 };
 
 // 40 x 60 with singular values 50 down to 30 (19 of them), 12.5 and twenty
