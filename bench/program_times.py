@@ -6,10 +6,13 @@ with like on a machine whose load changes.
 For every case and program: the best wall time of 1 and 2 threads, their
 ratio, and the processor time (user + system, all threads) of the two-thread
 runs over that of the one-thread runs. With --busy N, N processes running an
-x87 loop compete for the processors during the whole script.
+x87 loop compete for the processors during the whole script; with
+--busy-apart N they run in a session of their own, as another user's or
+another terminal's work does (Linux then gives each session's processes
+together an equal share of the processors, however many threads they run).
 
   /usr/bin/python3 bench/program_times.py build/qor [other/qor ...] \
-      [--cases product500,elimination1000] [--repeat 2] [--busy 2]
+      [--cases product500,elimination1000] [--repeat 2] [--busy 2] [--busy-apart 2]
 
 The data files are made once in a scratch folder (random values in -1..1
 with six decimals, as the C++ benchmarks write them) and removed at the end.
@@ -69,6 +72,7 @@ def main():
     parser.add_argument("--cases", default="elimination1000,product500,product1000,tall50")
     parser.add_argument("--repeat", type=int, default=2)
     parser.add_argument("--busy", type=int, default=0)
+    parser.add_argument("--busy-apart", type=int, default=0)
     args = parser.parse_args()
     names = args.cases.split(",")
     folder = tempfile.mkdtemp(prefix="qor-times-")
@@ -81,16 +85,19 @@ def main():
             if data not in files.values():
                 write_data(os.path.join(folder, data), rows, cols, rows * 7 + cols)
             files[name] = data
-        for _ in range(args.busy):
+        for apart in [False] * args.busy + [True] * args.busy_apart:
             pid = os.fork()
             if pid == 0:
+                if apart:
+                    os.setsid()
                 spin()
             busy.append(pid)
-        print("load average at start: %.2f %.2f %.2f; busy processes: %d" % (os.getloadavg() + (args.busy,)))
+        print("load average at start: %.2f %.2f %.2f; busy processes: %d, in a session apart: %d"
+              % (os.getloadavg() + (args.busy, args.busy_apart)))
         print("%-16s %-28s %9s %9s %7s %9s" % ("case", "program", "t1 s", "t2 s", "t1/t2", "cpu2/cpu1"))
         for name in names:
             rows, cols, keywords, mode, error = CASES[name]
-            params = [files[name] + keywords, "o.out*", mode, error]
+            params = [files[name] + keywords, "O.OUT*", mode, error]
             if name in STEPS:
                 params.append(STEPS[name])
             best = {p: [1e300, 1e300, 0.0, 0.0] for p in args.programs}
