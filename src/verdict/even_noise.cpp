@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <string>
 #include <vector>
 
-#include "common/run_error.h"
 #include "numeric/gamma.h"
 
 namespace {
