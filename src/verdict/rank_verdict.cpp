@@ -451,6 +451,9 @@ constexpr std::int32_t kFewestToEvenOut = 8;
 void weigh_evened_noise(RankVerdict& v, const RankSample& x, const MATRIX& T, Pause& pause, Workers& workers) {
   const std::int32_t p = std::min(x.N, x.M);
   if (p < kFewestToEvenOut || v.low > p - 2) return;
+  // The count's components must be there to be taken out (a zero singular
+  // value has no direction of its own).
+  if (v.low > 0 && !(v.singular[static_cast<std::size_t>(v.low)] > 0)) return;
   std::int64_t budget = x.evened_noise_budget;
   const std::int64_t test = static_cast<std::int64_t>(x.N) * x.M * (v.low + 2);
   if (test > budget) return;
