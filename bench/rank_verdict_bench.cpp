@@ -4,7 +4,8 @@
 // with unequal errors also, where its residual tests are of weighted fits
 // and its noise edge is drawn with random signs; and without the error on
 // noise four times louder in every other row, where the random-sign copies
-// give the lower end (up to their budget).
+// give the lower end (up to their budget) and the data scaled to noise of
+// one level may settle the range.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -96,6 +97,15 @@ void RankVerdictEstimatedUnevenNoiseNoCrossValidation(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
+// The same uneven noise without the data scaled to noise of one level (its
+// budget none): the difference is the scaling's cost.
+void RankVerdictEstimatedUnevenNoiseNotEvened(benchmark::State& state) {
+  NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)), 4);
+  RankSample sample = take_rank_sample(run.s.table, run.s.plan.JEV, 0, 0);
+  sample.evened_noise_budget = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
+}
+
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Args({60, 60, 5})->Args({60, 60, 0})->Args({300, 200, 5})->Args({500, 500, 5})->Args({500, 500, 0})->Args({1000, 1000, 5});
   b->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -110,3 +120,4 @@ BENCHMARK(RankVerdictEstimated)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimatedUnevenNoise)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimatedNoCrossValidation)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimatedUnevenNoiseNoCrossValidation)->Apply(Sizes);
+BENCHMARK(RankVerdictEstimatedUnevenNoiseNotEvened)->Apply(Sizes);

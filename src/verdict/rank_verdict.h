@@ -10,6 +10,7 @@
 #include "common/real.h"
 #include "analysis/eigen_analysis.h"
 #include "analysis/noise_edge.h"
+#include "verdict/even_noise.h"
 #include "verdict/further_evidence.h"
 #include "verdict/limit_of_sight.h"
 #include "verdict/noise_estimate.h"
@@ -43,6 +44,8 @@ struct RankSample {
   std::int64_t sign_draw_budget = kSignflipBudget;
   // Multiply-adds of the cross-validation at most (further_evidence.h).
   std::int64_t cross_validation_budget = kCrossValidationBudget;
+  // Multiply-adds of the data scaled to noise of one level at most (even_noise.h).
+  std::int64_t evened_noise_budget = kEvenedNoiseBudget;
   const MATRIX& A() const { return shared != nullptr ? *shared : copy; }
   ElementErrors errors() const { return ElementErrors{ER, ERPR, absolute, relative}; }
 };
@@ -97,6 +100,8 @@ enum class VerdictCase {
   clear_without_cross_validation,  // it would, and the F-test clears its count with the next within the noise
   too_few_to_cross_validate,    // no two counts of the range can be fitted to the elements a segment keeps
   cannot_tell,          // the range still spans every count
+  // Without the error, the data scaled by row and column to noise of one level (even_noise.h):
+  evened_noise,         // the residuals' levels differ, and the scaled data settle the count
 };
 
 struct RankVerdict {
@@ -138,6 +143,14 @@ struct RankVerdict {
   FaberKowalski faber_kowalski;
   std::int32_t malinowski = 0;  // the count of least indicator function
   CrossValidation cross_validation;
+  // Without the error, where the residuals after the count `evened_from`
+  // differ in level between rows or columns: their test, and the count of
+  // the data scaled to noise of one level.
+  std::int32_t evened_from = 0;
+  bool evened_from_range = false;  // the count was the lower end of a range
+  LevelsTest levels;
+  REAL levels_limit = 0;           // the P below which they differ
+  EvenedCount evened;
   // Below `unseen` (the signal's singular value without the noise) no
   // component shows at this size; 0 when not stated (the noise not of one level).
   LimitOfSight limit;

@@ -18,6 +18,8 @@ namespace {
 // left is not blown up without bound.
 constexpr REAL kLeastShareLeft = 1e-6L;
 
+constexpr const char* kRandomSigns = "a matrix of random signs";
+
 // The seed of draw t: for the test of component k + 1 the words (k + 1, t),
 // for the drawn noise edge (0, t), so that no two draws share their signs.
 std::uint64_t draw_seed(std::uint64_t slot, int t) {
@@ -36,72 +38,6 @@ std::vector<std::uint64_t> sign_words(std::uint64_t seed, std::int32_t N, std::i
 
 bool flipped(const std::vector<std::uint64_t>& words, std::int64_t element) {
   return (words[static_cast<std::size_t>(element >> 6)] >> (element & 63)) & 1u;
-}
-
-// The eigenvalues of the product matrix of X (rows 1..N, columns 1..M),
-// decreasing, [1..MIN], without its eigenvectors; a rounding error's
-// negative value counts as 0.
-std::vector<REAL> product_eigenvalues(const MATRIX& X, std::int32_t N, std::int32_t M, Pause& pause,
-                                      Workers& workers) {
-  const std::int32_t p = std::min(N, M);
-  MATRIX T(p + 1, p + 1), D(p + 1, 2), E(p + 1, 2);
-  product_matrix(ProductInputs{X, nullptr, N, M}, T, nullptr, workers);
-  if (!tridiagonal_reduction(T, D, E, p, workers) || !tridiagonal_eigenvalues(D, E, p, pause, workers).finite)
-    throw_overflow("the decomposition of a matrix of random signs overflows", beyond_real("a value"),
-                   "scale the data down");
-  std::vector<REAL> values(static_cast<std::size_t>(p) + 1);
-  for (std::int32_t i = 1; i <= p; ++i) values[i] = std::max(D[i][1], REAL(0));
-  std::sort(values.begin() + 1, values.end(), [](REAL a, REAL b) { return a > b; });
-  return values;
-}
-
-// The data's first k singular components: u[i * k + c] and v[j * k + c]
-// (c = 0..k-1) with A v_c = s_c u_c. The shorter side's vectors are the
-// columns of T; the longer side's follow from them, each element a sum in
-// the order of its index.
-struct Components {
-  std::int32_t k;
-  std::vector<REAL> u, v;
-};
-
-Components leading_components(const FlipData& d, std::int32_t k, Workers& workers) {
-  Components f{k, std::vector<REAL>(static_cast<std::size_t>(d.N + 1) * k),
-               std::vector<REAL>(static_cast<std::size_t>(d.M + 1) * k)};
-  if (k == 0) return f;
-  const bool rows_long = d.N >= d.M;
-  std::vector<REAL>& given = rows_long ? f.v : f.u;
-  std::vector<REAL>& derived = rows_long ? f.u : f.v;
-  const std::int32_t short_side = rows_long ? d.M : d.N, long_side = rows_long ? d.N : d.M;
-  for (std::int32_t b = 1; b <= short_side; ++b)
-    for (std::int32_t c = 0; c < k; ++c) given[static_cast<std::size_t>(b) * k + c] = d.T[b][c + 1];
-  share_range(workers, 1, long_side, static_cast<std::int64_t>(long_side) * short_side * k,
-              [&](std::int32_t from, std::int32_t to) {
-                for (std::int32_t a = from; a <= to; ++a)
-                  for (std::int32_t c = 0; c < k; ++c) {
-                    REAL sum = 0;
-                    for (std::int32_t b = 1; b <= short_side; ++b) {
-                      const REAL x = rows_long ? d.A[a][b] : d.A[b][a];
-                      sum = sum + x * given[static_cast<std::size_t>(b) * k + c];
-                    }
-                    derived[static_cast<std::size_t>(a) * k + c] = sum / d.singular[c + 1];
-                  }
-              });
-  return f;
-}
-
-// The share 1 - (sum of the squared factors) of each index's noise left
-// after the components, from index 1.
-std::vector<REAL> shares_left(const std::vector<REAL>& factors, std::int32_t count, std::int32_t k) {
-  std::vector<REAL> left(static_cast<std::size_t>(count) + 1, 1);
-  for (std::int32_t i = 1; i <= count; ++i) {
-    REAL sum = 0;
-    for (std::int32_t c = 0; c < k; ++c) {
-      const REAL f = factors[static_cast<std::size_t>(i) * k + c];
-      sum = sum + f * f;
-    }
-    left[i] = 1 - sum;
-  }
-  return left;
 }
 
 // The rebuilt data F and the scaled residual of the test after k components.
@@ -146,10 +82,62 @@ void flip_into(MATRIX& X, const MATRIX* base, const MATRIX& flipped_part, std::u
 // Singular value k + 1 of draw t of the test after k components.
 REAL draw_value(const FlipData& d, const Split& s, MATRIX& X, std::int32_t k, int t, Pause& pause, Workers& workers) {
   flip_into(X, &s.fitted, s.residual, draw_seed(static_cast<std::uint64_t>(k) + 1, t), d.N, d.M, workers);
-  return std::sqrt(product_eigenvalues(X, d.N, d.M, pause, workers)[k + 1]);
+  return std::sqrt(product_eigenvalues(X, d.N, d.M, kRandomSigns, pause, workers)[k + 1]);
 }
 
 }  // namespace
+
+std::vector<REAL> product_eigenvalues(const MATRIX& X, std::int32_t N, std::int32_t M, const char* what,
+                                      Pause& pause, Workers& workers) {
+  const std::int32_t p = std::min(N, M);
+  MATRIX T(p + 1, p + 1), D(p + 1, 2), E(p + 1, 2);
+  product_matrix(ProductInputs{X, nullptr, N, M}, T, nullptr, workers);
+  if (!tridiagonal_reduction(T, D, E, p, workers) || !tridiagonal_eigenvalues(D, E, p, pause, workers).finite)
+    throw_overflow(std::string("the decomposition of ") + what + " overflows", beyond_real("a value"),
+                   "scale the data down");
+  std::vector<REAL> values(static_cast<std::size_t>(p) + 1);
+  for (std::int32_t i = 1; i <= p; ++i) values[i] = std::max(D[i][1], REAL(0));
+  std::sort(values.begin() + 1, values.end(), [](REAL a, REAL b) { return a > b; });
+  return values;
+}
+
+Components leading_components(const FlipData& d, std::int32_t k, Workers& workers) {
+  Components f{k, std::vector<REAL>(static_cast<std::size_t>(d.N + 1) * k),
+               std::vector<REAL>(static_cast<std::size_t>(d.M + 1) * k)};
+  if (k == 0) return f;
+  const bool rows_long = d.N >= d.M;
+  std::vector<REAL>& given = rows_long ? f.v : f.u;
+  std::vector<REAL>& derived = rows_long ? f.u : f.v;
+  const std::int32_t short_side = rows_long ? d.M : d.N, long_side = rows_long ? d.N : d.M;
+  for (std::int32_t b = 1; b <= short_side; ++b)
+    for (std::int32_t c = 0; c < k; ++c) given[static_cast<std::size_t>(b) * k + c] = d.T[b][c + 1];
+  share_range(workers, 1, long_side, static_cast<std::int64_t>(long_side) * short_side * k,
+              [&](std::int32_t from, std::int32_t to) {
+                for (std::int32_t a = from; a <= to; ++a)
+                  for (std::int32_t c = 0; c < k; ++c) {
+                    REAL sum = 0;
+                    for (std::int32_t b = 1; b <= short_side; ++b) {
+                      const REAL x = rows_long ? d.A[a][b] : d.A[b][a];
+                      sum = sum + x * given[static_cast<std::size_t>(b) * k + c];
+                    }
+                    derived[static_cast<std::size_t>(a) * k + c] = sum / d.singular[c + 1];
+                  }
+              });
+  return f;
+}
+
+std::vector<REAL> shares_left(const std::vector<REAL>& factors, std::int32_t count, std::int32_t k) {
+  std::vector<REAL> left(static_cast<std::size_t>(count) + 1, 1);
+  for (std::int32_t i = 1; i <= count; ++i) {
+    REAL sum = 0;
+    for (std::int32_t c = 0; c < k; ++c) {
+      const REAL f = factors[static_cast<std::size_t>(i) * k + c];
+      sum = sum + f * f;
+    }
+    left[i] = 1 - sum;
+  }
+  return left;
+}
 
 std::int64_t sign_draw_work(std::int32_t N, std::int32_t M) {
   const std::int64_t p = std::min(N, M), n = std::max(N, M);
@@ -210,7 +198,7 @@ REAL drawn_noise_edge(const MATRIX& SD, std::int32_t N, std::int32_t M, Pause& p
   REAL largest = 0;
   for (int t = 0; t < kSignflipDraws; ++t) {
     flip_into(X, nullptr, deviations, draw_seed(0, t), N, M, workers);
-    largest = std::max(largest, std::sqrt(product_eigenvalues(X, N, M, pause, workers)[1]));
+    largest = std::max(largest, std::sqrt(product_eigenvalues(X, N, M, kRandomSigns, pause, workers)[1]));
   }
   return largest;
 }

@@ -70,6 +70,25 @@ struct FlipData {
   std::int32_t N, M;
 };
 
+// The data's first k singular components: u[i * k + c] and v[j * k + c]
+// (c = 0..k-1) with A v_c = s_c u_c. The shorter side's vectors are the
+// columns of T; the longer side's follow from them, each element a sum in
+// the order of its index.
+struct Components {
+  std::int32_t k;
+  std::vector<REAL> u, v;
+};
+Components leading_components(const FlipData& d, std::int32_t k, Workers& workers);
+// The share 1 - (sum of the squared factors) of each index's noise left
+// after the components, from index 1: 1 minus the index's leverage.
+std::vector<REAL> shares_left(const std::vector<REAL>& factors, std::int32_t count, std::int32_t k);
+// The eigenvalues of the product matrix of X (rows 1..N, columns 1..M),
+// decreasing, [1..MIN], without its eigenvectors; a rounding error's
+// negative value counts as 0. `what` names X where the decomposition
+// overflows.
+std::vector<REAL> product_eigenvalues(const MATRIX& X, std::int32_t N, std::int32_t M, const char* what,
+                                      Pause& pause, Workers& workers);
+
 // Multiply-adds of one draw (the product matrix and its decomposition,
 // estimated from their loop counts; nothing is timed) and of one test of a
 // component after k others (its kSignflipDraws draws and the rebuilt data).

@@ -142,6 +142,35 @@ std::string malinowski_text(const RankVerdict& v) {
   return "Malinowski's indicator function has its least value at " + std::to_string(v.malinowski);
 }
 
+// Which of the residuals' levels differ, and the test's P.
+std::string levels_text(const RankVerdict& v) {
+  const bool rows = v.levels.rows < v.levels_limit, columns = v.levels.columns < v.levels_limit;
+  const std::string which = rows && columns ? "from row to row and from column to column"
+                            : rows          ? "from row to row"
+                                            : "from column to column";
+  return "the residuals after " + count_text(v.evened_from, "component", "components") + " differ in level " + which +
+         " (Bartlett's test, P = " + q_text(v.levels.least()) + ")";
+}
+
+std::string evened_text(const RankVerdict& v) {
+  const std::int32_t k = v.low;
+  const EvenedCount& c = v.evened;
+  std::string text = "Evened out, the data give " + std::to_string(k) +
+                     (v.evened_from_range ? "" : ", not " + std::to_string(v.evened_from)) + ": " + levels_text(v) +
+                     "; scaled by row and by column so that the noise " +
+                     (k == 0 ? std::string("") : "left after " + count_text(k, "component", "components") + " ") +
+                     "is of one level on average (biwhitening), they show " +
+                     (k == 0 ? std::string("no component") : count_text(k, "component", "components")) +
+                     " at the 99 % level";
+  if (!c.estimate.not_noise && c.estimate.possible == c.estimate.low)
+    text += " and no further one at the 90 % level";
+  else
+    text += ", and the F-test of Faber and Kowalski on them names " + std::to_string(k) + " too";
+  if (!v.evened_from_range)
+    text += "; the count " + std::to_string(v.evened_from) + " took noisy rows or columns for components";
+  return text + ".";
+}
+
 std::string further_reason(const RankVerdict& v, VerdictCase c) {
   switch (c) {
     case VerdictCase::hedge_shown:
@@ -195,6 +224,8 @@ std::string further_reason(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::cross_validation_too_costly:
       return "Further evidence: " + faber_kowalski_text(v) +
              "; element-wise cross-validation of the range would take too long for this matrix.";
+    case VerdictCase::evened_noise:
+      return evened_text(v);
     case VerdictCase::cannot_tell: {
       const bool too_small = std::find(v.cases.begin(), v.cases.end(), VerdictCase::too_small) != v.cases.end();
       return std::string("Cannot tell: the range spans every count, as ") +
@@ -396,6 +427,7 @@ std::string reason_text(const RankVerdict& v, VerdictCase c) {
     case VerdictCase::clear_without_cross_validation:
     case VerdictCase::too_few_to_cross_validate:
     case VerdictCase::cannot_tell:
+    case VerdictCase::evened_noise:
       return further_reason(v, c);
   }
   return {};

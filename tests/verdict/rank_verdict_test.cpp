@@ -579,8 +579,13 @@ TEST_F(RankRuns, NoiseOfOneLevelAndUnevenNoiseWithoutTheError) {
   EXPECT_EQ(verdict_line(uneven), "Rank: 0") << verdict_block(uneven);
   EXPECT_NE(uneven.find("Further evidence gives 0"), std::string::npos) << verdict_block(uneven);
   EXPECT_NE(uneven.find("do not look like noise of one level"), std::string::npos) << verdict_block(uneven);
+  // Eight times as loud, the loud rows pass the tests of noise of one level
+  // for components; the residual's rows differ in level (Bartlett's test),
+  // and the data scaled by row and column to noise of one level show none.
   const std::string louder = run_qor({"louder.txt,RANK", "l*"}).out;
-  EXPECT_EQ(verdict_line(louder).rfind("Rank: 0 to ", 0), 0u) << verdict_block(louder);
+  EXPECT_EQ(verdict_line(louder), "Rank: 0") << verdict_block(louder);
+  EXPECT_PRED_FORMAT2(IsSubstring, "Evened out, the data give 0: the residuals after 0 components differ in level "
+                      "from row to row", unwrapped(verdict_block(louder)));
 }
 
 // Without the error on 4 x 5 data, too few elements to estimate the noise
@@ -923,8 +928,11 @@ std::string block_of(const RankVerdict& v) {
 TEST_F(RankRuns, RandomSignDrawsWithinTheirBudget) {
   NoPause pause;
   Workers workers(1);
+  // The data scaled to noise of one level would settle the ranges here (the
+  // growing matrix's at its rank, 3): these checks are of the draws alone.
   const auto judged = [&](RankSample x, std::int64_t budget) {
     x.sign_draw_budget = budget;
+    x.evened_noise_budget = 0;
     return judge_rank(x, pause, workers);
   };
   const std::string growing = low_rank_text(4, 40, 30, 3, 0.001, 0.02, 30);
@@ -961,6 +969,135 @@ TEST_F(RankRuns, RandomSignDrawsWithinTheirBudget) {
   EXPECT_PRED_FORMAT2(IsSubstring, "matrices of the elements' errors with random signs", block_of(with_drawn_edge));
   EXPECT_PRED_FORMAT2(IsSubstring, "of the element variances (drawing the noise would take too long",
                       block_of(with_bound));
+}
+
+// Without the error, noise whose level differs from row to row (levels
+// drawn over 10^-0.75 .. 10^0.75 of 0.01, as the rank study's uneven kind;
+// 6 digits), where the data scaled by row and column to noise of one level
+// settle the count. Worked out apart in numpy (numpy's SVD, Bartlett's test
+// with scipy's chi-square law, Sinkhorn's scaling, the 99 % and 90 % counts
+// of the scaled data):
+// - 20 x 14 of rank 2: the residual after 2 components differs in level
+//   from row to row at P = 2.195E-21 (its columns at 0.137); scaled from
+//   it, the data show 2 components at both levels: the range from 2 settles
+//   at 2.
+// - 16 x 12 of rank 1, which the tests of noise of one level count as 2:
+//   the residual after 2 differs from row to row at P = 1.354E-21; scaled
+//   from it the data show 1, and scaled from the residual after 1, 1 again.
+// Without the budget for the scaling, the range and the count stay.
+TEST_F(RankRuns, EvenedNoiseSettlesTheCount) {
+  const struct {
+    std::string data;
+    int rows, cols, rank;
+    std::vector<std::int32_t> tried;
+    std::string evidence;
+  } cases[] = {
+      {
+    "0.0438642 0.0366095 0.0574864 0.0994949 0.00587252 -0.0106734 -0.0476392 "
+    "0.0345615 -0.0464083 -0.0285802 0.048691 -0.00896932 0.0739343 0.0377517\r\n"
+    "-0.0577514 -0.0489528 -0.035575 -0.128261 -0.020497 0.0160983 -0.0694463 "
+    "-0.00686031 0.0186199 0.0367823 -0.043022 0.00413276 -0.0359725 -0.0131713\r\n"
+    "0.118317 0.0374707 0.0972913 0.146286 0.0668165 -0.00840754 -0.127458 "
+    "0.0123727 -0.0956026 -0.0201276 0.160478 0.0383764 0.111887 0.100078\r\n"
+    "-0.101002 -0.0151721 0.00522426 0.00589823 -0.0689381 0.0757436 0.160312 "
+    "0.0563152 -0.0679588 0.0401099 -0.107647 -0.0094498 -0.0264817 -0.10499\r\n"
+    "-0.0522505 -0.0114412 -0.0863187 -0.0770586 -0.0135466 0.00669386 0.0427517 "
+    "-0.0197784 0.0401196 0.0188363 -0.061974 -0.0254759 -0.0648349 -0.0104251\r\n"
+    "-0.212646 -0.0532797 -0.228938 -0.277704 -0.0422923 -0.0085219 0.196037 "
+    "-0.0703709 0.179412 0.0647498 -0.233416 -0.0376233 -0.235655 -0.0666328\r\n"
+    "-0.0896561 -0.0220094 -0.0855259 -0.136714 -0.0718771 0.026195 0.0876166 "
+    "-0.0297478 0.0883988 0.00350115 -0.147984 -0.0353467 -0.122187 -0.0809112\r\n"
+    "-0.0716122 0.0647799 -0.0221608 -0.0850169 -0.128975 -0.0677527 0.111055 "
+    "-0.0142715 0.0243401 0.0994102 -0.139471 -0.0464474 -0.0767023 -0.00605823\r\n"
+    "-0.00423453 -0.00807035 -0.0833849 0.0616427 0.0922328 -0.0444482 -0.0561743 "
+    "-0.0671379 -0.0468925 0.0866438 0.0913863 0.130467 -0.0186188 0.125526\r\n"
+    "-0.0252847 0.0231886 -0.0801606 -0.0496407 0.0555194 -0.00549163 -0.0340811 "
+    "-0.0469664 0.0138386 0.0584366 0.0389085 0.0281037 -0.0386579 0.113501\r\n"
+    "-0.0734234 -0.0283536 -0.103874 -0.123542 0.0379869 0.0272644 0.00842106 "
+    "-0.0564725 0.0109519 0.0128499 -0.128993 -0.0349874 -0.0483776 0.00801794\r\n"
+    "0.0874615 0.00879082 0.107514 0.1088 0.0114825 0.0276931 -0.0742246 "
+    "0.014925 -0.0673928 -0.0296938 0.106586 0.00836108 0.102529 0.0352607\r\n"
+    "-0.0648397 -0.021777 -0.0421354 -0.0438684 -0.0602845 0.012511 0.0732663 "
+    "-0.010436 0.0511576 0.00302222 -0.120605 -0.0279222 -0.0727179 -0.103818\r\n"
+    "0.0315328 0.024952 -0.0796569 -0.0957448 -0.0212491 -0.00797925 0.0284619 "
+    "-0.0386276 0.0025002 0.062403 -0.0254761 -0.0152771 -0.0604119 -0.0047631\r\n"
+    "-0.109205 -0.0159023 -0.10354 -0.124614 -0.0267541 0.00518104 0.0739174 "
+    "-0.0389576 0.0815865 0.0347211 -0.118735 -0.0167773 -0.105273 -0.0366672\r\n"
+    "-0.0472495 0.0244772 -0.0160086 -0.0164466 0.0362174 -0.0980791 0.000795744 "
+    "-0.0156585 0.0128093 0.0105285 0.0073183 0.0137507 -0.0363027 0.0327894\r\n"
+    "0.0412882 -0.0148048 0.0265194 0.0219143 0.00269857 -0.0131333 -0.0464492 "
+    "0.0142521 -0.00695278 -0.00683682 0.0136972 0.0149366 0.0341259 0.0326445\r\n"
+    "-0.038009 -0.0274933 -0.0591696 -0.0889433 -0.000884857 -0.0674545 0.0819783 "
+    "-0.0286457 0.0657385 0.00391786 -0.0577795 -0.0611971 -0.0140278 -0.100456\r\n"
+    "0.0531651 0.0331254 0.0131741 0.0631923 0.0793568 -0.0342892 -0.106642 "
+    "-0.00274531 -0.0459054 0.0256956 0.137519 0.039719 0.0462773 0.142332\r\n"
+    "-0.0922684 0.00397878 -0.213826 -0.179278 0.0751419 -0.0194089 0.0167567 "
+    "-0.0240527 0.129054 0.0901327 -0.084004 -0.0234115 -0.169505 0.0897832\r\n",
+       20, 14, 2, {2},
+       "Evened out, the data give 2: the residuals after 2 components differ in level from row to row (Bartlett's "
+       "test, P = 2.195E-21); scaled by row and by column so that the noise left after 2 components is of one "
+       "level on average (biwhitening), they show 2 components at the 99 % level and no further one at the 90 % "
+       "level."},
+      {
+    "-0.0032412 0.00281271 -0.0462924 0.00487214 -0.0436824 -0.038114 "
+    "0.0409154 -0.084093 -0.000883321 -0.0566326 -0.0187421 0.0874809\r\n"
+    "-0.026976 -0.0173071 0.0412681 0.0201523 0.0401522 0.034731 "
+    "-0.0374184 0.0655884 0.0265858 0.0255549 0.0143589 -0.0650712\r\n"
+    "0.00780729 0.00390118 -0.0164938 -0.00452641 -0.0252067 -0.0165662 "
+    "0.0170494 -0.0309987 -0.011246 -0.0149897 -0.00996416 0.0295741\r\n"
+    "-0.0409509 -0.0249351 0.0630475 0.00382787 0.0842769 0.04554 "
+    "-0.0385776 0.0997243 0.061752 0.0449336 0.0302827 -0.0998897\r\n"
+    "0.0282619 0.0339979 -0.0520267 -0.017622 -0.065068 -0.0617475 "
+    "0.0612814 -0.103533 -0.0494747 -0.0348924 -0.0328663 0.106472\r\n"
+    "-0.00761271 -0.00678139 0.0198168 0.00262085 0.0223271 0.0171931 "
+    "-0.0168728 0.0271748 0.0113785 0.0194222 0.0055292 -0.031559\r\n"
+    "0.0130379 0.0421105 0.0440995 0.0192015 -0.0202239 -0.0872451 "
+    "0.0394145 -0.0376538 -0.0174096 0.0186874 -0.00567922 -0.0374928\r\n"
+    "-0.00515833 -0.00552698 0.0246001 0.00203239 0.0274037 0.0224233 "
+    "-0.0238123 0.0388767 0.0312877 0.0250565 0.0152165 -0.0510101\r\n"
+    "0.0157876 0.0106548 -0.0361147 -0.00164462 -0.0362899 -0.0232277 "
+    "0.0204326 -0.0588103 -0.0175121 -0.0313886 -0.0168952 0.060108\r\n"
+    "0.0250555 0.0246678 0.0744688 -0.0354989 0.0413604 -0.0276904 "
+    "0.00432195 0.00277149 -0.0321425 -0.00449518 0.00190823 -0.033211\r\n"
+    "-0.0372605 -0.014865 0.0541607 0.0204878 0.0724621 0.0534055 "
+    "-0.0621654 0.0966996 0.0547198 0.0723597 0.0341418 -0.108474\r\n"
+    "0.0274266 0.0146217 -0.0427577 -0.00926937 -0.0524132 -0.0385094 "
+    "0.0390465 -0.0733978 -0.0302182 -0.0431371 -0.0167742 0.0814085\r\n"
+    "-0.0235353 -0.0140614 0.00861051 0.0039775 -0.00426367 -0.0157491 "
+    "0.0285734 -0.0355465 0.00562456 -0.0166299 0.0225239 0.0117362\r\n"
+    "-0.0256044 -0.0118557 0.0465912 0.0115818 0.0477144 0.037359 "
+    "-0.0369647 0.0673092 0.0287003 0.0368846 0.0197254 -0.0722079\r\n"
+    "0.00381694 0.0219394 -0.0284801 -0.0046058 -0.0369437 0.0106668 "
+    "0.0336604 -0.0559252 0.00522162 -0.0148878 -0.0148264 0.0199471\r\n"
+    "-0.024209 -0.0135847 0.0675872 0.0223341 0.0724353 0.0471673 "
+    "-0.0532349 0.100157 0.0424859 0.0521895 0.0338618 -0.119323\r\n",
+       16, 12, 1, {2, 1},
+       "Evened out, the data give 1, not 2: the residuals after 2 components differ in level from row to row "
+       "(Bartlett's test, P = 1.354E-21); scaled by row and by column so that the noise left after 1 component is "
+       "of one level on average (biwhitening), they show 1 component at the 99 % level and no further one at the "
+       "90 % level; the count 2 took noisy rows or columns for components."},
+  };
+  NoPause pause;
+  Workers one(1), three(3);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.rows << " x " << c.cols);
+    const RankVerdict v = judge_rank(sample_of(c.data, c.rows, c.cols), pause, one);
+    EXPECT_EQ(v.low, c.rank);
+    EXPECT_EQ(v.high, c.rank);
+    EXPECT_EQ(v.evened.tried, c.tried);
+    EXPECT_PRED_FORMAT2(IsSubstring, c.evidence, block_of(v));
+    const RankVerdict threads = judge_rank(sample_of(c.data, c.rows, c.cols), pause, three);
+    EXPECT_EQ(threads.low, v.low);
+    EXPECT_EQ(block_of(threads), block_of(v));
+    RankSample without = sample_of(c.data, c.rows, c.cols);
+    without.evened_noise_budget = 0;
+    const RankVerdict kept = judge_rank(without, pause, one);
+    EXPECT_EQ(kept.low, c.tried.front());
+    EXPECT_EQ(block_of(kept).find("Evened out"), std::string::npos);
+    if (c.tried.size() == 1) {
+      EXPECT_LT(kept.low, kept.high);  // the range stays
+    }
+  }
 }
 
 }  // namespace
