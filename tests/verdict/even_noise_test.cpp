@@ -19,7 +19,7 @@
 namespace {
 
 struct NoPause final : Pause {
-  void show_and_wait(std::initializer_list<std::string_view>) override {}
+  void show_lines_and_wait(std::span<const std::string_view>) override {}
 };
 
 // A(i, j) = i j / 10 + ((7 i + 3 j) mod 11 - 5) / 50: a rank-one signal and a
