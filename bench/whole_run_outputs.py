@@ -124,7 +124,8 @@ def run_case(qor, name, args, out_root):
             with open(os.path.join(work, f), "w") as fh:
                 fh.write(text)
         before = {f: os.path.getmtime(os.path.join(work, f)) for f in os.listdir(work)}
-        env = dict(os.environ, QOR_THREADS="1")
+        env = dict(os.environ)
+        env.setdefault("QOR_THREADS", "1")  # one thread unless the caller sets another number
         p = subprocess.run([qor] + args, cwd=work, stdin=subprocess.DEVNULL, capture_output=True, env=env,
                            timeout=300)
         dest = os.path.join(out_root, name)
