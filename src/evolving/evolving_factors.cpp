@@ -272,20 +272,24 @@ std::vector<WindowCount> moving_windows(const MATRIX& A, std::int32_t N, std::in
   std::vector<WindowCount> windows;
   if (w < 1 || first < 1 || last < first || last + w - 1 > N) return windows;
   windows.resize(static_cast<std::size_t>(last - first + 1));
-  for (std::int32_t i = first; i <= last; ++i) {
-    WindowCount& c = windows[static_cast<std::size_t>(i - first)];
-    c.first = i;
-    c.last = i + w - 1;
-    if (!error_given(settings)) continue;
-    VarianceSums sums = row_variance_sums(A, i, M, settings);
-    for (std::int32_t r = i + 1; r <= c.last; ++r)
-      sums = added_variance_sums(sums, row_variance_sums(A, r, M, settings));
-    take_edge(c, sums, M);
-  }
+  // Each window's edge from its own rows' variances.
+  const auto take_edges = [&](std::int32_t from, std::int32_t to) {
+    for (std::int32_t i = first + from; i <= first + to; ++i) {
+      WindowCount& c = windows[static_cast<std::size_t>(i - first)];
+      c.first = i;
+      c.last = i + w - 1;
+      if (!error_given(settings)) continue;
+      VarianceSums sums = row_variance_sums(A, i, M, settings);
+      for (std::int32_t r = i + 1; r <= c.last; ++r)
+        sums = added_variance_sums(sums, row_variance_sums(A, r, M, settings));
+      take_edge(c, sums, M);
+    }
+  };
   const bool narrow = w < M;
   const std::int64_t order = narrow ? w : M, products = narrow ? std::int64_t{w} * M : std::int64_t{w} * M * M;
   windows_in_runs(last - first + 1, order * order * order + products, pause, workers, work,
                   [&](std::int32_t from, std::int32_t to, Pause& run_pause, Workers& run_workers, WindowWork& done) {
+                    take_edges(from, to);
                     WindowCount* const out = &windows[static_cast<std::size_t>(from)];
                     if (narrow) {
                       narrow_moving_windows(A, M, w, first + from, first + to, out, run_pause, run_workers, done);
