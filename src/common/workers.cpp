@@ -3,7 +3,6 @@
 #include "common/run_error.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 namespace {
@@ -40,17 +39,6 @@ std::uint32_t wait_for_change(const std::atomic<std::uint32_t>& value, std::uint
   }
 }
 
-double wall_seconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-// The processor time of all the process's threads.
-double process_seconds() {
-  timespec t{};
-  if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t) != 0) return 0;
-  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
 constexpr std::uint64_t kPartsBits = 16;
 constexpr std::uint64_t kMaxParts = (std::uint64_t{1} << kPartsBits) - 1;
 
@@ -67,7 +55,7 @@ void Workers::stop_run() {
   throw RunError(kStoppedByCaller, "the run was stopped by its caller before it ended.");
 }
 
-Workers::Workers(int threads) : threads_(std::clamp(threads, 1, kMaxThreads)), choice_(threads_) {}
+Workers::Workers(int threads) : threads_(std::clamp(threads, 1, kMaxThreads)) {}
 
 Workers::~Workers() {
   if (team_.empty()) return;
@@ -82,36 +70,7 @@ int Workers::parts_for(std::int64_t work, std::int64_t iterations) const {
   if (threads_ == 1 || most <= 1) return 1;
   if (work_per_part_ <= 0) return static_cast<int>(most);
   if (team_.empty() && work < kPartsToStart * work_per_part_) return 1;
-  const auto parts = static_cast<int>(std::clamp<std::int64_t>(work / work_per_part_, 1, most));
-  announced_work_ = parts > 1 ? work : 0;
-  return parts;
-}
-
-void Workers::run_parts(int parts, PartFunction function, void* context) {
-  const std::int64_t work = announced_work_;
-  announced_work_ = 0;
-  if (work_per_part_ <= 0) {
-    run_shared(parts, function, context);
-    return;
-  }
-  if (work > 0 && stretch_ != choice_.stretches()) {
-    stretch_ = choice_.stretches();
-    stretch_cpu_ = process_seconds();
-    stretch_wall_ = wall_seconds();
-  }
-  const bool share = work > 0 ? choice_.share_next() : choice_.sharing();
-  const double start = wall_seconds();
-  if (share) {
-    run_shared(parts, function, context);
-  } else {
-    ++loops_alone_;
-    for (int p = 0; p < parts; ++p) function(context, p);
-  }
-  if (work <= 0) return;
-  const double end = wall_seconds();
-  choice_.record(share, work, end - start);
-  if (choice_.stretch_ended())
-    choice_.end_stretch((process_seconds() - stretch_cpu_) / std::max(end - stretch_wall_, 1e-9));
+  return static_cast<int>(std::clamp<std::int64_t>(work / work_per_part_, 1, most));
 }
 
 void Workers::start_team() {

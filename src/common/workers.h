@@ -6,8 +6,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "common/sharing_choice.h"
-
 // A fixed team of threads for the loops of the analysis whose iterations do
 // not depend on each other. A loop is cut into parts by a rule that never
 // looks at the clock, every part is done by exactly one thread (whichever
@@ -25,10 +23,7 @@
 //
 // A thread with nothing to do looks for work busily only briefly, then
 // sleeps: on a machine busy with other work a waiting thread must leave the
-// processors to the threads that can run. Where sharing does not pay beside
-// such work, the calling thread does the loops alone for a while, as their
-// own pace shows (sharing_choice.h); a loop is cut into the same parts
-// either way.
+// processors to the threads that can run.
 class Workers {
  public:
   // Upper limit of the thread count.
@@ -73,26 +68,19 @@ class Workers {
       for (int p = 0; p < parts; ++p) part(p);
       return;
     }
-    run_parts(parts, [](void* c, int index) { (*static_cast<std::remove_reference_t<Part>*>(c))(index); },
-              const_cast<void*>(static_cast<const void*>(&part)));
+    run_shared(parts, [](void* c, int index) { (*static_cast<std::remove_reference_t<Part>*>(c))(index); },
+               const_cast<void*>(static_cast<const void*>(&part)));
   }
 
   // For tests: the work per part below which loops stay on one thread (0:
-  // every loop of at least two iterations is shared, whatever the loops'
-  // pace), and the number of loops that were shared among several threads.
+  // every loop of at least two iterations is shared), and the number of
+  // loops that were shared among several threads.
   void set_work_per_part(std::int64_t work) { work_per_part_ = work; }
   std::int64_t shared_loops() const { return shared_loops_; }
-  // For the benchmarks: loops that could be shared and ran on the calling
-  // thread alone, and the trials of the two ways.
-  std::int64_t loops_alone() const { return loops_alone_; }
-  const SharingChoice& sharing_choice() const { return choice_; }
 
  private:
   using PartFunction = void (*)(void*, int);
   [[noreturn]] static void stop_run();
-  // Runs a loop of several parts shared or alone, as the choice says, and
-  // tells the choice its pace where parts_for gave its work.
-  void run_parts(int parts, PartFunction function, void* context);
   void run_shared(int parts, PartFunction function, void* context);
   void start_team();
   void serve();
@@ -102,15 +90,6 @@ class Workers {
   int threads_;
   std::int64_t work_per_part_ = kDefaultWorkPerPart;
   std::int64_t shared_loops_ = 0;
-  std::int64_t loops_alone_ = 0;
-  SharingChoice choice_;
-  // Where the choice's current stretch of loops began: the stretch it
-  // counts, the process's processor time and the wall time.
-  std::int64_t stretch_ = 0;
-  double stretch_cpu_ = 0, stretch_wall_ = 0;
-  // The work of the loop parts_for cut last, until that loop runs: only the
-  // calling thread cuts and runs loops.
-  mutable std::int64_t announced_work_ = 0;
   std::vector<std::thread> team_;
 
   // The loop being shared. The claim word holds its generation (high 32
