@@ -18,6 +18,13 @@ std::string without_parameters(const std::string& report) {
   return report.substr(0, first + 1) + report.substr(second + 1);
 }
 
+// A folder of its own holding the 2 x 2 data file d.txt.
+class ErrorFile2x2 : public ::testing::Test {
+ protected:
+  ErrorFile2x2() { qor_test::write_file("d.txt", "2 1\n1 5\n"); }
+  qor_test::TempDir dir;
+};
+
 TEST(ErrorFile, ARepeatedErrorGivesTheReportOfThatErrorGivenOnce) {
   qor_test::TempDir dir;
   qor_test::write_file("d.txt", "11 4 1 2 9\n12 1 5 1 9\n13 2 1 3 9\n14 7 7 7 7\n");
@@ -34,9 +41,7 @@ TEST(ErrorFile, ARepeatedErrorGivesTheReportOfThatErrorGivenOnce) {
 
 // The pivot 5 carries its own error 0.3; the remainder 2 - 1/5 x 1 ... as
 // propagated by hand: 0.1^2 + 0.2^2/25 + 0.1^2/25 + 0.3^2/625 = 0.012144.
-TEST(ErrorFile, EachElementKeepsItsOwnError) {
-  qor_test::TempDir dir;
-  qor_test::write_file("d.txt", "2 1\n1 5\n");
+TEST_F(ErrorFile2x2, EachElementKeepsItsOwnError) {
   qor_test::write_file("e.txt", "0.1 0.2\n0.1 0.3\n");
   const qor_test::RunResult run = qor_test::run_qor({"d.txt,ERR=e.txt", "R.TXT", "10:6", "@0"});
   ASSERT_EQ(run.status, 0) << run.out;
@@ -44,9 +49,7 @@ TEST(ErrorFile, EachElementKeepsItsOwnError) {
   EXPECT_NE(report.find("  0.300000  0.110200"), std::string::npos) << report;
 }
 
-TEST(ErrorFile, AFileThatDoesNotFitStopsTheRun) {
-  qor_test::TempDir dir;
-  qor_test::write_file("d.txt", "2 1\n1 5\n");
+TEST_F(ErrorFile2x2, AFileThatDoesNotFitStopsTheRun) {
   qor_test::write_file("short.txt", "0.1 0.2\n");
   qor_test::write_file("negative.txt", "0.1 0.2\n0.1 -0.3\n");
   const struct {
@@ -65,9 +68,7 @@ TEST(ErrorFile, AFileThatDoesNotFitStopsTheRun) {
 }
 
 // The error file is an input: no output may replace it.
-TEST(ErrorFile, NoOutputReplacesTheErrorFile) {
-  qor_test::TempDir dir;
-  qor_test::write_file("d.txt", "2 1\n1 5\n");
+TEST_F(ErrorFile2x2, NoOutputReplacesTheErrorFile) {
   qor_test::write_file("E.TXT", "0.1 0.2\n0.1 0.3\n");
   const qor_test::RunResult run = qor_test::run_qor({"d.txt,ERR=E.TXT", "e.txt", "7:3", "0"});
   EXPECT_EQ(run.status, 17) << run.out;
