@@ -79,7 +79,9 @@ VarianceSums row_variance_sums(const MATRIX& A, std::int32_t i, std::int32_t M, 
   return s;
 }
 
-bool error_given(const EvolvingSettings& x) { return x.ER > 0 || x.ERPR > 0 || x.absolute != nullptr || x.relative != nullptr; }
+// As in the analysis and the verdict: an error of either sign is given (the
+// variances take its square), so the report never calls it estimated.
+bool error_given(const EvolvingSettings& x) { return x.errors().known(); }
 
 // A window's noise edge from the sums of its element variances.
 void take_edge(WindowCount& w, const VarianceSums& sums, std::int32_t M) {
