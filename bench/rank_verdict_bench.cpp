@@ -22,9 +22,9 @@
 namespace {
 
 struct NoisyRun {
-  ProgramRun s{silent_console()};
+  ProgramRun s;
 
-  NoisyRun(int rows, int cols, int rank, double uneven = 1) {
+  NoisyRun(int rows, int cols, int rank, double uneven = 1, int threads = 1) : s(silent_console(), threads) {
     set_default_settings(s.settings);
     qor_test::hold_matrix(s, rows, cols);
     s.settings.JEV = s.settings.ITRN = true;
@@ -81,6 +81,14 @@ void RankVerdictEstimatedUnevenNoise(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
 }
 
+// The same on two threads: the random-sign draws run side by side.
+void RankVerdictEstimatedUnevenNoiseTwoThreads(benchmark::State& state) {
+  NoisyRun run(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), static_cast<int>(state.range(2)), 4,
+               2);
+  const RankSample sample = take_rank_sample(run.s.table, run.s.plan.JEV, 0, 0);
+  for (auto _ : state) benchmark::DoNotOptimize(judge_rank(sample, silent_console(), run.s.workers).low);
+}
+
 // The same two without the cross-validation (a budget of none): the
 // difference is its cost.
 void RankVerdictEstimatedNoCrossValidation(benchmark::State& state) {
@@ -118,6 +126,7 @@ BENCHMARK(RankVerdictWithError)->Apply(Sizes);
 BENCHMARK(RankVerdictRelativeError)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimated)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimatedUnevenNoise)->Apply(Sizes);
+BENCHMARK(RankVerdictEstimatedUnevenNoiseTwoThreads)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimatedNoCrossValidation)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimatedUnevenNoiseNoCrossValidation)->Apply(Sizes);
 BENCHMARK(RankVerdictEstimatedUnevenNoiseNotEvened)->Apply(Sizes);

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "analysis/qor.h"
+#include "common/pause.h"
 #include "common/run_error.h"
 #include "common/workers.h"
 #include "numeric/eigen.h"
@@ -85,6 +87,48 @@ REAL draw_value(const FlipData& d, const Split& s, MATRIX& X, std::int32_t k, in
   return std::sqrt(product_eigenvalues(X, d.N, d.M, kRandomSigns, pause, workers)[k + 1]);
 }
 
+// The kSignflipDraws draws of one test in order, draw(t, X, pause, workers)
+// giving draw t's value in the scratch matrix X; they end after the first
+// draw t for which done(value) holds. A draw's loops are small, so on
+// several threads whole draws run side by side, in rounds of as many as the
+// threads take, each on one thread with a matrix of its own: every value
+// keeps its operations and their order. The values are then taken in draw
+// order, as one thread would have made them: a draw past the one that ends
+// the test neither pauses nor lets its error out, and the others show
+// their pauses and raise their errors in that order.
+template <typename Draw, typename Done>
+void make_draws(std::int32_t N, std::int32_t M, Draw&& draw, Done&& done, Pause& pause, Workers& workers) {
+  const int side_by_side = workers.parts_for(sign_draw_work(N, M) * workers.threads(), workers.threads());
+  std::vector<MATRIX> scratch;
+  for (int b = 0; b < side_by_side; ++b) scratch.emplace_back(N + 1, M + 1);
+  if (side_by_side <= 1) {
+    for (int t = 0; t < kSignflipDraws; ++t)
+      if (done(draw(t, scratch[0], pause, workers))) return;
+    return;
+  }
+  for (int first = 0; first < kSignflipDraws; first += side_by_side) {
+    const int round = std::min(side_by_side, kSignflipDraws - first);
+    std::vector<REAL> values(static_cast<std::size_t>(round));
+    std::vector<KeptPauses> pauses(static_cast<std::size_t>(round));
+    std::vector<std::exception_ptr> errors(static_cast<std::size_t>(round));
+    workers.run(round, [&](int b) {
+      const auto at = static_cast<std::size_t>(b);
+      Workers alone(1);
+      alone.stop_when(workers.stop_flag());
+      try {
+        values[at] = draw(first + b, scratch[at], pauses[at], alone);
+      } catch (...) {
+        errors[at] = std::current_exception();
+      }
+    });
+    for (std::size_t b = 0; b < static_cast<std::size_t>(round); ++b) {
+      pauses[b].show_kept(pause);
+      if (errors[b]) std::rethrow_exception(errors[b]);
+      if (done(values[b])) return;
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<REAL> product_eigenvalues(const MATRIX& X, std::int32_t N, std::int32_t M, const char* what,
@@ -153,9 +197,14 @@ std::int64_t signflip_test_work(std::int32_t N, std::int32_t M, std::int32_t k) 
 
 REAL signflip_null(const FlipData& d, std::int32_t k, ResidualScale scale, Pause& pause, Workers& workers) {
   const Split s = split_data(d, k, scale, workers);
-  MATRIX X(d.N + 1, d.M + 1);
   REAL largest = 0;
-  for (int t = 0; t < kSignflipDraws; ++t) largest = std::max(largest, draw_value(d, s, X, k, t, pause, workers));
+  make_draws(
+      d.N, d.M, [&](int t, MATRIX& X, Pause& p, Workers& w) { return draw_value(d, s, X, k, t, p, w); },
+      [&](REAL value) {
+        largest = std::max(largest, value);
+        return false;
+      },
+      pause, workers);
   return largest;
 }
 
@@ -168,10 +217,11 @@ bool stands_above_signflips(const FlipData& d, std::int32_t k, ResidualScale sca
   const REAL data_value = d.singular[k + 1];
   if (!(data_value > 0)) return false;
   const Split s = split_data(d, k, scale, workers);
-  MATRIX X(d.N + 1, d.M + 1);
-  for (int t = 0; t < kSignflipDraws; ++t)
-    if (draw_value(d, s, X, k, t, pause, workers) >= data_value) return false;
-  return true;
+  bool reached = false;
+  make_draws(
+      d.N, d.M, [&](int t, MATRIX& X, Pause& p, Workers& w) { return draw_value(d, s, X, k, t, p, w); },
+      [&](REAL value) { return reached = value >= data_value; }, pause, workers);
+  return !reached;
 }
 
 SignflipCount signflip_count(const FlipData& d, std::int32_t limit, std::int64_t& budget, Pause& pause,
@@ -192,13 +242,20 @@ SignflipCount signflip_count(const FlipData& d, std::int32_t limit, std::int64_t
 }
 
 REAL drawn_noise_edge(const MATRIX& SD, std::int32_t N, std::int32_t M, Pause& pause, Workers& workers) {
-  MATRIX deviations(N + 1, M + 1), X(N + 1, M + 1);
+  MATRIX deviations(N + 1, M + 1);
   for (std::int32_t i = 1; i <= N; ++i)
     for (std::int32_t j = 1; j <= M; ++j) deviations[i][j] = std::sqrt(SD[i][j]);
   REAL largest = 0;
-  for (int t = 0; t < kSignflipDraws; ++t) {
-    flip_into(X, nullptr, deviations, draw_seed(0, t), N, M, workers);
-    largest = std::max(largest, std::sqrt(product_eigenvalues(X, N, M, kRandomSigns, pause, workers)[1]));
-  }
+  make_draws(
+      N, M,
+      [&](int t, MATRIX& X, Pause& p, Workers& w) {
+        flip_into(X, nullptr, deviations, draw_seed(0, t), N, M, w);
+        return std::sqrt(product_eigenvalues(X, N, M, kRandomSigns, p, w)[1]);
+      },
+      [&](REAL value) {
+        largest = std::max(largest, value);
+        return false;
+      },
+      pause, workers);
   return largest;
 }

@@ -91,7 +91,8 @@ TEST(Signflip, WorkCounted) {
   EXPECT_EQ(signflip_test_work(6, 4, 1), 19 * 126 + 3 * 24 * 2);
 }
 
-// Every loop shared out on two or three threads gives the one thread's values.
+// Every loop shared out on two or three threads, and the draws made side by
+// side, give the one thread's values, counts and budgets left.
 TEST(Signflip, SameOnAnyThreadCount) {
   std::vector<REAL> results[3];
   for (int threads = 1; threads <= 3; ++threads) {
@@ -103,6 +104,9 @@ TEST(Signflip, SameOnAnyThreadCount) {
       for (int k = 0; k < 3; ++k)
         for (ResidualScale scale : {ResidualScale::even, ResidualScale::cautious})
           results[threads - 1].push_back(signflip_null(d.data(), k, scale, pause, workers));
+      std::int64_t budget = kSignflipBudget;
+      results[threads - 1].push_back(signflip_count(d.data(), N, budget, pause, workers).count);
+      results[threads - 1].push_back(static_cast<REAL>(budget));
     }
     if (threads > 1) {
       EXPECT_GT(workers.shared_loops(), 100);
