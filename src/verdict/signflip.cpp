@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include <Eigen/Core>
+#include <Eigen/Eigenvalues>
+
 #include "analysis/qor.h"
 #include "common/pause.h"
 #include "common/run_error.h"
@@ -42,9 +45,11 @@ bool flipped(const std::vector<std::uint64_t>& words, std::int64_t element) {
   return (words[static_cast<std::size_t>(element >> 6)] >> (element & 63)) & 1u;
 }
 
-// The rebuilt data F and the scaled residual of the test after k components.
+// The rebuilt data F and the scaled residual of the test after k components,
+// and the power of two 2^exponent at or above every |F| + |residual|.
 struct Split {
   MATRIX fitted, residual;
+  int exponent = 0;
 };
 
 Split split_data(const FlipData& d, std::int32_t k, ResidualScale scale, Workers& workers) {
@@ -64,6 +69,11 @@ Split split_data(const FlipData& d, std::int32_t k, ResidualScale scale, Workers
         s.residual[i][j] = (d.A[i][j] - fit) / divisor;
       }
   });
+  REAL largest = 0;
+  for (std::int32_t i = 1; i <= d.N; ++i)
+    for (std::int32_t j = 1; j <= d.M; ++j)
+      largest = std::max(largest, std::fabs(s.fitted[i][j]) + std::fabs(s.residual[i][j]));
+  if (largest > 0 && std::isfinite(largest)) std::frexp(largest, &s.exponent);
   return s;
 }
 
@@ -81,29 +91,70 @@ void flip_into(MATRIX& X, const MATRIX* base, const MATRIX& flipped_part, std::u
   });
 }
 
-// Singular value k + 1 of draw t of the test after k components.
-REAL draw_value(const FlipData& d, const Split& s, MATRIX& X, std::int32_t k, int t, Pause& pause, Workers& workers) {
-  flip_into(X, &s.fitted, s.residual, draw_seed(static_cast<std::uint64_t>(k) + 1, t), d.N, d.M, workers);
-  return std::sqrt(product_eigenvalues(X, d.N, d.M, kRandomSigns, pause, workers)[k + 1]);
+// A draw of a component's test in double: the flipped matrix, the longer
+// side down its rows, and its product matrix.
+struct DrawInDouble {
+  Eigen::MatrixXd X, P;
+};
+
+// Singular value k + 1 of draw t of the test after k components. A draw
+// only has to tell whether it reaches the data's value, and the eigenvalues
+// of its product matrix in double (Eigen) tell that as the program's own
+// decomposition would, in a fraction of its time. The draw is taken in
+// units of 2^exponent, which scales each value exactly and keeps every
+// element within 1, its products within the longer side: double holds them
+// whatever the data's range. Where Eigen's iteration does not settle, the
+// program's decomposition gives the value.
+REAL draw_value(const FlipData& d, const Split& s, std::int32_t k, int t, DrawInDouble& draw, Pause& pause,
+                Workers& workers) {
+  const std::uint64_t seed = draw_seed(static_cast<std::uint64_t>(k) + 1, t);
+  const std::vector<std::uint64_t> words = sign_words(seed, d.N, d.M);
+  const bool rows_long = d.N >= d.M;
+  const std::int32_t p = std::min(d.N, d.M);
+  const REAL unit = std::ldexp(REAL(1), -s.exponent);
+  draw.X.resize(std::max(d.N, d.M), p);
+  for (std::int32_t i = 1; i <= d.N; ++i)
+    for (std::int32_t j = 1; j <= d.M; ++j) {
+      const REAL x = s.residual[i][j];
+      const REAL signed_x = flipped(words, static_cast<std::int64_t>(i - 1) * d.M + (j - 1)) ? -x : x;
+      const double value = static_cast<double>((s.fitted[i][j] + signed_x) * unit);
+      if (rows_long)
+        draw.X(i - 1, j - 1) = value;
+      else
+        draw.X(j - 1, i - 1) = value;
+    }
+  draw.P.setZero(p, p);
+  draw.P.selfadjointView<Eigen::Lower>().rankUpdate(draw.X.transpose());
+  const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> eigen(draw.P, Eigen::EigenvaluesOnly);
+  if (eigen.info() != Eigen::Success) {
+    MATRIX X(d.N + 1, d.M + 1);
+    flip_into(X, &s.fitted, s.residual, seed, d.N, d.M, workers);
+    return std::sqrt(product_eigenvalues(X, d.N, d.M, kRandomSigns, pause, workers)[k + 1]);
+  }
+  // Increasing: value k + 1 of the decreasing order is at p - 1 - k.
+  const double value = std::max(eigen.eigenvalues()(p - 1 - k), 0.0);
+  return std::ldexp(std::sqrt(static_cast<REAL>(value)), s.exponent);
 }
 
-// The kSignflipDraws draws of one test in order, draw(t, X, pause, workers)
-// giving draw t's value in the scratch matrix X; they end after the first
-// draw t for which done(value) holds. A draw's loops are small, so on
-// several threads whole draws run side by side, in rounds of as many as the
-// threads take, each on one thread with a matrix of its own: every value
-// keeps its operations and their order. The values are then taken in draw
-// order, as one thread would have made them: a draw past the one that ends
-// the test neither pauses nor lets its error out, and the others show
-// their pauses and raise their errors in that order.
+// How many draws of an N x M test run side by side: a draw's loops are
+// small, so on several threads whole draws run at once, each on one thread.
+int draws_side_by_side(std::int32_t N, std::int32_t M, Workers& workers) {
+  return workers.parts_for(sign_draw_work(N, M) * workers.threads(), workers.threads());
+}
+
+// The kSignflipDraws draws of one test in order, draw(t, slot, pause,
+// workers) giving draw t's value with the scratch of its slot (0 ..
+// draws_side_by_side - 1); they end after the first draw t for which
+// done(value) holds. Side by side, the draws run in rounds, each on one
+// thread: every value keeps its operations and their order. The values are
+// then taken in draw order, as one thread would have made them: a draw past
+// the one that ends the test neither pauses nor lets its error out, and the
+// others show their pauses and raise their errors in that order.
 template <typename Draw, typename Done>
-void make_draws(std::int32_t N, std::int32_t M, Draw&& draw, Done&& done, Pause& pause, Workers& workers) {
-  const int side_by_side = workers.parts_for(sign_draw_work(N, M) * workers.threads(), workers.threads());
-  std::vector<MATRIX> scratch;
-  for (int b = 0; b < side_by_side; ++b) scratch.emplace_back(N + 1, M + 1);
+void make_draws(int side_by_side, Draw&& draw, Done&& done, Pause& pause, Workers& workers) {
   if (side_by_side <= 1) {
     for (int t = 0; t < kSignflipDraws; ++t)
-      if (done(draw(t, scratch[0], pause, workers))) return;
+      if (done(draw(t, 0, pause, workers))) return;
     return;
   }
   for (int first = 0; first < kSignflipDraws; first += side_by_side) {
@@ -116,7 +167,7 @@ void make_draws(std::int32_t N, std::int32_t M, Draw&& draw, Done&& done, Pause&
       Workers alone(1);
       alone.stop_when(workers.stop_flag());
       try {
-        values[at] = draw(first + b, scratch[at], pauses[at], alone);
+        values[at] = draw(first + b, b, pauses[at], alone);
       } catch (...) {
         errors[at] = std::current_exception();
       }
@@ -127,6 +178,21 @@ void make_draws(std::int32_t N, std::int32_t M, Draw&& draw, Done&& done, Pause&
       if (done(values[b])) return;
     }
   }
+}
+
+// The draws of the test after k components.
+template <typename Done>
+void component_draws(const FlipData& d, std::int32_t k, ResidualScale scale, Done&& done, Pause& pause,
+                     Workers& workers) {
+  const Split s = split_data(d, k, scale, workers);
+  const int side_by_side = draws_side_by_side(d.N, d.M, workers);
+  std::vector<DrawInDouble> scratch(static_cast<std::size_t>(std::max(side_by_side, 1)));
+  make_draws(
+      side_by_side,
+      [&](int t, int slot, Pause& p, Workers& w) {
+        return draw_value(d, s, k, t, scratch[static_cast<std::size_t>(slot)], p, w);
+      },
+      done, pause, workers);
 }
 
 }  // namespace
@@ -196,10 +262,9 @@ std::int64_t signflip_test_work(std::int32_t N, std::int32_t M, std::int32_t k) 
 }
 
 REAL signflip_null(const FlipData& d, std::int32_t k, ResidualScale scale, Pause& pause, Workers& workers) {
-  const Split s = split_data(d, k, scale, workers);
   REAL largest = 0;
-  make_draws(
-      d.N, d.M, [&](int t, MATRIX& X, Pause& p, Workers& w) { return draw_value(d, s, X, k, t, p, w); },
+  component_draws(
+      d, k, scale,
       [&](REAL value) {
         largest = std::max(largest, value);
         return false;
@@ -216,11 +281,8 @@ REAL signflip_null(const FlipData& d, std::int32_t k, ResidualScale scale, Pause
 bool stands_above_signflips(const FlipData& d, std::int32_t k, ResidualScale scale, Pause& pause, Workers& workers) {
   const REAL data_value = d.singular[k + 1];
   if (!(data_value > 0)) return false;
-  const Split s = split_data(d, k, scale, workers);
   bool reached = false;
-  make_draws(
-      d.N, d.M, [&](int t, MATRIX& X, Pause& p, Workers& w) { return draw_value(d, s, X, k, t, p, w); },
-      [&](REAL value) { return reached = value >= data_value; }, pause, workers);
+  component_draws(d, k, scale, [&](REAL value) { return reached = value >= data_value; }, pause, workers);
   return !reached;
 }
 
@@ -245,10 +307,15 @@ REAL drawn_noise_edge(const MATRIX& SD, std::int32_t N, std::int32_t M, Pause& p
   MATRIX deviations(N + 1, M + 1);
   for (std::int32_t i = 1; i <= N; ++i)
     for (std::int32_t j = 1; j <= M; ++j) deviations[i][j] = std::sqrt(SD[i][j]);
+  // The edge is printed: its draws keep the program's decomposition.
+  const int side_by_side = draws_side_by_side(N, M, workers);
+  std::vector<MATRIX> scratch;
+  for (int b = 0; b < std::max(side_by_side, 1); ++b) scratch.emplace_back(N + 1, M + 1);
   REAL largest = 0;
   make_draws(
-      N, M,
-      [&](int t, MATRIX& X, Pause& p, Workers& w) {
+      side_by_side,
+      [&](int t, int slot, Pause& p, Workers& w) {
+        MATRIX& X = scratch[static_cast<std::size_t>(slot)];
         flip_into(X, nullptr, deviations, draw_seed(0, t), N, M, w);
         return std::sqrt(product_eigenvalues(X, N, M, kRandomSigns, p, w)[1]);
       },

@@ -43,15 +43,18 @@ class Workers;
 // ones, in 1 case of 20 (a 5 % test).
 //
 // Every draw's signs come from their own generator, seeded by the
-// component and the draw, and the singular values from the product matrix
-// with the program's eigen-decomposition, whose workers give the results
-// of one thread: the same on every machine and at every thread count.
+// component and the draw, and each draw is made on one thread (several
+// side by side on several threads): the same on every machine and at every
+// thread count. A component's draws take their singular values from the
+// product matrix in double (Eigen); the drawn noise edge, which the block
+// prints, from the program's eigen-decomposition.
 
 inline constexpr int kSignflipDraws = 19;
-// Multiply-adds the verdict spends on random-sign draws at most: about 2
-// seconds on one thread (a draw of 300 x 200 counts 1.1E7 and takes about
-// 45 ms), the tests of some 100 components of 60 x 60, 20 of 100 x 100, 2 of
-// 300 x 200. Past it the block says which test took their place.
+// Multiply-adds the verdict spends on random-sign draws at most (counted
+// as the program's decomposition would make them): about half a second on
+// one thread (a draw of 300 x 200 counts 1.1E7 and takes about 6 ms), the
+// tests of some 100 components of 60 x 60, 20 of 100 x 100, 2 of 300 x 200.
+// Past it the block says which test took their place.
 inline constexpr std::int64_t kSignflipBudget = std::int64_t(1) << 29;
 // The seed of the first draw: the arXiv number of the method's paper.
 inline constexpr std::uint64_t kSignflipSeed = 2012029850u;
