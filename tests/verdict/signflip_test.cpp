@@ -41,11 +41,18 @@ TEST(Signflip, DrawsAsWorkedOutApart) {
   };
   Workers workers(1);
   NoPause pause;
-  for (const auto& c : cases) {
-    const Decomposed d(small_matrix(c.N, c.M), c.N, c.M, workers);
-    const double got = static_cast<double>(signflip_null(d.data(), c.k, c.scale, pause, workers));
-    EXPECT_NEAR(got, c.expected, 1e-12 * c.expected) << c.N << " x " << c.M << " after " << c.k;
-  }
+  // The draws are made in double: data far beyond its range, scaled by a
+  // power of two, give the same values so scaled.
+  for (const int exponent : {0, 3000, -3000})
+    for (const auto& c : cases) {
+      MATRIX A = small_matrix(c.N, c.M);
+      for (int i = 1; i <= c.N; ++i)
+        for (int j = 1; j <= c.M; ++j) A[i][j] = std::ldexp(A[i][j], exponent);
+      const Decomposed d(std::move(A), c.N, c.M, workers);
+      const double got =
+          static_cast<double>(std::ldexp(signflip_null(d.data(), c.k, c.scale, pause, workers), -exponent));
+      EXPECT_NEAR(got, c.expected, 1e-12 * c.expected) << c.N << " x " << c.M << " after " << c.k << ", 2^" << exponent;
+    }
   for (const auto& [N, M, edge] : {std::tuple{6, 4, 0.29707173775362145}, std::tuple{4, 6, 0.2610422955874395}}) {
     const MATRIX A = small_matrix(N, M);
     MATRIX SD(N + 1, M + 1);
