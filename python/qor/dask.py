@@ -489,7 +489,9 @@ def rank(x, error=None, relative_error=None, client=None, threads=1, progress=Fa
     What needs the data in one place is left out, and the verdict says so:
     the random-sign draws (the noise edge of unequal errors is their bound;
     without the error the count is not checked against them) and the fits
-    weighted by unequal errors.
+    weighted by unequal errors. Without the error, the cross-validation of
+    the counts and the scaling of uneven noise to one level need the data
+    too: a range they would weigh stays.
 
     Parameters
     ----------
