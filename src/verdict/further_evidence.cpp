@@ -195,10 +195,45 @@ void loadings_by_loading(const std::vector<double>& L, std::vector<double>& K, s
 }
 
 // The scores W = Y L^T (n x r) from K. Each W[a][c] sums its products over
-// b in order, as a dot product would; four such sums advance side by side.
+// b in order, as a dot product would; eight such sums (four columns of two
+// rows) advance side by side, enough to keep the adds' latency hidden.
 void fit_scores(const std::vector<double>& Y, const std::vector<double>& K, std::vector<double>& W, std::int32_t n,
                 std::int32_t p, std::int32_t r) {
-  for (std::int32_t a = 0; a < n; ++a) {
+  std::int32_t a = 0;
+  for (; a + 2 <= n; a += 2) {
+    const double* y0 = &Y[static_cast<std::size_t>(a) * p];
+    const double* y1 = y0 + p;
+    double* w0 = &W[static_cast<std::size_t>(a) * r];
+    double* w1 = w0 + r;
+    std::int32_t c = 0;
+    for (; c + 4 <= r; c += 4) {
+      Pair s01 = {0, 0}, s23 = {0, 0}, t01 = {0, 0}, t23 = {0, 0};
+      for (std::int32_t b = 0; b < p; ++b) {
+        const double* k = &K[static_cast<std::size_t>(b) * r + c];
+        const Pair k01 = load_pair(k), k23 = load_pair(k + 2);
+        const Pair yb = {y0[b], y0[b]}, zb = {y1[b], y1[b]};
+        s01 += yb * k01;
+        s23 += yb * k23;
+        t01 += zb * k01;
+        t23 += zb * k23;
+      }
+      store_pair(w0 + c, s01);
+      store_pair(w0 + c + 2, s23);
+      store_pair(w1 + c, t01);
+      store_pair(w1 + c + 2, t23);
+    }
+    for (; c < r; ++c) {
+      double s0 = 0, t0 = 0;
+      for (std::int32_t b = 0; b < p; ++b) {
+        const double k = K[static_cast<std::size_t>(b) * r + c];
+        s0 += y0[b] * k;
+        t0 += y1[b] * k;
+      }
+      w0[c] = s0;
+      w1[c] = t0;
+    }
+  }
+  for (; a < n; ++a) {
     const double* y = &Y[static_cast<std::size_t>(a) * p];
     double* w = &W[static_cast<std::size_t>(a) * r];
     std::int32_t c = 0;
@@ -238,11 +273,26 @@ bool refill_left_out(std::vector<double>& Y, const std::vector<double>& W, const
   return first || !(change <= kSettled * size);
 }
 
-// The loadings L = W^T Y, orthonormalised; each sums over a in order.
+// The loadings L = W^T Y, orthonormalised; each sums over a in order. Two
+// rows are taken at once: each loading adds row a's product, then row
+// a + 1's, as row by row, with half the loads and stores of L.
 void fit_loadings(const std::vector<double>& Y, const std::vector<double>& W, std::vector<double>& L, std::int32_t n,
                   std::int32_t p, std::int32_t r) {
   std::fill(L.begin(), L.end(), 0.0);
-  for (std::int32_t a = 0; a < n; ++a) {
+  std::int32_t a = 0;
+  for (; a + 2 <= n; a += 2) {
+    const double* y0 = &Y[static_cast<std::size_t>(a) * p];
+    const double* y1 = y0 + p;
+    for (std::int32_t c = 0; c < r; ++c) {
+      const double v0 = W[static_cast<std::size_t>(a) * r + c], v1 = W[static_cast<std::size_t>(a + 1) * r + c];
+      const Pair vv0 = {v0, v0}, vv1 = {v1, v1};
+      double* l = &L[static_cast<std::size_t>(c) * p];
+      std::int32_t b = 0;
+      for (; b + 2 <= p; b += 2) store_pair(l + b, (load_pair(l + b) + load_pair(y0 + b) * vv0) + load_pair(y1 + b) * vv1);
+      for (; b < p; ++b) l[b] = (l[b] + y0[b] * v0) + y1[b] * v1;
+    }
+  }
+  for (; a < n; ++a) {
     const double* y = &Y[static_cast<std::size_t>(a) * p];
     for (std::int32_t c = 0; c < r; ++c) {
       const double w = W[static_cast<std::size_t>(a) * r + c];
