@@ -137,45 +137,6 @@ std::vector<double> data_in_double(const MATRIX& A, std::int32_t N, std::int32_t
 // value's operations and their order; only the loops are nested to suit
 // that layout.
 
-// Modified Gram-Schmidt on the r components of L; a component that
-// vanishes stays zero.
-void orthonormalise(std::vector<double>& L, std::int32_t p, std::int32_t r) {
-  for (std::int32_t c = 0; c < r; ++c) {
-    double* l = &L[static_cast<std::size_t>(c) * p];
-    for (std::int32_t d = 0; d < c; ++d) {
-      const double* k = &L[static_cast<std::size_t>(d) * p];
-      double dot = 0;
-      for (std::int32_t b = 0; b < p; ++b) dot += l[b] * k[b];
-      for (std::int32_t b = 0; b < p; ++b) l[b] -= dot * k[b];
-    }
-    double norm = 0;
-    for (std::int32_t b = 0; b < p; ++b) norm += l[b] * l[b];
-    norm = std::sqrt(norm);
-    for (std::int32_t b = 0; b < p; ++b) l[b] = norm > 0 ? l[b] / norm : 0;
-  }
-}
-
-constexpr int kMostRounds = 300;
-constexpr double kSettled = 1e-16;
-
-// The elements of each segment, row by row.
-using Segments = std::vector<std::vector<std::size_t>>;
-
-Segments diagonal_segments(std::int32_t n, std::int32_t p) {
-  Segments s(kFolds);
-  for (std::int32_t a = 0; a < n; ++a)
-    for (std::int32_t b = 0; b < p; ++b)
-      s[static_cast<std::size_t>(((a - b) % kFolds + kFolds) % kFolds)].push_back(static_cast<std::size_t>(a) * p + b);
-  return s;
-}
-
-struct FoldFit {
-  const std::vector<double>& X;
-  const std::vector<double>& start;  // p x r0 of the short side's vectors
-  const Segments& segments;
-  std::int32_t n, p, r0;
-};
-
 // Two doubles side by side: each lane's product and sum round as a lone
 // double's would, so the fits' values keep their operations and their order.
 typedef double Pair __attribute__((vector_size(16)));
@@ -188,71 +149,305 @@ Pair load_pair(const double* x) {
 
 void store_pair(double* x, Pair v) { std::memcpy(x, &v, sizeof v); }
 
+// Modified Gram-Schmidt on the r components of L; a component that
+// vanishes stays zero. Each dot product sums over b in order, a chain of
+// adds as long as a loading: G components take their steps against the
+// components before them side by side, G chains at once, and then against
+// each other in turn. Each component receives the same steps in the same
+// order as one at a time.
+double dot(const double* x, const double* y, std::int32_t p) {
+  double s = 0;
+  for (std::int32_t b = 0; b < p; ++b) s += x[b] * y[b];
+  return s;
+}
+
+void normalise(double* l, std::int32_t p) {
+  const double norm = std::sqrt(dot(l, l, p));
+  if (!(norm > 0)) {
+    std::fill(l, l + p, 0.0);
+    return;
+  }
+  const Pair nn = {norm, norm};
+  std::int32_t b = 0;
+  for (; b + 2 <= p; b += 2) store_pair(l + b, load_pair(l + b) / nn);
+  for (; b < p; ++b) l[b] /= norm;
+}
+
+template <int G>
+void orthonormalise_group(std::vector<double>& L, std::int32_t p, std::int32_t c) {
+  double* l[G];
+#pragma GCC unroll 4
+  for (int g = 0; g < G; ++g) l[g] = &L[static_cast<std::size_t>(c + g) * p];
+  for (std::int32_t d = 0; d < c; ++d) {
+    const double* k = &L[static_cast<std::size_t>(d) * p];
+    double s[G] = {};
+    for (std::int32_t b = 0; b < p; ++b)
+#pragma GCC unroll 4
+      for (int g = 0; g < G; ++g) s[g] += l[g][b] * k[b];
+#pragma GCC unroll 4
+    for (int g = 0; g < G; ++g)
+      for (std::int32_t b = 0; b < p; ++b) l[g][b] -= s[g] * k[b];
+  }
+  for (int g = 0; g < G; ++g) {
+    for (int e = 0; e < g; ++e) {
+      const double s = dot(l[g], l[e], p);
+      for (std::int32_t b = 0; b < p; ++b) l[g][b] -= s * l[e][b];
+    }
+    normalise(l[g], p);
+  }
+}
+
+void orthonormalise(std::vector<double>& L, std::int32_t p, std::int32_t r) {
+  std::int32_t c = 0;
+  for (; c + 4 <= r; c += 4) orthonormalise_group<4>(L, p, c);
+  for (; c < r; ++c) orthonormalise_group<1>(L, p, c);
+}
+
+constexpr int kMostRounds = 300;
+constexpr double kSettled = 1e-16;
+
+// The elements of each segment, row by row, with their row and column (a
+// division per element would cost as much as the fit's products of it).
+struct Element {
+  std::size_t at;
+  std::int32_t row, column;
+};
+using Segments = std::vector<std::vector<Element>>;
+
+Segments diagonal_segments(std::int32_t n, std::int32_t p) {
+  Segments s(kFolds);
+  for (std::int32_t a = 0; a < n; ++a)
+    for (std::int32_t b = 0; b < p; ++b)
+      s[static_cast<std::size_t>(((a - b) % kFolds + kFolds) % kFolds)].push_back(
+          {static_cast<std::size_t>(a) * p + b, a, b});
+  return s;
+}
+
+struct FoldFit {
+  const std::vector<double>& X;
+  const std::vector<double>& start;  // p x r0 of the short side's vectors
+  const Segments& segments;
+  std::int32_t n, p, r0;
+};
+
 // The loadings by loading, K[b r + c] = L[c p + b], for the loops over c.
 void loadings_by_loading(const std::vector<double>& L, std::vector<double>& K, std::int32_t p, std::int32_t r) {
   for (std::int32_t c = 0; c < r; ++c)
     for (std::int32_t b = 0; b < p; ++b) K[static_cast<std::size_t>(b) * r + c] = L[static_cast<std::size_t>(c) * p + b];
 }
 
-// The scores W = Y L^T (n x r) from K. Each W[a][c] sums its products over
-// b in order, as a dot product would; four such sums advance side by side.
-void fit_scores(const std::vector<double>& Y, const std::vector<double>& K, std::vector<double>& W, std::int32_t n,
-                std::int32_t p, std::int32_t r) {
-  for (std::int32_t a = 0; a < n; ++a) {
-    const double* y = &Y[static_cast<std::size_t>(a) * p];
-    double* w = &W[static_cast<std::size_t>(a) * r];
-    std::int32_t c = 0;
-    for (; c + 4 <= r; c += 4) {
-      Pair s01 = {0, 0}, s23 = {0, 0};
-      for (std::int32_t b = 0; b < p; ++b) {
-        const double* k = &K[static_cast<std::size_t>(b) * r + c];
-        const Pair yb = {y[b], y[b]};
-        s01 += yb * load_pair(k);
-        s23 += yb * load_pair(k + 2);
+// The scores of R rows (R a side by side) for four components c .. c + 3,
+// or for component c alone (Four false). Each W[a][c] sums its products
+// over b in order, as a dot product would; the R x 4 sums advance side by
+// side, enough of them to hide the adds' latency.
+template <int R, bool Four>
+void score_block(const double* y, std::int32_t p, const double* K, std::int32_t r, std::int32_t c, double* w) {
+  constexpr int kPairs = Four ? 2 : 1;
+  Pair s[R][kPairs] = {};
+  double t[R] = {};
+  for (std::int32_t b = 0; b < p; ++b) {
+    const double* k = &K[static_cast<std::size_t>(b) * r + c];
+    if constexpr (Four) {
+      const Pair k01 = load_pair(k), k23 = load_pair(k + 2);
+#pragma GCC unroll 4
+      for (int i = 0; i < R; ++i) {
+        const double v = y[static_cast<std::size_t>(i) * p + b];
+        const Pair yb = {v, v};
+        s[i][0] += yb * k01;
+        s[i][1] += yb * k23;
       }
-      store_pair(w + c, s01);
-      store_pair(w + c + 2, s23);
+    } else {
+#pragma GCC unroll 4
+      for (int i = 0; i < R; ++i) t[i] += y[static_cast<std::size_t>(i) * p + b] * k[0];
     }
-    for (; c < r; ++c) {
-      double s0 = 0;
-      for (std::int32_t b = 0; b < p; ++b) s0 += y[b] * K[static_cast<std::size_t>(b) * r + c];
-      w[c] = s0;
+  }
+#pragma GCC unroll 4
+  for (int i = 0; i < R; ++i) {
+    if constexpr (Four) {
+      store_pair(w + static_cast<std::size_t>(i) * r + c, s[i][0]);
+      store_pair(w + static_cast<std::size_t>(i) * r + c + 2, s[i][1]);
+    } else {
+      w[static_cast<std::size_t>(i) * r + c] = t[i];
     }
   }
 }
 
+// Where the processor has AVX, four doubles side by side: each lane's
+// product and sum round as a lone double's would (AVX alone brings no fused
+// multiply-add), so the values are the same bit for bit as with Pair.
+#if defined(__x86_64__) || defined(__i386__)
+#define QOR_FOUR_LANES 1
+typedef double Quad __attribute__((vector_size(32)));
+
+bool four_lanes() {
+  static const bool has = __builtin_cpu_supports("avx");
+  return has;
+}
+
+// The scores of R rows for eight components c .. c + 7, as score_block.
+template <int R>
+__attribute__((target("avx"))) void score_block_wide(const double* y, std::int32_t p, const double* K, std::int32_t r,
+                                                     std::int32_t c, double* w) {
+  Quad s[R][2] = {};
+  for (std::int32_t b = 0; b < p; ++b) {
+    const double* k = &K[static_cast<std::size_t>(b) * r + c];
+    Quad k0, k1;
+    std::memcpy(&k0, k, sizeof k0);
+    std::memcpy(&k1, k + 4, sizeof k1);
+#pragma GCC unroll 4
+    for (int i = 0; i < R; ++i) {
+      const double v = y[static_cast<std::size_t>(i) * p + b];
+      const Quad yb = {v, v, v, v};
+      s[i][0] += yb * k0;
+      s[i][1] += yb * k1;
+    }
+  }
+#pragma GCC unroll 4
+  for (int i = 0; i < R; ++i) {
+    std::memcpy(w + static_cast<std::size_t>(i) * r + c, &s[i][0], sizeof s[i][0]);
+    std::memcpy(w + static_cast<std::size_t>(i) * r + c + 4, &s[i][1], sizeof s[i][1]);
+  }
+}
+
+// Loadings b .. b + 7 of components c .. c + C - 1, as loading_block.
+template <int C>
+__attribute__((target("avx"))) void loading_block_wide(const std::vector<double>& Y, const std::vector<double>& W,
+                                                       std::vector<double>& L, std::int32_t n, std::int32_t p,
+                                                       std::int32_t r, std::int32_t c, std::int32_t b) {
+  Quad s[C][2] = {};
+  for (std::int32_t a = 0; a < n; ++a) {
+    const double* y = &Y[static_cast<std::size_t>(a) * p + b];
+    const double* w = &W[static_cast<std::size_t>(a) * r + c];
+    Quad y0, y1;
+    std::memcpy(&y0, y, sizeof y0);
+    std::memcpy(&y1, y + 4, sizeof y1);
+#pragma GCC unroll 4
+    for (int i = 0; i < C; ++i) {
+      const Quad ww = {w[i], w[i], w[i], w[i]};
+      s[i][0] += y0 * ww;
+      s[i][1] += y1 * ww;
+    }
+  }
+#pragma GCC unroll 4
+  for (int i = 0; i < C; ++i) {
+    double* l = &L[static_cast<std::size_t>(c + i) * p + b];
+    std::memcpy(l, &s[i][0], sizeof s[i][0]);
+    std::memcpy(l + 4, &s[i][1], sizeof s[i][1]);
+  }
+}
+#endif
+
+template <int R>
+void score_rows(const double* y, std::int32_t p, const double* K, std::int32_t r, double* w) {
+  std::int32_t c = 0;
+#ifdef QOR_FOUR_LANES
+  if (four_lanes())
+    for (; c + 8 <= r; c += 8) score_block_wide<R>(y, p, K, r, c, w);
+#endif
+  for (; c + 4 <= r; c += 4) score_block<R, true>(y, p, K, r, c, w);
+  for (; c < r; ++c) score_block<R, false>(y, p, K, r, c, w);
+}
+
+// The scores W = Y L^T (n x r) from K, four rows at a time.
+void fit_scores(const std::vector<double>& Y, const std::vector<double>& K, std::vector<double>& W, std::int32_t n,
+                std::int32_t p, std::int32_t r) {
+  std::int32_t a = 0;
+  for (; a + 4 <= n; a += 4)
+    score_rows<4>(&Y[static_cast<std::size_t>(a) * p], p, K.data(), r, &W[static_cast<std::size_t>(a) * r]);
+  for (; a < n; ++a)
+    score_rows<1>(&Y[static_cast<std::size_t>(a) * p], p, K.data(), r, &W[static_cast<std::size_t>(a) * r]);
+}
+
 // The left-out elements take the model's values W L (L from K); returns false when
-// they have settled (never in the first round).
+// they have settled (never in the first round). Each value sums over the
+// components in order, a chain of adds: four elements' chains advance side
+// by side, and their changes and sizes add up element by element.
 bool refill_left_out(std::vector<double>& Y, const std::vector<double>& W, const std::vector<double>& K,
-                     const std::vector<std::size_t>& left_out, std::int32_t p, std::int32_t r, bool first) {
+                     const std::vector<Element>& left_out, std::int32_t r, bool first) {
   double change = 0, size = 0;
-  for (const std::size_t e : left_out) {
-    const double* w = &W[e / static_cast<std::size_t>(p) * r];
-    const double* k = &K[e % static_cast<std::size_t>(p) * r];
-    double z = 0;
-    for (std::int32_t c = 0; c < r; ++c) z += w[c] * k[c];
-    change += (z - Y[e]) * (z - Y[e]);
-    size += z * z;
-    Y[e] = z;
+  const std::size_t count = left_out.size();
+  std::size_t i = 0;
+  for (; i < count; i += 4) {
+    const int m = static_cast<int>(std::min<std::size_t>(4, count - i));
+    const double* w[4];
+    const double* k[4];
+    double z[4] = {0, 0, 0, 0};
+    for (int j = 0; j < 4; ++j) {
+      const Element& x = left_out[i + static_cast<std::size_t>(j < m ? j : 0)];
+      w[j] = &W[static_cast<std::size_t>(x.row) * r];
+      k[j] = &K[static_cast<std::size_t>(x.column) * r];
+    }
+    for (std::int32_t c = 0; c < r; ++c)
+#pragma GCC unroll 4
+      for (int j = 0; j < 4; ++j) z[j] += w[j][c] * k[j][c];
+    for (int j = 0; j < m; ++j) {
+      const std::size_t e = left_out[i + static_cast<std::size_t>(j)].at;
+      change += (z[j] - Y[e]) * (z[j] - Y[e]);
+      size += z[j] * z[j];
+      Y[e] = z[j];
+    }
   }
   return first || !(change <= kSettled * size);
 }
 
-// The loadings L = W^T Y, orthonormalised; each sums over a in order.
-void fit_loadings(const std::vector<double>& Y, const std::vector<double>& W, std::vector<double>& L, std::int32_t n,
-                  std::int32_t p, std::int32_t r) {
-  std::fill(L.begin(), L.end(), 0.0);
+// Loadings b .. b + 3 (B = 4), b, b + 1 (B = 2) or b alone (B = 1) of
+// components c .. c + C - 1: each sums y[a][b] W[a][c] over a in order, as
+// row by row; the C x B sums advance side by side, down the rows.
+template <int C, int B>
+void loading_block(const std::vector<double>& Y, const std::vector<double>& W, std::vector<double>& L, std::int32_t n,
+                   std::int32_t p, std::int32_t r, std::int32_t c, std::int32_t b) {
+  constexpr int kPairs = B / 2;
+  Pair s[C][kPairs > 0 ? kPairs : 1] = {};
+  double t[C] = {};
   for (std::int32_t a = 0; a < n; ++a) {
-    const double* y = &Y[static_cast<std::size_t>(a) * p];
-    for (std::int32_t c = 0; c < r; ++c) {
-      const double w = W[static_cast<std::size_t>(a) * r + c];
-      const Pair ww = {w, w};
-      double* l = &L[static_cast<std::size_t>(c) * p];
-      std::int32_t b = 0;
-      for (; b + 2 <= p; b += 2) store_pair(l + b, load_pair(l + b) + load_pair(y + b) * ww);
-      for (; b < p; ++b) l[b] += y[b] * w;
+    const double* y = &Y[static_cast<std::size_t>(a) * p + b];
+    const double* w = &W[static_cast<std::size_t>(a) * r + c];
+    if constexpr (B >= 2) {
+      Pair yy[kPairs];
+#pragma GCC unroll 2
+      for (int j = 0; j < kPairs; ++j) yy[j] = load_pair(y + 2 * j);
+#pragma GCC unroll 4
+      for (int i = 0; i < C; ++i) {
+        const Pair ww = {w[i], w[i]};
+#pragma GCC unroll 2
+        for (int j = 0; j < kPairs; ++j) s[i][j] += yy[j] * ww;
+      }
+    } else {
+#pragma GCC unroll 4
+      for (int i = 0; i < C; ++i) t[i] += y[0] * w[i];
     }
   }
+#pragma GCC unroll 4
+  for (int i = 0; i < C; ++i) {
+    double* l = &L[static_cast<std::size_t>(c + i) * p + b];
+    if constexpr (B >= 2) {
+#pragma GCC unroll 2
+      for (int j = 0; j < kPairs; ++j) store_pair(l + 2 * j, s[i][j]);
+    } else {
+      l[0] = t[i];
+    }
+  }
+}
+
+template <int C>
+void loading_components(const std::vector<double>& Y, const std::vector<double>& W, std::vector<double>& L,
+                        std::int32_t n, std::int32_t p, std::int32_t r, std::int32_t c) {
+  std::int32_t b = 0;
+#ifdef QOR_FOUR_LANES
+  if (four_lanes())
+    for (; b + 8 <= p; b += 8) loading_block_wide<C>(Y, W, L, n, p, r, c, b);
+#endif
+  for (; b + 4 <= p; b += 4) loading_block<C, 4>(Y, W, L, n, p, r, c, b);
+  for (; b + 2 <= p; b += 2) loading_block<C, 2>(Y, W, L, n, p, r, c, b);
+  for (; b < p; ++b) loading_block<C, 1>(Y, W, L, n, p, r, c, b);
+}
+
+// The loadings L = W^T Y, orthonormalised.
+void fit_loadings(const std::vector<double>& Y, const std::vector<double>& W, std::vector<double>& L, std::int32_t n,
+                  std::int32_t p, std::int32_t r) {
+  std::int32_t c = 0;
+  for (; c + 4 <= r; c += 4) loading_components<4>(Y, W, L, n, p, r, c);
+  for (; c < r; ++c) loading_components<1>(Y, W, L, n, p, r, c);
   orthonormalise(L, p, r);
 }
 
@@ -262,7 +457,7 @@ void fit_loadings(const std::vector<double>& Y, const std::vector<double>& W, st
 bool fold_press(const FoldFit& f, std::int32_t fold, std::int32_t r, double& press, std::int64_t& work,
                 std::int64_t budget) {
   const std::int32_t n = f.n, p = f.p;
-  const std::vector<std::size_t>& left_out = f.segments[static_cast<std::size_t>(fold)];
+  const std::vector<Element>& left_out = f.segments[static_cast<std::size_t>(fold)];
   std::vector<double> Y = f.X, L(static_cast<std::size_t>(p) * std::max(r, 1)), K(L.size()),
       W(static_cast<std::size_t>(n) * std::max(r, 1));
   for (std::int32_t c = 0; c < r; ++c)
@@ -274,11 +469,12 @@ bool fold_press(const FoldFit& f, std::int32_t fold, std::int32_t r, double& pre
     work += round_work;
     loadings_by_loading(L, K, p, r);
     fit_scores(Y, K, W, n, p, r);
-    if (!refill_left_out(Y, W, K, left_out, p, r, round == 0)) break;
+    if (!refill_left_out(Y, W, K, left_out, r, round == 0)) break;
     fit_loadings(Y, W, L, n, p, r);
   }
   press = 0;
-  for (const std::size_t e : left_out) {
+  for (const Element& x : left_out) {
+    const std::size_t e = x.at;
     const double predicted = r > 0 ? Y[e] : 0;
     press += (f.X[e] - predicted) * (f.X[e] - predicted);
   }
