@@ -63,8 +63,8 @@ double f_tail(double x, double d1, double d2);
 // of least PRESS among from..to (ties to the smaller). The counts are tried
 // from the smallest up.
 inline constexpr std::int32_t kFolds = 7;
-// Multiply-adds of the cross-validation at most (about a second); past
-// them it gives no count.
+// Multiply-adds of the cross-validation at most (about a tenth of a second
+// on one thread); past them it gives no count.
 inline constexpr std::int64_t kCrossValidationBudget = 400'000'000;
 
 struct CrossValidation {
