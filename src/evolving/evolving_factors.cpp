@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <functional>
 #include <limits>
 #include <string>
 
 #include "analysis/noise_edge.h"
 #include "common/element_errors.h"
+#include "common/parts_apart.h"
 #include "common/pause.h"
 #include "common/run_error.h"
 #include "common/workers.h"
@@ -142,25 +142,15 @@ void windows_in_runs(std::int32_t count, std::int64_t per_window, Pause& pause, 
     work.decompositions += done.decompositions;
     return;
   }
-  std::vector<KeptPauses> pauses(static_cast<std::size_t>(parts));
-  std::vector<std::exception_ptr> errors(static_cast<std::size_t>(parts));
   std::vector<WindowWork> done(static_cast<std::size_t>(parts));
-  workers.run(parts, [&](int p) {
-    const auto at = static_cast<std::size_t>(p);
-    Workers alone(1);
-    alone.stop_when(workers.stop_flag());
+  const std::vector<PartApart> outcomes = run_parts_apart(workers, parts, [&](int p, Pause& kept, Workers& alone) {
     const PartRange r = part_range(0, count - 1, parts, p);
-    try {
-      run(r.from, r.to, pauses[at], alone, done[at]);
-    } catch (...) {
-      errors[at] = std::current_exception();
-    }
+    run(r.from, r.to, kept, alone, done[static_cast<std::size_t>(p)]);
   });
   for (std::size_t p = 0; p < static_cast<std::size_t>(parts); ++p) {
-    pauses[p].show_kept(pause);
     work.row_updates += done[p].row_updates;
     work.decompositions += done[p].decompositions;
-    if (errors[p]) std::rethrow_exception(errors[p]);
+    outcomes[p].settle(pause);
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -10,7 +9,7 @@
 #include <Eigen/Eigenvalues>
 
 #include "analysis/qor.h"
-#include "common/pause.h"
+#include "common/parts_apart.h"
 #include "common/run_error.h"
 #include "common/workers.h"
 #include "numeric/eigen.h"
@@ -43,6 +42,14 @@ std::vector<std::uint64_t> sign_words(std::uint64_t seed, std::int32_t N, std::i
 
 bool flipped(const std::vector<std::uint64_t>& words, std::int64_t element) {
   return (words[static_cast<std::size_t>(element >> 6)] >> (element & 63)) & 1u;
+}
+
+// Element (i, j) of a draw: base + its sign x flipped part (no base: 0).
+REAL drawn_element(const std::vector<std::uint64_t>& words, const MATRIX* base, const MATRIX& flipped_part,
+                   std::int32_t i, std::int32_t j, std::int32_t M) {
+  const REAL x = flipped_part[i][j];
+  const REAL signed_x = flipped(words, static_cast<std::int64_t>(i - 1) * M + (j - 1)) ? -x : x;
+  return base != nullptr ? (*base)[i][j] + signed_x : signed_x;
 }
 
 // The rebuilt data F and the scaled residual of the test after k components,
@@ -83,11 +90,7 @@ void flip_into(MATRIX& X, const MATRIX* base, const MATRIX& flipped_part, std::u
   const std::vector<std::uint64_t> words = sign_words(seed, N, M);
   share_range(workers, 1, N, static_cast<std::int64_t>(N) * M, [&](std::int32_t from, std::int32_t to) {
     for (std::int32_t i = from; i <= to; ++i)
-      for (std::int32_t j = 1; j <= M; ++j) {
-        const REAL x = flipped_part[i][j];
-        const REAL signed_x = flipped(words, static_cast<std::int64_t>(i - 1) * M + (j - 1)) ? -x : x;
-        X[i][j] = base != nullptr ? (*base)[i][j] + signed_x : signed_x;
-      }
+      for (std::int32_t j = 1; j <= M; ++j) X[i][j] = drawn_element(words, base, flipped_part, i, j, M);
   });
 }
 
@@ -115,9 +118,7 @@ REAL draw_value(const FlipData& d, const Split& s, std::int32_t k, int t, DrawIn
   draw.X.resize(std::max(d.N, d.M), p);
   for (std::int32_t i = 1; i <= d.N; ++i)
     for (std::int32_t j = 1; j <= d.M; ++j) {
-      const REAL x = s.residual[i][j];
-      const REAL signed_x = flipped(words, static_cast<std::int64_t>(i - 1) * d.M + (j - 1)) ? -x : x;
-      const double value = static_cast<double>((s.fitted[i][j] + signed_x) * unit);
+      const double value = static_cast<double>(drawn_element(words, &s.fitted, s.residual, i, j, d.M) * unit);
       if (rows_long)
         draw.X(i - 1, j - 1) = value;
       else
@@ -160,21 +161,11 @@ void make_draws(int side_by_side, Draw&& draw, Done&& done, Pause& pause, Worker
   for (int first = 0; first < kSignflipDraws; first += side_by_side) {
     const int round = std::min(side_by_side, kSignflipDraws - first);
     std::vector<REAL> values(static_cast<std::size_t>(round));
-    std::vector<KeptPauses> pauses(static_cast<std::size_t>(round));
-    std::vector<std::exception_ptr> errors(static_cast<std::size_t>(round));
-    workers.run(round, [&](int b) {
-      const auto at = static_cast<std::size_t>(b);
-      Workers alone(1);
-      alone.stop_when(workers.stop_flag());
-      try {
-        values[at] = draw(first + b, b, pauses[at], alone);
-      } catch (...) {
-        errors[at] = std::current_exception();
-      }
+    const std::vector<PartApart> outcomes = run_parts_apart(workers, round, [&](int b, Pause& kept, Workers& alone) {
+      values[static_cast<std::size_t>(b)] = draw(first + b, b, kept, alone);
     });
     for (std::size_t b = 0; b < static_cast<std::size_t>(round); ++b) {
-      pauses[b].show_kept(pause);
-      if (errors[b]) std::rethrow_exception(errors[b]);
+      outcomes[b].settle(pause);
       if (done(values[b])) return;
     }
   }

@@ -4,7 +4,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 #include <vector>
+
+#include "common/parts_apart.h"
 
 namespace {
 
@@ -20,6 +24,36 @@ TEST(Workers, EveryPartRunsOnceInEveryLoop) {
       for (int p = 0; p < parts; ++p) ASSERT_EQ(runs[static_cast<std::size_t>(p)], kLoops) << threads << " " << p;
       EXPECT_EQ(workers.shared_loops(), threads > 1 && parts > 1 ? kLoops : 0);
     }
+}
+
+struct NotedPauses final : Pause {
+  std::vector<std::string> noted;
+  void show_lines_and_wait(std::span<const std::string_view> lines) override {
+    for (const std::string_view line : lines) noted.emplace_back(line);
+  }
+};
+
+// Parts apart on two threads, each on one thread of its own: settled in
+// order, the pauses come in part order, and the first error stops there,
+// before the pauses of the parts after it.
+TEST(Workers, PartsApartSettleInPartOrder) {
+  Workers workers(2);
+  std::vector<int> threads_seen(4);
+  const std::vector<PartApart> outcomes = run_parts_apart(workers, 4, [&](int p, Pause& kept, Workers& alone) {
+    threads_seen[static_cast<std::size_t>(p)] = alone.threads();
+    kept.show_and_wait({"part " + std::to_string(p)});
+    if (p == 2) throw std::runtime_error("part 2 failed");
+  });
+  EXPECT_EQ(threads_seen, (std::vector<int>{1, 1, 1, 1}));
+  NotedPauses shown;
+  std::string error;
+  try {
+    for (const PartApart& outcome : outcomes) outcome.settle(shown);
+  } catch (const std::runtime_error& e) {
+    error = e.what();
+  }
+  EXPECT_EQ(error, "part 2 failed");
+  EXPECT_EQ(shown.noted, (std::vector<std::string>{"part 0", "part 1", "part 2"}));
 }
 
 // Work per part 16384; until the threads have started, 16 parts' work.

@@ -12,6 +12,14 @@
 
 namespace {
 
+// PRESS comes in units of the largest element squared.
+double press_unit(const MATRIX& A, int N, int M) {
+  REAL largest = 0;
+  for (int i = 1; i <= N; ++i)
+    for (int j = 1; j <= M; ++j) largest = std::max(largest, std::fabs(A[i][j]));
+  return static_cast<double>(largest * largest);
+}
+
 TEST(FurtherEvidence, TailOfTheFLaw) {
   const struct {
     double x, d1, d2, tail;
@@ -74,11 +82,7 @@ TEST(FurtherEvidence, ElementWiseCrossValidation) {
   ASSERT_TRUE(cv.complete);
   EXPECT_EQ(cv.best, 2);
   ASSERT_EQ(cv.press.size(), 4u);
-  // In units of the largest element squared.
-  REAL largest = 0;
-  for (int i = 1; i <= 9; ++i)
-    for (int j = 1; j <= 6; ++j) largest = std::max(largest, std::fabs(A[i][j]));
-  const double unit = static_cast<double>(largest * largest);
+  const double unit = press_unit(A, 9, 6);
   const double expected[] = {205.71510671471, 103.427308693985, 0.105202700805112, 0.340997846816174};
   for (int r = 0; r <= 2; ++r) {
     EXPECT_TRUE(cv.whole[r]) << r;
@@ -141,10 +145,7 @@ TEST(FurtherEvidence, CrossValidationOfFiveComponentsOnOddRows) {
   const CrossValidation cv = cross_validate(A, T, 21, 12, 5, 5);
   ASSERT_TRUE(cv.complete);
   ASSERT_EQ(cv.press.size(), 1u);
-  REAL largest = 0;
-  for (int i = 1; i <= 21; ++i)
-    for (int j = 1; j <= 12; ++j) largest = std::max(largest, std::fabs(A[i][j]));
-  const double unit = static_cast<double>(largest * largest), expected = 0.0352002980205;
+  const double unit = press_unit(A, 21, 12), expected = 0.0352002980205;
   EXPECT_NEAR(cv.press[0] * unit, expected, 1e-4 * expected);
 }
 
@@ -172,10 +173,7 @@ TEST(FurtherEvidence, CrossValidationOfEightComponents) {
   const CrossValidation cv = cross_validate(A, T, 31, 22, 8, 8);
   ASSERT_TRUE(cv.complete);
   ASSERT_EQ(cv.press.size(), 1u);
-  REAL largest = 0;
-  for (int i = 1; i <= 31; ++i)
-    for (int j = 1; j <= 22; ++j) largest = std::max(largest, std::fabs(A[i][j]));
-  const double unit = static_cast<double>(largest * largest), expected = 190.408238734;
+  const double unit = press_unit(A, 31, 22), expected = 190.408238734;
   EXPECT_NEAR(cv.press[0] * unit, expected, 1e-6 * expected);
 }
 
